@@ -1,0 +1,24 @@
+# quillot_library(NAME SOURCES ... DEPS ...)
+#   One static library per folder; its public headers live in the folder itself and
+#   are included as "folder/Header.h" from the repository root.
+function(quillot_library name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;PRIVATE_DEPS" ${ARGN})
+    add_library(${name} STATIC ${ARG_SOURCES})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
+endfunction()
+
+# quillot_test(NAME SOURCES ... DEPS ... [LABELS unit|e2e|gui])
+#   One GoogleTest program per folder under tests/, each test case registered with CTest.
+function(quillot_test name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;LABELS" ${ARGN})
+    if(NOT ARG_LABELS)
+        set(ARG_LABELS unit)
+    endif()
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+    target_compile_definitions(${name} PRIVATE
+        QUILLOT_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
+        QUILLOT_BUILD_DIR="${PROJECT_BINARY_DIR}")
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES LABELS "${ARG_LABELS}")
+endfunction()
