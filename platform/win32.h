@@ -1,0 +1,9 @@
+// The chief header of the platform layer: the subset of the Windows API that the
+// framework uses, with the real API's names, types, constant values and semantics.
+// On Windows this header would include <windows.h> and <mmsystem.h> instead.
+#pragma once
+
+#include "platform/windef.h"
+#include "platform/winbase.h"
+#include "platform/winuser.h"
+#include "platform/wingdi.h"
