@@ -53,6 +53,7 @@ inline constexpr TResStringRec SNoRegGroup{0, "%s not in a class registration gr
 
 // Graphics
 inline constexpr TResStringRec SUnknownClipboardFormat{0, "Unsupported clipboard format"};
+inline constexpr TResStringRec SUnknownExtension{0, "Unknown picture file extension (.%s)"};
 
 // Numbered entries of the string table
 inline constexpr TResStringRec SMCINil{65313, "No MCI device open"};
