@@ -336,6 +336,8 @@ int GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT lines, LPVOID bits, LPBITMA
     int height = bm->Height;
     if (!ScanBand(d.TopDown, height, start, lines, first, rows))
         return 0;
+    // Row padding comes out zeroed rather than as whatever the buffer held.
+    std::memset(bits, 0, std::size_t(rows) * std::size_t(d.Stride));
     PixelGrid mem = GridOfMemory(d, bits, first, rows);
     CopyBand(*bm, mem, first, rows, false);
     return rows;
