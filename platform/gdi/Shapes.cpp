@@ -163,18 +163,26 @@ void DrawSegment(DC& dc, Painter& p, const Pen& pen, POINT a, POINT b, LineState
         p.Rect(r);
         return;
     }
-    int dx = std::abs(b.x - a.x), dy = -std::abs(b.y - a.y);
+    // Pixels nearest to the ideal line; exact halves round towards the start point.
+    int adx = std::abs(b.x - a.x), ady = std::abs(b.y - a.y);
     int sx = a.x < b.x ? 1 : -1, sy = a.y < b.y ? 1 : -1;
-    int err = dx + dy;
-    int x = a.x, y = a.y;
-    while (!(x == b.x && y == b.y)) {
+    int steps = std::max(adx, ady);
+    for (int i = 0; i < steps; ++i) {
+        int x, y;
+        if (adx >= ady) {
+            x = a.x + sx * i;
+            y = a.y + sy * int((2LL * i * ady + adx - 1) / (2LL * adx));
+        } else {
+            y = a.y + sy * i;
+            x = a.x + sx * int((2LL * i * adx + ady - 1) / (2LL * ady));
+        }
         bool on = true;
         if (period) {
             int pos = ls.DashPos % period, acc = 0;
-            for (std::size_t i = 0; i < dashes.size(); ++i) {
-                acc += dashes[i];
+            for (std::size_t k = 0; k < dashes.size(); ++k) {
+                acc += dashes[k];
                 if (pos < acc) {
-                    on = (i % 2) == 0;
+                    on = (k % 2) == 0;
                     break;
                 }
             }
@@ -186,15 +194,6 @@ void DrawSegment(DC& dc, Painter& p, const Pen& pen, POINT a, POINT b, LineState
                 p.Pixel(x, y);
             else
                 p.Rect(RECT{x - half, y - half, x - half + width, y - half + width});
-        }
-        int e2 = 2 * err;
-        if (e2 >= dy) {
-            err += dy;
-            x += sx;
-        }
-        if (e2 <= dx) {
-            err += dx;
-            y += sy;
         }
     }
     p.Pat = penPat;
