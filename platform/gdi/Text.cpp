@@ -12,6 +12,8 @@
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_DRIVER_H
+#include FT_MODULE_H
 #include FT_SYNTHESIS_H
 #include FT_TRUETYPE_TABLES_H
 
@@ -50,6 +52,9 @@ FT_Library Library() {
         FT_Library l = nullptr;
         if (FT_Init_FreeType(&l) != 0)
             return FT_Library(nullptr);
+        // Full hinting in both directions gives the crisp stems of desktop text.
+        FT_UInt version = TT_INTERPRETER_VERSION_35;
+        FT_Property_Set(l, "truetype", "interpreter-version", &version);
         return l;
     }();
     return lib;
@@ -637,7 +642,7 @@ namespace {
 
 struct TextLine {
     std::vector<std::uint32_t> Cps;
-    int Underlined = -1; // index of the prefixed character
+    std::vector<int> Underlined; // indices of the prefixed characters
     int Width = 0;
 };
 
@@ -649,7 +654,7 @@ void AppendLine(std::vector<TextLine>& lines, const std::vector<std::uint32_t>& 
             if (i + 1 < cps.size()) {
                 ++i;
                 if (cps[i] != '&')
-                    line.Underlined = int(line.Cps.size());
+                    line.Underlined.push_back(int(line.Cps.size()));
                 line.Cps.push_back(cps[i]);
             }
             continue;
@@ -767,11 +772,13 @@ int DrawTextA(HDC hdc, LPCSTR text, int length, LPRECT rect, UINT format) {
             x = rect->right - l.Width;
         POINT p = TargetPoint(*dc, x, y);
         DrawRun(*dc, ff, l.Cps, nullptr, p.x, p.y, clip, dc->St.BkMode == OPAQUE);
-        if (l.Underlined >= 0 && !(format & DT_HIDEPREFIX)) {
+        for (int index : l.Underlined) {
+            if (format & DT_HIDEPREFIX)
+                break;
             int ux = p.x;
-            for (int i = 0; i < l.Underlined; ++i)
+            for (int i = 0; i < index; ++i)
                 ux += GlyphOf(ff, l.Cps[std::size_t(i)]).Advance;
-            int uw = GlyphOf(ff, l.Cps[std::size_t(l.Underlined)]).Advance;
+            int uw = GlyphOf(ff, l.Cps[std::size_t(index)]).Advance;
             int uy = p.y + ff.Tm.tmAscent + 1;
             PatternSource line = SolidPattern(g, ResolveColor(*dc, dc->St.TextColor));
             FillRop(g, clip, RECT{ux, uy, ux + uw, uy + 1}, line, 0xF0);
