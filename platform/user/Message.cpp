@@ -243,7 +243,8 @@ bool RouteInput(const InputEvent& ev, MSG& out, bool sendSideMessages) {
     if (s.Capture && FromHandleQuiet(s.Capture)) {
         target = FromHandleQuiet(s.Capture);
     } else {
-        target = HitTestWindow(ev.Pt, true);
+        Window* hint = ev.Top ? FromHandleQuiet(ev.Top) : nullptr;
+        target = HitTestWindow(ev.Pt, true, hint && hint->IsTopLevel() ? hint : nullptr);
         if (!target)
             return false;
         if (sendSideMessages) {

@@ -1166,7 +1166,13 @@ HWND WindowFromPoint(POINT point) {
 
 namespace platform::user {
 
-Window* HitTestWindow(POINT screen, bool skipDisabled) {
+void ApplyExternalGeometry(Window* top, int x, int y, int width, int height, UINT flags) {
+    SetPos(top, nullptr, x, y, width, height, flags | SWP_NOZORDER | SWP_NOACTIVATE, false);
+    if (FromHandleQuiet(top->Handle) && !top->Maximized() && !top->Minimized())
+        top->RestoreRect = top->Rect;
+}
+
+Window* HitTestWindow(POINT screen, bool skipDisabled, Window* onlyTop) {
     std::function<Window*(Window*, POINT)> descend = [&](Window* w, POINT pt) -> Window* {
         // pt is in w's parent client coordinates and lies in w's rectangle.
         POINT org = ClientOriginInParent(w);
@@ -1182,6 +1188,8 @@ Window* HitTestWindow(POINT screen, bool skipDisabled) {
         }
         return w;
     };
+    if (onlyTop && onlyTop->Visible() && !onlyTop->Minimized())
+        return PtInRect(&onlyTop->Rect, screen) ? descend(onlyTop, screen) : nullptr;
     for (Window* top : S().Desktop->Children) {
         if (!top->Visible() || top->Minimized())
             continue;

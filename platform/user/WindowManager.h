@@ -83,6 +83,7 @@ struct InputEvent {
     WPARAM WParam = 0;
     LPARAM LParam = 0;
     DWORD Time = 0;
+    HWND Top = nullptr; // the top-level window the event was seen on, when the backend knows
 };
 
 struct Timer {
@@ -206,7 +207,9 @@ void MarkDirty(Window* top, const RECT& surfaceRect);
 void InvalidateIn(Window* w, const RECT& rect, bool erase, bool allChildren);
 // The area of `parent`'s client `rect` was uncovered: everything in it repaints.
 void ExposeArea(Window* parent, const RECT& rect);
-Window* HitTestWindow(POINT screen, bool skipDisabled);
+Window* HitTestWindow(POINT screen, bool skipDisabled, Window* onlyTop = nullptr);
+// Applies a position or size that the backend's window manager imposed (no state change).
+void ApplyExternalGeometry(Window* top, int x, int y, int width, int height, UINT flags);
 void ActivateWindow(Window* w, WPARAM how);
 void PresentAll();
 void EnsureInit();
