@@ -180,8 +180,13 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             return FALSE;
         }
         if (hit == HTCLIENT) {
-            if (w->Class && w->Class->Cursor) {
-                SetCursor(w->Class->Cursor);
+            // The class cursor of the window under the pointer, also when a parent's
+            // default procedure handles the message on the child's behalf.
+            Window* under = FromHandleQuiet(reinterpret_cast<HWND>(wParam));
+            if (!under)
+                under = w;
+            if (under->Class && under->Class->Cursor) {
+                SetCursor(under->Class->Cursor);
                 return TRUE;
             }
             return FALSE;
