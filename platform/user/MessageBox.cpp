@@ -54,9 +54,11 @@ HFONT MakeFont(bool bold = false) {
 }
 
 // The stop sign: a red disc with a white cross, 32 x 32, bottom-up 32-bit DIB.
-const std::vector<std::uint32_t>& StopIcon() {
-    static std::vector<std::uint32_t> pixels = [] {
-        std::vector<std::uint32_t> px(IconSize * IconSize, 0x00F0F0F0);
+std::vector<std::uint32_t> StopIcon(COLORREF background) {
+    std::vector<std::uint32_t> pixels = [&] {
+        std::uint32_t back = (std::uint32_t(GetRValue(background)) << 16) |
+                             (std::uint32_t(GetGValue(background)) << 8) | GetBValue(background);
+        std::vector<std::uint32_t> px(IconSize * IconSize, back);
         double c = (IconSize - 1) / 2.0, r = IconSize / 2.0 - 1;
         for (int y = 0; y < IconSize; ++y)
             for (int x = 0; x < IconSize; ++x) {
@@ -216,7 +218,8 @@ LRESULT BoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
                     bi.bmiHeader.biBitCount = 32;
                     bi.bmiHeader.biCompression = BI_RGB;
                     StretchDIBits(dc, Margin, Margin, IconSize, IconSize, 0, 0, IconSize, IconSize,
-                                  StopIcon().data(), &bi, DIB_RGB_COLORS, SRCCOPY);
+                                  StopIcon(GetSysColor(COLOR_BTNFACE)).data(), &bi, DIB_RGB_COLORS,
+                                  SRCCOPY);
                 }
                 HGDIOBJ oldFont = st->Font ? SelectObject(dc, st->Font) : nullptr;
                 SetBkMode(dc, TRANSPARENT);
