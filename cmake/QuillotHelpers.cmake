@@ -39,3 +39,20 @@ function(quillot_add_subfolders)
         add_subdirectory(${dir})
     endforeach()
 endfunction()
+
+# quillot_resources(TARGET script.rc)
+#   Runs rescomp at build time and adds the generated source to TARGET. Files named in
+#   the script are dependencies of the generated source (through a depfile).
+function(quillot_resources target script)
+    get_filename_component(abs ${script} ABSOLUTE)
+    set(out ${CMAKE_CURRENT_BINARY_DIR}/${target}_resources.cpp)
+    set(dep ${CMAKE_CURRENT_BINARY_DIR}/${target}_resources.d)
+    add_custom_command(
+        OUTPUT ${out}
+        COMMAND rescomp ${abs} ${out} --depfile ${dep}
+        DEPENDS rescomp ${abs}
+        DEPFILE ${dep}
+        COMMENT "Compiling resources ${script}"
+        VERBATIM)
+    target_sources(${target} PRIVATE ${out})
+endfunction()
