@@ -789,3 +789,16 @@ int DrawTextA(HDC hdc, LPCSTR text, int length, LPRECT rect, UINT format) {
         return top - rect->top + total;
     return total;
 }
+
+// fontconfig keeps its parsed configuration for the life of the process; leak checkers
+// of sanitizer builds are told so.
+#if defined(__SANITIZE_ADDRESS__)
+#define QUILLOT_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QUILLOT_ASAN 1
+#endif
+#endif
+#ifdef QUILLOT_ASAN
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+#endif
