@@ -193,6 +193,8 @@ std::shared_ptr<FontFace> BuildFace(const LOGFONTA& lf) {
             found = FindFamily(mapped, bold, italic, file);
         } else {
             found = FindFamily(name, bold, italic, file) && Lower(file.Family) == lower;
+            if (!found && lf.lfCharSet == HANGUL_CHARSET)
+                found = FindFamily("NanumGothic", bold, italic, file);
             if (!found)
                 found = FindFamily("Liberation Sans", bold, italic, file);
             if (!found)
@@ -279,7 +281,7 @@ std::string FaceKey(const LOGFONTA& lf) {
     std::string k = Lower(std::string(lf.lfFaceName, strnlen(lf.lfFaceName, LF_FACESIZE)));
     k += "|" + std::to_string(lf.lfHeight) + "|" + std::to_string(lf.lfWeight >= FW_SEMIBOLD) +
          "|" + std::to_string(lf.lfItalic != 0) + "|" + std::to_string(lf.lfUnderline != 0) + "|" +
-         std::to_string(lf.lfStrikeOut != 0);
+         std::to_string(lf.lfStrikeOut != 0) + "|" + std::to_string(lf.lfCharSet);
     return k;
 }
 
