@@ -36,7 +36,8 @@ void RunAt(DWORD tick, std::function<void()> action);
 // Takes and dispatches every message available now, without moving the clock.
 // Returns the number of messages dispatched.
 int PumpMessages();
-// Runs a message loop for `milliseconds` of virtual time.
+// Runs a message loop for `milliseconds` of virtual time, including what falls due at
+// its very end.
 void RunFor(DWORD milliseconds);
 
 // Input. Screen coordinates; the *Client variants take a window's client coordinates.

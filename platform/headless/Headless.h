@@ -2,6 +2,7 @@
 // API drives.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <map>
 
@@ -9,7 +10,7 @@
 
 namespace platform::headless {
 
-DWORD& Clock();
+std::atomic<DWORD>& Clock(); // read from any thread, moved on the program's thread
 int& ScreenWidth();
 int& ScreenHeight();
 std::multimap<DWORD, std::function<void()>>& Actions();

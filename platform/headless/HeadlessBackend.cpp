@@ -3,7 +3,9 @@
 // scheduled test action) ahead, and input comes from the testing API. It exists for
 // tests and for scripted runs of the program without a display.
 #include <algorithm>
+#include <chrono>
 #include <map>
+#include <thread>
 
 #include "platform/headless/Headless.h"
 #include "platform/user/WindowManager.h"
@@ -15,7 +17,7 @@ namespace {
 class HeadlessBackend final : public user::Backend {
 public:
     const char* Name() const override { return "headless"; }
-    DWORD Now() override { return Clock(); }
+    DWORD Now() override { return Clock().load(); }
     RECT ScreenRect() override { return RECT{0, 0, ScreenWidth(), ScreenHeight()}; }
     void PumpEvents() override { RunDueActions(); }
     void WaitEvents(DWORD timeout) override {
@@ -46,6 +48,12 @@ public:
     void SetCursorShape(HCURSOR, bool) override {}
     void WarpPointer(POINT) override {}
     void Sleep(DWORD ms) override {
+        if (!user::IsGuiThread()) {
+            // Helper threads of the layer wait in real time; only the program's thread
+            // moves the virtual clock.
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+            return;
+        }
         Clock() += ms;
         RunDueActions();
     }
@@ -55,8 +63,8 @@ public:
 
 } // namespace
 
-DWORD& Clock() {
-    static DWORD clock = 1000;
+std::atomic<DWORD>& Clock() {
+    static std::atomic<DWORD> clock{1000};
     return clock;
 }
 

@@ -80,6 +80,8 @@ void RunFor(DWORD milliseconds) {
             WaitMessage();
         }
     }
+    // What became due at the last moment (a timer at exactly the end) is handled too.
+    PumpMessages();
 }
 
 namespace {

@@ -184,6 +184,8 @@ public:
         Applying = true;
         if (changes & Title)
             SDL_SetWindowTitle(sw->Handle, top->Text.c_str());
+        if (changes & Icon)
+            ApplyIcon(top, sw);
         if (changes & (Moved | Resized | State)) {
             if (top->Maximized()) {
                 SDL_MaximizeWindow(sw->Handle);
@@ -291,6 +293,7 @@ private:
             return;
         }
         ById[SDL_GetWindowID(sw->Handle)] = top->Handle;
+        ApplyIcon(top, sw);
         if (top->Owner) {
             SdlWindow* owner = Find(top->Owner);
             if (owner && owner->Handle && !top->Owner->Enabled())
@@ -303,6 +306,27 @@ private:
             SDL_RaiseWindow(sw->Handle);
         top->Dirty.assign(1, RECT{0, 0, top->Surf.Width, top->Surf.Height});
         Applying = false;
+    }
+
+    void ApplyIcon(Window* top, SdlWindow* sw) {
+        // The window's own icon, else its owner's (the application window carries the
+        // program's icon), else the class icon.
+        HICON icon = nullptr;
+        for (Window* w = top; w && !icon; w = w->Owner)
+            icon = w->IconBig     ? w->IconBig
+                   : w->IconSmall ? w->IconSmall
+                   : w->Class     ? w->Class->Icon
+                                  : nullptr;
+        int width = 0, height = 0;
+        std::vector<std::uint32_t> pixels;
+        if (!user::IconImage(icon, width, height, pixels))
+            return;
+        SDL_Surface* s = SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), width, height, 32,
+                                                            width * 4, SDL_PIXELFORMAT_ARGB8888);
+        if (!s)
+            return;
+        SDL_SetWindowIcon(sw->Handle, s);
+        SDL_FreeSurface(s);
     }
 
     void Drop(Window* top) {

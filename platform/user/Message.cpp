@@ -260,9 +260,13 @@ bool RouteInput(const InputEvent& ev, MSG& out, bool sendSideMessages) {
         }
         Window* top = TopLevelOf(target);
         if (!top->Enabled() || !target->Enabled()) {
-            // A disabled window (under a modal box) takes no mouse input.
-            if (sendSideMessages && IsButtonDown(ev.Message))
+            // A disabled window (under a modal box) takes no mouse input; a click on it
+            // brings its enabled pop-up (the box) to the front.
+            if (sendSideMessages && IsButtonDown(ev.Message)) {
                 MessageBeep(0);
+                if (HWND popup = GetWindow(top->Handle, GW_ENABLEDPOPUP))
+                    ActivateWindow(FromHandleQuiet(popup), WA_CLICKACTIVE);
+            }
             return false;
         }
         if (sendSideMessages && IsButtonDown(ev.Message) && s.Active != top->Handle &&
@@ -473,7 +477,8 @@ BOOL PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             SetLastError(ERROR_INVALID_WINDOW_HANDLE);
             return FALSE;
         }
-        Posted().Messages.push_back(MSG{hwnd, msg, wParam, lParam, time, S().CursorPos});
+        POINT pt = IsGuiThread() ? S().CursorPos : POINT{};
+        Posted().Messages.push_back(MSG{hwnd, msg, wParam, lParam, time, pt});
     }
     if (CurrentBackend())
         CurrentBackend()->Wake();
@@ -820,7 +825,15 @@ namespace platform::user {
 // Called by the backends to queue input (screen coordinates).
 void QueueInput(const InputEvent& ev) {
     UpdateKeyState(S().AsyncKeyState, ev.Message, ev.WParam);
-    S().Input.push_back(ev);
+    auto& input = S().Input;
+    // Pointer moves are coalesced as the real system does: only the latest position of a
+    // run of moves is kept.
+    if (ev.Message == WM_MOUSEMOVE && !input.empty() && input.back().Message == WM_MOUSEMOVE &&
+        input.back().Top == ev.Top) {
+        input.back() = ev;
+        return;
+    }
+    input.push_back(ev);
 }
 
 } // namespace platform::user

@@ -226,6 +226,9 @@ RECT Offset(RECT r, int dx, int dy);
 void Subtract(std::vector<RECT>& rects, const RECT& cut);
 
 int CursorShapeId(HCURSOR cursor); // IDC_* number, 0 for none
+// The largest image of an icon made from an ICON resource (.ico data with 32- or 24-bit
+// DIB or PNG entries), as 0xAARRGGBB pixels, rows top-down. False for other icons.
+bool IconImage(HICON icon, int& width, int& height, std::vector<std::uint32_t>& pixels);
 
 // Message boxes and the built-in classes.
 void RegisterSystemClasses();

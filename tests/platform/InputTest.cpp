@@ -110,6 +110,7 @@ TEST_F(Input, CaptureRoutesMouseOutsideTheWindow) {
     EXPECT_EQ(SetCapture(s.Upper), nullptr);
     Log().clear();
     t::MouseMove(5, 5); // far outside every window
+    Drain();
     t::MouseDown(1000, 900);
     Drain();
     auto moves = Received(WM_MOUSEMOVE, s.Upper);
@@ -254,4 +255,31 @@ TEST_F(Input, WindowFromPointSkipsHiddenWindowsButFindsDisabledOnes) {
     ShowWindow(s.Upper, SW_HIDE);
     EXPECT_EQ(WindowFromPoint(p), s.Middle);
     EXPECT_EQ(WindowFromPoint(POINT{2000, 2000}), nullptr);
+}
+
+TEST_F(Input, PointerMovesAreCoalesced) {
+    Scene s = MakeScene();
+    Drain();
+    Log().clear();
+    for (int x = 200; x < 260; x += 10)
+        t::MouseMoveClient(s.Top, x, 250);
+    t::ClickClient(s.Top, 300, 250);
+    Drain();
+    auto moves = Received(WM_MOUSEMOVE, s.Top);
+    ASSERT_EQ(moves.size(), 1u); // only the latest position before the click
+    EXPECT_EQ(GET_X_LPARAM(moves[0].LParam), 300);
+    EXPECT_EQ(Received(WM_LBUTTONDOWN, s.Top).size(), 1u);
+}
+
+TEST_F(Input, ClickOnWindowDisabledByAPopupBringsThePopupForward) {
+    HWND owner = TopLevel(0, 0, 400, 400);
+    HWND popup = CreateWindowExA(0, "Recorder", "", WS_POPUP | WS_VISIBLE, 500, 0, 100, 100, owner,
+                                 nullptr, nullptr, nullptr);
+    HWND other = TopLevel(700, 0, 100, 100);
+    Drain();
+    EnableWindow(owner, FALSE);
+    SetActiveWindow(other);
+    t::ClickClient(owner, 10, 10);
+    Drain();
+    EXPECT_EQ(GetActiveWindow(), popup);
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 #include "platform/testing.h"
 #include "platform/win32.h"
@@ -135,4 +136,54 @@ TEST(Module, FileNameTruncatesLikeTheApi) {
     EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
     EXPECT_EQ(GetModuleFileNameA(nullptr, small, 0), 0u);
     EXPECT_EQ(GetModuleFileNameA(reinterpret_cast<HMODULE>(0x77), full, sizeof full), 0u);
+}
+
+TEST(Resources, LoadBitmapMakesABitmapOfTheResource) {
+    HMODULE self = GetModuleHandleA(nullptr);
+    HBITMAP bmp = LoadBitmapA(self, "Glyph");
+    ASSERT_NE(bmp, nullptr);
+    BITMAP info{};
+    ASSERT_NE(GetObjectA(bmp, sizeof info, &info), 0);
+    EXPECT_EQ(info.bmWidth, 2);
+    EXPECT_EQ(info.bmHeight, 2);
+    DeleteObject(bmp);
+    EXPECT_EQ(LoadBitmapA(self, "NoSuchBitmap"), nullptr);
+    EXPECT_EQ(LoadBitmapA(self, "TFORM1"), nullptr); // not a bitmap resource
+}
+
+TEST(Resources, DamagedBitmapResourcesAreRefused) {
+    struct Case {
+        const char* Name;
+        std::vector<unsigned char> Bytes;
+    };
+    auto header = [](int width, int height, int bits, unsigned size) {
+        std::vector<unsigned char> h(40, 0);
+        auto put32 = [&](int at, std::uint32_t v) {
+            for (int i = 0; i < 4; ++i)
+                h[std::size_t(at + i)] = (unsigned char)(v >> (8 * i));
+        };
+        put32(0, size);
+        put32(4, std::uint32_t(width));
+        put32(8, std::uint32_t(height));
+        h[12] = 1;
+        h[14] = (unsigned char)bits;
+        return h;
+    };
+    std::vector<unsigned char> truncatedPixels = header(100, 100, 24, 40);
+    truncatedPixels.resize(60);
+    std::vector<unsigned char> hugeHeader = header(2, 2, 24, 4000);
+    hugeHeader.resize(60);
+    std::vector<unsigned char> negativeWidth = header(-2, 2, 24, 40);
+    negativeWidth.resize(40 + 16);
+    const Case cases[] = {
+        {"BadShort", {1, 2, 3}},
+        {"BadPixels", truncatedPixels},
+        {"BadHeader", hugeHeader},
+        {"BadWidth", negativeWidth},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        platform::testing::RegisterResource(RT_BITMAP, c.Name, c.Bytes.data(), c.Bytes.size());
+        EXPECT_EQ(LoadBitmapA(GetModuleHandleA(nullptr), c.Name), nullptr);
+    }
 }

@@ -109,7 +109,7 @@ private:
                 ++Pos;
             }
             if (Src.compare(Pos, 2, "//") == 0 ||
-                (Pos < Src.size() && Src[Pos] == '#' && (Pos == 0 || Src[Pos - 1] == '\n'))) {
+                (Pos < Src.size() && Src[Pos] == '#' && AtLineStart())) {
                 while (Pos < Src.size() && Src[Pos] != '\n')
                     ++Pos;
                 continue;
@@ -124,6 +124,18 @@ private:
             }
             return;
         }
+    }
+
+    // Only blanks stand between the line's start and the current position.
+    bool AtLineStart() const {
+        for (std::size_t i = Pos; i > 0; --i) {
+            char c = Src[i - 1];
+            if (c == '\n')
+                return true;
+            if (c != ' ' && c != '\t' && c != '\r')
+                return false;
+        }
+        return true;
     }
 
     std::string Src;
