@@ -494,6 +494,14 @@ TEST_F(Reader, UndottedUnknownReferenceIsNullAndDottedOneWaitsForItsRoot) {
     EXPECT_EQ(waiting->FRef, otherRoot->FindOwnedComponent("Target"));
 }
 
+TEST_F(Reader, WaitingReferenceIsForgottenWhenItsComponentGoes) {
+    auto* waiting = Read(RootWith([](TBytes& p) { p.Prop("Ref").Ident("Other.Target"); }));
+    EXPECT_EQ(GlobalFixupCount(), 1);
+    Free(waiting);
+    FRoots.clear();
+    EXPECT_EQ(GlobalFixupCount(), 0);
+}
+
 TEST_F(Reader, SecondReadOfTheSameFormGetsANumberedName) {
     TBytes b;
     b.Sig().Obj("TTestRoot", "Form1").End().End();
