@@ -313,11 +313,15 @@ void TWriter::DeclareBinaryProperty(std::string_view name, TStreamProc, TStreamP
 // --- components
 
 std::string TWriter::ComponentReferenceName(const TComponent* component) const {
+    return ReferenceName(component, FLookupRoot);
+}
+
+std::string TWriter::ReferenceName(const TComponent* component, const TComponent* lookupRoot) {
     if (!component)
         return {};
-    if (component == FLookupRoot)
+    if (component == lookupRoot)
         return "Owner";
-    if (component->Owner() == FLookupRoot)
+    if (component->Owner() == lookupRoot)
         return component->Name();
     if (component->Owner() && !component->Owner()->Name().empty() && !component->Name().empty())
         return component->Owner()->Name() + "." + component->Name();
@@ -397,6 +401,28 @@ void TWriter::WriteProperty(TPersistent* instance, const TPropInfo& prop) {
         FAncestor && FAncestor->ClassType()->FindProp(prop.Name) == &prop ? FAncestor : nullptr;
     const TTypeInfo& type = *prop.PropType;
     const TValue value = GetPropValue(instance, prop);
+    if (type.Kind == TTypeKind::tkMethod) {
+        // Handlers compare by name: the ancestor's are bound to the ancestor root.
+        const TMethod& m = std::get<TMethod>(value);
+        const std::string_view name = m ? FindPublishedMethodName(FLookupRoot, m) : "";
+        if (m && name.empty())
+            return; // not a handler of the root: it has no name to be written by
+        if (ancestor) {
+            const TMethod a = GetMethodProp(ancestor, prop);
+            const std::string_view ancestorName =
+                a && FRootAncestor ? FindPublishedMethodName(FRootAncestor, a) : "";
+            if (name == ancestorName)
+                return;
+        } else if (!m) {
+            return;
+        }
+        WritePropName(prop.Name);
+        if (m)
+            WriteIdent(name);
+        else
+            WriteValueTag(tagNil);
+        return;
+    }
     if (ancestor && GetPropValue(ancestor, prop) == value)
         return;
     switch (type.Kind) {
@@ -457,25 +483,23 @@ void TWriter::WriteProperty(TPersistent* instance, const TPropInfo& prop) {
         WriteVariant(v);
         break;
     }
-    case TTypeKind::tkMethod: {
-        const TMethod& m = std::get<TMethod>(value);
-        if (!m) {
-            if (ancestor) {
-                WritePropName(prop.Name);
-                WriteValueTag(tagNil);
-            }
-            return;
-        }
-        const std::string_view name = FindPublishedMethodName(FLookupRoot, m);
-        if (name.empty())
-            return;
-        WritePropName(prop.Name);
-        WriteIdent(name);
-        break;
-    }
     default:
         break; // no stream form
     }
+}
+
+std::string TWriter::CollectionBytes(TCollection* collection, TComponent* lookupRoot) {
+    if (!collection)
+        return {};
+    rtl::TMemoryStream s;
+    {
+        TWriter w(s);
+        w.FRoot = lookupRoot;
+        w.FLookupRoot = lookupRoot;
+        w.WriteCollection(collection);
+    }
+    return std::string(reinterpret_cast<const char*>(s.Memory()),
+                       static_cast<std::size_t>(s.Size()));
 }
 
 void TWriter::WriteObjectProperty(TPersistent* instance, const TPropInfo& prop) {
@@ -494,7 +518,8 @@ void TWriter::WriteObjectProperty(TPersistent* instance, const TPropInfo& prop) 
             return;
         const std::string name = ComponentReferenceName(component);
         const std::string ancestorName =
-            FAncestor ? ComponentReferenceName(DynCast<TComponent>(ancestorObj)) : std::string();
+            FAncestor ? ReferenceName(DynCast<TComponent>(ancestorObj), FRootAncestor)
+                      : std::string();
         if (FAncestor ? name == ancestorName : name.empty())
             return;
         WritePropName(prop.Name);
@@ -505,7 +530,11 @@ void TWriter::WriteObjectProperty(TPersistent* instance, const TPropInfo& prop) 
         return;
     }
     if (auto* collection = DynCast<TCollection>(obj)) {
-        if (!prop.Set || (collection->Count() == 0 && !FAncestor))
+        if (!prop.Set)
+            return;
+        if (FAncestor ? CollectionBytes(collection, FLookupRoot) ==
+                            CollectionBytes(DynCast<TCollection>(ancestorObj), FRootAncestor)
+                      : collection->Count() == 0)
             return;
         WritePropName(prop.Name);
         WriteCollection(collection);

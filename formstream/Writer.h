@@ -103,6 +103,8 @@ private:
     void WriteObjectProperty(TPersistent* instance, const TPropInfo& prop);
     void WriteSubProperties(std::string_view name, TPersistent* value, TPersistent* ancestor);
     void WriteLE(std::uint64_t value, int bytes);
+    static std::string ReferenceName(const TComponent* component, const TComponent* lookupRoot);
+    static std::string CollectionBytes(TCollection* collection, TComponent* lookupRoot);
 
     rtl::TStream& FStream;
     std::vector<std::uint8_t> FBuffer;

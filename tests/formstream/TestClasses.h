@@ -181,10 +181,13 @@ public:
     }
     void DefineProperties(TFiler& filer) override {
         TComponent::DefineProperties(filer);
+        const auto* ancestor = DynCast<TWidget>(filer.Ancestor());
         filer.DeclareProperty("Extra", TReaderProc::Of<&TWidget::ReadExtra>(this),
-                              TWriterProc::Of<&TWidget::WriteExtra>(this), FExtra != 0);
+                              TWriterProc::Of<&TWidget::WriteExtra>(this),
+                              FExtra != (ancestor ? ancestor->FExtra : 0));
         filer.DeclareBinaryProperty("Data", TStreamProc::Of<&TWidget::ReadData>(this),
-                                    TStreamProc::Of<&TWidget::WriteData>(this), FHasData);
+                                    TStreamProc::Of<&TWidget::WriteData>(this),
+                                    ancestor ? FData != ancestor->FData : FHasData);
     }
     void ReadExtra(TReader& r) { FExtra = r.ReadIntegerValue(); }
     void WriteExtra(TWriter& w) { w.WriteInteger(FExtra); }
@@ -233,6 +236,24 @@ public:
     using TWidget::TWidget;
 };
 inline constinit const TClassInfo TGadget::ClassInfo = ClassInfoOf<TGadget, TWidget>("TGadget");
+
+// A non-visual component: it keeps its design position in the defined properties
+// "Left" and "Top".
+class TTestTimer : public TComponent {
+public:
+    static const TClassInfo ClassInfo;
+    TClass ClassType() const override { return &ClassInfo; }
+    using TComponent::TComponent;
+    int FInterval = 1000;
+    TNotifyEvent FOnTimer;
+    static const TPropInfo Published[];
+};
+inline constinit const TPropInfo TTestTimer::Published[] = {
+    Prop<&TTestTimer::FInterval, &TTestTimer::FInterval>("Interval", Default(1000)),
+    Prop<&TTestTimer::FOnTimer, &TTestTimer::FOnTimer>("OnTimer"),
+};
+inline constinit const TClassInfo TTestTimer::ClassInfo =
+    ClassInfoOf<TTestTimer, TComponent>("TTestTimer", TTestTimer::Published);
 
 // A root with handlers and fields.
 class TTestRoot : public TWidget {
@@ -303,7 +324,8 @@ inline void RegisterTestClasses() {
         RegisterIdentMap(TypeInfoOf<TCursor>, IdentToCursor, CursorToIdent);
     if (!FindIdentToInt(TypeInfoOf<TFontCharset>))
         RegisterIdentMap(TypeInfoOf<TFontCharset>, IdentToCharset, CharsetToIdent);
-    RegisterStreamClasses({&TWidget::ClassInfo, &TTestRoot::ClassInfo, &TTestRoot2::ClassInfo});
+    RegisterStreamClasses({&TWidget::ClassInfo, &TTestRoot::ClassInfo, &TTestRoot2::ClassInfo,
+                           &TTestTimer::ClassInfo});
     UnregisterFindGlobalRoot(&FindTestRoot);
     RegisterFindGlobalRoot(&FindTestRoot);
 }
