@@ -303,7 +303,7 @@ void TBitmap::SetPixelFormat(TPixelFormat value) {
     std::vector<RGBQUAD> table;
     if (bitCount <= 8) {
         const std::size_t full = std::size_t(1) << bitCount;
-        if (FImage->BitCount <= 8 && !FImage->Colors.empty() && FImage->Colors.size() <= full)
+        if (!FImage->Colors.empty() && FImage->Colors.size() <= full)
             table = FImage->Colors;
         else
             table = StandardColorTable(bitCount);
@@ -613,8 +613,11 @@ void TBitmap::LoadFromClipboardFormat(UINT format, HANDLE data, HPALETTE palette
         throw rtl::EInvalidGraphic(rtl::SUnknownClipboardFormat);
     bool isDevice = false;
     std::unique_ptr<TDibImage> image = ImageFromHandle(static_cast<HBITMAP>(data), isDevice);
-    if (palette && image->Colors.empty())
-        image->Colors = PaletteColors(palette);
+    // The palette that comes with the bitmap is its colour table (with its own length).
+    std::vector<RGBQUAD> colors = PaletteColors(palette);
+    const std::size_t limit = image->BitCount <= 8 ? std::size_t(1) << image->BitCount : 256;
+    if (!colors.empty() && colors.size() <= limit)
+        image->Colors = std::move(colors);
     NewImage(std::move(image));
     FHandleType = isDevice ? bmDDB : bmDIB;
     Changed(this);
