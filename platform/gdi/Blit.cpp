@@ -65,6 +65,9 @@ BOOL Transfer(DC& dst, int xd, int yd, int wd, int hd, const SourceInfo& src, DW
     if (usesSrc) {
         if (src.W == 0 || src.H == 0)
             return FALSE;
+        if (std::abs(static_cast<long long>(src.W)) > (1 << 17) ||
+            std::abs(static_cast<long long>(src.H)) > (1 << 17))
+            return FALSE;
         int sl, sw, st, sh;
         SignedSpan(src.X, src.W, sl, sw);
         SignedSpan(src.Y, src.H, st, sh);

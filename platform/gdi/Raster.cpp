@@ -245,8 +245,8 @@ Converter DcConverter(const PixelGrid& src, const PixelGrid& dst, std::uint32_t 
                       std::uint32_t dstTextPix, std::uint32_t dstBkPix) {
     Converter c;
     c.Dst = &dst;
-    if (src.Bpp == 1) {
-        if (dst.Bpp == 1)
+    if (src.Bpp == 1 && !src.Table) {
+        if (dst.Bpp == 1 && !dst.Table)
             return c;
         c.K = Converter::Lut;
         c.LutValues[0] = dst.FromPix(dstTextPix);

@@ -133,7 +133,7 @@ const std::vector<int>& DashPattern(int style) {
 }
 
 struct LineState {
-    int DashPos = 0; // position in the dash pattern, carried across segments
+    long long DashPos = 0; // position in the dash pattern, carried across segments
 };
 
 // Draws from a to b (target coordinates), excluding b.
@@ -167,7 +167,25 @@ void DrawSegment(DC& dc, Painter& p, const Pen& pen, POINT a, POINT b, LineState
     int adx = std::abs(b.x - a.x), ady = std::abs(b.y - a.y);
     int sx = a.x < b.x ? 1 : -1, sy = a.y < b.y ? 1 : -1;
     int steps = std::max(adx, ady);
-    for (int i = 0; i < steps; ++i) {
+    // Only the steps whose major coordinate lies near the clip can draw anything.
+    RECT box = BoundingBox(p.Clip);
+    int first = 0, last = steps;
+    {
+        bool xMajor = adx >= ady;
+        long long lo = (xMajor ? box.left : box.top) - width;
+        long long hi = (xMajor ? box.right : box.bottom) + width;
+        long long start = xMajor ? a.x : a.y;
+        int dir = xMajor ? sx : sy;
+        long long i0 = dir > 0 ? lo - start : start - hi;
+        long long i1 = dir > 0 ? hi - start : start - lo;
+        first = int(std::clamp<long long>(i0, 0, steps));
+        last = int(std::clamp<long long>(i1 + 1, 0, steps));
+        if (p.Clip.empty())
+            first = last = steps;
+        last = std::max(first, last);
+        ls.DashPos += first;
+    }
+    for (int i = first; i < last; ++i) {
         int x, y;
         if (adx >= ady) {
             x = a.x + sx * i;
@@ -178,7 +196,7 @@ void DrawSegment(DC& dc, Painter& p, const Pen& pen, POINT a, POINT b, LineState
         }
         bool on = true;
         if (period) {
-            int pos = ls.DashPos % period, acc = 0;
+            int pos = int(ls.DashPos % period), acc = 0;
             for (std::size_t k = 0; k < dashes.size(); ++k) {
                 acc += dashes[k];
                 if (pos < acc) {
@@ -186,8 +204,8 @@ void DrawSegment(DC& dc, Painter& p, const Pen& pen, POINT a, POINT b, LineState
                     break;
                 }
             }
-            ++ls.DashPos;
         }
+        ++ls.DashPos;
         if (on || gapsOpaque) {
             p.Pat = on ? penPat : gapPat;
             if (width == 1)
@@ -196,6 +214,7 @@ void DrawSegment(DC& dc, Painter& p, const Pen& pen, POINT a, POINT b, LineState
                 p.Rect(RECT{x - half, y - half, x - half + width, y - half + width});
         }
     }
+    ls.DashPos += steps - last;
     p.Pat = penPat;
 }
 
@@ -570,6 +589,9 @@ BOOL Polygon(HDC hdc, const POINT* points, int count) {
             ymin = std::min<int>(ymin, q.y);
             ymax = std::max<int>(ymax, q.y);
         }
+        RECT box = BoundingBox(p.Clip);
+        ymin = std::max<int>(ymin, box.top);
+        ymax = std::min<int>(ymax, box.bottom);
         std::vector<double> xs;
         for (int y = ymin; y < ymax; ++y) {
             double yc = y + 0.5;

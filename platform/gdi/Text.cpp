@@ -193,6 +193,8 @@ std::shared_ptr<FontFace> BuildFace(const LOGFONTA& lf) {
             found = FindFamily(mapped, bold, italic, file);
         } else {
             found = FindFamily(name, bold, italic, file) && Lower(file.Family) == lower;
+            if (!found && lf.lfCharSet == HANGUL_CHARSET)
+                found = FindFamily("NanumGothic", bold, italic, file);
             if (!found)
                 found = FindFamily("Liberation Sans", bold, italic, file);
             if (!found)
@@ -279,7 +281,7 @@ std::string FaceKey(const LOGFONTA& lf) {
     std::string k = Lower(std::string(lf.lfFaceName, strnlen(lf.lfFaceName, LF_FACESIZE)));
     k += "|" + std::to_string(lf.lfHeight) + "|" + std::to_string(lf.lfWeight >= FW_SEMIBOLD) +
          "|" + std::to_string(lf.lfItalic != 0) + "|" + std::to_string(lf.lfUnderline != 0) + "|" +
-         std::to_string(lf.lfStrikeOut != 0);
+         std::to_string(lf.lfStrikeOut != 0) + "|" + std::to_string(lf.lfCharSet);
     return k;
 }
 
@@ -789,3 +791,18 @@ int DrawTextA(HDC hdc, LPCSTR text, int length, LPRECT rect, UINT format) {
         return top - rect->top + total;
     return total;
 }
+
+// fontconfig keeps its parsed configuration for the life of the process; leak checkers
+// of sanitizer builds are told so.
+#if defined(__SANITIZE_ADDRESS__)
+#define QUILLOT_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QUILLOT_ASAN 1
+#endif
+#endif
+#ifdef QUILLOT_ASAN
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
+#endif

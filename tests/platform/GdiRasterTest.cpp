@@ -237,6 +237,29 @@ TEST(GdiRaster, MonochromeToColourTakesDestinationTextAndBackgroundColours) {
     EXPECT_EQ(RGB(50, 60, 70), dst.At(1, 0));
 }
 
+TEST(GdiRaster, MonochromeDibSectionSourceUsesItsColourTable) {
+    struct {
+        BITMAPINFOHEADER Header{sizeof(BITMAPINFOHEADER), 2, -1, 1, 1, BI_RGB, 0, 0, 0, 0, 0};
+        RGBQUAD Colors[2] = {{0, 0, 200, 0}, {0, 200, 0, 0}};
+    } info;
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS,
+                                   &bits, nullptr, 0);
+    ASSERT_NE(nullptr, dib);
+    static_cast<std::uint8_t*>(bits)[0] = 0x40; // pixel 0 -> entry 0, pixel 1 -> entry 1
+    HDC src = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(src, dib);
+    Canvas dst(2, 1);
+    SetTextColor(dst.Dc, RGB(1, 1, 1));
+    SetBkColor(dst.Dc, RGB(2, 2, 2));
+    ASSERT_TRUE(BitBlt(dst.Dc, 0, 0, 2, 1, src, 0, 0, SRCCOPY));
+    EXPECT_EQ(RGB(200, 0, 0), dst.At(0, 0));
+    EXPECT_EQ(RGB(0, 200, 0), dst.At(1, 0));
+    SelectObject(src, old);
+    DeleteDC(src);
+    DeleteObject(dib);
+}
+
 TEST(GdiRaster, StretchBltMapsNearestPixelExactly) {
     struct Case {
         int SrcW, DstW;

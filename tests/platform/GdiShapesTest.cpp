@@ -377,4 +377,24 @@ TEST(GdiShapes, SaveAndRestoreBringBackObjectsModesAndClip) {
     DeleteObject(red);
 }
 
+TEST(GdiShapes, ExtremeCoordinatesAreClippedNotWalked) {
+    Canvas c(8, 8, RGB(0, 0, 0));
+    HPEN pen = CreatePen(PS_DOT, 1, RGB(255, 255, 255));
+    SelectObject(c.Dc, pen);
+    MoveToEx(c.Dc, -2000000000, -2000000000, nullptr);
+    EXPECT_TRUE(LineTo(c.Dc, 2000000000, 2000000000));
+    EXPECT_NE(RGB(0, 0, 0), c.At(3, 3)) << "the diagonal crosses the canvas";
+    const POINT huge[3] = {{-2000000000, -2000000000}, {2000000000, 0}, {0, 2000000000}};
+    EXPECT_TRUE(Polygon(c.Dc, huge, 3));
+    EXPECT_TRUE(Ellipse(c.Dc, -2000000000, -2000000000, 2000000000, 2000000000));
+    EXPECT_TRUE(Rectangle(c.Dc, -2000000000, -2000000000, 2000000000, 2000000000));
+    SetViewportOrgEx(c.Dc, 2000000000, 0, nullptr);
+    RECT r{2000000000, 0, 2147483647, 5};
+    EXPECT_NE(0, FillRect(c.Dc, &r, reinterpret_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))));
+    EXPECT_FALSE(StretchBlt(c.Dc, 0, 0, 4, 4, c.Dc, 0, 0, 2147483647, 4, SRCCOPY));
+    EXPECT_FALSE(StretchBlt(c.Dc, 0, 0, 4, 4, c.Dc, 0, 0, -2147483647 - 1, 4, SRCCOPY));
+    SelectObject(c.Dc, GetStockObject(BLACK_PEN));
+    DeleteObject(pen);
+}
+
 } // namespace
