@@ -32,7 +32,7 @@ TCanvas::~TCanvas() {
 }
 
 HDC TCanvas::Handle() {
-    RequiredState(csHandleValid);
+    RequiredState(csHandleValid | csFontValid | csPenValid | csBrushValid);
     return FHandle;
 }
 
