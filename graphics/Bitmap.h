@@ -38,8 +38,9 @@ public:
     TBitmap();
     ~TBitmap() override;
 
-    // TBitmap: a copy of its image; another graphic: this bitmap is sized to it (24-bit
-    // when empty) and the graphic is drawn on it; null: empty.
+    // TBitmap: a copy of its image; null: empty; another graphic: the graphic's own
+    // AssignTo when it has one for bitmaps, else this bitmap becomes a 24-bit image of the
+    // graphic's size, filled with the canvas brush, with the graphic drawn on it.
     void Assign(formstream::TPersistent* source) override;
     // Stretches the bitmap onto `rect` of the canvas (with the canvas's copy mode), or with
     // the transparent colour showing the canvas when Transparent is set.
@@ -123,11 +124,10 @@ private:
     void NewImage(std::unique_ptr<TDibImage> image);
     void FreeHandles();
     void EnsureSection();
-    void CanvasChanging();
     TColor BottomLeftColor() const;
 
     std::unique_ptr<TDibImage> FImage;
-    TBitmapHandleType FHandleType = bmDIB;
+    TBitmapHandleType FHandleType = bmDDB;
     TTransparentMode FTransparentMode = tmAuto;
     TColor FTransparentColor = formstream::clDefault;
     mutable HPALETTE FPalette = nullptr;
