@@ -877,18 +877,19 @@ void TGIFImage::Grayscale(bool forceEncoding) {
         throw rtl::EInvalidGraphicOperation(SNoGIFData);
     for (auto& frame : FFrames)
         frame->GrayscaleImage(forceEncoding);
-    if (FBackgroundColor != clNone) {
-        if (FData->ColorTable.Count == 0) {
-            FBackgroundColor = GrayColor(FBackgroundColor);
-        } else {
-            UniqueImage();
-            TGIFColorTable& table = FData->ColorTable;
-            const int index = FindColorIndex(table, FBackgroundColor);
-            for (int i = 0; i < std::min(table.Count, 256); ++i)
-                GrayColorItem(table.Colors[std::size_t(i)]);
+    // The global table is greyed whenever it has entries: frames without a table of their
+    // own are written with it.
+    if (FData->ColorTable.Count > 0) {
+        UniqueImage();
+        TGIFColorTable& table = FData->ColorTable;
+        const int index = FindColorIndex(table, FBackgroundColor);
+        for (int i = 0; i < std::min(table.Count, 256); ++i)
+            GrayColorItem(table.Colors[std::size_t(i)]);
+        if (FBackgroundColor != clNone)
             FBackgroundColor = index >= 0 ? ColorOf(table.Colors[std::size_t(index)])
                                           : GrayColor(FBackgroundColor);
-        }
+    } else if (FBackgroundColor != clNone) {
+        FBackgroundColor = GrayColor(FBackgroundColor);
     }
     SetPaletteModified(true);
     Changed(this);

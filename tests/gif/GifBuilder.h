@@ -21,11 +21,12 @@ struct TGifBuilder {
     }
     TGifBuilder& Word(int v) { return Raw({v & 0xFF, (v >> 8) & 0xFF}); }
     // "GIF" + version, screen descriptor, and a global table of 2^bits entries
-    // (entry i = (i, i, i) except entry 1 = white when bits > 0).
+    // (entry i = (i, i, i) except entry 1 = white when bits > 0); the colour resolution
+    // field equals the table's bits, as the writer puts it.
     TGifBuilder& Header(const std::string& version, int width, int height, int tableBits,
                         int background = 0) {
         Text("GIF" + version).Word(width).Word(height);
-        Raw({tableBits ? 0x80 | 0x70 | (tableBits - 1) : 0, background, 0});
+        Raw({tableBits ? 0x80 | (tableBits - 1) << 4 | (tableBits - 1) : 0, background, 0});
         if (tableBits)
             Table(tableBits);
         return *this;
