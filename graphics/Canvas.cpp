@@ -32,7 +32,7 @@ TCanvas::~TCanvas() {
 }
 
 HDC TCanvas::Handle() {
-    RequiredState(csHandleValid);
+    RequiredState(csHandleValid | csFontValid | csPenValid | csBrushValid);
     return FHandle;
 }
 
@@ -191,6 +191,8 @@ rtl::TPoint TCanvas::PenPos() {
 }
 
 void TCanvas::Polyline(const rtl::TPoint* points, int count) {
+    if (!points || count <= 0)
+        return;
     Changing();
     RequiredState(csHandleValid | csPenValid | csBrushValid);
     std::vector<POINT> pts;
@@ -201,6 +203,8 @@ void TCanvas::Polyline(const rtl::TPoint* points, int count) {
 }
 
 void TCanvas::Polygon(const rtl::TPoint* points, int count) {
+    if (!points || count <= 0)
+        return;
     Changing();
     RequiredState(csHandleValid | csPenValid | csBrushValid);
     std::vector<POINT> pts;

@@ -27,7 +27,8 @@ public:
     TCanvas();
     ~TCanvas() override;
 
-    // The device context; made with CreateHandle when there is none.
+    // The device context, made with CreateHandle when there is none, with the canvas's
+    // font, pen and brush selected (so that drawing calls made on it use them).
     HDC Handle();
     // Uses `dc` (not owned) from now on; null deselects the objects and drops the context.
     void SetHandle(HDC dc);

@@ -218,6 +218,28 @@ std::unique_ptr<TDibImage> ConvertDib(const TDibImage& source, int bitCount, boo
     if (source.Empty())
         return target;
     GdiFlush();
+    if (source.BitCount <= 8 && (bitCount == 24 || bitCount == 32)) {
+        // Palette to true colour through a table of the palette's colours.
+        TRgb lut[256] = {};
+        for (std::size_t i = 0; i < source.Colors.size() && i < 256; ++i)
+            lut[i] = {source.Colors[i].rgbRed, source.Colors[i].rgbGreen, source.Colors[i].rgbBlue};
+        const int bytes = bitCount / 8;
+        const int shift = source.BitCount;
+        const unsigned mask = (1u << shift) - 1;
+        for (int y = 0; y < source.Height; ++y) {
+            const std::uint8_t* in = source.Row(y);
+            std::uint8_t* out = target->Row(y);
+            for (int x = 0; x < source.Width; ++x, out += bytes) {
+                const int bit = x * shift;
+                const unsigned index = (in[bit >> 3] >> (8 - shift - (bit & 7))) & mask;
+                const TRgb c = index < source.Colors.size() ? lut[index] : TRgb{0, 0, 0};
+                out[0] = c.B;
+                out[1] = c.G;
+                out[2] = c.R;
+            }
+        }
+        return target;
+    }
     TNearestCache nearest(target->Colors);
     for (int y = 0; y < source.Height; ++y) {
         const std::uint8_t* in = source.Row(y);

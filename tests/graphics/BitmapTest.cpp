@@ -307,3 +307,27 @@ TEST(Bitmap, PictureDataNamingTBitmapLoadsABitmap) {
     EXPECT_EQ(SaveBytes(source), SaveBytes(*loaded));
     EXPECT_EQ(3, picture.Width());
 }
+
+TEST(Bitmap, EveryPaletteDepthTurnsIntoTheSameDevicePicture) {
+    for (int depth : {1, 4, 8}) {
+        SCOPED_TRACE("depth " + std::to_string(depth));
+        TBmpSpec spec;
+        spec.Width = 11;
+        spec.Height = 3;
+        spec.BitCount = depth;
+        spec.Colors = GreyRamp(1 << depth);
+        spec.Pixels = PatternPixels(11, 3, depth);
+        TBitmap bitmap;
+        LoadBytes(bitmap, BuildBmp(spec));
+        std::vector<TColor> before;
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 11; ++x)
+                before.push_back(bitmap.Canvas()->Pixels(x, y));
+        bitmap.SetHandleType(bmDDB);
+        ASSERT_EQ(32, bitmap.BitsPerPixel());
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 11; ++x)
+                ASSERT_EQ(Hex(before[std::size_t(y * 11 + x)]), Hex(PixelOf(bitmap, x, y)))
+                    << "at " << x << "," << y;
+    }
+}
