@@ -300,8 +300,13 @@ FontFace& FaceOf(DC& dc) {
         auto& cache = FaceCache();
         std::string key = FaceKey(font->Log);
         auto it = cache.find(key);
-        if (it == cache.end())
+        if (it == cache.end()) {
+            // Faces hold open font files: drop those no font object uses any more.
+            if (cache.size() >= 32)
+                std::erase_if(cache,
+                              [](const auto& entry) { return entry.second.use_count() == 1; });
             it = cache.emplace(key, BuildFace(font->Log)).first;
+        }
         font->Face = it->second;
     }
     return *font->Face;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <fstream>
 #include <string>
 
 #include "platform/wingdi.h"
@@ -319,6 +320,31 @@ TEST(Text, FontObjectReportsItsLogFont) {
     SelectObject(dc, old);
     DeleteDC(dc);
     DeleteObject(f);
+}
+
+// Font files the process holds open or mapped.
+int OpenFontFiles() {
+    std::ifstream maps("/proc/self/maps");
+    int n = 0;
+    for (std::string line; std::getline(maps, line);)
+        n += line.find(".ttf") != std::string::npos || line.find(".otf") != std::string::npos;
+    return n;
+}
+
+TEST(Text, ManyFontSizesDoNotKeepFilesOpen) {
+    int before = OpenFontFiles();
+    HDC dc = CreateCompatibleDC(nullptr);
+    for (int size = 5; size < 205; ++size) {
+        HFONT f =
+            CreateFontA(-size, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Arial");
+        HGDIOBJ old = SelectObject(dc, f);
+        SIZE sz{};
+        GetTextExtentPoint32A(dc, "x", 1, &sz);
+        SelectObject(dc, old);
+        DeleteObject(f);
+    }
+    DeleteDC(dc);
+    EXPECT_LT(OpenFontFiles() - before, 40);
 }
 
 } // namespace
