@@ -131,6 +131,6 @@ constexpr int GET_Y_LPARAM(LPARAM lp) {
 inline LPCSTR MAKEINTRESOURCEA(WORD id) {
     return reinterpret_cast<LPCSTR>(ULONG_PTR(id));
 }
-constexpr bool IS_INTRESOURCE(LPCSTR p) {
-    return (ULONG_PTR(p) >> 16) == 0;
+inline bool IS_INTRESOURCE(LPCSTR p) {
+    return (reinterpret_cast<ULONG_PTR>(p) >> 16) == 0;
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <png.h>
 
+#include "platform/gdi/Screen.h"
 #include "platform/headless/Headless.h"
 #include "platform/testing.h"
 #include "platform/user/WindowManager.h"
@@ -25,6 +26,7 @@ void SetScreenSize(int width, int height) {
     headless::ScreenHeight() = std::max(1, height);
     if (S().Desktop)
         S().Desktop->Rect = RECT{0, 0, headless::ScreenWidth(), headless::ScreenHeight()};
+    SetGdiScreenSize(headless::ScreenWidth(), headless::ScreenHeight());
 }
 
 void Reset() {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <thread>
 
+#include "platform/gdi/Screen.h"
 #include "platform/user/WindowManager.h"
 #include "platform/winbase.h"
 
@@ -77,6 +78,7 @@ void EnsureInit() {
     desk->Handle = reinterpret_cast<HWND>(std::uintptr_t(0x10000));
     desk->Style = WS_VISIBLE | WS_CLIPCHILDREN | WS_POPUP;
     desk->Rect = GetBackend().ScreenRect();
+    SetGdiScreenSize(desk->Rect.right - desk->Rect.left, desk->Rect.bottom - desk->Rect.top);
     s.Desktop = desk.get();
     s.Windows[0x10000] = std::move(desk);
     RegisterSystemClasses();

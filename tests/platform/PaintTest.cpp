@@ -136,3 +136,13 @@ TEST_F(Paint, ResizedTopLevelKeepsContentAndRepaints) {
     EXPECT_EQ(img.Width, 120);
     EXPECT_EQ(img.At(119, 79), Red);
 }
+
+TEST_F(Paint, DeviceCapsOfTheScreenFollowItsSize) {
+    platform::testing::SetScreenSize(800, 600);
+    HDC dc = GetDC(nullptr);
+    ASSERT_NE(dc, nullptr);
+    EXPECT_EQ(GetDeviceCaps(dc, HORZRES), 800);
+    EXPECT_EQ(GetDeviceCaps(dc, VERTRES), 600);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 800);
+    ReleaseDC(nullptr, dc);
+}
