@@ -89,6 +89,12 @@ void InvalidateIn(Window* w, const RECT& rect, bool erase, bool allChildren) {
         RECT in = Intersect(r, c->Rect);
         if (RectEmpty(in))
             continue;
+        RECT frame = FrameInsets(c);
+        if (frame.left || frame.top || frame.right || frame.bottom) {
+            // The parent paints over the child's border too: it is drawn again.
+            c->FrameDirty = true;
+            c->InternalPaint = true;
+        }
         POINT org = ClientOriginInParent(c);
         InvalidateIn(c, Offset(in, -org.x, -org.y), erase, allChildren);
     }
@@ -327,6 +333,12 @@ HDC BeginPaint(HWND hwnd, LPPAINTSTRUCT paint) {
     w->Erase = false;
     w->InternalPaint = false;
     w->Update = RECT{};
+    if (w->FrameDirty) {
+        w->FrameDirty = false;
+        SendMessageA(hwnd, WM_NCPAINT, 1, 0);
+        if (!FromHandleQuiet(hwnd))
+            return nullptr;
+    }
     HDC dc = MakeDc(w, false, true, update);
     std::memset(paint, 0, sizeof *paint);
     paint->hdc = dc;

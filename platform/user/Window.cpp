@@ -175,6 +175,10 @@ BOOL SetPos(Window* w, HWND after, int x, int y, int cx, int cy, UINT flags, boo
         if (nowVisible && (moved || sized || (changes & Backend::Shown) || zchanged) &&
             !(flags & SWP_NOREDRAW))
             ExposeArea(w->Parent, w->Rect);
+        if (nowVisible && (flags & SWP_FRAMECHANGED)) {
+            w->FrameDirty = true;
+            w->InternalPaint = true;
+        }
         RetargetDcs(top);
     }
     if (changes & Backend::Hidden) {

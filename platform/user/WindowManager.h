@@ -60,6 +60,7 @@ struct Window {
     RECT Update{};
     bool Erase = false;
     bool InternalPaint = false;
+    bool FrameDirty = false; // child windows with a border: WM_NCPAINT due
     bool Destroying = false;
     bool Created = false;
     // Top-level windows only: the client-area pixels and the parts changed since the
