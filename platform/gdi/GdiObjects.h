@@ -151,9 +151,15 @@ RECT RectIntersect(const RECT& a, const RECT& b);
 RECT BoundingBox(const std::vector<RECT>& rects);
 
 // Coordinates.
+// Logical to device coordinates, clamped so that extreme values cannot overflow later
+// arithmetic.
+inline LONG ClampCoord(long long v) {
+    constexpr long long limit = 1LL << 28;
+    return LONG(v < -limit ? -limit : v > limit ? limit : v);
+}
 inline POINT LogicalToDevice(const DC& dc, int x, int y) {
-    return POINT{LONG(x - dc.St.WindowOrg.x + dc.St.ViewportOrg.x),
-                 LONG(y - dc.St.WindowOrg.y + dc.St.ViewportOrg.y)};
+    return POINT{ClampCoord(static_cast<long long>(x) - dc.St.WindowOrg.x + dc.St.ViewportOrg.x),
+                 ClampCoord(static_cast<long long>(y) - dc.St.WindowOrg.y + dc.St.ViewportOrg.y)};
 }
 // The context's effective clip in target coordinates (bitmap or surface pixels).
 std::vector<RECT> TargetClip(const DC& dc);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/gdi/GdiObjects.h"
+#include "platform/gdi/Raster.h"
 
 using namespace platform::gdi;
 
@@ -91,5 +92,6 @@ COLORREF GetNearestColor(HDC hdc, COLORREF color) {
     auto dc = LookupDC(hdc);
     if (!dc)
         return CLR_INVALID;
-    return ColorrefFromPix(ResolveColor(*dc, color));
+    PixelGrid g = GridOf(*dc);
+    return ColorrefFromPix(g.ToPix(g.FromPix(ResolveColor(*dc, color))));
 }

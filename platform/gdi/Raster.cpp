@@ -245,8 +245,8 @@ Converter DcConverter(const PixelGrid& src, const PixelGrid& dst, std::uint32_t 
                       std::uint32_t dstTextPix, std::uint32_t dstBkPix) {
     Converter c;
     c.Dst = &dst;
-    if (src.Bpp == 1) {
-        if (dst.Bpp == 1)
+    if (src.Bpp == 1 && !src.Table) {
+        if (dst.Bpp == 1 && !dst.Table)
             return c;
         c.K = Converter::Lut;
         c.LutValues[0] = dst.FromPix(dstTextPix);
@@ -524,7 +524,7 @@ void TransferRop(const PixelGrid& dg, const std::vector<RECT>& clip, RECT dst, c
     std::uint32_t mask = dg.Mask();
     bool usesPat = pat && RopUsesPattern(rop3);
     bool sameGrid = src && src->Row0 == dg.Row0;
-    std::vector<std::uint32_t> sbuf, dbuf, pbuf, tmp;
+    std::vector<std::uint32_t> sbuf, dbuf, pbuf;
     for (const RECT& c : clip) {
         RECT r = RectIntersect(RectIntersect(c, dst), valid);
         if (RectEmpty(r))

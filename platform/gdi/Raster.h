@@ -49,9 +49,10 @@ struct Converter {
     const PixelGrid* Dst = nullptr;
     void Row(std::uint32_t* v, int n) const;
 };
-// Block-transfer semantics between contexts: monochrome sources take the destination's
-// text (0) and background (1) colours; colour sources going to monochrome give 1 where
-// they equal the source context's background colour.
+// Block-transfer semantics between contexts: monochrome device bitmaps as sources take
+// the destination's text (0) and background (1) colours (DIB sections, 1-bit included,
+// go through their colour tables); colour sources going to monochrome give 1 where they
+// equal the source context's background colour.
 Converter DcConverter(const PixelGrid& src, const PixelGrid& dst, std::uint32_t srcBkPix,
                       std::uint32_t dstTextPix, std::uint32_t dstBkPix);
 // Device-independent semantics: every value goes through its colour (colour tables are

@@ -133,7 +133,7 @@ const std::vector<int>& DashPattern(int style) {
 }
 
 struct LineState {
-    int DashPos = 0; // position in the dash pattern, carried across segments
+    long long DashPos = 0; // position in the dash pattern, carried across segments
 };
 
 // Draws from a to b (target coordinates), excluding b.
@@ -163,23 +163,49 @@ void DrawSegment(DC& dc, Painter& p, const Pen& pen, POINT a, POINT b, LineState
         p.Rect(r);
         return;
     }
-    int dx = std::abs(b.x - a.x), dy = -std::abs(b.y - a.y);
+    // Pixels nearest to the ideal line; exact halves round towards the start point.
+    int adx = std::abs(b.x - a.x), ady = std::abs(b.y - a.y);
     int sx = a.x < b.x ? 1 : -1, sy = a.y < b.y ? 1 : -1;
-    int err = dx + dy;
-    int x = a.x, y = a.y;
-    while (!(x == b.x && y == b.y)) {
+    int steps = std::max(adx, ady);
+    // Only the steps whose major coordinate lies near the clip can draw anything.
+    RECT box = BoundingBox(p.Clip);
+    int first = 0, last = steps;
+    {
+        bool xMajor = adx >= ady;
+        long long lo = (xMajor ? box.left : box.top) - width;
+        long long hi = (xMajor ? box.right : box.bottom) + width;
+        long long start = xMajor ? a.x : a.y;
+        int dir = xMajor ? sx : sy;
+        long long i0 = dir > 0 ? lo - start : start - hi;
+        long long i1 = dir > 0 ? hi - start : start - lo;
+        first = int(std::clamp<long long>(i0, 0, steps));
+        last = int(std::clamp<long long>(i1 + 1, 0, steps));
+        if (p.Clip.empty())
+            first = last = steps;
+        last = std::max(first, last);
+        ls.DashPos += first;
+    }
+    for (int i = first; i < last; ++i) {
+        int x, y;
+        if (adx >= ady) {
+            x = a.x + sx * i;
+            y = a.y + sy * int((2LL * i * ady + adx - 1) / (2LL * adx));
+        } else {
+            y = a.y + sy * i;
+            x = a.x + sx * int((2LL * i * adx + ady - 1) / (2LL * ady));
+        }
         bool on = true;
         if (period) {
-            int pos = ls.DashPos % period, acc = 0;
-            for (std::size_t i = 0; i < dashes.size(); ++i) {
-                acc += dashes[i];
+            int pos = int(ls.DashPos % period), acc = 0;
+            for (std::size_t k = 0; k < dashes.size(); ++k) {
+                acc += dashes[k];
                 if (pos < acc) {
-                    on = (i % 2) == 0;
+                    on = (k % 2) == 0;
                     break;
                 }
             }
-            ++ls.DashPos;
         }
+        ++ls.DashPos;
         if (on || gapsOpaque) {
             p.Pat = on ? penPat : gapPat;
             if (width == 1)
@@ -187,16 +213,8 @@ void DrawSegment(DC& dc, Painter& p, const Pen& pen, POINT a, POINT b, LineState
             else
                 p.Rect(RECT{x - half, y - half, x - half + width, y - half + width});
         }
-        int e2 = 2 * err;
-        if (e2 >= dy) {
-            err += dy;
-            x += sx;
-        }
-        if (e2 <= dx) {
-            err += dx;
-            y += sy;
-        }
     }
+    ls.DashPos += steps - last;
     p.Pat = penPat;
 }
 
@@ -571,6 +589,9 @@ BOOL Polygon(HDC hdc, const POINT* points, int count) {
             ymin = std::min<int>(ymin, q.y);
             ymax = std::max<int>(ymax, q.y);
         }
+        RECT box = BoundingBox(p.Clip);
+        ymin = std::max<int>(ymin, box.top);
+        ymax = std::min<int>(ymax, box.bottom);
         std::vector<double> xs;
         for (int y = ymin; y < ymax; ++y) {
             double yc = y + 0.5;
@@ -630,10 +651,10 @@ BOOL DrawEdge(HDC hdc, LPRECT rect, UINT edge, UINT flags) {
         p.Rect(r);
     }
     if (flags & BF_ADJUST) {
-        rect->left += r.left - orig.left;
-        rect->top += r.top - orig.top;
-        rect->right += r.right - orig.right;
-        rect->bottom += r.bottom - orig.bottom;
+        rect->left = ClampCoord(static_cast<long long>(rect->left) + (r.left - orig.left));
+        rect->top = ClampCoord(static_cast<long long>(rect->top) + (r.top - orig.top));
+        rect->right = ClampCoord(static_cast<long long>(rect->right) + (r.right - orig.right));
+        rect->bottom = ClampCoord(static_cast<long long>(rect->bottom) + (r.bottom - orig.bottom));
     }
     return TRUE;
 }
@@ -662,10 +683,10 @@ BOOL DrawFrameControl(HDC hdc, LPRECT rect, UINT type, UINT state) {
     }
     if (state & DFCS_ADJUSTRECT) {
         int border = (state & DFCS_FLAT) ? 1 : 2;
-        rect->left += border;
-        rect->top += border;
-        rect->right -= border;
-        rect->bottom -= border;
+        rect->left = ClampCoord(static_cast<long long>(rect->left) + border);
+        rect->top = ClampCoord(static_cast<long long>(rect->top) + border);
+        rect->right = ClampCoord(static_cast<long long>(rect->right) - border);
+        rect->bottom = ClampCoord(static_cast<long long>(rect->bottom) - border);
     }
     return TRUE;
 }

@@ -12,6 +12,8 @@
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_DRIVER_H
+#include FT_MODULE_H
 #include FT_SYNTHESIS_H
 #include FT_TRUETYPE_TABLES_H
 
@@ -50,6 +52,9 @@ FT_Library Library() {
         FT_Library l = nullptr;
         if (FT_Init_FreeType(&l) != 0)
             return FT_Library(nullptr);
+        // Full hinting in both directions gives the crisp stems of desktop text.
+        FT_UInt version = TT_INTERPRETER_VERSION_35;
+        FT_Property_Set(l, "truetype", "interpreter-version", &version);
         return l;
     }();
     return lib;
@@ -188,6 +193,8 @@ std::shared_ptr<FontFace> BuildFace(const LOGFONTA& lf) {
             found = FindFamily(mapped, bold, italic, file);
         } else {
             found = FindFamily(name, bold, italic, file) && Lower(file.Family) == lower;
+            if (!found && lf.lfCharSet == HANGUL_CHARSET)
+                found = FindFamily("NanumGothic", bold, italic, file);
             if (!found)
                 found = FindFamily("Liberation Sans", bold, italic, file);
             if (!found)
@@ -274,7 +281,7 @@ std::string FaceKey(const LOGFONTA& lf) {
     std::string k = Lower(std::string(lf.lfFaceName, strnlen(lf.lfFaceName, LF_FACESIZE)));
     k += "|" + std::to_string(lf.lfHeight) + "|" + std::to_string(lf.lfWeight >= FW_SEMIBOLD) +
          "|" + std::to_string(lf.lfItalic != 0) + "|" + std::to_string(lf.lfUnderline != 0) + "|" +
-         std::to_string(lf.lfStrikeOut != 0);
+         std::to_string(lf.lfStrikeOut != 0) + "|" + std::to_string(lf.lfCharSet);
     return k;
 }
 
@@ -293,8 +300,13 @@ FontFace& FaceOf(DC& dc) {
         auto& cache = FaceCache();
         std::string key = FaceKey(font->Log);
         auto it = cache.find(key);
-        if (it == cache.end())
+        if (it == cache.end()) {
+            // Faces hold open font files: drop those no font object uses any more.
+            if (cache.size() >= 32)
+                std::erase_if(cache,
+                              [](const auto& entry) { return entry.second.use_count() == 1; });
             it = cache.emplace(key, BuildFace(font->Log)).first;
+        }
         font->Face = it->second;
     }
     return *font->Face;
@@ -509,6 +521,13 @@ void ReleaseFontFace(Font& font) {
 
 using namespace platform::gdi;
 
+namespace {
+
+// Longest string the text functions take, so that widths cannot overflow.
+constexpr int MaxTextLength = 1 << 16;
+
+} // namespace
+
 HFONT CreateFontIndirectA(const LOGFONTA* lf) {
     GdiLock lock(GdiMutex());
     if (!lf)
@@ -570,7 +589,7 @@ int GetTextFaceA(HDC hdc, int size, LPSTR name) {
 BOOL GetTextExtentPoint32A(HDC hdc, LPCSTR text, int length, LPSIZE size) {
     GdiLock lock(GdiMutex());
     auto dc = LookupDC(hdc);
-    if (!dc || !size || length < 0 || (length > 0 && !text))
+    if (!dc || !size || length < 0 || length > MaxTextLength || (length > 0 && !text))
         return FALSE;
     FontFace& ff = FaceOf(*dc);
     std::vector<std::uint32_t> cps;
@@ -584,7 +603,7 @@ BOOL ExtTextOutA(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCSTR t
                  const INT* dx) {
     GdiLock lock(GdiMutex());
     auto dc = LookupDC(hdc);
-    if (!dc || (length > 0 && !text) || length > (1u << 24))
+    if (!dc || (length > 0 && !text) || length > UINT(MaxTextLength))
         return FALSE;
     FontFace& ff = FaceOf(*dc);
     std::vector<RECT> clip = TargetClip(*dc);
@@ -622,7 +641,8 @@ BOOL ExtTextOutA(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCSTR t
         top -= ff.Tm.tmHeight;
     DrawRun(*dc, ff, cps, adv.data(), left, top, clip, dc->St.BkMode == OPAQUE);
     if ((align & TA_UPDATECP) && (align & TA_CENTER) != TA_CENTER) {
-        dc->St.CurPos.x += (align & TA_RIGHT) ? -width : width;
+        dc->St.CurPos.x = ClampCoord(static_cast<long long>(dc->St.CurPos.x) +
+                                     ((align & TA_RIGHT) ? -width : width));
     }
     return TRUE;
 }
@@ -637,7 +657,7 @@ namespace {
 
 struct TextLine {
     std::vector<std::uint32_t> Cps;
-    int Underlined = -1; // index of the prefixed character
+    std::vector<int> Underlined; // indices of the prefixed characters
     int Width = 0;
 };
 
@@ -649,7 +669,7 @@ void AppendLine(std::vector<TextLine>& lines, const std::vector<std::uint32_t>& 
             if (i + 1 < cps.size()) {
                 ++i;
                 if (cps[i] != '&')
-                    line.Underlined = int(line.Cps.size());
+                    line.Underlined.push_back(int(line.Cps.size()));
                 line.Cps.push_back(cps[i]);
             }
             continue;
@@ -667,7 +687,11 @@ int DrawTextA(HDC hdc, LPCSTR text, int length, LPRECT rect, UINT format) {
     if (!dc || !rect || (!text && length != 0))
         return 0;
     if (length < 0)
-        length = text ? int(std::strlen(text)) : 0;
+        length = text ? int(strnlen(text, MaxTextLength + 1)) : 0;
+    if (length > MaxTextLength)
+        return 0;
+    const RECT rc{ClampCoord(rect->left), ClampCoord(rect->top), ClampCoord(rect->right),
+                  ClampCoord(rect->bottom)};
     FontFace& ff = FaceOf(*dc);
     bool prefix = !(format & DT_NOPREFIX);
     std::vector<std::uint32_t> all;
@@ -696,7 +720,7 @@ int DrawTextA(HDC hdc, LPCSTR text, int length, LPRECT rect, UINT format) {
         }
     }
     std::vector<TextLine> lines;
-    int maxWidth = rect->right - rect->left;
+    int maxWidth = rc.right - rc.left;
     bool wrap = (format & DT_WORDBREAK) && !(format & DT_SINGLELINE);
     for (auto& r : raw) {
         if (!wrap) {
@@ -743,16 +767,16 @@ int DrawTextA(HDC hdc, LPCSTR text, int length, LPRECT rect, UINT format) {
     }
     int total = lineHeight * int(lines.size());
     if (format & DT_CALCRECT) {
-        rect->right = rect->left + widest;
-        rect->bottom = rect->top + total;
+        rect->right = rc.left + widest;
+        rect->bottom = rc.top + total;
         return total;
     }
-    int top = rect->top;
+    int top = rc.top;
     if (format & DT_SINGLELINE) {
         if (format & DT_VCENTER)
-            top = rect->top + (rect->bottom - rect->top - total) / 2;
+            top = rc.top + (rc.bottom - rc.top - total) / 2;
         else if (format & DT_BOTTOM)
-            top = rect->bottom - total;
+            top = rc.bottom - total;
     }
     std::vector<RECT> clip = TargetClip(*dc);
     if (!(format & DT_NOCLIP))
@@ -760,18 +784,20 @@ int DrawTextA(HDC hdc, LPCSTR text, int length, LPRECT rect, UINT format) {
     PixelGrid g = GridOf(*dc);
     int y = top;
     for (const TextLine& l : lines) {
-        int x = rect->left;
+        int x = rc.left;
         if (format & DT_CENTER)
-            x = rect->left + (rect->right - rect->left - l.Width) / 2;
+            x = rc.left + (rc.right - rc.left - l.Width) / 2;
         else if (format & DT_RIGHT)
-            x = rect->right - l.Width;
+            x = rc.right - l.Width;
         POINT p = TargetPoint(*dc, x, y);
         DrawRun(*dc, ff, l.Cps, nullptr, p.x, p.y, clip, dc->St.BkMode == OPAQUE);
-        if (l.Underlined >= 0 && !(format & DT_HIDEPREFIX)) {
+        for (int index : l.Underlined) {
+            if (format & DT_HIDEPREFIX)
+                break;
             int ux = p.x;
-            for (int i = 0; i < l.Underlined; ++i)
+            for (int i = 0; i < index; ++i)
                 ux += GlyphOf(ff, l.Cps[std::size_t(i)]).Advance;
-            int uw = GlyphOf(ff, l.Cps[std::size_t(l.Underlined)]).Advance;
+            int uw = GlyphOf(ff, l.Cps[std::size_t(index)]).Advance;
             int uy = p.y + ff.Tm.tmAscent + 1;
             PatternSource line = SolidPattern(g, ResolveColor(*dc, dc->St.TextColor));
             FillRop(g, clip, RECT{ux, uy, ux + uw, uy + 1}, line, 0xF0);
@@ -779,6 +805,21 @@ int DrawTextA(HDC hdc, LPCSTR text, int length, LPRECT rect, UINT format) {
         y += lineHeight;
     }
     if ((format & DT_SINGLELINE) && (format & (DT_VCENTER | DT_BOTTOM)))
-        return top - rect->top + total;
+        return top - rc.top + total;
     return total;
 }
+
+// fontconfig keeps its parsed configuration for the life of the process; leak checkers
+// of sanitizer builds are told so.
+#if defined(__SANITIZE_ADDRESS__)
+#define QUILLOT_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QUILLOT_ASAN 1
+#endif
+#endif
+#ifdef QUILLOT_ASAN
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
+#endif

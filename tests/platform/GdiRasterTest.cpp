@@ -237,6 +237,29 @@ TEST(GdiRaster, MonochromeToColourTakesDestinationTextAndBackgroundColours) {
     EXPECT_EQ(RGB(50, 60, 70), dst.At(1, 0));
 }
 
+TEST(GdiRaster, MonochromeDibSectionSourceUsesItsColourTable) {
+    struct {
+        BITMAPINFOHEADER Header{sizeof(BITMAPINFOHEADER), 2, -1, 1, 1, BI_RGB, 0, 0, 0, 0, 0};
+        RGBQUAD Colors[2] = {{0, 0, 200, 0}, {0, 200, 0, 0}};
+    } info;
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS,
+                                   &bits, nullptr, 0);
+    ASSERT_NE(nullptr, dib);
+    static_cast<std::uint8_t*>(bits)[0] = 0x40; // pixel 0 -> entry 0, pixel 1 -> entry 1
+    HDC src = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(src, dib);
+    Canvas dst(2, 1);
+    SetTextColor(dst.Dc, RGB(1, 1, 1));
+    SetBkColor(dst.Dc, RGB(2, 2, 2));
+    ASSERT_TRUE(BitBlt(dst.Dc, 0, 0, 2, 1, src, 0, 0, SRCCOPY));
+    EXPECT_EQ(RGB(200, 0, 0), dst.At(0, 0));
+    EXPECT_EQ(RGB(0, 200, 0), dst.At(1, 0));
+    SelectObject(src, old);
+    DeleteDC(src);
+    DeleteObject(dib);
+}
+
 TEST(GdiRaster, StretchBltMapsNearestPixelExactly) {
     struct Case {
         int SrcW, DstW;
@@ -304,6 +327,18 @@ TEST(GdiRaster, ShrinkingInAndOrModesFoldsEliminatedPixels) {
         EXPECT_EQ(c.Expected[0], dst.Get(0, 0));
         EXPECT_EQ(c.Expected[1], dst.Get(1, 0));
     }
+    // Shrinking one axis while growing the other: the growing axis keeps the nearest
+    // sample (3 -> 7 columns: 0 0 1 1 1 2 2) while rows 0 and 1 fold with AND.
+    MonoCanvas src(3, 2), dst(7, 1);
+    const int rows[2][3] = {{1, 0, 1}, {1, 1, 1}};
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x)
+            src.Set(x, y, rows[y][x]);
+    SetStretchBltMode(dst.Dc, BLACKONWHITE);
+    ASSERT_TRUE(StretchBlt(dst.Dc, 0, 0, 7, 1, src.Dc, 0, 0, 3, 2, SRCCOPY));
+    const int expected[7] = {1, 1, 0, 0, 0, 1, 1};
+    for (int x = 0; x < 7; ++x)
+        EXPECT_EQ(expected[x], dst.Get(x, 0)) << "x=" << x;
 }
 
 // The transparent stretched drawing of pictures: mask from the transparent colour,
