@@ -3,6 +3,7 @@
 // keep ticking; and LoadBitmapA.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/user/WindowManager.h"
@@ -407,6 +408,8 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
         if (GetBackend().IsHeadless() && ((S().Timers.empty() && !GetBackend().HasPendingWork()) ||
                                           GetTickCount() - opened > 3600u * 1000u)) {
             state.Result = state.DefaultId;
+            if (BackendIsFallback()) // nobody sees the box: its text goes to the terminal
+                std::fprintf(stderr, "%s: %s\n", caption ? caption : "Error", state.Text.c_str());
             break;
         }
         WaitMessage();

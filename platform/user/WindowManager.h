@@ -134,6 +134,7 @@ public:
 Backend& GetBackend();
 Backend* CurrentBackend(); // null until one was chosen
 void SelectBackend(const char* name);
+bool BackendIsFallback(); // the display could not be opened: headless instead of sdl
 std::unique_ptr<Backend> MakeHeadlessBackend();
 std::unique_ptr<Backend> MakeSdlBackend();
 
