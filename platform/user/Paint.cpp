@@ -8,16 +8,14 @@
 namespace platform::user {
 
 void ResizeSurface(Window* top) {
-    RECT cr = ClientRectOf(top);
+    // Hidden windows keep no pixels; a new size is repainted as a whole, so the old
+    // content is not carried over.
+    RECT cr = top->Visible() ? ClientRectOf(top) : RECT{};
     int w = cr.right, h = cr.bottom;
     if (w == top->Surf.Width && h == top->Surf.Height)
         return;
-    std::vector<std::uint32_t> pixels(size_t(w) * size_t(h), 0x00FFFFFFu);
-    int cw = std::min(w, top->Surf.Width), ch = std::min(h, top->Surf.Height);
-    for (int y = 0; y < ch; ++y)
-        std::memcpy(&pixels[size_t(y) * size_t(w)], &top->Pixels[size_t(y) * top->Surf.Stride],
-                    size_t(cw) * 4);
-    top->Pixels.swap(pixels);
+    std::vector<std::uint32_t>().swap(top->Pixels);
+    top->Pixels.assign(size_t(w) * size_t(h), 0x00FFFFFFu);
     top->Surf = Surface{top->Pixels.empty() ? nullptr : top->Pixels.data(), w, h, w};
     top->Dirty.clear();
     top->Dirty.push_back(RECT{0, 0, w, h});

@@ -162,10 +162,10 @@ BOOL SetPos(Window* w, HWND after, int x, int y, int cx, int cy, UINT flags, boo
         changes |= Backend::ZOrder;
     bool nowVisible = IsReallyVisible(w);
     if (w->IsTopLevel()) {
-        if (sized || stateChanged || changes & Backend::Shown)
+        if (sized || stateChanged || (changes & (Backend::Shown | Backend::Hidden)))
             ResizeSurface(w);
-        if (nowVisible && (sized || stateChanged || (changes & Backend::Shown)) &&
-            !(flags & SWP_NOREDRAW))
+        // A new surface holds nothing worth keeping: it is repainted even with SWP_NOREDRAW.
+        if (nowVisible && (sized || stateChanged || (changes & Backend::Shown)))
             InvalidateIn(w, ClientRectOf(w), true, true);
         NotifyTop(w, changes);
     } else {

@@ -125,7 +125,7 @@ TEST_F(Paint, ScreenCaptureStacksTopLevelWindowsInZOrder) {
     EXPECT_FALSE(t::SavePng(t::Image{}, png));
 }
 
-TEST_F(Paint, ResizedTopLevelKeepsContentAndRepaints) {
+TEST_F(Paint, ResizedTopLevelRepaintsItsNewSurface) {
     HWND top = Colored("RedBack", RGB(255, 0, 0), WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr);
     Drain();
     Log().clear();
