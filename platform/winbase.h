@@ -140,6 +140,16 @@ DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD moveM
 BOOL DeleteFileA(LPCSTR fileName);
 DWORD GetFileAttributesA(LPCSTR fileName);
 
+// Atoms (global atom table of the process): numbers from 0xC000 for strings, "#n" and
+// MAKEINTATOM numbers below 0xC000 stand for themselves.
+inline LPCSTR MAKEINTATOM(ATOM atom) {
+    return MAKEINTRESOURCEA(atom);
+}
+ATOM GlobalAddAtomA(LPCSTR name);
+ATOM GlobalFindAtomA(LPCSTR name);
+ATOM GlobalDeleteAtom(ATOM atom);
+UINT GlobalGetAtomNameA(ATOM atom, LPSTR buffer, int size);
+
 // Arithmetic and time.
 int MulDiv(int number, int numerator, int denominator);
 DWORD GetTickCount();

@@ -55,6 +55,7 @@ struct Window {
     HICON IconBig = nullptr;
     HICON IconSmall = nullptr;
     std::vector<BYTE> Extra;
+    std::map<ATOM, HANDLE> Props;
     // Invalid part of the client area (bounding rectangle, client coordinates).
     bool HasUpdate = false;
     RECT Update{};
