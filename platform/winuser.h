@@ -696,6 +696,10 @@ int ReleaseDC(HWND hwnd, HDC dc);
 HDC BeginPaint(HWND hwnd, LPPAINTSTRUCT paint);
 BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* paint);
 HWND WindowFromDC(HDC dc);
+// Regions are taken by their bounding box (the invalid part of a window is a rectangle).
+BOOL InvalidateRgn(HWND hwnd, HRGN region, BOOL erase);
+BOOL ValidateRgn(HWND hwnd, HRGN region);
+int GetUpdateRgn(HWND hwnd, HRGN region, BOOL erase);
 
 // Focus, activation, capture, cursor position.
 HWND SetFocus(HWND hwnd);
@@ -710,6 +714,11 @@ HWND GetCapture();
 BOOL GetCursorPos(LPPOINT point);
 BOOL SetCursorPos(int x, int y);
 SHORT GetKeyState(int virtKey);
+BOOL GetKeyboardState(BYTE* keyState);
+UINT GetDoubleClickTime();
+HWND GetLastActivePopup(HWND hwnd);
+int GetDlgCtrlID(HWND hwnd);
+HWND GetDlgItem(HWND parent, int id);
 SHORT GetAsyncKeyState(int virtKey);
 
 // System menu (kept for the framework's calls; the window manager owns the real menu).

@@ -5,6 +5,7 @@
 
 #include "platform/user/WindowManager.h"
 #include "platform/winbase.h"
+#include "platform/wingdi.h"
 
 using namespace platform::user;
 
@@ -202,4 +203,64 @@ BOOL CharToOemBuffA(LPCSTR source, LPSTR dest, DWORD length) {
 
 BOOL CharToOemA(LPCSTR source, LPSTR dest) {
     return OemToCharA(source, dest);
+}
+
+BOOL GetKeyboardState(BYTE* keyState) {
+    if (!keyState)
+        return FALSE;
+    std::memcpy(keyState, S().KeyState, 256);
+    return TRUE;
+}
+
+UINT GetDoubleClickTime() {
+    return 500;
+}
+
+HWND GetLastActivePopup(HWND hwnd) {
+    if (!FromHandle(hwnd))
+        return nullptr;
+    HWND popup = GetWindow(hwnd, GW_ENABLEDPOPUP);
+    return popup ? popup : hwnd;
+}
+
+int GetDlgCtrlID(HWND hwnd) {
+    Window* w = FromHandle(hwnd);
+    return w && (w->Style & WS_CHILD) ? int(w->Id) : 0;
+}
+
+HWND GetDlgItem(HWND parent, int id) {
+    Window* p = FromHandle(parent);
+    if (!p)
+        return nullptr;
+    for (Window* c : p->Children)
+        if (c->Id == id)
+            return c->Handle;
+    return nullptr;
+}
+
+BOOL InvalidateRgn(HWND hwnd, HRGN region, BOOL erase) {
+    if (!region)
+        return InvalidateRect(hwnd, nullptr, erase);
+    RECT box{};
+    if (GetRgnBox(region, &box) == ERROR)
+        return FALSE;
+    return InvalidateRect(hwnd, &box, erase);
+}
+
+BOOL ValidateRgn(HWND hwnd, HRGN region) {
+    if (!region)
+        return ValidateRect(hwnd, nullptr);
+    RECT box{};
+    if (GetRgnBox(region, &box) == ERROR)
+        return FALSE;
+    return ValidateRect(hwnd, &box);
+}
+
+int GetUpdateRgn(HWND hwnd, HRGN region, BOOL erase) {
+    RECT r{};
+    if (!FromHandle(hwnd) || !region)
+        return ERROR;
+    BOOL any = GetUpdateRect(hwnd, &r, erase);
+    SetRectRgn(region, r.left, r.top, r.right, r.bottom);
+    return any ? SIMPLEREGION : NULLREGION;
 }

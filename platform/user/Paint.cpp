@@ -177,8 +177,11 @@ BOOL UpdateWindow(HWND hwnd) {
     return TRUE;
 }
 
-BOOL RedrawWindow(HWND hwnd, const RECT* rect, HRGN, UINT flags) {
+BOOL RedrawWindow(HWND hwnd, const RECT* rect, HRGN region, UINT flags) {
     EnsureInit();
+    RECT box{};
+    if (!rect && region && GetRgnBox(region, &box) != ERROR)
+        rect = &box;
     Window* w = hwnd ? FromHandle(hwnd) : nullptr;
     if (hwnd && !w)
         return FALSE;

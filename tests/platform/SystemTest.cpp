@@ -105,3 +105,32 @@ TEST_F(System, CaseConversionLeavesDoubleByteCharactersAlone) {
     EXPECT_TRUE(IsCharAlphaA('x'));
     EXPECT_FALSE(IsCharAlphaNumericA('-'));
 }
+
+TEST_F(System, RegionsInvalidateTheirBoundingBox) {
+    HWND w = TopLevel(0, 0, 200, 200);
+    Drain();
+    HRGN rgn = CreateRectRgn(10, 20, 30, 40);
+    EXPECT_TRUE(InvalidateRgn(w, rgn, FALSE));
+    HRGN update = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_EQ(GetUpdateRgn(w, update, FALSE), SIMPLEREGION);
+    RECT box;
+    GetRgnBox(update, &box);
+    EXPECT_EQ(box.left, 10);
+    EXPECT_EQ(box.bottom, 40);
+    EXPECT_TRUE(ValidateRgn(w, rgn));
+    EXPECT_EQ(GetUpdateRgn(w, update, FALSE), NULLREGION);
+    DeleteObject(rgn);
+    DeleteObject(update);
+}
+
+TEST_F(System, StartupInfoGivesNoShowCommand) {
+    STARTUPINFOA si;
+    GetStartupInfoA(&si);
+    EXPECT_EQ(si.cb, sizeof si);
+    EXPECT_EQ(si.dwFlags & STARTF_USESHOWWINDOW, 0u);
+    HWND w = TopLevel(0, 0, 100, 100);
+    HWND c = Child(w, 0, 0, 10, 10, WS_VISIBLE, 42);
+    EXPECT_EQ(GetDlgCtrlID(c), 42);
+    EXPECT_EQ(GetDlgItem(w, 42), c);
+    EXPECT_EQ(GetLastActivePopup(w), w);
+}
