@@ -430,3 +430,42 @@ TEST_F(Window, DestroyingTheActiveWindowActivatesAnother) {
     EXPECT_NE(GetFocus(), child);
     EXPECT_EQ(GetFocus(), a);
 }
+
+namespace {
+LRESULT DestroyOnDeactivate(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_ACTIVATE && LOWORD(wParam) == WA_INACTIVE)
+        DestroyWindow(hwnd);
+    if (msg == WM_KILLFOCUS)
+        DestroyWindow(hwnd);
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+} // namespace
+
+TEST_F(Window, HandlersThatDestroyTheirWindowMidwayAreSurvived) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DestroyOnDeactivate;
+    wc.lpszClassName = "SelfDestroying";
+    RegisterClassA(&wc);
+    struct Case {
+        const char* Name;
+        int Cmd;
+    };
+    const Case cases[] = {{"hide", SW_HIDE}, {"minimise", SW_MINIMIZE}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        HWND other = TopLevel(0, 0, 50, 50);
+        HWND w = CreateWindowExA(0, "SelfDestroying", "", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                                 50, 50, nullptr, nullptr, nullptr, nullptr);
+        ASSERT_EQ(GetActiveWindow(), w);
+        ShowWindow(w, c.Cmd);
+        EXPECT_FALSE(IsWindow(w));
+        EXPECT_EQ(GetActiveWindow(), other);
+        DestroyWindow(other);
+    }
+    HWND top = TopLevel(0, 0, 100, 100);
+    HWND child = CreateWindowExA(0, "SelfDestroying", "", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, top,
+                                 nullptr, nullptr, nullptr);
+    SetFocus(child);
+    EnableWindow(child, FALSE); // loses the focus, and destroys itself on the way
+    EXPECT_FALSE(IsWindow(child));
+}
