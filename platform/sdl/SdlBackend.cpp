@@ -169,6 +169,17 @@ public:
             Drop(top);
             return;
         }
+        if (changes & Icon) {
+            // Owned windows show their owner's icon (the application window carries the
+            // program's icon without ever being on the screen).
+            for (Window* o : user::S().Desktop->Children) {
+                bool owned = false;
+                for (Window* p = o->Owner; p && !owned; p = p->Owner)
+                    owned = p == top;
+                if (owned && Find(o) && Find(o)->Handle)
+                    ApplyIcon(o, Find(o));
+            }
+        }
         bool wanted = top->Visible() && top->Surf.Width > 0 && top->Surf.Height > 0;
         SdlWindow* sw = Find(top);
         if (!wanted) {
