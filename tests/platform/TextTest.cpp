@@ -163,6 +163,17 @@ TEST(Text, DrawTextCalcRectMeasuresWithoutDrawing) {
     EXPECT_EQ(0, c.InkCount());
 }
 
+TEST(Text, ExpandTabsAdvanceToMultiplesOfEightAverageWidths) {
+    Canvas c(200, 20);
+    int stop = 8 * c.Metrics().tmAveCharWidth;
+    RECT r{0, 0, 0, 0};
+    DrawTextA(c.Dc, "a\tb", -1, &r, DT_SINGLELINE | DT_EXPANDTABS | DT_CALCRECT);
+    EXPECT_EQ(stop + c.Extent("b").cx, r.right);
+    RECT two{0, 0, 0, 0};
+    DrawTextA(c.Dc, "\t\tb", -1, &two, DT_SINGLELINE | DT_EXPANDTABS | DT_CALCRECT);
+    EXPECT_EQ(2 * stop + c.Extent("b").cx, two.right);
+}
+
 TEST(Text, DrawTextCentresASingleLine) {
     Canvas c(80, 40);
     SetBkMode(c.Dc, TRANSPARENT);
