@@ -45,6 +45,31 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
 DWORD GetCurrentThreadId();
 DWORD GetCurrentProcessId();
 
+// Start-up information: nothing is given to the program (no show-window value).
+constexpr DWORD STARTF_USESHOWWINDOW = 0x00000001;
+struct STARTUPINFOA {
+    DWORD cb;
+    LPSTR lpReserved;
+    LPSTR lpDesktop;
+    LPSTR lpTitle;
+    DWORD dwX;
+    DWORD dwY;
+    DWORD dwXSize;
+    DWORD dwYSize;
+    DWORD dwXCountChars;
+    DWORD dwYCountChars;
+    DWORD dwFillAttribute;
+    DWORD dwFlags;
+    WORD wShowWindow;
+    WORD cbReserved2;
+    BYTE* lpReserved2;
+    HANDLE hStdInput;
+    HANDLE hStdOutput;
+    HANDLE hStdError;
+};
+void GetStartupInfoA(STARTUPINFOA* info);
+void OutputDebugStringA(LPCSTR text); // to standard error
+
 // Resources.
 #define RT_CURSOR MAKEINTRESOURCEA(1)
 #define RT_BITMAP MAKEINTRESOURCEA(2)
@@ -139,6 +164,16 @@ DWORD GetFileSize(HANDLE file, DWORD* fileSizeHigh);
 DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD moveMethod);
 BOOL DeleteFileA(LPCSTR fileName);
 DWORD GetFileAttributesA(LPCSTR fileName);
+
+// Atoms (global atom table of the process): numbers from 0xC000 for strings, "#n" and
+// MAKEINTATOM numbers below 0xC000 stand for themselves.
+inline LPCSTR MAKEINTATOM(ATOM atom) {
+    return MAKEINTRESOURCEA(atom);
+}
+ATOM GlobalAddAtomA(LPCSTR name);
+ATOM GlobalFindAtomA(LPCSTR name);
+ATOM GlobalDeleteAtom(ATOM atom);
+UINT GlobalGetAtomNameA(ATOM atom, LPSTR buffer, int size);
 
 // Arithmetic and time.
 int MulDiv(int number, int numerator, int denominator);

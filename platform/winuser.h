@@ -696,6 +696,10 @@ int ReleaseDC(HWND hwnd, HDC dc);
 HDC BeginPaint(HWND hwnd, LPPAINTSTRUCT paint);
 BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* paint);
 HWND WindowFromDC(HDC dc);
+// Regions are taken by their bounding box (the invalid part of a window is a rectangle).
+BOOL InvalidateRgn(HWND hwnd, HRGN region, BOOL erase);
+BOOL ValidateRgn(HWND hwnd, HRGN region);
+int GetUpdateRgn(HWND hwnd, HRGN region, BOOL erase);
 
 // Focus, activation, capture, cursor position.
 HWND SetFocus(HWND hwnd);
@@ -710,6 +714,11 @@ HWND GetCapture();
 BOOL GetCursorPos(LPPOINT point);
 BOOL SetCursorPos(int x, int y);
 SHORT GetKeyState(int virtKey);
+BOOL GetKeyboardState(BYTE* keyState);
+UINT GetDoubleClickTime();
+HWND GetLastActivePopup(HWND hwnd);
+int GetDlgCtrlID(HWND hwnd);
+HWND GetDlgItem(HWND parent, int id);
 SHORT GetAsyncKeyState(int virtKey);
 
 // System menu (kept for the framework's calls; the window manager owns the real menu).
@@ -760,6 +769,57 @@ HANDLE GetClipboardData(UINT format);
 BOOL IsClipboardFormatAvailable(UINT format);
 UINT EnumClipboardFormats(UINT format);
 HWND GetClipboardOwner();
+
+// Monitors (one: the screen) and system parameters.
+struct MONITORINFO {
+    DWORD cbSize;
+    RECT rcMonitor;
+    RECT rcWork;
+    DWORD dwFlags;
+};
+using LPMONITORINFO = MONITORINFO*;
+constexpr DWORD MONITOR_DEFAULTTONULL = 0x00000000;
+constexpr DWORD MONITOR_DEFAULTTOPRIMARY = 0x00000001;
+constexpr DWORD MONITOR_DEFAULTTONEAREST = 0x00000002;
+constexpr DWORD MONITORINFOF_PRIMARY = 0x00000001;
+constexpr UINT SPI_GETWORKAREA = 0x0030;
+HMONITOR MonitorFromWindow(HWND hwnd, DWORD flags);
+HMONITOR MonitorFromPoint(POINT point, DWORD flags);
+HMONITOR MonitorFromRect(const RECT* rect, DWORD flags);
+BOOL GetMonitorInfoA(HMONITOR monitor, LPMONITORINFO info);
+BOOL SystemParametersInfoA(UINT action, UINT param, LPVOID out, UINT winIni);
+
+// Window placement.
+struct WINDOWPLACEMENT {
+    UINT length;
+    UINT flags;
+    UINT showCmd;
+    POINT ptMinPosition;
+    POINT ptMaxPosition;
+    RECT rcNormalPosition;
+};
+BOOL GetWindowPlacement(HWND hwnd, WINDOWPLACEMENT* placement);
+BOOL SetWindowPlacement(HWND hwnd, const WINDOWPLACEMENT* placement);
+
+// Window properties (names are strings or atoms).
+BOOL SetPropA(HWND hwnd, LPCSTR name, HANDLE data);
+HANDLE GetPropA(HWND hwnd, LPCSTR name);
+HANDLE RemovePropA(HWND hwnd, LPCSTR name);
+
+// Characters of the ANSI code page. Double-byte characters of a double-byte code page
+// are left as they are; the OEM code page is the ANSI one.
+LPSTR CharLowerA(LPSTR text);
+LPSTR CharUpperA(LPSTR text);
+DWORD CharLowerBuffA(LPSTR text, DWORD length);
+DWORD CharUpperBuffA(LPSTR text, DWORD length);
+BOOL IsCharAlphaA(CHAR ch);
+BOOL IsCharAlphaNumericA(CHAR ch);
+BOOL IsCharUpperA(CHAR ch);
+BOOL IsCharLowerA(CHAR ch);
+BOOL OemToCharA(LPCSTR source, LPSTR dest);
+BOOL OemToCharBuffA(LPCSTR source, LPSTR dest, DWORD length);
+BOOL CharToOemA(LPCSTR source, LPSTR dest);
+BOOL CharToOemBuffA(LPCSTR source, LPSTR dest, DWORD length);
 
 // Rectangle helpers.
 BOOL SetRect(LPRECT rect, int left, int top, int right, int bottom);

@@ -219,18 +219,14 @@ Image CaptureScreen() {
             }
         }
         POINT co{wr.left + in.left, wr.top + in.top};
-        for (int y = 0; y < w->Surf.Height; ++y) {
-            int sy = co.y + y;
-            if (sy < 0 || sy >= img.Height)
-                continue;
-            for (int x = 0; x < w->Surf.Width; ++x) {
-                int sx = co.x + x;
-                if (sx < 0 || sx >= img.Width)
-                    continue;
-                img.Pixels[std::size_t(sy) * std::size_t(img.Width) + std::size_t(sx)] =
-                    w->Surf.Pixels[std::size_t(y) * std::size_t(w->Surf.Stride) + std::size_t(x)];
-            }
-        }
+        RECT dst = Intersect(RECT{co.x, co.y, co.x + w->Surf.Width, co.y + w->Surf.Height},
+                             RECT{0, 0, img.Width, img.Height});
+        for (int sy = dst.top; sy < dst.bottom; ++sy)
+            std::memcpy(
+                &img.Pixels[std::size_t(sy) * std::size_t(img.Width) + std::size_t(dst.left)],
+                &w->Surf.Pixels[std::size_t(sy - co.y) * std::size_t(w->Surf.Stride) +
+                                std::size_t(dst.left - co.x)],
+                std::size_t(dst.right - dst.left) * 4);
     }
     return img;
 }

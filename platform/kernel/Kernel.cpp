@@ -1,6 +1,7 @@
 // Last error, threads, code pages, global memory, files, arithmetic and time.
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -557,4 +558,16 @@ DWORD GetTickCount() {
 
 void Sleep(DWORD milliseconds) {
     platform::user::GetBackend().Sleep(milliseconds);
+}
+
+void GetStartupInfoA(STARTUPINFOA* info) {
+    if (!info)
+        return;
+    std::memset(info, 0, sizeof *info);
+    info->cb = sizeof *info;
+}
+
+void OutputDebugStringA(LPCSTR text) {
+    if (text)
+        std::fputs(text, stderr);
 }

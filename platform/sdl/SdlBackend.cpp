@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <thread>
@@ -167,6 +168,17 @@ public:
         if (changes & Destroyed) {
             Drop(top);
             return;
+        }
+        if (changes & Icon) {
+            // Owned windows show their owner's icon (the application window carries the
+            // program's icon without ever being on the screen).
+            for (Window* o : user::S().Desktop->Children) {
+                bool owned = false;
+                for (Window* p = o->Owner; p && !owned; p = p->Owner)
+                    owned = p == top;
+                if (owned && Find(o) && Find(o)->Handle)
+                    ApplyIcon(o, Find(o));
+            }
         }
         bool wanted = top->Visible() && top->Surf.Width > 0 && top->Surf.Height > 0;
         SdlWindow* sw = Find(top);
@@ -471,9 +483,21 @@ std::unique_ptr<Backend> MakeSdlBackend() {
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    bool chosenDriver = std::getenv("SDL_VIDEODRIVER") != nullptr;
+    if (!chosenDriver && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) {
+        std::fprintf(stderr, "platform: no display; running without windows on screen\n");
+        return nullptr;
+    }
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         std::fprintf(stderr, "platform: no display (%s); running without windows on screen\n",
                      SDL_GetError());
+        return nullptr;
+    }
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (!chosenDriver && driver &&
+        (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0)) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        std::fprintf(stderr, "platform: no display; running without windows on screen\n");
         return nullptr;
     }
     return std::make_unique<sdl::SdlBackend>();

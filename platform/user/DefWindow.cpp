@@ -278,6 +278,33 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         FillRect(reinterpret_cast<HDC>(wParam), &cr, brush);
         return 1;
     }
+    case WM_NCPAINT: {
+        // Top-level frames belong to the display's window manager; child windows get
+        // their border drawn here.
+        if (w->IsTopLevel())
+            return 0;
+        RECT in = FrameInsets(w);
+        if (!in.left && !in.top && !in.right && !in.bottom)
+            return 0;
+        HDC dc = GetWindowDC(hwnd);
+        RECT r{0, 0, w->Rect.right - w->Rect.left, w->Rect.bottom - w->Rect.top};
+        if (w->ExStyle & WS_EX_CLIENTEDGE) {
+            DrawEdge(dc, &r, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
+        } else if (w->ExStyle & WS_EX_STATICEDGE) {
+            DrawEdge(dc, &r, BDR_SUNKENOUTER, BF_RECT | BF_ADJUST);
+        }
+        if (w->Style & (WS_BORDER | WS_THICKFRAME | WS_DLGFRAME)) {
+            int width = in.left - ((w->ExStyle & WS_EX_CLIENTEDGE) ? 2 : 0) -
+                        ((w->ExStyle & WS_EX_STATICEDGE) ? 1 : 0);
+            HBRUSH frame = GetSysColorBrush(width > 1 ? COLOR_BTNFACE : COLOR_WINDOWFRAME);
+            for (int i = 0; i < width; ++i) {
+                FrameRect(dc, &r, frame);
+                InflateRect(&r, -1, -1);
+            }
+        }
+        ReleaseDC(hwnd, dc);
+        return 0;
+    }
     case WM_NCHITTEST:
         return HitTest(w, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
     case WM_SETCURSOR: {

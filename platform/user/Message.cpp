@@ -20,6 +20,11 @@ std::unique_ptr<Backend>& BackendSlot() {
     return backend;
 }
 
+bool& FallbackFlag() {
+    static bool fallback = false;
+    return fallback;
+}
+
 std::uint64_t ThisThread() {
     return std::hash<std::thread::id>()(std::this_thread::get_id());
 }
@@ -48,8 +53,14 @@ void SelectBackend(const char* name) {
         BackendSlot() = MakeHeadlessBackend();
     else
         BackendSlot() = MakeSdlBackend();
-    if (!BackendSlot())
+    if (!BackendSlot()) {
         BackendSlot() = MakeHeadlessBackend();
+        FallbackFlag() = true;
+    }
+}
+
+bool BackendIsFallback() {
+    return FallbackFlag();
 }
 
 Backend& GetBackend() {

@@ -3,6 +3,7 @@
 // keep ticking; and LoadBitmapA.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/user/WindowManager.h"
@@ -390,6 +391,31 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     if (focusButton)
         SetFocus(focusButton);
 
+    // Whatever leaves the loop (also an exception from a window procedure that the loop
+    // dispatched), the box goes and the windows it disabled come back.
+    struct Cleanup {
+        std::vector<HWND>& Disabled;
+        HWND Box;
+        BoxState& State;
+        bool Done = false;
+        void Run() {
+            if (Done)
+                return;
+            Done = true;
+            for (HWND w : Disabled)
+                if (IsWindow(w))
+                    EnableWindow(w, TRUE);
+            if (IsWindow(Box)) {
+                SetWindowLongPtrA(Box, GWLP_USERDATA, 0);
+                DestroyWindow(Box);
+            }
+            if (State.Font)
+                DeleteObject(State.Font);
+            State.Font = nullptr;
+        }
+        ~Cleanup() { Run(); }
+    } cleanup{disabled, box, state};
+
     DWORD opened = GetTickCount();
     while (!state.Done && IsWindow(box)) {
         MSG m;
@@ -407,6 +433,8 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
         if (GetBackend().IsHeadless() && ((S().Timers.empty() && !GetBackend().HasPendingWork()) ||
                                           GetTickCount() - opened > 3600u * 1000u)) {
             state.Result = state.DefaultId;
+            if (BackendIsFallback()) // nobody sees the box: its text goes to the terminal
+                std::fprintf(stderr, "%s: %s\n", caption ? caption : "Error", state.Text.c_str());
             break;
         }
         WaitMessage();
@@ -414,17 +442,9 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     int result = state.Done ? state.Result : (state.Result ? state.Result : state.DefaultId);
     if (logIndex < MessageBoxLog().size())
         MessageBoxLog()[logIndex].Result = result;
-    for (HWND w : disabled)
-        if (IsWindow(w))
-            EnableWindow(w, TRUE);
-    if (IsWindow(box)) {
-        SetWindowLongPtrA(box, GWLP_USERDATA, 0);
-        DestroyWindow(box);
-    }
+    cleanup.Run();
     if (ownerTop && IsWindow(ownerTop) && IsWindowVisible(ownerTop))
         SetActiveWindow(ownerTop);
-    if (state.Font)
-        DeleteObject(state.Font);
     return result;
 }
 

@@ -8,16 +8,14 @@
 namespace platform::user {
 
 void ResizeSurface(Window* top) {
-    RECT cr = ClientRectOf(top);
+    // Hidden windows keep no pixels; a new size is repainted as a whole, so the old
+    // content is not carried over.
+    RECT cr = top->Visible() ? ClientRectOf(top) : RECT{};
     int w = cr.right, h = cr.bottom;
     if (w == top->Surf.Width && h == top->Surf.Height)
         return;
-    std::vector<std::uint32_t> pixels(size_t(w) * size_t(h), 0x00FFFFFFu);
-    int cw = std::min(w, top->Surf.Width), ch = std::min(h, top->Surf.Height);
-    for (int y = 0; y < ch; ++y)
-        std::memcpy(&pixels[size_t(y) * size_t(w)], &top->Pixels[size_t(y) * top->Surf.Stride],
-                    size_t(cw) * 4);
-    top->Pixels.swap(pixels);
+    std::vector<std::uint32_t>().swap(top->Pixels);
+    top->Pixels.assign(size_t(w) * size_t(h), 0x00FFFFFFu);
     top->Surf = Surface{top->Pixels.empty() ? nullptr : top->Pixels.data(), w, h, w};
     top->Dirty.clear();
     top->Dirty.push_back(RECT{0, 0, w, h});
@@ -89,6 +87,12 @@ void InvalidateIn(Window* w, const RECT& rect, bool erase, bool allChildren) {
         RECT in = Intersect(r, c->Rect);
         if (RectEmpty(in))
             continue;
+        RECT frame = FrameInsets(c);
+        if (frame.left || frame.top || frame.right || frame.bottom) {
+            // The parent paints over the child's border too: it is drawn again.
+            c->FrameDirty = true;
+            c->InternalPaint = true;
+        }
         POINT org = ClientOriginInParent(c);
         InvalidateIn(c, Offset(in, -org.x, -org.y), erase, allChildren);
     }
@@ -173,8 +177,11 @@ BOOL UpdateWindow(HWND hwnd) {
     return TRUE;
 }
 
-BOOL RedrawWindow(HWND hwnd, const RECT* rect, HRGN, UINT flags) {
+BOOL RedrawWindow(HWND hwnd, const RECT* rect, HRGN region, UINT flags) {
     EnsureInit();
+    RECT box{};
+    if (!rect && region && GetRgnBox(region, &box) != ERROR)
+        rect = &box;
     Window* w = hwnd ? FromHandle(hwnd) : nullptr;
     if (hwnd && !w)
         return FALSE;
@@ -327,6 +334,12 @@ HDC BeginPaint(HWND hwnd, LPPAINTSTRUCT paint) {
     w->Erase = false;
     w->InternalPaint = false;
     w->Update = RECT{};
+    if (w->FrameDirty) {
+        w->FrameDirty = false;
+        SendMessageA(hwnd, WM_NCPAINT, 1, 0);
+        if (!FromHandleQuiet(hwnd))
+            return nullptr;
+    }
     HDC dc = MakeDc(w, false, true, update);
     std::memset(paint, 0, sizeof *paint);
     paint->hdc = dc;

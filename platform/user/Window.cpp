@@ -162,10 +162,10 @@ BOOL SetPos(Window* w, HWND after, int x, int y, int cx, int cy, UINT flags, boo
         changes |= Backend::ZOrder;
     bool nowVisible = IsReallyVisible(w);
     if (w->IsTopLevel()) {
-        if (sized || stateChanged || changes & Backend::Shown)
+        if (sized || stateChanged || (changes & (Backend::Shown | Backend::Hidden)))
             ResizeSurface(w);
-        if (nowVisible && (sized || stateChanged || (changes & Backend::Shown)) &&
-            !(flags & SWP_NOREDRAW))
+        // A new surface holds nothing worth keeping: it is repainted even with SWP_NOREDRAW.
+        if (nowVisible && (sized || stateChanged || (changes & Backend::Shown)))
             InvalidateIn(w, ClientRectOf(w), true, true);
         NotifyTop(w, changes);
     } else {
@@ -175,21 +175,34 @@ BOOL SetPos(Window* w, HWND after, int x, int y, int cx, int cy, UINT flags, boo
         if (nowVisible && (moved || sized || (changes & Backend::Shown) || zchanged) &&
             !(flags & SWP_NOREDRAW))
             ExposeArea(w->Parent, w->Rect);
+        if (nowVisible && (flags & SWP_FRAMECHANGED)) {
+            w->FrameDirty = true;
+            w->InternalPaint = true;
+        }
         RetargetDcs(top);
     }
     if (changes & Backend::Hidden) {
         // A hidden window loses the capture and the focus; the active window moves on.
+        // (Each step sends messages whose handlers may destroy the window.)
         if (S().Capture && IsDescendant(w, FromHandleQuiet(S().Capture)))
             ReleaseCapture();
+        if (!FromHandleQuiet(hwnd))
+            return TRUE;
         if (S().Focus && IsDescendant(w, FromHandleQuiet(S().Focus)))
             SetFocus(w->IsTopLevel() ? nullptr : w->Parent->Handle);
+        if (!FromHandleQuiet(hwnd))
+            return TRUE;
         if (w->IsTopLevel() && S().Active == hwnd) {
             Window* next = NextActivationCandidate(w);
             ActivateWindow(next, WA_ACTIVE);
         }
+        if (!FromHandleQuiet(hwnd))
+            return TRUE;
     }
     if (!(flags & SWP_NOACTIVATE) && w->IsTopLevel() && nowVisible && !(changes & Backend::Hidden))
         ActivateWindow(w, WA_ACTIVE);
+    if (!FromHandleQuiet(hwnd))
+        return TRUE;
     wp.x = w->Rect.left;
     wp.y = w->Rect.top;
     wp.cx = w->Rect.right - w->Rect.left;
@@ -810,6 +823,8 @@ BOOL ShowWindow(HWND hwnd, int cmdShow) {
         stateChanged = true;
         if (S().Active == hwnd)
             ActivateWindow(NextActivationCandidate(w), WA_ACTIVE);
+        if (!FromHandleQuiet(hwnd))
+            return wasVisible;
     } else if (toRestore) {
         bool backToMax = w->Minimized() && w->WasMaximized && cmdShow == SW_RESTORE;
         w->Style &= ~(WS_MINIMIZE | WS_MAXIMIZE);
@@ -860,6 +875,8 @@ BOOL EnableWindow(HWND hwnd, BOOL enable) {
             SetFocus(nullptr);
         if (S().Capture && IsDescendant(w, FromHandleQuiet(S().Capture)))
             ReleaseCapture();
+        if (!FromHandleQuiet(hwnd))
+            return wasDisabled;
     }
     NotifyTop(w, Backend::Enabled);
     SendMessageA(hwnd, WM_ENABLE, enable ? TRUE : FALSE, 0);

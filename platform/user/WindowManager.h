@@ -55,11 +55,13 @@ struct Window {
     HICON IconBig = nullptr;
     HICON IconSmall = nullptr;
     std::vector<BYTE> Extra;
+    std::map<ATOM, HANDLE> Props;
     // Invalid part of the client area (bounding rectangle, client coordinates).
     bool HasUpdate = false;
     RECT Update{};
     bool Erase = false;
     bool InternalPaint = false;
+    bool FrameDirty = false; // child windows with a border: WM_NCPAINT due
     bool Destroying = false;
     bool Created = false;
     // Top-level windows only: the client-area pixels and the parts changed since the
@@ -133,6 +135,7 @@ public:
 Backend& GetBackend();
 Backend* CurrentBackend(); // null until one was chosen
 void SelectBackend(const char* name);
+bool BackendIsFallback(); // the display could not be opened: headless instead of sdl
 std::unique_ptr<Backend> MakeHeadlessBackend();
 std::unique_ptr<Backend> MakeSdlBackend();
 

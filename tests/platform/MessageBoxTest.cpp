@@ -125,3 +125,22 @@ TEST_F(MessageBox, QuitInsideTheBoxEndsItAndStaysQueued) {
     EXPECT_EQ(m.wParam, 4u);
     EXPECT_TRUE(IsWindowEnabled(owner));
 }
+
+namespace {
+struct TickFailure {};
+void ThrowingTick(HWND, UINT, UINT_PTR, DWORD) {
+    throw TickFailure{};
+}
+} // namespace
+
+TEST_F(MessageBox, ExceptionFromADispatchedHandlerClosesTheBoxAndReenablesTheOwner) {
+    HWND owner = TopLevel(0, 0, 300, 300);
+    Drain();
+    SetTimer(owner, 9, 100, ThrowingTick);
+    EXPECT_THROW(MessageBoxA(owner, "text", "caption", MB_OK), TickFailure);
+    KillTimer(owner, 9);
+    EXPECT_TRUE(IsWindowEnabled(owner));
+    EXPECT_EQ(t::FindMessageBox().Handle, nullptr);
+    for (const auto& w : t::ListTopLevelWindows())
+        EXPECT_NE(w.ClassName, "#32770");
+}

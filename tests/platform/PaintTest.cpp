@@ -125,7 +125,7 @@ TEST_F(Paint, ScreenCaptureStacksTopLevelWindowsInZOrder) {
     EXPECT_FALSE(t::SavePng(t::Image{}, png));
 }
 
-TEST_F(Paint, ResizedTopLevelKeepsContentAndRepaints) {
+TEST_F(Paint, ResizedTopLevelRepaintsItsNewSurface) {
     HWND top = Colored("RedBack", RGB(255, 0, 0), WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr);
     Drain();
     Log().clear();
@@ -145,4 +145,27 @@ TEST_F(Paint, DeviceCapsOfTheScreenFollowItsSize) {
     EXPECT_EQ(GetDeviceCaps(dc, VERTRES), 600);
     EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 800);
     ReleaseDC(nullptr, dc);
+}
+
+TEST_F(Paint, ChildBorderIsDrawnAndRedrawnAfterTheParentPaintsOverIt) {
+    HWND top = Colored("RedBack", RGB(255, 0, 0), WS_POPUP | WS_VISIBLE, 0, 0, 100, 100, nullptr);
+    HWND c = Colored("GreenBack", RGB(0, 255, 0), WS_CHILD | WS_VISIBLE | WS_BORDER, 10, 10, 30, 30,
+                     top);
+    Drain();
+    std::uint32_t frame = GetSysColor(COLOR_WINDOWFRAME);
+    std::uint32_t frameRgb = (GetRValue(frame) << 16) | (GetGValue(frame) << 8) | GetBValue(frame);
+    auto check = [&] {
+        auto img = t::CaptureWindow(top);
+        EXPECT_EQ(img.At(10, 10), frameRgb);
+        EXPECT_EQ(img.At(39, 25), frameRgb);
+        EXPECT_EQ(img.At(11, 11), Green);
+        EXPECT_EQ(img.At(9, 9), Red);
+    };
+    check();
+    RECT cr;
+    GetClientRect(c, &cr);
+    EXPECT_EQ(cr.right, 28);
+    InvalidateRect(top, nullptr, TRUE); // the parent paints over the border
+    Drain();
+    check();
 }

@@ -340,3 +340,132 @@ TEST_F(Window, InvalidHandlesFail) {
     EXPECT_EQ(GetWindowTextA(w, buf, 3), 2); // truncated to fit with its terminator
     EXPECT_STREQ(buf, "to");
 }
+
+TEST_F(Window, ZOrderOfTopLevelWindows) {
+    HWND a = TopLevel(0, 0, 50, 50);
+    HWND b = TopLevel(0, 0, 50, 50);
+    HWND c = TopLevel(0, 0, 50, 50);
+    auto order = [] {
+        std::vector<HWND> v;
+        for (HWND h = GetTopWindow(nullptr); h; h = GetWindow(h, GW_HWNDNEXT))
+            v.push_back(h);
+        return v;
+    };
+    EXPECT_EQ(order(), (std::vector<HWND>{c, b, a}));
+    SetWindowPos(c, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    EXPECT_EQ(order(), (std::vector<HWND>{b, a, c}));
+    SetWindowPos(a, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    EXPECT_TRUE(GetWindowLongPtrA(a, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    // Activating another window does not put it above a topmost one.
+    SetActiveWindow(b);
+    SetActiveWindow(c);
+    EXPECT_EQ(order(), (std::vector<HWND>{a, c, b}));
+    SetWindowPos(b, a, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    EXPECT_EQ(order(), (std::vector<HWND>{a, b, c}));
+    // An owned window stays above its owner when the owner comes forward.
+    HWND owned = CreateWindowExA(0, "Recorder", "", WS_POPUP | WS_VISIBLE, 0, 0, 5, 5, c, nullptr,
+                                 nullptr, nullptr);
+    SetActiveWindow(b);
+    SetActiveWindow(c);
+    auto o = order();
+    auto pos = [&](HWND h) { return std::find(o.begin(), o.end(), h) - o.begin(); };
+    EXPECT_LT(pos(owned), pos(c));
+}
+
+TEST_F(Window, QueueStatusAndRedrawWindowFlags) {
+    HWND w = TopLevel(0, 0, 100, 100);
+    HWND c = Child(w, 0, 0, 20, 20);
+    Drain();
+    EXPECT_EQ(GetQueueStatus(QS_ALLINPUT) & 0xFFFF, 0u);
+    PostMessageA(w, WM_USER, 0, 0);
+    EXPECT_TRUE(GetQueueStatus(QS_ALLINPUT) & QS_POSTMESSAGE);
+    Drain();
+    RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_NOCHILDREN);
+    EXPECT_TRUE(GetQueueStatus(QS_PAINT) & QS_PAINT);
+    RECT r;
+    EXPECT_FALSE(GetUpdateRect(c, &r, FALSE));
+    RedrawWindow(w, nullptr, nullptr, RDW_VALIDATE);
+    EXPECT_FALSE(GetUpdateRect(w, &r, FALSE));
+    Log().clear();
+    RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    EXPECT_EQ(Received(WM_PAINT, w).size(), 1u);
+    EXPECT_EQ(Received(WM_PAINT, c).size(), 1u);
+    Log().clear();
+    RedrawWindow(w, nullptr, nullptr, RDW_INTERNALPAINT);
+    Drain();
+    EXPECT_EQ(Received(WM_PAINT, w).size(), 1u);
+    Log().clear();
+    InvalidateRect(w, nullptr, TRUE);
+    UpdateWindow(w); // paints at once, without the queue
+    EXPECT_EQ(Received(WM_PAINT, w).size(), 1u);
+    MSG m;
+    EXPECT_FALSE(PeekMessageA(&m, nullptr, WM_PAINT, WM_PAINT, PM_NOREMOVE));
+}
+
+TEST_F(Window, SetParentMovesAChildBetweenWindows) {
+    HWND a = TopLevel(0, 0, 200, 200);
+    HWND b = TopLevel(300, 0, 200, 200);
+    HWND c = Child(a, 10, 10, 20, 20);
+    EXPECT_EQ(SetParent(c, b), a);
+    EXPECT_EQ(GetParent(c), b);
+    EXPECT_FALSE(IsChild(a, c));
+    EXPECT_EQ(GetWindow(b, GW_CHILD), c);
+    EXPECT_EQ(SetParent(b, c), nullptr); // no cycles
+    POINT p{0, 0};
+    ClientToScreen(c, &p);
+    POINT q{10, 10};
+    ClientToScreen(b, &q);
+    EXPECT_EQ(p.x, q.x);
+    EXPECT_EQ(p.y, q.y);
+}
+
+TEST_F(Window, DestroyingTheActiveWindowActivatesAnother) {
+    HWND a = TopLevel(0, 0, 100, 100);
+    HWND b = TopLevel(0, 0, 100, 100);
+    HWND child = Child(b, 0, 0, 10, 10);
+    SetFocus(child);
+    EXPECT_EQ(GetActiveWindow(), b);
+    DestroyWindow(b);
+    EXPECT_EQ(GetActiveWindow(), a);
+    EXPECT_NE(GetFocus(), child);
+    EXPECT_EQ(GetFocus(), a);
+}
+
+namespace {
+LRESULT DestroyOnDeactivate(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_ACTIVATE && LOWORD(wParam) == WA_INACTIVE)
+        DestroyWindow(hwnd);
+    if (msg == WM_KILLFOCUS)
+        DestroyWindow(hwnd);
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+} // namespace
+
+TEST_F(Window, HandlersThatDestroyTheirWindowMidwayAreSurvived) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DestroyOnDeactivate;
+    wc.lpszClassName = "SelfDestroying";
+    RegisterClassA(&wc);
+    struct Case {
+        const char* Name;
+        int Cmd;
+    };
+    const Case cases[] = {{"hide", SW_HIDE}, {"minimise", SW_MINIMIZE}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        HWND other = TopLevel(0, 0, 50, 50);
+        HWND w = CreateWindowExA(0, "SelfDestroying", "", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                                 50, 50, nullptr, nullptr, nullptr, nullptr);
+        ASSERT_EQ(GetActiveWindow(), w);
+        ShowWindow(w, c.Cmd);
+        EXPECT_FALSE(IsWindow(w));
+        EXPECT_EQ(GetActiveWindow(), other);
+        DestroyWindow(other);
+    }
+    HWND top = TopLevel(0, 0, 100, 100);
+    HWND child = CreateWindowExA(0, "SelfDestroying", "", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, top,
+                                 nullptr, nullptr, nullptr);
+    SetFocus(child);
+    EnableWindow(child, FALSE); // loses the focus, and destroys itself on the way
+    EXPECT_FALSE(IsWindow(child));
+}

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/testing.h"
@@ -128,4 +129,43 @@ TEST(SdlWindow, RealClickReachesChildAndPixelsReachTheScreen) {
     EXPECT_EQ(img.At(left + 60, top + 50), 0x0000C8u) << "child background";
     EXPECT_EQ(img.At(left + 290, top + 190), 0x00A000u);
     DestroyWindow(main);
+}
+
+namespace {
+int BoxTicks = 0;
+void CountBoxTicks(HWND, UINT, UINT_PTR, DWORD) {
+    // Never hang: after ten seconds without an answer the box is closed (as Cancel).
+    if (++BoxTicks == 200)
+        PostMessageA(platform::testing::FindMessageBox().Handle, WM_CLOSE, 0, 0);
+}
+} // namespace
+
+TEST(SdlWindow, MessageBoxAnswersARealKeyPressWhileTimersTick) {
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "no display";
+    if (std::system("command -v xdotool > /dev/null") != 0)
+        GTEST_SKIP() << "xdotool missing";
+    if (platform::testing::IsHeadless())
+        GTEST_SKIP() << "the display could not be opened";
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hbrBackground = CreateSolidBrush(RGB(200, 200, 200));
+    wc.lpszClassName = "GuiOwner";
+    RegisterClassA(&wc);
+    HWND owner = CreateWindowExA(0, "GuiOwner", "owner", WS_POPUP | WS_VISIBLE, 0, 0, 600, 400,
+                                 nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(owner, nullptr);
+    SetTimer(owner, 1, 50, CountBoxTicks);
+    BoxTicks = 0;
+    // Focus the box's window on the X server and press Enter, from outside the program.
+    std::thread presser([] {
+        std::system("sleep 1; xdotool search --sync --name '^Gui box$' windowfocus --sync "
+                    "key Return > /dev/null 2>&1");
+    });
+    int result = MessageBoxA(owner, "Press Enter", "Gui box", MB_OKCANCEL | MB_ICONERROR);
+    presser.join();
+    EXPECT_EQ(result, IDOK);
+    EXPECT_GT(BoxTicks, 5);
+    EXPECT_TRUE(IsWindowEnabled(owner));
+    DestroyWindow(owner);
 }
