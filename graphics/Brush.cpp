@@ -1,0 +1,82 @@
+#include "graphics/Brush.h"
+
+#include "graphics/Bitmap.h"
+#include "graphics/Colors.h"
+
+namespace graphics {
+
+using namespace formstream;
+
+constinit const TPropInfo TBrush::Published[] = {
+    Prop<&TBrush::Color, &TBrush::SetColor>("Color", Default(clWhite)),
+    Prop<&TBrush::Style, &TBrush::SetStyle>("Style", Default(bsSolid)),
+};
+constinit const TClassInfo TBrush::ClassInfo =
+    ClassInfoOf<TBrush, TGraphicsObject>("TBrush", TBrush::Published);
+
+TBrush::TBrush() = default;
+TBrush::~TBrush() = default;
+
+void TBrush::Assign(TPersistent* source) {
+    if (auto* brush = DynCast<TBrush>(source)) {
+        FColor = brush->FColor;
+        FStyle = brush->FStyle;
+        if (brush->FBitmap) {
+            FBitmap.reset(new TBitmap());
+            FBitmap->Assign(brush->FBitmap.get());
+        } else {
+            FBitmap.reset();
+        }
+        Changed();
+        return;
+    }
+    TGraphicsObject::Assign(source);
+}
+
+void TBrush::SetColor(TColor value) {
+    if (value != FColor || FStyle == bsClear) {
+        FColor = value;
+        if (FStyle == bsClear)
+            FStyle = bsSolid;
+        Changed();
+    }
+}
+
+void TBrush::SetStyle(TBrushStyle value) {
+    if (value != FStyle) {
+        FStyle = value;
+        Changed();
+    }
+}
+
+void TBrush::SetBitmap(TBitmap* value) {
+    if (value) {
+        FBitmap.reset(new TBitmap());
+        FBitmap->Assign(value);
+    } else {
+        FBitmap.reset();
+    }
+    Changed();
+}
+
+HGDIOBJ TBrush::CreateGdiHandle() {
+    if (FBitmap && !FBitmap->Empty())
+        return reinterpret_cast<HGDIOBJ>(CreatePatternBrush(FBitmap->Handle()));
+    LOGBRUSH lb{};
+    lb.lbColor = ColorToRGB(FColor);
+    switch (FStyle) {
+    case bsSolid:
+        lb.lbStyle = BS_SOLID;
+        break;
+    case bsClear:
+        lb.lbStyle = BS_HOLLOW;
+        break;
+    default:
+        lb.lbStyle = BS_HATCHED;
+        lb.lbHatch = ULONG_PTR(int(FStyle) - int(bsHorizontal) + HS_HORIZONTAL);
+        break;
+    }
+    return reinterpret_cast<HGDIOBJ>(CreateBrushIndirect(&lb));
+}
+
+} // namespace graphics
