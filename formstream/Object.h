@@ -310,6 +310,9 @@ struct TPropOption {
     bool HasDefault = false;
     std::int64_t Default = 0;
     bool (*IsStored)(const TObject*) = nullptr;
+    // Set with IsStored: a constant evaluation may not compare a function pointer made
+    // from a lambda with null (GCC refuses it in sanitizer builds).
+    bool HasStored = false;
     bool NeverStored = false;
 };
 
@@ -320,7 +323,8 @@ template <class T> constexpr TPropOption Default(T value) {
 // A member function `bool C::M() const` that says whether the property is written.
 template <auto M> constexpr TPropOption Stored() {
     using C = typename detail::TMemberTraits<decltype(M)>::Class;
-    return {.IsStored = +[](const TObject* o) -> bool { return (static_cast<const C*>(o)->*M)(); }};
+    return {.IsStored = +[](const TObject* o) -> bool { return (static_cast<const C*>(o)->*M)(); },
+            .HasStored = true};
 }
 // The property is published (readable from streams) but never written.
 inline constexpr TPropOption NotStored{.NeverStored = true};
@@ -356,7 +360,7 @@ constexpr TPropInfo Prop(std::string_view name, O... options) {
             p.HasDefault = true;
             p.Default = opt.Default;
         }
-        if (opt.IsStored)
+        if (opt.HasStored)
             p.IsStored = opt.IsStored;
         if (opt.NeverStored)
             p.NeverStored = true;

@@ -383,12 +383,12 @@ void TReader::SkipSetBody() {
     }
 }
 
-void TReader::SkipValue(TValueTag tag, int) {
+void TReader::SkipValue(TValueTag tag) {
     switch (tag) {
     case tagList: {
         TNestingGuard guard(*this);
         while (!AtListEnd())
-            SkipValue(ReadValueTag(), 0);
+            SkipValue(ReadValueTag());
         ReadByte();
         break;
     }
@@ -450,7 +450,7 @@ void TReader::SkipValue(TValueTag tag, int) {
 }
 
 void TReader::SkipAnyValue() {
-    SkipValue(ReadValueTag(), 0);
+    SkipValue(ReadValueTag());
 }
 
 void TReader::SkipPropertyEntry() {

@@ -145,12 +145,9 @@ private:
     std::u16string ReadWideBody(TValueTag tag);
     [[noreturn]] void ValueError(); // gives back the tag, skips the value, raises
     void SkipSetBody();
-    void SkipValue(TValueTag tag, int depth);
-    void ReadBinaryInto(class TBinaryTarget& target);
-    void ReadDefinedProperty(TPersistent* instance);
+    void SkipValue(TValueTag tag);
     void DoFixupReferences();
     std::int64_t ReadIntegerAfterTag(TValueTag tag);
-    void EnterNesting();
 
     rtl::TStream& FStream;
     std::unique_ptr<std::uint8_t[]> FBuffer;

@@ -591,6 +591,27 @@ TEST_F(Reader, HeaderFlagsChildPositionAndInheritedComponents) {
     EXPECT_EQ(gEvents, loaded);
 }
 
+TEST_F(Reader, InlineComponentIsANestedLookupRoot) {
+    // An inline entry is a nested root: an inherited child is looked up among its own
+    // components, and it is loaded once.
+    TOwned<TTestRoot> root(new TTestRoot(nullptr));
+    auto* frame = new TWidget(root.get());
+    frame->SetName("Frame1");
+    auto* inner = new TWidget(frame);
+    inner->SetName("Inner");
+    frame->SetState(stInline);
+    TBytes b = RootWith([](TBytes&) {},
+                        [](TBytes& k) {
+                            k.Byte(0xF5).Obj("TWidget", "Frame1").End();
+                            k.Byte(0xF1).Obj("TWidget", "Inner").Prop("Left").Int(7).End().End();
+                            k.End();
+                        });
+    ReadInto(root.get(), b);
+    EXPECT_EQ(inner->FLeft, 7);
+    const std::vector<std::string> loaded = {"Loaded Form1", "Loaded Inner", "Loaded Frame1"};
+    EXPECT_EQ(gEvents, loaded);
+}
+
 TEST_F(Reader, DamagedLengthsFailWithoutHugeAllocations) {
     struct Case {
         const char* what;

@@ -465,7 +465,8 @@ private:
         errno = 0;
         char* end = nullptr;
         const long double v = std::strtold(t.Text.c_str(), &end);
-        if (end != t.Text.c_str() + t.Text.size() || errno == ERANGE)
+        // Underflow to a denormal or to zero is fine; overflow is not.
+        if (end != t.Text.c_str() + t.Text.size() || (errno == ERANGE && std::isinf(v)))
             Fail(t, "invalid number '" + t.Text + "'");
         return v;
     }
