@@ -349,6 +349,9 @@ int TBitmap::BitsPerPixel() const {
 void* TBitmap::ScanLine(int row) {
     if (row < 0 || row >= FImage->Height || FImage->Empty())
         throw rtl::EInvalidGraphicOperation(SScanLine);
+    // The rows move into the drawing section now, so that a canvas made later keeps them
+    // where they are (5-6-5 pixels, which the section cannot hold, stay in place).
+    FImage->MakeSection();
     GdiFlush();
     return FImage->Row(row);
 }

@@ -80,7 +80,9 @@ public:
     void SetMonochrome(bool value);
     int BitsPerPixel() const;
     // Row `row` (0 = top) in the bitmap's own layout; raises EInvalidGraphicOperation
-    // "Scan line index out of range" outside 0 .. Height - 1.
+    // "Scan line index out of range" outside 0 .. Height - 1. The pointer stays valid
+    // until the size, format or handle of the bitmap changes (drawing on the canvas keeps
+    // it valid, except for pf16bit bitmaps, whose canvas works on a 24-bit copy).
     void* ScanLine(int row);
     int BytesPerScanLine() const;
 
