@@ -402,8 +402,13 @@ HPALETTE TBitmap::GetPalette() const {
 }
 
 void TBitmap::SetPalette(HPALETTE value) {
-    if (value && value == FPalette)
+    if (value == FPalette)
         return;
+    if (!value) {
+        // Only the handle goes; the colour table stays and makes a new one on demand.
+        FreeHandles();
+        return;
+    }
     const std::vector<RGBQUAD> colors = PaletteColors(value);
     SetPaletteEntries(colors);
     if (FPalette)

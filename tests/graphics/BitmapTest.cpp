@@ -166,6 +166,9 @@ TEST(Bitmap, PaletteHandleMirrorsTheColourTable) {
     EXPECT_EQ(given, released);
     EXPECT_NE(given, bitmap.Palette());
     DeleteObject(released);
+    bitmap.SetPalette(nullptr); // drops the handle, keeps the table
+    EXPECT_EQ(1, bitmap.PaletteCount());
+    EXPECT_NE(nullptr, bitmap.Palette());
 }
 
 TEST(Bitmap, TransparentColourDefaultsToTheBottomLeftPixel) {
