@@ -524,7 +524,7 @@ void TransferRop(const PixelGrid& dg, const std::vector<RECT>& clip, RECT dst, c
     std::uint32_t mask = dg.Mask();
     bool usesPat = pat && RopUsesPattern(rop3);
     bool sameGrid = src && src->Row0 == dg.Row0;
-    std::vector<std::uint32_t> sbuf, dbuf, pbuf, tmp;
+    std::vector<std::uint32_t> sbuf, dbuf, pbuf;
     for (const RECT& c : clip) {
         RECT r = RectIntersect(RectIntersect(c, dst), valid);
         if (RectEmpty(r))

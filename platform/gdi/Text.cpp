@@ -300,8 +300,13 @@ FontFace& FaceOf(DC& dc) {
         auto& cache = FaceCache();
         std::string key = FaceKey(font->Log);
         auto it = cache.find(key);
-        if (it == cache.end())
+        if (it == cache.end()) {
+            // Faces hold open font files: drop those no font object uses any more.
+            if (cache.size() >= 32)
+                std::erase_if(cache,
+                              [](const auto& entry) { return entry.second.use_count() == 1; });
             it = cache.emplace(key, BuildFace(font->Log)).first;
+        }
         font->Face = it->second;
     }
     return *font->Face;
@@ -516,6 +521,13 @@ void ReleaseFontFace(Font& font) {
 
 using namespace platform::gdi;
 
+namespace {
+
+// Longest string the text functions take, so that widths cannot overflow.
+constexpr int MaxTextLength = 1 << 16;
+
+} // namespace
+
 HFONT CreateFontIndirectA(const LOGFONTA* lf) {
     GdiLock lock(GdiMutex());
     if (!lf)
@@ -577,7 +589,7 @@ int GetTextFaceA(HDC hdc, int size, LPSTR name) {
 BOOL GetTextExtentPoint32A(HDC hdc, LPCSTR text, int length, LPSIZE size) {
     GdiLock lock(GdiMutex());
     auto dc = LookupDC(hdc);
-    if (!dc || !size || length < 0 || (length > 0 && !text))
+    if (!dc || !size || length < 0 || length > MaxTextLength || (length > 0 && !text))
         return FALSE;
     FontFace& ff = FaceOf(*dc);
     std::vector<std::uint32_t> cps;
@@ -591,7 +603,7 @@ BOOL ExtTextOutA(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCSTR t
                  const INT* dx) {
     GdiLock lock(GdiMutex());
     auto dc = LookupDC(hdc);
-    if (!dc || (length > 0 && !text) || length > (1u << 24))
+    if (!dc || (length > 0 && !text) || length > UINT(MaxTextLength))
         return FALSE;
     FontFace& ff = FaceOf(*dc);
     std::vector<RECT> clip = TargetClip(*dc);
@@ -629,7 +641,8 @@ BOOL ExtTextOutA(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCSTR t
         top -= ff.Tm.tmHeight;
     DrawRun(*dc, ff, cps, adv.data(), left, top, clip, dc->St.BkMode == OPAQUE);
     if ((align & TA_UPDATECP) && (align & TA_CENTER) != TA_CENTER) {
-        dc->St.CurPos.x += (align & TA_RIGHT) ? -width : width;
+        dc->St.CurPos.x = ClampCoord(static_cast<long long>(dc->St.CurPos.x) +
+                                     ((align & TA_RIGHT) ? -width : width));
     }
     return TRUE;
 }
@@ -645,6 +658,7 @@ namespace {
 struct TextLine {
     std::vector<std::uint32_t> Cps;
     std::vector<int> Underlined; // indices of the prefixed characters
+    std::vector<int> Advances;
     int Width = 0;
 };
 
@@ -674,7 +688,11 @@ int DrawTextA(HDC hdc, LPCSTR text, int length, LPRECT rect, UINT format) {
     if (!dc || !rect || (!text && length != 0))
         return 0;
     if (length < 0)
-        length = text ? int(std::strlen(text)) : 0;
+        length = text ? int(strnlen(text, MaxTextLength + 1)) : 0;
+    if (length > MaxTextLength)
+        return 0;
+    const RECT rc{ClampCoord(rect->left), ClampCoord(rect->top), ClampCoord(rect->right),
+                  ClampCoord(rect->bottom)};
     FontFace& ff = FaceOf(*dc);
     bool prefix = !(format & DT_NOPREFIX);
     std::vector<std::uint32_t> all;
@@ -703,7 +721,7 @@ int DrawTextA(HDC hdc, LPCSTR text, int length, LPRECT rect, UINT format) {
         }
     }
     std::vector<TextLine> lines;
-    int maxWidth = rect->right - rect->left;
+    int maxWidth = rc.right - rc.left;
     bool wrap = (format & DT_WORDBREAK) && !(format & DT_SINGLELINE);
     for (auto& r : raw) {
         if (!wrap) {
@@ -744,22 +762,30 @@ int DrawTextA(HDC hdc, LPCSTR text, int length, LPRECT rect, UINT format) {
     }
     int lineHeight = ff.Tm.tmHeight + ((format & DT_EXTERNALLEADING) ? ff.Tm.tmExternalLeading : 0);
     int widest = 0;
+    int tab = 8 * std::max<int>(1, ff.Tm.tmAveCharWidth);
     for (TextLine& l : lines) {
-        l.Width = TextWidth(ff, l.Cps);
+        int pos = 0;
+        for (std::uint32_t cp : l.Cps) {
+            int a = (cp == '\t' && (format & DT_EXPANDTABS)) ? tab - pos % tab
+                                                             : GlyphOf(ff, cp).Advance;
+            l.Advances.push_back(a);
+            pos += a;
+        }
+        l.Width = pos;
         widest = std::max(widest, l.Width);
     }
     int total = lineHeight * int(lines.size());
     if (format & DT_CALCRECT) {
-        rect->right = rect->left + widest;
-        rect->bottom = rect->top + total;
+        rect->right = rc.left + widest;
+        rect->bottom = rc.top + total;
         return total;
     }
-    int top = rect->top;
+    int top = rc.top;
     if (format & DT_SINGLELINE) {
         if (format & DT_VCENTER)
-            top = rect->top + (rect->bottom - rect->top - total) / 2;
+            top = rc.top + (rc.bottom - rc.top - total) / 2;
         else if (format & DT_BOTTOM)
-            top = rect->bottom - total;
+            top = rc.bottom - total;
     }
     std::vector<RECT> clip = TargetClip(*dc);
     if (!(format & DT_NOCLIP))
@@ -767,20 +793,20 @@ int DrawTextA(HDC hdc, LPCSTR text, int length, LPRECT rect, UINT format) {
     PixelGrid g = GridOf(*dc);
     int y = top;
     for (const TextLine& l : lines) {
-        int x = rect->left;
+        int x = rc.left;
         if (format & DT_CENTER)
-            x = rect->left + (rect->right - rect->left - l.Width) / 2;
+            x = rc.left + (rc.right - rc.left - l.Width) / 2;
         else if (format & DT_RIGHT)
-            x = rect->right - l.Width;
+            x = rc.right - l.Width;
         POINT p = TargetPoint(*dc, x, y);
-        DrawRun(*dc, ff, l.Cps, nullptr, p.x, p.y, clip, dc->St.BkMode == OPAQUE);
+        DrawRun(*dc, ff, l.Cps, l.Advances.data(), p.x, p.y, clip, dc->St.BkMode == OPAQUE);
         for (int index : l.Underlined) {
             if (format & DT_HIDEPREFIX)
                 break;
             int ux = p.x;
             for (int i = 0; i < index; ++i)
-                ux += GlyphOf(ff, l.Cps[std::size_t(i)]).Advance;
-            int uw = GlyphOf(ff, l.Cps[std::size_t(index)]).Advance;
+                ux += l.Advances[std::size_t(i)];
+            int uw = l.Advances[std::size_t(index)];
             int uy = p.y + ff.Tm.tmAscent + 1;
             PatternSource line = SolidPattern(g, ResolveColor(*dc, dc->St.TextColor));
             FillRop(g, clip, RECT{ux, uy, ux + uw, uy + 1}, line, 0xF0);
@@ -788,7 +814,7 @@ int DrawTextA(HDC hdc, LPCSTR text, int length, LPRECT rect, UINT format) {
         y += lineHeight;
     }
     if ((format & DT_SINGLELINE) && (format & (DT_VCENTER | DT_BOTTOM)))
-        return top - rect->top + total;
+        return top - rc.top + total;
     return total;
 }
 
