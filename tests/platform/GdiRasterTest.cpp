@@ -468,6 +468,16 @@ TEST(GdiRaster, BlitWithinOneBitmapHandlesOverlap) {
     const std::uint32_t expected[6] = {1, 2, 1, 2, 3, 4};
     for (int y = 0; y < 6; ++y)
         EXPECT_EQ(expected[y], c.Bits[y]) << "y=" << y;
+    Canvas row(6, 1);
+    for (int x = 0; x < 6; ++x)
+        row.Bits[x] = std::uint32_t(x + 1);
+    ASSERT_TRUE(BitBlt(row.Dc, 2, 0, 4, 1, row.Dc, 0, 0, SRCCOPY));
+    for (int x = 0; x < 6; ++x)
+        EXPECT_EQ(expected[x], row.Bits[x]) << "x=" << x;
+    ASSERT_TRUE(BitBlt(row.Dc, 0, 0, 4, 1, row.Dc, 2, 0, SRCCOPY));
+    const std::uint32_t back[6] = {1, 2, 3, 4, 3, 4};
+    for (int x = 0; x < 6; ++x)
+        EXPECT_EQ(back[x], row.Bits[x]) << "x=" << x;
 }
 
 TEST(GdiRaster, SourceOutsideItsBitmapLeavesDestinationUnchanged) {

@@ -1,0 +1,74 @@
+// The LZW raster codec of GIF frames, working on plain memory so that it can be used
+// (and measured) without the graphic classes:
+//   - DecodeRaster turns a frame's encoded data into the pixel rows of a bitmap file
+//     image, de-interlacing on the way; WriteBitmapStream builds the whole bitmap file
+//     image (headers, palette from the frame's colour table, pixels) of a frame.
+//   - EncodeRaster compresses the pixel rows of a 1-, 4- or 8-bit bitmap into encoded
+//     data (minimum code size byte, 255-byte sub-blocks, terminator).
+// Both report progress through an optional callback: starting 0 %, running percentages
+// (only when they change), ending 100 % (or 0 % with the failure's message).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "formstream/Graphic.h"
+#include "rtl/Stream.h"
+
+namespace gif {
+
+class TGIFItem;
+
+struct TGIFProgress {
+    using TProc = void (*)(void* context, formstream::TProgressStage stage, std::uint8_t percent,
+                           const std::string& msg);
+    TProc Proc = nullptr;
+    void* Context = nullptr;
+
+    explicit operator bool() const { return Proc != nullptr; }
+    void operator()(formstream::TProgressStage stage, std::uint8_t percent,
+                    const std::string& msg) const {
+        if (Proc)
+            Proc(Context, stage, percent, msg);
+    }
+};
+
+struct TDecodeParams {
+    std::int32_t Width = 0;
+    std::int32_t Height = 0;
+    int Depth = 8;     // bits per pixel of the bitmap rows: 1, 4 or 8
+    int PixelBits = 8; // bits per pixel index of the frame (its colour table), 1 to 8
+    bool Interlaced = false;
+    bool Tolerant = true; // GIFLoadCorrupted
+    TGIFProgress Progress;
+};
+
+// Bitmap depth for a pixel index width: 1 -> 1, 2..4 -> 4, 5..8 -> 8; any other width
+// raises "Wrong number of colors; must be a power of 2".
+int BitmapDepthFor(int pixelBits);
+// Bytes per bitmap row: ((width * depth + 31) div 32) * 4.
+std::int64_t BitmapStride(std::int64_t width, int depth);
+
+// Decodes `size` bytes of encoded data into `pixels`: Height rows of BitmapStride bytes,
+// stored bottom-up (image row 0 last), which must be zero-filled. Returns true when the
+// data were damaged (the frame is corrupted). Raises rtl::EReadError when the sub-block
+// chain promises bytes it lacks, and, when not tolerant, "GIF code size not in range 2 to
+// 9" or "GIF encoded data is corrupt". Never reads outside `data` nor writes outside the
+// rows.
+bool DecodeRaster(const std::uint8_t* data, std::size_t size, const TDecodeParams& params,
+                  std::uint8_t* pixels);
+
+// Writes the bitmap file image of a frame into `dest` (emptied first, left at position 0):
+// file header, 40-byte information header, palette of 2^depth entries (the colour table,
+// then entries of 128), then the decoded pixel rows. Returns the decoder's corrupted flag.
+bool WriteBitmapStream(const TGIFItem& item, bool interlaced, bool tolerant,
+                       const TGIFProgress& progress, rtl::TMemoryStream& dest);
+
+// Compresses a bitmap's pixel rows (image row y at rows + y * rowStep, rowStep may be
+// negative for bottom-up storage) of `depth` 1, 4 or 8 bits into `out`.
+void EncodeRaster(rtl::TStream& out, std::int32_t width, std::int32_t height, int depth,
+                  bool interlaced, const std::uint8_t* rows, std::ptrdiff_t rowStep,
+                  const TGIFProgress& progress);
+
+} // namespace gif

@@ -1,0 +1,225 @@
+// LZW encoding of bitmap rows into GIF raster data.
+//
+// The string table is an open-addressing hash of (prefix code, pixel) pairs packed with
+// their code into one 32-bit slot; it is emptied at each clear code. The codes are those
+// of the classic GIF encoder: a clear code first, the code size growing when the last
+// assigned code reaches the limit, and a clear code (after the pending string) once code
+// 4094 has been assigned, so codes never exceed 12 bits.
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "gif/GifCodec.h"
+#include "gif/GifConsts.h"
+#include "rtl/Exceptions.h"
+
+namespace gif {
+
+using formstream::psEnding;
+using formstream::psRunning;
+using formstream::psStarting;
+
+namespace {
+
+constexpr int HashBits = 13;
+constexpr std::uint32_t HashSize = 1u << HashBits;
+constexpr std::uint32_t EmptySlot = 0xFFFFFFFF;
+constexpr int LastCode = 4094;
+
+class TStringTable {
+public:
+    TStringTable() { Clear(); }
+    void Clear() { std::memset(FSlots, 0xFF, sizeof FSlots); }
+
+    // The code of (prefix, pixel), or -1 with `slot` set to where it belongs.
+    int Find(std::uint32_t key, std::uint32_t& slot) const {
+        std::uint32_t i = (key * 2654435761u) >> (32 - HashBits);
+        for (;;) {
+            const std::uint32_t s = FSlots[i];
+            if (s == EmptySlot) {
+                slot = i;
+                return -1;
+            }
+            if ((s >> 12) == key)
+                return int(s & 0xFFF);
+            i = (i + 1) & (HashSize - 1);
+        }
+    }
+    void Insert(std::uint32_t slot, std::uint32_t key, int code) {
+        FSlots[slot] = key << 12 | std::uint32_t(code);
+    }
+
+private:
+    std::uint32_t FSlots[HashSize];
+};
+
+// Packs codes least significant bit first into a growing byte buffer.
+class TCodePacker {
+public:
+    void Reserve(std::size_t moreBytes) {
+        const std::size_t used = std::size_t(FPos - FBuf.data());
+        if (FBuf.size() < used + moreBytes + 8) {
+            FBuf.resize(std::max(FBuf.size() * 2, used + moreBytes + 8));
+            FPos = FBuf.data() + used;
+        }
+    }
+    void Put(std::uint32_t code, int size) {
+        FAcc |= std::uint64_t(code) << FCount;
+        FCount += size;
+        if (FCount >= 32) {
+            const std::uint32_t v = std::uint32_t(FAcc);
+            std::memcpy(FPos, &v, 4);
+            FPos += 4;
+            FAcc >>= 32;
+            FCount -= 32;
+        }
+    }
+    // Flushes the partial byte; returns the packed bytes.
+    std::size_t Finish() {
+        Reserve(8);
+        while (FCount > 0) {
+            *FPos++ = std::uint8_t(FAcc);
+            FAcc >>= 8;
+            FCount -= 8;
+        }
+        FCount = 0;
+        return std::size_t(FPos - FBuf.data());
+    }
+    const std::uint8_t* Data() const { return FBuf.data(); }
+
+private:
+    std::vector<std::uint8_t> FBuf = std::vector<std::uint8_t>(1024);
+    std::uint8_t* FPos = FBuf.data();
+    std::uint64_t FAcc = 0;
+    int FCount = 0;
+};
+
+void UnpackRow(const std::uint8_t* src, std::uint8_t* dst, int width, int depth) {
+    if (depth == 4) {
+        for (int x = 0; x < width; ++x)
+            dst[x] = (x & 1) ? (src[x >> 1] & 0x0F) : (src[x >> 1] >> 4);
+    } else {
+        for (int x = 0; x < width; ++x)
+            dst[x] = (src[x >> 3] >> (7 - (x & 7))) & 1;
+    }
+}
+
+void Encode(rtl::TStream& out, std::int32_t width, std::int32_t height, int depth, bool interlaced,
+            const std::uint8_t* rows, std::ptrdiff_t rowStep, const TGIFProgress& progress) {
+    const int initSize = depth == 1 ? 3 : depth + 1;
+    const std::uint32_t clearCode = 1u << (initSize - 1);
+    const std::uint32_t endCode = clearCode + 1;
+
+    auto table = std::make_unique<TStringTable>();
+    TCodePacker packer;
+    int codeSize = initSize;
+    std::uint32_t limit = 1u << initSize;
+    std::uint32_t next = endCode; // last assigned code
+    std::uint32_t prefix = 0;
+    bool haveString = false;
+
+    packer.Put(clearCode, codeSize);
+    progress(psStarting, 0, std::string());
+
+    std::vector<std::uint8_t> unpacked(depth == 8 ? 0 : std::size_t(std::max(width, 0)));
+    int y = 0;
+    int pass = 0;
+    int lastPercent = 0;
+    while (y < height) {
+        const std::uint8_t* src = rows + std::ptrdiff_t(y) * rowStep;
+        if (depth != 8) {
+            UnpackRow(src, unpacked.data(), width, depth);
+            src = unpacked.data();
+        }
+        packer.Reserve(std::size_t(width) * 2 + 16);
+        int x = 0;
+        if (!haveString && width > 0) {
+            prefix = src[0];
+            haveString = true;
+            x = 1;
+        }
+        for (; x < width; ++x) {
+            const std::uint32_t pixel = src[x];
+            const std::uint32_t key = prefix << 8 | pixel;
+            std::uint32_t slot;
+            const int code = table->Find(key, slot);
+            if (code >= 0) {
+                prefix = std::uint32_t(code);
+                continue;
+            }
+            packer.Put(prefix, codeSize);
+            ++next;
+            table->Insert(slot, key, int(next));
+            prefix = pixel;
+            if (next >= limit) {
+                limit <<= 1;
+                ++codeSize;
+            } else if (next >= LastCode) {
+                packer.Put(prefix, codeSize);
+                packer.Put(clearCode, codeSize);
+                haveString = false;
+                next = endCode;
+                codeSize = initSize;
+                limit = 1u << initSize;
+                table->Clear();
+                if (x + 1 < width) {
+                    prefix = src[++x];
+                    haveString = true;
+                }
+            }
+        }
+        if (interlaced) {
+            static constexpr int Step[4] = {8, 8, 4, 2};
+            static constexpr int Start[4] = {0, 4, 2, 1};
+            int n = y + Step[pass];
+            while (n >= height && pass < 3)
+                n = Start[++pass];
+            y = n >= height ? height : n;
+        } else {
+            ++y;
+        }
+        if (progress) {
+            const int percent = int(std::int64_t(y) * 100 / height);
+            if (percent != lastPercent) {
+                lastPercent = percent;
+                progress(psRunning, std::uint8_t(percent), std::string());
+            }
+        }
+    }
+    packer.Reserve(16);
+    packer.Put(prefix, codeSize);
+    packer.Put(endCode, codeSize);
+    const std::size_t n = packer.Finish();
+
+    // Minimum code size, 255-byte sub-blocks, the last shorter one, the terminator.
+    std::vector<std::uint8_t> blocks;
+    blocks.reserve(n + n / 255 + 3);
+    blocks.push_back(std::uint8_t(initSize - 1));
+    const std::uint8_t* p = packer.Data();
+    for (std::size_t i = 0; i < n; i += 255) {
+        const std::size_t len = std::min<std::size_t>(255, n - i);
+        blocks.push_back(std::uint8_t(len));
+        blocks.insert(blocks.end(), p + i, p + i + len);
+    }
+    blocks.push_back(0);
+    out.WriteBuffer(blocks.data(), blocks.size());
+}
+
+} // namespace
+
+void EncodeRaster(rtl::TStream& out, std::int32_t width, std::int32_t height, int depth,
+                  bool interlaced, const std::uint8_t* rows, std::ptrdiff_t rowStep,
+                  const TGIFProgress& progress) {
+    if (depth != 1 && depth != 4 && depth != 8)
+        throw rtl::EInvalidGraphicOperation(SGIFEncodeError);
+    try {
+        Encode(out, width, height, depth, interlaced, rows, rowStep, progress);
+    } catch (const rtl::Exception& e) {
+        progress(psEnding, 0, e.Message());
+        throw;
+    }
+    progress(psEnding, 100, std::string());
+}
+
+} // namespace gif
