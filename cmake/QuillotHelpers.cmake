@@ -22,3 +22,37 @@ function(quillot_test name)
         QUILLOT_BUILD_DIR="${PROJECT_BINARY_DIR}")
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES LABELS "${ARG_LABELS}")
 endfunction()
+
+# quillot_add_subfolders([PATTERNS ...])
+#   Adds every subfolder of the current source folder that has a CMakeLists.txt, in
+#   name order (tools/, bench/, fuzz/ and tests/ keep one folder per area).
+function(quillot_add_subfolders)
+    set(patterns ${ARGN})
+    if(NOT patterns)
+        set(patterns */CMakeLists.txt)
+    endif()
+    list(TRANSFORM patterns PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
+    file(GLOB children RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} CONFIGURE_DEPENDS ${patterns})
+    list(SORT children)
+    foreach(child ${children})
+        get_filename_component(dir ${child} DIRECTORY)
+        add_subdirectory(${dir})
+    endforeach()
+endfunction()
+
+# quillot_resources(TARGET script.rc)
+#   Runs rescomp at build time and adds the generated source to TARGET. Files named in
+#   the script are dependencies of the generated source (through a depfile).
+function(quillot_resources target script)
+    get_filename_component(abs ${script} ABSOLUTE)
+    set(out ${CMAKE_CURRENT_BINARY_DIR}/${target}_resources.cpp)
+    set(dep ${CMAKE_CURRENT_BINARY_DIR}/${target}_resources.d)
+    add_custom_command(
+        OUTPUT ${out}
+        COMMAND rescomp ${abs} ${out} --depfile ${dep}
+        DEPENDS rescomp ${abs}
+        DEPFILE ${dep}
+        COMMENT "Compiling resources ${script}"
+        VERBATIM)
+    target_sources(${target} PRIVATE ${out})
+endfunction()

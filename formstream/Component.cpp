@@ -32,6 +32,8 @@ void TComponent::BeforeDestruction() {
     if (FDestroyed)
         return;
     FDestroyed = true;
+    // Pending references of a form read must not outlive the component they would set.
+    RemoveFixups(this);
     Destroying();
     while (!FFreeNotifies.empty()) {
         TComponent* partner = FFreeNotifies.back();

@@ -83,22 +83,54 @@ using LPCRECT = const RECT*;
 constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) {
     return COLORREF(r) | (COLORREF(g) << 8) | (COLORREF(b) << 16);
 }
-constexpr BYTE GetRValue(COLORREF c) { return BYTE(c); }
-constexpr BYTE GetGValue(COLORREF c) { return BYTE(c >> 8); }
-constexpr BYTE GetBValue(COLORREF c) { return BYTE(c >> 16); }
-constexpr COLORREF PALETTERGB(BYTE r, BYTE g, BYTE b) { return 0x02000000 | RGB(r, g, b); }
-constexpr COLORREF PALETTEINDEX(WORD i) { return 0x01000000 | i; }
+constexpr BYTE GetRValue(COLORREF c) {
+    return BYTE(c);
+}
+constexpr BYTE GetGValue(COLORREF c) {
+    return BYTE(c >> 8);
+}
+constexpr BYTE GetBValue(COLORREF c) {
+    return BYTE(c >> 16);
+}
+constexpr COLORREF PALETTERGB(BYTE r, BYTE g, BYTE b) {
+    return 0x02000000 | RGB(r, g, b);
+}
+constexpr COLORREF PALETTEINDEX(WORD i) {
+    return 0x01000000 | i;
+}
 
-constexpr WORD LOWORD(DWORD_PTR v) { return WORD(v & 0xFFFF); }
-constexpr WORD HIWORD(DWORD_PTR v) { return WORD((v >> 16) & 0xFFFF); }
-constexpr BYTE LOBYTE(DWORD_PTR v) { return BYTE(v & 0xFF); }
-constexpr BYTE HIBYTE(DWORD_PTR v) { return BYTE((v >> 8) & 0xFF); }
-constexpr LONG MAKELONG(WORD lo, WORD hi) { return LONG(DWORD(lo) | (DWORD(hi) << 16)); }
-constexpr LPARAM MAKELPARAM(WORD lo, WORD hi) { return LPARAM(MAKELONG(lo, hi)); }
-constexpr WPARAM MAKEWPARAM(WORD lo, WORD hi) { return WPARAM(DWORD(MAKELONG(lo, hi))); }
-constexpr int GET_X_LPARAM(LPARAM lp) { return int(SHORT(LOWORD(DWORD_PTR(lp)))); }
-constexpr int GET_Y_LPARAM(LPARAM lp) { return int(SHORT(HIWORD(DWORD_PTR(lp)))); }
+constexpr WORD LOWORD(DWORD_PTR v) {
+    return WORD(v & 0xFFFF);
+}
+constexpr WORD HIWORD(DWORD_PTR v) {
+    return WORD((v >> 16) & 0xFFFF);
+}
+constexpr BYTE LOBYTE(DWORD_PTR v) {
+    return BYTE(v & 0xFF);
+}
+constexpr BYTE HIBYTE(DWORD_PTR v) {
+    return BYTE((v >> 8) & 0xFF);
+}
+constexpr LONG MAKELONG(WORD lo, WORD hi) {
+    return LONG(DWORD(lo) | (DWORD(hi) << 16));
+}
+constexpr LPARAM MAKELPARAM(WORD lo, WORD hi) {
+    return LPARAM(MAKELONG(lo, hi));
+}
+constexpr WPARAM MAKEWPARAM(WORD lo, WORD hi) {
+    return WPARAM(DWORD(MAKELONG(lo, hi)));
+}
+constexpr int GET_X_LPARAM(LPARAM lp) {
+    return int(SHORT(LOWORD(DWORD_PTR(lp))));
+}
+constexpr int GET_Y_LPARAM(LPARAM lp) {
+    return int(SHORT(HIWORD(DWORD_PTR(lp))));
+}
 
 // Resource names and types given as numbers.
-inline LPCSTR MAKEINTRESOURCEA(WORD id) { return reinterpret_cast<LPCSTR>(ULONG_PTR(id)); }
-constexpr bool IS_INTRESOURCE(LPCSTR p) { return (ULONG_PTR(p) >> 16) == 0; }
+inline LPCSTR MAKEINTRESOURCEA(WORD id) {
+    return reinterpret_cast<LPCSTR>(ULONG_PTR(id));
+}
+constexpr bool IS_INTRESOURCE(LPCSTR p) {
+    return (ULONG_PTR(p) >> 16) == 0;
+}

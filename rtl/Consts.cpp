@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "platform/win32.h"
+
 namespace rtl {
 
 static std::atomic<TStringTableLookup> StringTableLookup{nullptr};
@@ -16,6 +18,13 @@ std::string LoadResString(const TResStringRec& rec) {
             std::string text;
             if (lookup(rec.Identifier, text))
                 return text;
+        } else {
+            // The executable's own string table, when it carries the entry.
+            char buffer[4096];
+            const int n = LoadStringA(GetModuleHandleA(nullptr), static_cast<UINT>(rec.Identifier),
+                                      buffer, sizeof buffer);
+            if (n > 0)
+                return std::string(buffer, static_cast<std::size_t>(n));
         }
     }
     return std::string(rec.Text);

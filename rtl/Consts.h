@@ -16,8 +16,8 @@ struct TResStringRec {
 
 std::string LoadResString(const TResStringRec& rec);
 
-// Set by the platform layer's resource support: looks a number up in the executable's
-// string table. Without it (or when it finds nothing) the built-in texts serve.
+// Replaces the lookup in the executable's string table (LoadStringA), for tests. Without
+// an entry there, the built-in texts serve.
 using TStringTableLookup = bool (*)(int identifier, std::string& text);
 void SetStringTableLookup(TStringTableLookup lookup);
 
@@ -36,6 +36,7 @@ inline constexpr TResStringRec SMemoryStreamError{0, "Out of memory while expand
 inline constexpr TResStringRec SFCreateError{0, "Cannot create file \"%s\""};
 inline constexpr TResStringRec SFOpenError{0, "Cannot open file \"%s\""};
 inline constexpr TResStringRec SResNotFound{0, "Resource %s not found"};
+inline constexpr TResStringRec SResourceWrite{0, "Can't write to a read-only resource stream"};
 
 // Form streams and components
 inline constexpr TResStringRec SInvalidImage{0, "Invalid stream format"};

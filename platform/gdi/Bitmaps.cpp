@@ -101,9 +101,10 @@ bool ParseDib(const BITMAPINFO* info, UINT usage, const DC* dc, DibDesc& out) {
         std::size_t count = h.biClrUsed ? std::min<std::size_t>(h.biClrUsed, full) : full;
         out.Table.assign(full, RGBQUAD{0, 0, 0, 0});
         if (usage == DIB_PAL_COLORS) {
-            const WORD* idx = reinterpret_cast<const WORD*>(after);
             for (std::size_t i = 0; i < count; ++i) {
-                std::uint32_t pix = dc ? ResolveColor(*dc, PALETTEINDEX(idx[i])) : 0;
+                WORD index;
+                std::memcpy(&index, after + 2 * i, sizeof index);
+                std::uint32_t pix = dc ? ResolveColor(*dc, PALETTEINDEX(index)) : 0;
                 out.Table[i] = RGBQUAD{BYTE(pix), BYTE(pix >> 8), BYTE(pix >> 16), 0};
             }
         } else {
@@ -159,11 +160,14 @@ std::shared_ptr<Bitmap> CompatibleBitmap(DC* dc, int width, int height) {
     return NewBitmap(width, height, 32, false, true);
 }
 
+// Copies rows between a bitmap and caller memory; columns beyond the narrower of the two
+// are left alone.
 void CopyBand(Bitmap& bm, const PixelGrid& mem, int firstRow, int rows, bool toBitmap) {
     PixelGrid bg = GridOf(bm);
+    int width = std::min(bm.Width, mem.Width);
     StretchMap map;
-    map.X.resize(std::size_t(bm.Width));
-    for (int i = 0; i < bm.Width; ++i)
+    map.X.resize(std::size_t(width));
+    for (int i = 0; i < width; ++i)
         map.X[std::size_t(i)] = i;
     map.Y.resize(std::size_t(rows));
     if (toBitmap) {
@@ -171,14 +175,14 @@ void CopyBand(Bitmap& bm, const PixelGrid& mem, int firstRow, int rows, bool toB
             map.Y[std::size_t(j)] = j;
         Converter conv = DibConverter(mem, bg);
         std::vector<RECT> clip{RECT{0, 0, bm.Width, bm.Height}};
-        TransferRop(bg, clip, RECT{0, firstRow, bm.Width, firstRow + rows}, &mem, map, conv,
-                    nullptr, 0xCC);
+        TransferRop(bg, clip, RECT{0, firstRow, width, firstRow + rows}, &mem, map, conv, nullptr,
+                    0xCC);
     } else {
         for (int j = 0; j < rows; ++j)
             map.Y[std::size_t(j)] = firstRow + j;
         Converter conv = DibConverter(bg, mem);
         std::vector<RECT> clip{RECT{0, 0, mem.Width, rows}};
-        TransferRop(mem, clip, RECT{0, 0, bm.Width, rows}, &bg, map, conv, nullptr, 0xCC);
+        TransferRop(mem, clip, RECT{0, 0, width, rows}, &bg, map, conv, nullptr, 0xCC);
     }
 }
 
@@ -295,8 +299,6 @@ int GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT lines, LPVOID bits, LPBITMA
         return bm->Height;
     }
     BITMAPINFOHEADER saved = h;
-    if (h.biWidth != bm->Width) // the transfer always covers the bitmap's width
-        h.biWidth = bm->Width;
     if (h.biCompression != BI_RGB && h.biCompression != BI_BITFIELDS) {
         h = saved;
         return 0;
@@ -321,9 +323,11 @@ int GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT lines, LPVOID bits, LPBITMA
         }
         d.Table = table;
         if (usage == DIB_PAL_COLORS) {
-            WORD* idx = reinterpret_cast<WORD*>(reinterpret_cast<std::uint8_t*>(info) + h.biSize);
-            for (std::size_t i = 0; i < table.size(); ++i)
-                idx[i] = WORD(i);
+            std::uint8_t* idx = reinterpret_cast<std::uint8_t*>(info) + h.biSize;
+            for (std::size_t i = 0; i < table.size(); ++i) {
+                WORD index = WORD(i);
+                std::memcpy(idx + 2 * i, &index, sizeof index);
+            }
         } else {
             std::memcpy(info->bmiColors, table.data(), table.size() * sizeof(RGBQUAD));
         }

@@ -214,12 +214,12 @@ BOOL SetPoint(HDC hdc, POINT DcState::*field, int x, int y, LPPOINT old, bool re
     POINT& p = dc->St.*field;
     if (old)
         *old = p;
-    if (relative) {
-        p.x += x;
-        p.y += y;
-    } else {
-        p = POINT{x, y};
-    }
+    // Origins stay within a range where coordinate arithmetic cannot overflow.
+    if (relative)
+        p = POINT{ClampCoord(static_cast<long long>(p.x) + x),
+                  ClampCoord(static_cast<long long>(p.y) + y)};
+    else
+        p = POINT{ClampCoord(x), ClampCoord(y)};
     return TRUE;
 }
 

@@ -129,8 +129,14 @@ int Complexity(const std::vector<RECT>& rects) {
     return rects.size() == 1 ? SIMPLEREGION : COMPLEXREGION;
 }
 
-RECT Normalized(int l, int t, int r, int b) {
-    return RECT{std::min(l, r), std::min(t, b), std::max(l, r), std::max(t, b)};
+RECT Normalized(long long l, long long t, long long r, long long b) {
+    return RECT{ClampCoord(std::min(l, r)), ClampCoord(std::min(t, b)), ClampCoord(std::max(l, r)),
+                ClampCoord(std::max(t, b))};
+}
+
+void Offset(RECT& r, int dx, int dy) {
+    r = Normalized(static_cast<long long>(r.left) + dx, static_cast<long long>(r.top) + dy,
+                   static_cast<long long>(r.right) + dx, static_cast<long long>(r.bottom) + dy);
 }
 
 std::vector<RECT> One(const RECT& r) {
@@ -263,12 +269,8 @@ int OffsetRgn(HRGN h, int dx, int dy) {
     auto rgn = Lookup<Region>(h, OBJ_REGION);
     if (!rgn)
         return ERROR;
-    for (RECT& r : rgn->Rects) {
-        r.left += dx;
-        r.right += dx;
-        r.top += dy;
-        r.bottom += dy;
-    }
+    for (RECT& r : rgn->Rects)
+        Offset(r, dx, dy);
     return Complexity(rgn->Rects);
 }
 
@@ -371,12 +373,8 @@ int OffsetClipRgn(HDC hdc, int dx, int dy) {
     if (!dc)
         return ERROR;
     if (dc->St.HasClip)
-        for (RECT& r : dc->St.Clip) {
-            r.left += dx;
-            r.right += dx;
-            r.top += dy;
-            r.bottom += dy;
-        }
+        for (RECT& r : dc->St.Clip)
+            Offset(r, dx, dy);
     return Complexity(TargetClip(*dc));
 }
 
@@ -390,12 +388,8 @@ int GetClipBox(HDC hdc, LPRECT rect) {
     // Target coordinates back to logical coordinates.
     int dx = dc->Origin.x + dc->St.ViewportOrg.x - dc->St.WindowOrg.x;
     int dy = dc->Origin.y + dc->St.ViewportOrg.y - dc->St.WindowOrg.y;
-    if (!clip.empty()) {
-        b.left -= dx;
-        b.right -= dx;
-        b.top -= dy;
-        b.bottom -= dy;
-    }
+    if (!clip.empty())
+        Offset(b, -dx, -dy);
     *rect = b;
     return Complexity(clip);
 }

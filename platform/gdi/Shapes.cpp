@@ -651,10 +651,10 @@ BOOL DrawEdge(HDC hdc, LPRECT rect, UINT edge, UINT flags) {
         p.Rect(r);
     }
     if (flags & BF_ADJUST) {
-        rect->left += r.left - orig.left;
-        rect->top += r.top - orig.top;
-        rect->right += r.right - orig.right;
-        rect->bottom += r.bottom - orig.bottom;
+        rect->left = ClampCoord(static_cast<long long>(rect->left) + (r.left - orig.left));
+        rect->top = ClampCoord(static_cast<long long>(rect->top) + (r.top - orig.top));
+        rect->right = ClampCoord(static_cast<long long>(rect->right) + (r.right - orig.right));
+        rect->bottom = ClampCoord(static_cast<long long>(rect->bottom) + (r.bottom - orig.bottom));
     }
     return TRUE;
 }
@@ -683,10 +683,10 @@ BOOL DrawFrameControl(HDC hdc, LPRECT rect, UINT type, UINT state) {
     }
     if (state & DFCS_ADJUSTRECT) {
         int border = (state & DFCS_FLAT) ? 1 : 2;
-        rect->left += border;
-        rect->top += border;
-        rect->right -= border;
-        rect->bottom -= border;
+        rect->left = ClampCoord(static_cast<long long>(rect->left) + border);
+        rect->top = ClampCoord(static_cast<long long>(rect->top) + border);
+        rect->right = ClampCoord(static_cast<long long>(rect->right) - border);
+        rect->bottom = ClampCoord(static_cast<long long>(rect->bottom) - border);
     }
     return TRUE;
 }

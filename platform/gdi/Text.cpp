@@ -516,6 +516,13 @@ void ReleaseFontFace(Font& font) {
 
 using namespace platform::gdi;
 
+namespace {
+
+// Longest string the text functions take, so that widths cannot overflow.
+constexpr int MaxTextLength = 1 << 16;
+
+} // namespace
+
 HFONT CreateFontIndirectA(const LOGFONTA* lf) {
     GdiLock lock(GdiMutex());
     if (!lf)
@@ -577,7 +584,7 @@ int GetTextFaceA(HDC hdc, int size, LPSTR name) {
 BOOL GetTextExtentPoint32A(HDC hdc, LPCSTR text, int length, LPSIZE size) {
     GdiLock lock(GdiMutex());
     auto dc = LookupDC(hdc);
-    if (!dc || !size || length < 0 || (length > 0 && !text))
+    if (!dc || !size || length < 0 || length > MaxTextLength || (length > 0 && !text))
         return FALSE;
     FontFace& ff = FaceOf(*dc);
     std::vector<std::uint32_t> cps;
@@ -591,7 +598,7 @@ BOOL ExtTextOutA(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCSTR t
                  const INT* dx) {
     GdiLock lock(GdiMutex());
     auto dc = LookupDC(hdc);
-    if (!dc || (length > 0 && !text) || length > (1u << 24))
+    if (!dc || (length > 0 && !text) || length > UINT(MaxTextLength))
         return FALSE;
     FontFace& ff = FaceOf(*dc);
     std::vector<RECT> clip = TargetClip(*dc);
@@ -629,7 +636,8 @@ BOOL ExtTextOutA(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCSTR t
         top -= ff.Tm.tmHeight;
     DrawRun(*dc, ff, cps, adv.data(), left, top, clip, dc->St.BkMode == OPAQUE);
     if ((align & TA_UPDATECP) && (align & TA_CENTER) != TA_CENTER) {
-        dc->St.CurPos.x += (align & TA_RIGHT) ? -width : width;
+        dc->St.CurPos.x = ClampCoord(static_cast<long long>(dc->St.CurPos.x) +
+                                     ((align & TA_RIGHT) ? -width : width));
     }
     return TRUE;
 }
@@ -674,7 +682,11 @@ int DrawTextA(HDC hdc, LPCSTR text, int length, LPRECT rect, UINT format) {
     if (!dc || !rect || (!text && length != 0))
         return 0;
     if (length < 0)
-        length = text ? int(std::strlen(text)) : 0;
+        length = text ? int(strnlen(text, MaxTextLength + 1)) : 0;
+    if (length > MaxTextLength)
+        return 0;
+    const RECT rc{ClampCoord(rect->left), ClampCoord(rect->top), ClampCoord(rect->right),
+                  ClampCoord(rect->bottom)};
     FontFace& ff = FaceOf(*dc);
     bool prefix = !(format & DT_NOPREFIX);
     std::vector<std::uint32_t> all;
@@ -703,7 +715,7 @@ int DrawTextA(HDC hdc, LPCSTR text, int length, LPRECT rect, UINT format) {
         }
     }
     std::vector<TextLine> lines;
-    int maxWidth = rect->right - rect->left;
+    int maxWidth = rc.right - rc.left;
     bool wrap = (format & DT_WORDBREAK) && !(format & DT_SINGLELINE);
     for (auto& r : raw) {
         if (!wrap) {
@@ -750,16 +762,16 @@ int DrawTextA(HDC hdc, LPCSTR text, int length, LPRECT rect, UINT format) {
     }
     int total = lineHeight * int(lines.size());
     if (format & DT_CALCRECT) {
-        rect->right = rect->left + widest;
-        rect->bottom = rect->top + total;
+        rect->right = rc.left + widest;
+        rect->bottom = rc.top + total;
         return total;
     }
-    int top = rect->top;
+    int top = rc.top;
     if (format & DT_SINGLELINE) {
         if (format & DT_VCENTER)
-            top = rect->top + (rect->bottom - rect->top - total) / 2;
+            top = rc.top + (rc.bottom - rc.top - total) / 2;
         else if (format & DT_BOTTOM)
-            top = rect->bottom - total;
+            top = rc.bottom - total;
     }
     std::vector<RECT> clip = TargetClip(*dc);
     if (!(format & DT_NOCLIP))
@@ -767,11 +779,11 @@ int DrawTextA(HDC hdc, LPCSTR text, int length, LPRECT rect, UINT format) {
     PixelGrid g = GridOf(*dc);
     int y = top;
     for (const TextLine& l : lines) {
-        int x = rect->left;
+        int x = rc.left;
         if (format & DT_CENTER)
-            x = rect->left + (rect->right - rect->left - l.Width) / 2;
+            x = rc.left + (rc.right - rc.left - l.Width) / 2;
         else if (format & DT_RIGHT)
-            x = rect->right - l.Width;
+            x = rc.right - l.Width;
         POINT p = TargetPoint(*dc, x, y);
         DrawRun(*dc, ff, l.Cps, nullptr, p.x, p.y, clip, dc->St.BkMode == OPAQUE);
         for (int index : l.Underlined) {
@@ -788,7 +800,7 @@ int DrawTextA(HDC hdc, LPCSTR text, int length, LPRECT rect, UINT format) {
         y += lineHeight;
     }
     if ((format & DT_SINGLELINE) && (format & (DT_VCENTER | DT_BOTTOM)))
-        return top - rect->top + total;
+        return top - rc.top + total;
     return total;
 }
 

@@ -7,6 +7,7 @@
 
 #include "formstream/Component.h"
 #include "rtl/Exceptions.h"
+#include "tests/common/ExceptionMessage.h"
 
 using namespace formstream;
 
@@ -47,15 +48,6 @@ constinit const TFieldEntry TOwnerForm::Fields[] = {
 };
 constinit const TClassInfo TOwnerForm::ClassInfo =
     ClassInfoOf<TOwnerForm, TProbe>("TOwnerForm", {}, {}, Fields);
-
-template <class E> std::string MessageOf(auto&& f) {
-    try {
-        f();
-    } catch (const E& e) {
-        return e.Message();
-    }
-    return "no exception";
-}
 
 } // namespace
 

@@ -5,6 +5,7 @@
 #include "formstream/Component.h"
 #include "formstream/IdentMaps.h"
 #include "rtl/Exceptions.h"
+#include "tests/common/ExceptionMessage.h"
 
 using namespace formstream;
 
@@ -35,15 +36,6 @@ protected:
     void SetUp() override { ResetClassRegistry(); }
     void TearDown() override { ResetClassRegistry(); }
 };
-
-template <class E> std::string MessageOf(auto&& f) {
-    try {
-        f();
-    } catch (const E& e) {
-        return e.Message();
-    }
-    return "no exception";
-}
 
 } // namespace
 

@@ -1,0 +1,103 @@
+// The headless backend: windows live only in memory, time is a virtual clock that moves
+// when a test advances it or when the program waits with nothing but a timer (or a
+// scheduled test action) ahead, and input comes from the testing API. It exists for
+// tests and for scripted runs of the program without a display.
+#include <algorithm>
+#include <chrono>
+#include <map>
+#include <thread>
+
+#include "platform/headless/Headless.h"
+#include "platform/user/WindowManager.h"
+
+namespace platform::headless {
+
+namespace {
+
+class HeadlessBackend final : public user::Backend {
+public:
+    const char* Name() const override { return "headless"; }
+    DWORD Now() override { return Clock().load(); }
+    RECT ScreenRect() override { return RECT{0, 0, ScreenWidth(), ScreenHeight()}; }
+    void PumpEvents() override { RunDueActions(); }
+    void WaitEvents(DWORD timeout) override {
+        if (!user::S().Input.empty())
+            return;
+        {
+            std::lock_guard<std::mutex> lock(user::Posted().Lock);
+            if (!user::Posted().Messages.empty())
+                return;
+        }
+        auto& actions = Actions();
+        DWORD now = Clock();
+        bool haveAction = !actions.empty();
+        DWORD actionAt = haveAction ? actions.begin()->first : 0;
+        if (haveAction && (timeout == INFINITE || std::int32_t(actionAt - (now + timeout)) <= 0)) {
+            if (std::int32_t(actionAt - now) > 0)
+                Clock() = actionAt;
+            RunDueActions();
+            return;
+        }
+        if (timeout != INFINITE)
+            Clock() = now + timeout;
+        // Nothing is ever due: return rather than hang.
+    }
+    void Wake() override {}
+    void TopLevelChanged(user::Window*, unsigned) override {}
+    void Present(user::Window*) override {}
+    void SetCursorShape(HCURSOR, bool) override {}
+    void WarpPointer(POINT) override {}
+    void Sleep(DWORD ms) override {
+        if (!user::IsGuiThread()) {
+            // Helper threads of the layer wait in real time; only the program's thread
+            // moves the virtual clock.
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+            return;
+        }
+        Clock() += ms;
+        RunDueActions();
+    }
+    bool IsHeadless() const override { return true; }
+    bool HasPendingWork() override { return !Actions().empty() || !user::S().Input.empty(); }
+};
+
+} // namespace
+
+std::atomic<DWORD>& Clock() {
+    static std::atomic<DWORD> clock{1000};
+    return clock;
+}
+
+int& ScreenWidth() {
+    static int width = 1280;
+    return width;
+}
+
+int& ScreenHeight() {
+    static int height = 1024;
+    return height;
+}
+
+std::multimap<DWORD, std::function<void()>>& Actions() {
+    static std::multimap<DWORD, std::function<void()>> actions;
+    return actions;
+}
+
+void RunDueActions() {
+    auto& actions = Actions();
+    while (!actions.empty() && std::int32_t(actions.begin()->first - Clock()) <= 0) {
+        auto action = std::move(actions.begin()->second);
+        actions.erase(actions.begin());
+        action();
+    }
+}
+
+} // namespace platform::headless
+
+namespace platform::user {
+
+std::unique_ptr<Backend> MakeHeadlessBackend() {
+    return std::make_unique<headless::HeadlessBackend>();
+}
+
+} // namespace platform::user

@@ -1,0 +1,482 @@
+// The SDL backend: every visible top-level window with an area is an SDL window showing
+// the client-area surface that the window manager composites (the system's window manager
+// draws the frame). Presenting copies only the damaged rectangles into the SDL window's
+// framebuffer. Waiting sleeps in SDL_WaitEventTimeout until input arrives or the next
+// timer is due; other threads wake it with an SDL user event.
+#include <SDL.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <thread>
+
+#include "platform/user/WindowManager.h"
+
+namespace platform::sdl {
+
+namespace {
+
+using user::Backend;
+using user::Window;
+
+struct SdlWindow {
+    SDL_Window* Handle = nullptr;
+};
+
+int VirtualKey(SDL_Keycode key) {
+    if (key >= SDLK_a && key <= SDLK_z)
+        return 'A' + (key - SDLK_a);
+    if (key >= SDLK_0 && key <= SDLK_9)
+        return '0' + (key - SDLK_0);
+    if (key >= SDLK_F1 && key <= SDLK_F12)
+        return VK_F1 + (key - SDLK_F1);
+    if (key >= SDLK_KP_1 && key <= SDLK_KP_9)
+        return VK_NUMPAD0 + 1 + (key - SDLK_KP_1);
+    switch (key) {
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER:
+        return VK_RETURN;
+    case SDLK_ESCAPE:
+        return VK_ESCAPE;
+    case SDLK_BACKSPACE:
+        return VK_BACK;
+    case SDLK_TAB:
+        return VK_TAB;
+    case SDLK_SPACE:
+        return VK_SPACE;
+    case SDLK_LEFT:
+        return VK_LEFT;
+    case SDLK_RIGHT:
+        return VK_RIGHT;
+    case SDLK_UP:
+        return VK_UP;
+    case SDLK_DOWN:
+        return VK_DOWN;
+    case SDLK_HOME:
+        return VK_HOME;
+    case SDLK_END:
+        return VK_END;
+    case SDLK_PAGEUP:
+        return VK_PRIOR;
+    case SDLK_PAGEDOWN:
+        return VK_NEXT;
+    case SDLK_INSERT:
+        return VK_INSERT;
+    case SDLK_DELETE:
+        return VK_DELETE;
+    case SDLK_LSHIFT:
+    case SDLK_RSHIFT:
+        return VK_SHIFT;
+    case SDLK_LCTRL:
+    case SDLK_RCTRL:
+        return VK_CONTROL;
+    case SDLK_LALT:
+    case SDLK_RALT:
+        return VK_MENU;
+    case SDLK_CAPSLOCK:
+        return VK_CAPITAL;
+    case SDLK_KP_0:
+        return VK_NUMPAD0;
+    case SDLK_PAUSE:
+        return VK_PAUSE;
+    default:
+        return 0;
+    }
+}
+
+SDL_SystemCursor SystemCursor(int id) {
+    switch (id) {
+    case 32513:
+        return SDL_SYSTEM_CURSOR_IBEAM;
+    case 32514:
+        return SDL_SYSTEM_CURSOR_WAIT;
+    case 32515:
+        return SDL_SYSTEM_CURSOR_CROSSHAIR;
+    case 32640:
+    case 32646:
+        return SDL_SYSTEM_CURSOR_SIZEALL;
+    case 32642:
+        return SDL_SYSTEM_CURSOR_SIZENWSE;
+    case 32643:
+        return SDL_SYSTEM_CURSOR_SIZENESW;
+    case 32644:
+        return SDL_SYSTEM_CURSOR_SIZEWE;
+    case 32645:
+        return SDL_SYSTEM_CURSOR_SIZENS;
+    case 32648:
+        return SDL_SYSTEM_CURSOR_NO;
+    case 32649:
+        return SDL_SYSTEM_CURSOR_HAND;
+    case 32650:
+        return SDL_SYSTEM_CURSOR_WAITARROW;
+    default:
+        return SDL_SYSTEM_CURSOR_ARROW;
+    }
+}
+
+class SdlBackend final : public Backend {
+public:
+    SdlBackend() : Start(std::chrono::steady_clock::now()) { WakeEvent = SDL_RegisterEvents(1); }
+    ~SdlBackend() override {
+        for (auto& [id, c] : Cursors)
+            SDL_FreeCursor(c);
+    }
+
+    const char* Name() const override { return "sdl"; }
+
+    DWORD Now() override {
+        auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::steady_clock::now() - Start)
+                      .count();
+        return DWORD(ms) + 1000;
+    }
+
+    RECT ScreenRect() override {
+        SDL_Rect r{0, 0, 1280, 1024};
+        if (SDL_GetDisplayBounds(0, &r) != 0)
+            r = SDL_Rect{0, 0, 1280, 1024};
+        return RECT{r.x, r.y, r.x + r.w, r.y + r.h};
+    }
+
+    void PumpEvents() override {
+        SDL_Event ev;
+        while (SDL_PollEvent(&ev))
+            Handle(ev);
+    }
+
+    void WaitEvents(DWORD timeout) override {
+        SDL_Event ev;
+        int got = timeout == INFINITE
+                      ? SDL_WaitEvent(&ev)
+                      : SDL_WaitEventTimeout(&ev, int(std::min<DWORD>(timeout, 0x7FFFFFFF)));
+        if (got)
+            Handle(ev);
+        PumpEvents();
+    }
+
+    void Wake() override {
+        if (WakeEvent == Uint32(-1))
+            return;
+        SDL_Event ev{};
+        ev.type = WakeEvent;
+        SDL_PushEvent(&ev);
+    }
+
+    void TopLevelChanged(Window* top, unsigned changes) override {
+        if (changes & Destroyed) {
+            Drop(top);
+            return;
+        }
+        bool wanted = top->Visible() && top->Surf.Width > 0 && top->Surf.Height > 0;
+        SdlWindow* sw = Find(top);
+        if (!wanted) {
+            if (sw && sw->Handle && (changes & (Hidden | State | Resized)))
+                SDL_HideWindow(sw->Handle);
+            if (sw && sw->Handle && top->Minimized())
+                SDL_MinimizeWindow(sw->Handle);
+            return;
+        }
+        if (!sw || !sw->Handle) {
+            Create(top);
+            return;
+        }
+        Applying = true;
+        if (changes & Title)
+            SDL_SetWindowTitle(sw->Handle, top->Text.c_str());
+        if (changes & Icon)
+            ApplyIcon(top, sw);
+        if (changes & (Moved | Resized | State)) {
+            if (top->Maximized()) {
+                SDL_MaximizeWindow(sw->Handle);
+            } else if (top->Minimized()) {
+                SDL_MinimizeWindow(sw->Handle);
+            } else {
+                if (SDL_GetWindowFlags(sw->Handle) & (SDL_WINDOW_MAXIMIZED | SDL_WINDOW_MINIMIZED))
+                    SDL_RestoreWindow(sw->Handle);
+                POINT o = user::ScreenClientOrigin(top);
+                SDL_SetWindowPosition(sw->Handle, o.x, o.y);
+                SDL_SetWindowSize(sw->Handle, top->Surf.Width, top->Surf.Height);
+            }
+        }
+        if (changes & Shown) {
+            SDL_ShowWindow(sw->Handle);
+            top->Dirty.assign(1, RECT{0, 0, top->Surf.Width, top->Surf.Height});
+        }
+        if (changes & ZOrder && user::S().Active == top->Handle)
+            SDL_RaiseWindow(sw->Handle);
+        Applying = false;
+    }
+
+    void Present(Window* top) override {
+        SdlWindow* sw = Find(top);
+        if (!sw || !sw->Handle || top->Dirty.empty() || !top->Surf.Pixels)
+            return;
+        SDL_Surface* dst = SDL_GetWindowSurface(sw->Handle);
+        if (!dst)
+            return;
+        std::vector<SDL_Rect> rects;
+        if (SDL_MUSTLOCK(dst))
+            SDL_LockSurface(dst);
+        for (const RECT& d : top->Dirty) {
+            RECT r = user::Intersect(d, RECT{0, 0, std::min(top->Surf.Width, dst->w),
+                                             std::min(top->Surf.Height, dst->h)});
+            if (user::RectEmpty(r))
+                continue;
+            int w = r.right - r.left, h = r.bottom - r.top;
+            const std::uint32_t* src =
+                top->Surf.Pixels + std::size_t(r.top) * std::size_t(top->Surf.Stride) + r.left;
+            auto* out = static_cast<std::uint8_t*>(dst->pixels) + std::size_t(r.top) * dst->pitch +
+                        std::size_t(r.left) * dst->format->BytesPerPixel;
+            SDL_ConvertPixels(w, h, SDL_PIXELFORMAT_RGB888, src, top->Surf.Stride * 4,
+                              dst->format->format, out, dst->pitch);
+            rects.push_back(SDL_Rect{r.left, r.top, w, h});
+        }
+        if (SDL_MUSTLOCK(dst))
+            SDL_UnlockSurface(dst);
+        if (!rects.empty())
+            SDL_UpdateWindowSurfaceRects(sw->Handle, rects.data(), int(rects.size()));
+        ++Frames;
+    }
+
+    void SetCursorShape(HCURSOR cursor, bool visible) override {
+        SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+        if (!cursor)
+            return;
+        int id = user::CursorShapeId(cursor);
+        SDL_SystemCursor shape = SystemCursor(id);
+        SDL_Cursor*& c = Cursors[int(shape)];
+        if (!c)
+            c = SDL_CreateSystemCursor(shape);
+        if (c)
+            SDL_SetCursor(c);
+    }
+
+    void WarpPointer(POINT p) override { SDL_WarpMouseGlobal(p.x, p.y); }
+
+    void Sleep(DWORD ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+    bool IsHeadless() const override { return false; }
+
+private:
+    SdlWindow* Find(Window* top) { return static_cast<SdlWindow*>(top->BackendData); }
+
+    Window* FromId(Uint32 id) {
+        auto it = ById.find(id);
+        if (it == ById.end())
+            return nullptr;
+        return user::FromHandleQuiet(it->second);
+    }
+
+    void Create(Window* top) {
+        SdlWindow* sw = Find(top);
+        if (!sw) {
+            sw = new SdlWindow;
+            top->BackendData = sw;
+        }
+        Uint32 flags = SDL_WINDOW_HIDDEN;
+        if ((top->Style & WS_CAPTION) != WS_CAPTION)
+            flags |= SDL_WINDOW_BORDERLESS;
+        if (top->Style & WS_THICKFRAME)
+            flags |= SDL_WINDOW_RESIZABLE;
+        if (top->ExStyle & WS_EX_TOOLWINDOW)
+            flags |= SDL_WINDOW_UTILITY | SDL_WINDOW_SKIP_TASKBAR;
+        if (top->ExStyle & WS_EX_TOPMOST)
+            flags |= SDL_WINDOW_ALWAYS_ON_TOP;
+        POINT o = user::ScreenClientOrigin(top);
+        Applying = true;
+        sw->Handle =
+            SDL_CreateWindow(top->Text.c_str(), o.x, o.y, top->Surf.Width, top->Surf.Height, flags);
+        if (!sw->Handle) {
+            std::fprintf(stderr, "platform: SDL_CreateWindow failed: %s\n", SDL_GetError());
+            Applying = false;
+            return;
+        }
+        ById[SDL_GetWindowID(sw->Handle)] = top->Handle;
+        ApplyIcon(top, sw);
+        if (top->Owner) {
+            SdlWindow* owner = Find(top->Owner);
+            if (owner && owner->Handle && !top->Owner->Enabled())
+                SDL_SetWindowModalFor(sw->Handle, owner->Handle);
+        }
+        if (top->Maximized())
+            SDL_MaximizeWindow(sw->Handle);
+        SDL_ShowWindow(sw->Handle);
+        if (user::S().Active == top->Handle)
+            SDL_RaiseWindow(sw->Handle);
+        top->Dirty.assign(1, RECT{0, 0, top->Surf.Width, top->Surf.Height});
+        Applying = false;
+    }
+
+    void ApplyIcon(Window* top, SdlWindow* sw) {
+        // The window's own icon, else its owner's (the application window carries the
+        // program's icon), else the class icon.
+        HICON icon = nullptr;
+        for (Window* w = top; w && !icon; w = w->Owner)
+            icon = w->IconBig     ? w->IconBig
+                   : w->IconSmall ? w->IconSmall
+                   : w->Class     ? w->Class->Icon
+                                  : nullptr;
+        int width = 0, height = 0;
+        std::vector<std::uint32_t> pixels;
+        if (!user::IconImage(icon, width, height, pixels))
+            return;
+        SDL_Surface* s = SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), width, height, 32,
+                                                            width * 4, SDL_PIXELFORMAT_ARGB8888);
+        if (!s)
+            return;
+        SDL_SetWindowIcon(sw->Handle, s);
+        SDL_FreeSurface(s);
+    }
+
+    void Drop(Window* top) {
+        SdlWindow* sw = Find(top);
+        if (!sw)
+            return;
+        if (sw->Handle) {
+            ById.erase(SDL_GetWindowID(sw->Handle));
+            SDL_DestroyWindow(sw->Handle);
+        }
+        delete sw;
+        top->BackendData = nullptr;
+    }
+
+    void Handle(const SDL_Event& ev) {
+        switch (ev.type) {
+        case SDL_WINDOWEVENT:
+            WindowEvent(ev.window);
+            break;
+        case SDL_MOUSEMOTION:
+            Mouse(ev.motion.windowID, WM_MOUSEMOVE, ev.motion.x, ev.motion.y, ev.motion.timestamp);
+            break;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP: {
+            bool down = ev.type == SDL_MOUSEBUTTONDOWN;
+            UINT msg =
+                ev.button.button == SDL_BUTTON_RIGHT    ? (down ? WM_RBUTTONDOWN : WM_RBUTTONUP)
+                : ev.button.button == SDL_BUTTON_MIDDLE ? (down ? WM_MBUTTONDOWN : WM_MBUTTONUP)
+                : ev.button.button == SDL_BUTTON_LEFT   ? (down ? WM_LBUTTONDOWN : WM_LBUTTONUP)
+                                                        : 0;
+            if (msg)
+                Mouse(ev.button.windowID, msg, ev.button.x, ev.button.y, ev.button.timestamp);
+            break;
+        }
+        case SDL_KEYDOWN:
+        case SDL_KEYUP: {
+            int vk = VirtualKey(ev.key.keysym.sym);
+            if (!vk)
+                break;
+            bool down = ev.type == SDL_KEYDOWN;
+            LPARAM l = 1 | (LPARAM(ev.key.keysym.scancode & 0xFF) << 16);
+            if (ev.key.repeat)
+                l |= LPARAM(1) << 30;
+            if (!down)
+                l |= (LPARAM(1) << 30) | (LPARAM(1) << 31);
+            bool alt = (ev.key.keysym.mod & KMOD_ALT) != 0;
+            if (alt)
+                l |= LPARAM(1) << 29;
+            UINT msg = alt ? (down ? WM_SYSKEYDOWN : WM_SYSKEYUP) : (down ? WM_KEYDOWN : WM_KEYUP);
+            user::QueueInput(user::InputEvent{msg, POINT{}, WPARAM(vk), LPARAM(DWORD(l)), Now()});
+            break;
+        }
+        default:
+            break;
+        }
+    }
+
+    void Mouse(Uint32 windowId, UINT msg, int x, int y, Uint32) {
+        Window* top = FromId(windowId);
+        POINT p{x, y};
+        if (top) {
+            POINT o = user::ScreenClientOrigin(top);
+            p.x += o.x;
+            p.y += o.y;
+        }
+        user::QueueInput(user::InputEvent{msg, p, 0, 0, Now(), top ? top->Handle : nullptr});
+    }
+
+    void WindowEvent(const SDL_WindowEvent& e) {
+        Window* top = FromId(e.windowID);
+        if (!top)
+            return;
+        HWND hwnd = top->Handle;
+        switch (e.event) {
+        case SDL_WINDOWEVENT_CLOSE:
+            PostMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+            break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            if (e.data1 != top->Surf.Width || e.data2 != top->Surf.Height) {
+                RECT in = user::FrameInsets(top);
+                user::ApplyExternalGeometry(top, 0, 0, e.data1 + in.left + in.right,
+                                            e.data2 + in.top + in.bottom, SWP_NOMOVE);
+            }
+            top->Dirty.assign(1, RECT{0, 0, top->Surf.Width, top->Surf.Height});
+            break;
+        case SDL_WINDOWEVENT_MOVED: {
+            if (Applying || top->Maximized() || top->Minimized())
+                break;
+            POINT o = user::ScreenClientOrigin(top);
+            if (o.x != e.data1 || o.y != e.data2) {
+                RECT in = user::FrameInsets(top);
+                user::ApplyExternalGeometry(top, e.data1 - in.left, e.data2 - in.top, 0, 0,
+                                            SWP_NOSIZE);
+            }
+            break;
+        }
+        case SDL_WINDOWEVENT_MAXIMIZED:
+            if (!top->Maximized())
+                ShowWindow(hwnd, SW_SHOWMAXIMIZED);
+            break;
+        case SDL_WINDOWEVENT_MINIMIZED:
+            if (!top->Minimized())
+                ShowWindow(hwnd, SW_MINIMIZE);
+            break;
+        case SDL_WINDOWEVENT_RESTORED:
+            if (top->Minimized() || top->Maximized())
+                ShowWindow(hwnd, SW_RESTORE);
+            break;
+        case SDL_WINDOWEVENT_EXPOSED:
+        case SDL_WINDOWEVENT_SHOWN:
+            top->Dirty.assign(1, RECT{0, 0, top->Surf.Width, top->Surf.Height});
+            Present(top);
+            top->Dirty.clear();
+            break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+            if (user::S().Active != hwnd && top->Enabled())
+                user::ActivateWindow(top, WA_ACTIVE);
+            break;
+        default:
+            break;
+        }
+    }
+
+    std::chrono::steady_clock::time_point Start;
+    Uint32 WakeEvent = Uint32(-1);
+    std::map<Uint32, HWND> ById;
+    std::map<int, SDL_Cursor*> Cursors;
+    bool Applying = false;
+
+public:
+    unsigned long Frames = 0;
+};
+
+} // namespace
+
+} // namespace platform::sdl
+
+namespace platform::user {
+
+std::unique_ptr<Backend> MakeSdlBackend() {
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        std::fprintf(stderr, "platform: no display (%s); running without windows on screen\n",
+                     SDL_GetError());
+        return nullptr;
+    }
+    return std::make_unique<sdl::SdlBackend>();
+}
+
+} // namespace platform::user

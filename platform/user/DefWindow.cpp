@@ -1,0 +1,503 @@
+// The default window procedure, cursors and icons.
+#include <algorithm>
+#include <cstring>
+#include <png.h>
+
+#include "platform/user/WindowManager.h"
+#include "platform/winbase.h"
+#include "platform/wingdi.h"
+
+namespace platform::user {
+
+struct CursorObject {
+    int Id;      // IDC_* number, or 0 for icons made from resources
+    bool IsIcon; // standard icon rather than cursor
+    const void* Data = nullptr;
+    DWORD Size = 0;
+};
+
+namespace {
+
+CursorObject StandardCursors[] = {
+    {32512, false}, {32513, false}, {32514, false}, {32515, false}, {32516, false}, {32640, false},
+    {32641, false}, {32642, false}, {32643, false}, {32644, false}, {32645, false}, {32646, false},
+    {32648, false}, {32649, false}, {32650, false}, {32651, false},
+};
+CursorObject StandardIcons[] = {
+    {32512, true}, {32513, true}, {32514, true}, {32515, true}, {32516, true}, {32517, true},
+};
+
+bool IsStandard(const void* p) {
+    auto in = [&](const CursorObject* first, size_t n) {
+        return p >= static_cast<const void*>(first) && p < static_cast<const void*>(first + n);
+    };
+    return in(StandardCursors, std::size(StandardCursors)) ||
+           in(StandardIcons, std::size(StandardIcons));
+}
+
+std::vector<std::unique_ptr<CursorObject>>& LoadedIcons() {
+    static std::vector<std::unique_ptr<CursorObject>> icons;
+    return icons;
+}
+
+LRESULT HitTest(Window* w, POINT screen) {
+    POINT wo = ScreenWindowOrigin(w);
+    int x = screen.x - wo.x, y = screen.y - wo.y;
+    int width = w->Rect.right - w->Rect.left, height = w->Rect.bottom - w->Rect.top;
+    if (x < 0 || y < 0 || x >= width || y >= height)
+        return HTNOWHERE;
+    RECT in = FrameInsets(w);
+    RECT client{in.left, in.top, width - in.right, height - in.bottom};
+    POINT p{x, y};
+    if (PtInRect(&client, p))
+        return HTCLIENT;
+    bool sizable = (w->Style & WS_THICKFRAME) && !w->Maximized();
+    int frame = in.left;
+    if (sizable) {
+        bool left = x < frame, right = x >= width - frame, top = y < frame,
+             bottom = y >= height - frame;
+        if (top && left)
+            return HTTOPLEFT;
+        if (top && right)
+            return HTTOPRIGHT;
+        if (bottom && left)
+            return HTBOTTOMLEFT;
+        if (bottom && right)
+            return HTBOTTOMRIGHT;
+        if (left)
+            return HTLEFT;
+        if (right)
+            return HTRIGHT;
+        if (top)
+            return HTTOP;
+        if (bottom)
+            return HTBOTTOM;
+    }
+    if ((w->Style & WS_CAPTION) == WS_CAPTION && y >= frame && y < in.top) {
+        int button = in.top - frame;
+        int fromRight = width - frame - x;
+        if (fromRight >= 0 && fromRight < button && (w->Style & WS_SYSMENU))
+            return HTCLOSE;
+        if (fromRight >= button && fromRight < 2 * button && (w->Style & WS_MAXIMIZEBOX))
+            return HTMAXBUTTON;
+        if (fromRight >= 2 * button && fromRight < 3 * button && (w->Style & WS_MINIMIZEBOX))
+            return HTMINBUTTON;
+        if (x - frame < button && (w->Style & WS_SYSMENU))
+            return HTSYSMENU;
+        return HTCAPTION;
+    }
+    return HTBORDER;
+}
+
+HCURSOR CursorForHit(LRESULT hit) {
+    switch (hit) {
+    case HTLEFT:
+    case HTRIGHT:
+        return LoadCursorA(nullptr, IDC_SIZEWE);
+    case HTTOP:
+    case HTBOTTOM:
+        return LoadCursorA(nullptr, IDC_SIZENS);
+    case HTTOPLEFT:
+    case HTBOTTOMRIGHT:
+        return LoadCursorA(nullptr, IDC_SIZENWSE);
+    case HTTOPRIGHT:
+    case HTBOTTOMLEFT:
+        return LoadCursorA(nullptr, IDC_SIZENESW);
+    default:
+        return LoadCursorA(nullptr, IDC_ARROW);
+    }
+}
+
+} // namespace
+
+int CursorShapeId(HCURSOR cursor) {
+    if (!cursor)
+        return 0;
+    auto* c = reinterpret_cast<const CursorObject*>(cursor);
+    if (IsStandard(c))
+        return c->Id;
+    for (auto& i : LoadedIcons())
+        if (i.get() == c)
+            return 32512;
+    return 0;
+}
+
+namespace {
+
+std::uint32_t Le32(const unsigned char* p) {
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+           std::uint32_t(p[3]) << 24;
+}
+
+bool DecodePng(const unsigned char* data, std::size_t size, int& width, int& height,
+               std::vector<std::uint32_t>& pixels) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&image, data, size))
+        return false;
+    if (image.width == 0 || image.height == 0 || image.width > 1024 || image.height > 1024) {
+        png_image_free(&image);
+        return false;
+    }
+    image.format = PNG_FORMAT_BGRA; // little-endian 0xAARRGGBB
+    pixels.assign(std::size_t(image.width) * image.height, 0);
+    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
+        png_image_free(&image);
+        return false;
+    }
+    width = int(image.width);
+    height = int(image.height);
+    return true;
+}
+
+bool DecodeDib(const unsigned char* data, std::size_t size, int& width, int& height,
+               std::vector<std::uint32_t>& pixels) {
+    if (size < 40 || Le32(data) < 40 || Le32(data) > size)
+        return false;
+    auto w = std::int32_t(Le32(data + 4)), h2 = std::int32_t(Le32(data + 8));
+    int bits = data[14] | data[15] << 8;
+    if (w <= 0 || w > 1024 || h2 <= 0 || h2 > 2048 || (bits != 32 && bits != 24))
+        return false;
+    int h = h2 / 2;
+    std::size_t offset = Le32(data);
+    std::size_t stride = ((std::size_t(w) * std::size_t(bits) + 31) / 32) * 4;
+    std::size_t maskStride = ((std::size_t(w) + 31) / 32) * 4;
+    if (offset + stride * std::size_t(h) > size)
+        return false;
+    bool haveMask = offset + stride * std::size_t(h) + maskStride * std::size_t(h) <= size;
+    pixels.assign(std::size_t(w) * std::size_t(h), 0);
+    bool anyAlpha = false;
+    for (int y = 0; y < h; ++y) {
+        const unsigned char* row = data + offset + stride * std::size_t(h - 1 - y);
+        for (int x = 0; x < w; ++x) {
+            const unsigned char* p = row + std::size_t(x) * std::size_t(bits / 8);
+            std::uint32_t a = bits == 32 ? p[3] : 0xFF;
+            anyAlpha = anyAlpha || (bits == 32 && a != 0);
+            pixels[std::size_t(y) * std::size_t(w) + std::size_t(x)] =
+                a << 24 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
+        }
+    }
+    if (haveMask && (bits == 24 || !anyAlpha)) {
+        const unsigned char* mask = data + offset + stride * std::size_t(h);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                bool transparent =
+                    (mask[maskStride * std::size_t(h - 1 - y) + std::size_t(x / 8)] >>
+                     (7 - x % 8)) &
+                    1;
+                std::uint32_t& px = pixels[std::size_t(y) * std::size_t(w) + std::size_t(x)];
+                px = (px & 0x00FFFFFF) | (transparent ? 0u : 0xFF000000u);
+            }
+    }
+    width = w;
+    height = h;
+    return true;
+}
+
+} // namespace
+
+bool IconImage(HICON icon, int& width, int& height, std::vector<std::uint32_t>& pixels) {
+    if (!icon || IsStandard(icon))
+        return false;
+    const CursorObject* found = nullptr;
+    for (auto& i : LoadedIcons())
+        if (reinterpret_cast<HICON>(i.get()) == icon)
+            found = i.get();
+    if (!found || !found->Data || found->Size < 6)
+        return false;
+    const auto* d = static_cast<const unsigned char*>(found->Data);
+    std::size_t size = found->Size;
+    unsigned count = d[4] | d[5] << 8;
+    if (d[0] != 0 || d[1] != 0 || d[2] != 1 || d[3] != 0 || count == 0 || 6 + 16 * count > size)
+        return false;
+    // The largest entry, the deepest among equals.
+    int best = -1, bestSize = 0, bestBits = 0;
+    for (unsigned i = 0; i < count; ++i) {
+        const unsigned char* e = d + 6 + 16 * i;
+        int w = e[0] ? e[0] : 256;
+        int bits = e[6] | e[7] << 8;
+        if (w > bestSize || (w == bestSize && bits > bestBits)) {
+            best = int(i);
+            bestSize = w;
+            bestBits = bits;
+        }
+    }
+    const unsigned char* e = d + 6 + 16 * best;
+    std::size_t bytes = Le32(e + 8), offset = Le32(e + 12);
+    if (offset >= size || bytes > size - offset)
+        return false;
+    const unsigned char* image = d + offset;
+    static const unsigned char pngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (bytes >= 8 && std::memcmp(image, pngSignature, 8) == 0)
+        return DecodePng(image, bytes, width, height, pixels);
+    return DecodeDib(image, bytes, width, height, pixels);
+}
+
+} // namespace platform::user
+
+using namespace platform::user;
+
+LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    Window* w = FromHandleQuiet(hwnd);
+    if (!w)
+        return 0;
+    switch (msg) {
+    case WM_NCCREATE:
+        return TRUE;
+    case WM_CLOSE:
+        DestroyWindow(hwnd);
+        return 0;
+    case WM_SETTEXT: {
+        w->Text = lParam ? reinterpret_cast<const char*>(lParam) : "";
+        if (w->IsTopLevel() && CurrentBackend())
+            GetBackend().TopLevelChanged(w, Backend::Title);
+        return TRUE;
+    }
+    case WM_GETTEXT: {
+        if (wParam == 0 || !lParam)
+            return 0;
+        auto* buf = reinterpret_cast<char*>(lParam);
+        size_t n = std::min(w->Text.size(), size_t(wParam) - 1);
+        std::memcpy(buf, w->Text.data(), n);
+        buf[n] = 0;
+        return LRESULT(n);
+    }
+    case WM_GETTEXTLENGTH:
+        return LRESULT(w->Text.size());
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        BeginPaint(hwnd, &ps);
+        EndPaint(hwnd, &ps);
+        return 0;
+    }
+    case WM_ERASEBKGND: {
+        HBRUSH brush = w->Class ? w->Class->Background : nullptr;
+        if (!brush || !wParam)
+            return 0;
+        RECT cr = ClientRectOf(w);
+        FillRect(reinterpret_cast<HDC>(wParam), &cr, brush);
+        return 1;
+    }
+    case WM_NCHITTEST:
+        return HitTest(w, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+    case WM_SETCURSOR: {
+        LRESULT hit = LRESULT(SHORT(LOWORD(DWORD_PTR(lParam))));
+        UINT mouseMsg = HIWORD(DWORD_PTR(lParam));
+        if ((w->Style & WS_CHILD) && w->Parent &&
+            SendMessageA(w->Parent->Handle, WM_SETCURSOR, wParam, lParam))
+            return TRUE;
+        if (hit == HTERROR) {
+            if (mouseMsg == WM_LBUTTONDOWN || mouseMsg == WM_RBUTTONDOWN)
+                MessageBeep(0);
+            return FALSE;
+        }
+        if (hit == HTCLIENT) {
+            // The class cursor of the window under the pointer, also when a parent's
+            // default procedure handles the message on the child's behalf.
+            Window* under = FromHandleQuiet(reinterpret_cast<HWND>(wParam));
+            if (!under)
+                under = w;
+            if (under->Class && under->Class->Cursor) {
+                SetCursor(under->Class->Cursor);
+                return TRUE;
+            }
+            return FALSE;
+        }
+        SetCursor(CursorForHit(hit));
+        return TRUE;
+    }
+    case WM_MOUSEACTIVATE:
+        if ((w->Style & WS_CHILD) && w->Parent) {
+            LRESULT r = SendMessageA(w->Parent->Handle, WM_MOUSEACTIVATE, wParam, lParam);
+            if (r)
+                return r;
+        }
+        return MA_ACTIVATE;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) != WA_INACTIVE && !w->Minimized() && !(w->Style & WS_CHILD))
+            SetFocus(hwnd);
+        return 0;
+    case WM_WINDOWPOSCHANGED: {
+        auto* wp = reinterpret_cast<const WINDOWPOS*>(lParam);
+        if (!wp)
+            return 0;
+        if (!(wp->flags & SWP_NOMOVE)) {
+            POINT co = ClientOriginInParent(w);
+            SendMessageA(hwnd, WM_MOVE, 0, MAKELPARAM(WORD(SHORT(co.x)), WORD(SHORT(co.y))));
+        }
+        if (!(wp->flags & SWP_NOSIZE) && FromHandleQuiet(hwnd)) {
+            RECT cr = ClientRectOf(w);
+            WPARAM kind = w->Minimized()   ? SIZE_MINIMIZED
+                          : w->Maximized() ? SIZE_MAXIMIZED
+                                           : SIZE_RESTORED;
+            SendMessageA(hwnd, WM_SIZE, kind, MAKELPARAM(WORD(cr.right), WORD(cr.bottom)));
+        }
+        return 0;
+    }
+    case WM_NCLBUTTONDOWN:
+        switch (wParam) {
+        case HTCLOSE:
+            SendMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, lParam);
+            break;
+        case HTMAXBUTTON:
+            SendMessageA(hwnd, WM_SYSCOMMAND, w->Maximized() ? SC_RESTORE : SC_MAXIMIZE, lParam);
+            break;
+        case HTMINBUTTON:
+            SendMessageA(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, lParam);
+            break;
+        default:
+            break;
+        }
+        return 0;
+    case WM_NCLBUTTONDBLCLK:
+        if (wParam == HTCAPTION && (w->Style & WS_MAXIMIZEBOX))
+            SendMessageA(hwnd, WM_SYSCOMMAND, w->Maximized() ? SC_RESTORE : SC_MAXIMIZE, lParam);
+        return 0;
+    case WM_SYSCOMMAND:
+        switch (wParam & 0xFFF0) {
+        case SC_CLOSE:
+            if (!(w->Class && (w->Class->Style & CS_NOCLOSE)))
+                SendMessageA(hwnd, WM_CLOSE, 0, 0);
+            break;
+        case SC_MINIMIZE:
+            ShowWindow(hwnd, SW_MINIMIZE);
+            break;
+        case SC_MAXIMIZE:
+            ShowWindow(hwnd, SW_MAXIMIZE);
+            break;
+        case SC_RESTORE:
+            ShowWindow(hwnd, SW_RESTORE);
+            break;
+        default:
+            break;
+        }
+        return 0;
+    case WM_SYSKEYDOWN:
+        if (wParam == WPARAM(VK_F1 + 3) && (HIWORD(DWORD_PTR(lParam)) & 0x2000)) // Alt+F4
+            SendMessageA(TopLevelOf(w)->Handle, WM_SYSCOMMAND, SC_CLOSE, 0);
+        return 0;
+    case WM_CANCELMODE:
+        if (S().Capture == hwnd)
+            ReleaseCapture();
+        return 0;
+    case WM_SETICON: {
+        HICON old = wParam == ICON_SMALL ? w->IconSmall : w->IconBig;
+        (wParam == ICON_SMALL ? w->IconSmall : w->IconBig) = reinterpret_cast<HICON>(lParam);
+        if (w->IsTopLevel() && CurrentBackend())
+            GetBackend().TopLevelChanged(w, Backend::Icon);
+        return LRESULT(old);
+    }
+    case WM_GETICON:
+        return LRESULT(wParam == ICON_SMALL ? w->IconSmall : w->IconBig);
+    case WM_NCACTIVATE:
+    case WM_QUERYENDSESSION:
+        return TRUE;
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+        return LRESULT(GetSysColorBrush(COLOR_BTNFACE));
+    default:
+        return 0;
+    }
+}
+
+HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
+    if (instance || !IS_INTRESOURCE(name)) {
+        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+        return nullptr;
+    }
+    int id = int(ULONG_PTR(name));
+    for (auto& c : StandardCursors)
+        if (c.Id == id)
+            return reinterpret_cast<HCURSOR>(&c);
+    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+    return nullptr;
+}
+
+HCURSOR SetCursor(HCURSOR cursor) {
+    State& s = S();
+    HCURSOR old = s.Cursor;
+    s.Cursor = cursor;
+    if (old != cursor && CurrentBackend())
+        GetBackend().SetCursorShape(cursor, s.CursorShowCount >= 0);
+    return old;
+}
+
+HCURSOR GetCursor() {
+    return S().Cursor;
+}
+
+int ShowCursor(BOOL show) {
+    State& s = S();
+    s.CursorShowCount += show ? 1 : -1;
+    if (CurrentBackend())
+        GetBackend().SetCursorShape(s.Cursor, s.CursorShowCount >= 0);
+    return s.CursorShowCount;
+}
+
+HICON LoadIconA(HINSTANCE instance, LPCSTR name) {
+    if (!instance) {
+        if (!IS_INTRESOURCE(name))
+            return nullptr;
+        int id = int(ULONG_PTR(name));
+        for (auto& c : StandardIcons)
+            if (c.Id == id)
+                return reinterpret_cast<HICON>(&c);
+        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+        return nullptr;
+    }
+    HRSRC res = FindResourceA(instance, name, RT_GROUP_ICON);
+    if (!res)
+        res = FindResourceA(instance, name, RT_ICON);
+    if (!res)
+        return nullptr;
+    auto icon = std::make_unique<CursorObject>(CursorObject{0, true});
+    icon->Data = LockResource(LoadResource(instance, res));
+    icon->Size = SizeofResource(instance, res);
+    HICON h = reinterpret_cast<HICON>(icon.get());
+    LoadedIcons().push_back(std::move(icon));
+    return h;
+}
+
+BOOL DestroyIcon(HICON icon) {
+    if (!icon)
+        return FALSE;
+    if (IsStandard(icon))
+        return TRUE;
+    auto& icons = LoadedIcons();
+    auto it = std::find_if(icons.begin(), icons.end(),
+                           [&](auto& p) { return reinterpret_cast<HICON>(p.get()) == icon; });
+    if (it == icons.end()) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    icons.erase(it);
+    return TRUE;
+}
+
+BOOL DestroyCursor(HCURSOR cursor) {
+    return DestroyIcon(cursor);
+}
+
+HANDLE LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int, int, UINT flags) {
+    if (flags & LR_LOADFROMFILE)
+        return nullptr;
+    switch (type) {
+    case IMAGE_ICON:
+        return LoadIconA(instance, name);
+    case IMAGE_CURSOR:
+        return LoadCursorA(instance, name);
+    case IMAGE_BITMAP:
+        return LoadBitmapA(instance, name);
+    default:
+        return nullptr;
+    }
+}
+
+BOOL MessageBeep(UINT) {
+    return TRUE;
+}

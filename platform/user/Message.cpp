@@ -1,0 +1,839 @@
+// The message queue: posting and sending, retrieval in the real system's order (posted
+// messages, input, quit, paint, timers), input routing, translation, dispatch, timers,
+// focus, activation and capture.
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <thread>
+
+#include "platform/user/WindowManager.h"
+#include "platform/winbase.h"
+
+namespace platform::user {
+
+namespace {
+
+std::unique_ptr<Backend>& BackendSlot() {
+    static std::unique_ptr<Backend> backend;
+    return backend;
+}
+
+std::uint64_t ThisThread() {
+    return std::hash<std::thread::id>()(std::this_thread::get_id());
+}
+
+} // namespace
+
+State& S() {
+    static State state;
+    return state;
+}
+
+PostedQueue& Posted() {
+    static PostedQueue queue;
+    return queue;
+}
+
+Backend* CurrentBackend() {
+    return BackendSlot().get();
+}
+
+void SelectBackend(const char* name) {
+    if (BackendSlot())
+        return;
+    std::string n = name ? name : "";
+    if (n == "headless")
+        BackendSlot() = MakeHeadlessBackend();
+    else
+        BackendSlot() = MakeSdlBackend();
+    if (!BackendSlot())
+        BackendSlot() = MakeHeadlessBackend();
+}
+
+Backend& GetBackend() {
+    if (!BackendSlot()) {
+        const char* env = std::getenv("QUILLOT_BACKEND");
+        SelectBackend(env && *env ? env : "sdl");
+    }
+    return *BackendSlot();
+}
+
+DWORD Now() {
+    return GetBackend().Now();
+}
+
+bool IsGuiThread() {
+    return Posted().GuiThread == 0 || Posted().GuiThread == ThisThread();
+}
+
+void EnsureInit() {
+    State& s = S();
+    if (s.Desktop)
+        return;
+    if (Posted().GuiThread == 0)
+        Posted().GuiThread = ThisThread();
+    auto desk = std::make_unique<Window>();
+    desk->Handle = reinterpret_cast<HWND>(std::uintptr_t(0x10000));
+    desk->Style = WS_VISIBLE | WS_CLIPCHILDREN | WS_POPUP;
+    desk->Rect = GetBackend().ScreenRect();
+    s.Desktop = desk.get();
+    s.Windows[0x10000] = std::move(desk);
+    RegisterSystemClasses();
+}
+
+Window* FromHandleQuiet(HWND hwnd) {
+    if (!hwnd)
+        return nullptr;
+    auto& windows = S().Windows;
+    auto it = windows.find(std::uintptr_t(hwnd));
+    return it == windows.end() ? nullptr : it->second.get();
+}
+
+Window* FromHandle(HWND hwnd) {
+    Window* w = FromHandleQuiet(hwnd);
+    if (!w)
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return w;
+}
+
+void ResetAll() {
+    State& s = S();
+    if (!s.Desktop)
+        return;
+    std::vector<HWND> tops;
+    for (Window* w : s.Desktop->Children)
+        tops.push_back(w->Handle);
+    for (HWND h : tops)
+        if (FromHandleQuiet(h))
+            DestroyWindow(h);
+    s.Input.clear();
+    s.Timers.clear();
+    s.QuitPosted = false;
+    s.Focus = s.Active = s.Capture = nullptr;
+    std::memset(s.KeyState, 0, sizeof s.KeyState);
+    std::memset(s.AsyncKeyState, 0, sizeof s.AsyncKeyState);
+    s.LastClickMessage = 0;
+    s.LastClickWindow = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(Posted().Lock);
+        Posted().Messages.clear();
+    }
+    MessageBoxLog().clear();
+}
+
+void PresentAll() {
+    if (!CurrentBackend() || !S().Desktop)
+        return;
+    for (Window* top : S().Desktop->Children)
+        if (!top->Dirty.empty()) {
+            GetBackend().Present(top);
+            top->Dirty.clear();
+        }
+}
+
+} // namespace platform::user
+
+using namespace platform::user;
+
+namespace {
+
+bool InFilter(HWND filter, HWND hwnd) {
+    if (!filter)
+        return true;
+    if (filter == reinterpret_cast<HWND>(-1))
+        return hwnd == nullptr;
+    return hwnd == filter || IsChild(filter, hwnd);
+}
+
+bool InRange(UINT msg, UINT lo, UINT hi) {
+    if (lo == 0 && hi == 0)
+        return true;
+    return msg >= lo && msg <= hi;
+}
+
+WPARAM MouseKeyState() {
+    const BYTE* k = S().KeyState;
+    WPARAM s = 0;
+    if (k[VK_LBUTTON] & 0x80)
+        s |= MK_LBUTTON;
+    if (k[VK_RBUTTON] & 0x80)
+        s |= MK_RBUTTON;
+    if (k[VK_MBUTTON] & 0x80)
+        s |= MK_MBUTTON;
+    if (k[VK_SHIFT] & 0x80)
+        s |= MK_SHIFT;
+    if (k[VK_CONTROL] & 0x80)
+        s |= MK_CONTROL;
+    return s;
+}
+
+bool IsButtonDown(UINT m) {
+    return m == WM_LBUTTONDOWN || m == WM_RBUTTONDOWN || m == WM_MBUTTONDOWN;
+}
+
+void UpdateKeyState(BYTE* keys, UINT message, WPARAM wParam) {
+    auto press = [&](int vk, bool down) {
+        if (down) {
+            if (!(keys[vk] & 0x80))
+                keys[vk] ^= 0x01; // toggle state
+            keys[vk] |= 0x80;
+        } else {
+            keys[vk] &= BYTE(~0x80);
+        }
+    };
+    switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+        press(VK_LBUTTON, message == WM_LBUTTONDOWN);
+        break;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+        press(VK_RBUTTON, message == WM_RBUTTONDOWN);
+        break;
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+        press(VK_MBUTTON, message == WM_MBUTTONDOWN);
+        break;
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP: {
+        bool down = message == WM_KEYDOWN || message == WM_SYSKEYDOWN;
+        int vk = int(wParam & 0xFF);
+        press(vk, down);
+        if (vk == VK_LSHIFT || vk == VK_RSHIFT)
+            press(VK_SHIFT, down);
+        if (vk == VK_LCONTROL || vk == VK_RCONTROL)
+            press(VK_CONTROL, down);
+        if (vk == VK_LMENU || vk == VK_RMENU)
+            press(VK_MENU, down);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+// Turns the raw input event at the head of the queue into a message for its window.
+// Returns false when the event goes nowhere (it is then dropped).
+bool RouteInput(const InputEvent& ev, MSG& out, bool sendSideMessages) {
+    State& s = S();
+    out = MSG{};
+    out.time = ev.Time;
+    out.pt = s.CursorPos;
+    if (ev.Message == WM_KEYDOWN || ev.Message == WM_KEYUP || ev.Message == WM_CHAR ||
+        ev.Message == WM_SYSKEYDOWN || ev.Message == WM_SYSKEYUP) {
+        HWND target = s.Focus ? s.Focus : s.Active;
+        if (!target || !FromHandleQuiet(target))
+            return false;
+        UINT msg = ev.Message;
+        if (!s.Focus && (msg == WM_KEYDOWN || msg == WM_KEYUP))
+            msg = msg == WM_KEYDOWN ? WM_SYSKEYDOWN : WM_SYSKEYUP;
+        out.hwnd = target;
+        out.message = msg;
+        out.wParam = ev.WParam;
+        out.lParam = ev.LParam;
+        return true;
+    }
+    // Mouse.
+    out.pt = ev.Pt;
+    Window* target = nullptr;
+    LRESULT hit = HTCLIENT;
+    if (s.Capture && FromHandleQuiet(s.Capture)) {
+        target = FromHandleQuiet(s.Capture);
+    } else {
+        Window* hint = ev.Top ? FromHandleQuiet(ev.Top) : nullptr;
+        target = HitTestWindow(ev.Pt, true, hint && hint->IsTopLevel() ? hint : nullptr);
+        if (!target)
+            return false;
+        if (sendSideMessages) {
+            hit = SendMessageA(target->Handle, WM_NCHITTEST, 0,
+                               MAKELPARAM(WORD(SHORT(ev.Pt.x)), WORD(SHORT(ev.Pt.y))));
+            if (!FromHandleQuiet(target->Handle))
+                return false;
+        } else {
+            POINT p = ev.Pt;
+            ScreenToClient(target->Handle, &p);
+            RECT cr = ClientRectOf(target);
+            hit = PtInRect(&cr, p) ? HTCLIENT : HTBORDER;
+        }
+        Window* top = TopLevelOf(target);
+        if (!top->Enabled() || !target->Enabled()) {
+            // A disabled window (under a modal box) takes no mouse input; a click on it
+            // brings its enabled pop-up (the box) to the front.
+            if (sendSideMessages && IsButtonDown(ev.Message)) {
+                MessageBeep(0);
+                if (HWND popup = GetWindow(top->Handle, GW_ENABLEDPOPUP))
+                    ActivateWindow(FromHandleQuiet(popup), WA_CLICKACTIVE);
+            }
+            return false;
+        }
+        if (sendSideMessages && IsButtonDown(ev.Message) && s.Active != top->Handle &&
+            !(top->ExStyle & WS_EX_NOACTIVATE)) {
+            LRESULT ma = SendMessageA(target->Handle, WM_MOUSEACTIVATE, WPARAM(top->Handle),
+                                      MAKELPARAM(WORD(hit), WORD(ev.Message)));
+            if (ma != MA_NOACTIVATE && ma != MA_NOACTIVATEANDEAT && FromHandleQuiet(top->Handle))
+                ActivateWindow(top, WA_CLICKACTIVE);
+            if (ma == MA_ACTIVATEANDEAT || ma == MA_NOACTIVATEANDEAT)
+                return false;
+            if (!FromHandleQuiet(target->Handle))
+                return false;
+        }
+        if (sendSideMessages) {
+            SendMessageA(target->Handle, WM_SETCURSOR, WPARAM(target->Handle),
+                         MAKELPARAM(WORD(SHORT(hit)), WORD(ev.Message)));
+            if (!FromHandleQuiet(target->Handle))
+                return false;
+        }
+    }
+    UINT msg = ev.Message;
+    // Double clicks: same button, same window, within the time and distance limits.
+    if (IsButtonDown(msg)) {
+        bool dbl = false;
+        if ((target->Class->Style & CS_DBLCLKS) && s.LastClickMessage == msg &&
+            s.LastClickWindow == target->Handle && !s.ClickWasDouble &&
+            ev.Time - s.LastClickTime <= 500 && std::abs(ev.Pt.x - s.LastClickPt.x) <= 2 &&
+            std::abs(ev.Pt.y - s.LastClickPt.y) <= 2)
+            dbl = true;
+        if (sendSideMessages) {
+            s.LastClickMessage = msg;
+            s.LastClickWindow = target->Handle;
+            s.LastClickTime = ev.Time;
+            s.LastClickPt = ev.Pt;
+            s.ClickWasDouble = dbl;
+        }
+        if (dbl)
+            msg += 2; // WM_xBUTTONDOWN -> WM_xBUTTONDBLCLK
+    }
+    out.hwnd = target->Handle;
+    if (hit == HTCLIENT || s.Capture) {
+        POINT p = ev.Pt;
+        ScreenToClient(target->Handle, &p);
+        out.message = msg;
+        out.wParam = MouseKeyState();
+        out.lParam = MAKELPARAM(WORD(SHORT(p.x)), WORD(SHORT(p.y)));
+    } else {
+        out.message = msg - WM_MOUSEMOVE + WM_NCMOUSEMOVE;
+        out.wParam = WPARAM(hit);
+        out.lParam = MAKELPARAM(WORD(SHORT(ev.Pt.x)), WORD(SHORT(ev.Pt.y)));
+    }
+    return true;
+}
+
+// Finds a window needing paint, parents before their children, top-level windows in
+// z-order.
+Window* FindPaint(Window* w, HWND filter) {
+    if (!w->Visible())
+        return nullptr;
+    if (w != S().Desktop && (w->HasUpdate || w->InternalPaint) && InFilter(filter, w->Handle) &&
+        !(w->IsTopLevel() && w->Minimized()))
+        return w;
+    if (w->IsTopLevel() && w->Minimized())
+        return nullptr;
+    for (auto it = w->Children.rbegin(); it != w->Children.rend(); ++it)
+        if (Window* p = FindPaint(*it, filter))
+            return p;
+    return nullptr;
+}
+
+Timer* FindDueTimer(HWND filter, DWORD now) {
+    Timer* best = nullptr;
+    for (Timer& t : S().Timers) {
+        if (!InFilter(filter, t.Hwnd))
+            continue;
+        if (std::int32_t(now - t.Due) < 0)
+            continue;
+        if (!best || std::int32_t(t.Due - best->Due) < 0)
+            best = &t;
+    }
+    return best;
+}
+
+bool PeekInternal(MSG* msg, HWND filter, UINT lo, UINT hi, UINT remove) {
+    State& s = S();
+    if (CurrentBackend())
+        GetBackend().PumpEvents();
+    bool doRemove = (remove & PM_REMOVE) != 0;
+    // 1. Posted messages.
+    {
+        std::unique_lock<std::mutex> lock(Posted().Lock);
+        auto& q = Posted().Messages;
+        for (auto it = q.begin(); it != q.end();) {
+            if (it->hwnd && !Posted().LiveHandles.count(std::uintptr_t(it->hwnd))) {
+                it = q.erase(it); // the window went away
+                continue;
+            }
+            if (InFilter(filter, it->hwnd) && InRange(it->message, lo, hi)) {
+                *msg = *it;
+                if (doRemove)
+                    q.erase(it);
+                lock.unlock();
+                if (doRemove)
+                    s.LastMessage = *msg;
+                return true;
+            }
+            ++it;
+        }
+    }
+    // 2. Input.
+    while (!s.Input.empty()) {
+        InputEvent ev = s.Input.front();
+        MSG m;
+        if (!doRemove) {
+            if (!RouteInput(ev, m, false)) {
+                s.Input.pop_front();
+                continue;
+            }
+            if (InFilter(filter, m.hwnd) && InRange(m.message, lo, hi)) {
+                *msg = m;
+                return true;
+            }
+            break;
+        }
+        MSG preview;
+        if (RouteInput(ev, preview, false) &&
+            !(InFilter(filter, preview.hwnd) && InRange(preview.message, lo, hi)))
+            break;
+        s.Input.pop_front();
+        s.CursorPos =
+            ev.Message >= WM_MOUSEFIRST && ev.Message <= WM_MOUSELAST ? ev.Pt : s.CursorPos;
+        UpdateKeyState(s.KeyState, ev.Message, ev.WParam);
+        if (!RouteInput(ev, m, true))
+            continue;
+        *msg = m;
+        s.LastMessage = m;
+        return true;
+    }
+    // 3. Quit.
+    if (s.QuitPosted && (filter == nullptr || filter == reinterpret_cast<HWND>(-1))) {
+        *msg = MSG{nullptr, WM_QUIT, WPARAM(s.QuitCode), 0, Now(), s.CursorPos};
+        if (doRemove)
+            s.QuitPosted = false;
+        return true;
+    }
+    // 4. Paint.
+    if (InRange(WM_PAINT, lo, hi)) {
+        if (Window* w = FindPaint(s.Desktop, filter)) {
+            *msg = MSG{w->Handle, WM_PAINT, 0, 0, Now(), s.CursorPos};
+            if (doRemove)
+                s.LastMessage = *msg;
+            return true;
+        }
+    }
+    // 5. Timers.
+    if (InRange(WM_TIMER, lo, hi)) {
+        DWORD now = Now();
+        if (Timer* t = FindDueTimer(filter, now)) {
+            *msg = MSG{t->Hwnd, WM_TIMER, t->Id, LPARAM(t->Proc), now, s.CursorPos};
+            if (doRemove) {
+                t->Due = now + t->Interval;
+                s.LastMessage = *msg;
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+bool AnythingPending() {
+    MSG m;
+    return PeekInternal(&m, nullptr, 0, 0, PM_NOREMOVE);
+}
+
+} // namespace
+
+LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (hwnd == HWND_BROADCAST) {
+        std::vector<HWND> tops;
+        for (Window* w : S().Desktop->Children)
+            tops.push_back(w->Handle);
+        for (HWND h : tops)
+            if (FromHandleQuiet(h))
+                SendMessageA(h, msg, wParam, lParam);
+        return 0;
+    }
+    Window* w = FromHandle(hwnd);
+    if (!w)
+        return 0;
+    if (!w->Proc)
+        return DefWindowProcA(hwnd, msg, wParam, lParam);
+    return w->Proc(hwnd, msg, wParam, lParam);
+}
+
+BOOL PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (hwnd == HWND_BROADCAST) {
+        std::vector<HWND> tops;
+        for (Window* w : S().Desktop->Children)
+            tops.push_back(w->Handle);
+        for (HWND h : tops)
+            PostMessageA(h, msg, wParam, lParam);
+        return TRUE;
+    }
+    DWORD time = CurrentBackend() ? CurrentBackend()->Now() : 0;
+    {
+        std::lock_guard<std::mutex> lock(Posted().Lock);
+        if (hwnd && !Posted().LiveHandles.count(std::uintptr_t(hwnd))) {
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return FALSE;
+        }
+        POINT pt = IsGuiThread() ? S().CursorPos : POINT{};
+        Posted().Messages.push_back(MSG{hwnd, msg, wParam, lParam, time, pt});
+    }
+    if (CurrentBackend())
+        CurrentBackend()->Wake();
+    return TRUE;
+}
+
+BOOL PostThreadMessageA(DWORD, UINT msg, WPARAM wParam, LPARAM lParam) {
+    return PostMessageA(nullptr, msg, wParam, lParam);
+}
+
+void PostQuitMessage(int exitCode) {
+    S().QuitPosted = true;
+    S().QuitCode = exitCode;
+    if (CurrentBackend())
+        CurrentBackend()->Wake();
+}
+
+BOOL PeekMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeMsg) {
+    EnsureInit();
+    if (!msg)
+        return FALSE;
+    if (PeekInternal(msg, hwnd, filterMin, filterMax, removeMsg))
+        return TRUE;
+    PresentAll();
+    return FALSE;
+}
+
+BOOL GetMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax) {
+    EnsureInit();
+    if (!msg) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return -1;
+    }
+    if (hwnd && hwnd != reinterpret_cast<HWND>(-1) && !FromHandle(hwnd))
+        return -1;
+    for (;;) {
+        if (PeekInternal(msg, hwnd, filterMin, filterMax, PM_REMOVE))
+            return msg->message == WM_QUIT ? FALSE : TRUE;
+        WaitMessage();
+    }
+}
+
+BOOL WaitMessage() {
+    EnsureInit();
+    if (AnythingPending())
+        return TRUE;
+    PresentAll();
+    DWORD timeout = INFINITE;
+    DWORD now = Now();
+    for (const Timer& t : S().Timers) {
+        std::int32_t d = std::int32_t(t.Due - now);
+        DWORD wait = d < 0 ? 0 : DWORD(d);
+        timeout = std::min(timeout, wait);
+    }
+    GetBackend().WaitEvents(timeout);
+    return TRUE;
+}
+
+DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE*, BOOL, DWORD milliseconds, DWORD) {
+    EnsureInit();
+    if (count != 0)
+        return WAIT_FAILED;
+    if (AnythingPending())
+        return WAIT_OBJECT_0;
+    PresentAll();
+    DWORD timeout = milliseconds;
+    DWORD now = Now();
+    for (const Timer& t : S().Timers) {
+        std::int32_t d = std::int32_t(t.Due - now);
+        timeout = std::min(timeout, d < 0 ? DWORD(0) : DWORD(d));
+    }
+    GetBackend().WaitEvents(timeout);
+    return AnythingPending() ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
+}
+
+DWORD GetQueueStatus(UINT flags) {
+    EnsureInit();
+    DWORD status = 0;
+    {
+        std::lock_guard<std::mutex> lock(Posted().Lock);
+        if (!Posted().Messages.empty())
+            status |= QS_POSTMESSAGE | QS_ALLPOSTMESSAGE;
+    }
+    for (const InputEvent& ev : S().Input)
+        status |= ev.Message == WM_MOUSEMOVE                                    ? QS_MOUSEMOVE
+                  : (ev.Message >= WM_MOUSEFIRST && ev.Message <= WM_MOUSELAST) ? QS_MOUSEBUTTON
+                                                                                : QS_KEY;
+    if (FindPaint(S().Desktop, nullptr))
+        status |= QS_PAINT;
+    if (FindDueTimer(nullptr, Now()))
+        status |= QS_TIMER;
+    return (status & flags) << 16 | (status & flags);
+}
+
+LONG GetMessageTime() {
+    return LONG(S().LastMessage.time);
+}
+
+DWORD GetMessagePos() {
+    POINT p = S().LastMessage.pt;
+    return DWORD(MAKELONG(WORD(SHORT(p.x)), WORD(SHORT(p.y))));
+}
+
+BOOL TranslateMessage(const MSG* msg) {
+    if (!msg || (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN))
+        return FALSE;
+    int vk = int(msg->wParam & 0xFF);
+    bool shift = (S().KeyState[VK_SHIFT] & 0x80) != 0;
+    bool ctrl = (S().KeyState[VK_CONTROL] & 0x80) != 0;
+    bool caps = (S().KeyState[VK_CAPITAL] & 0x01) != 0;
+    int ch = -1;
+    if (vk >= 'A' && vk <= 'Z') {
+        if (ctrl)
+            ch = vk - 'A' + 1;
+        else
+            ch = (shift != caps) ? vk : vk + 32;
+    } else if (vk >= '0' && vk <= '9') {
+        static const char shifted[] = ")!@#$%^&*(";
+        ch = shift ? shifted[vk - '0'] : vk;
+    } else if (vk >= VK_NUMPAD0 && vk <= VK_NUMPAD9) {
+        ch = '0' + vk - VK_NUMPAD0;
+    } else {
+        switch (vk) {
+        case VK_SPACE:
+            ch = ' ';
+            break;
+        case VK_RETURN:
+            ch = '\r';
+            break;
+        case VK_ESCAPE:
+            ch = 0x1B;
+            break;
+        case VK_BACK:
+            ch = 0x08;
+            break;
+        case VK_TAB:
+            ch = '\t';
+            break;
+        default:
+            break;
+        }
+    }
+    if (ch < 0)
+        return FALSE;
+    UINT charMsg = msg->message == WM_SYSKEYDOWN ? WM_SYSCHAR : WM_CHAR;
+    {
+        std::lock_guard<std::mutex> lock(Posted().Lock);
+        // The character comes before anything posted later.
+        Posted().Messages.push_front(
+            MSG{msg->hwnd, charMsg, WPARAM(ch), msg->lParam, msg->time, msg->pt});
+    }
+    return TRUE;
+}
+
+LRESULT DispatchMessageA(const MSG* msg) {
+    if (!msg)
+        return 0;
+    if ((msg->message == WM_TIMER || msg->message == 0x0118 /* WM_SYSTIMER */) && msg->lParam) {
+        auto proc = reinterpret_cast<TIMERPROC>(msg->lParam);
+        proc(msg->hwnd, msg->message, msg->wParam, Now());
+        return 0;
+    }
+    if (!msg->hwnd)
+        return 0;
+    Window* w = FromHandle(msg->hwnd);
+    if (!w)
+        return 0;
+    LRESULT r = SendMessageA(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+    if (msg->message == WM_PAINT) {
+        // A window procedure that did not validate: the system validates for it, so the
+        // same invalid region does not come back forever.
+        Window* after = FromHandleQuiet(msg->hwnd);
+        if (after && after->InternalPaint)
+            after->InternalPaint = false;
+    }
+    return r;
+}
+
+UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc) {
+    EnsureInit();
+    State& s = S();
+    if (hwnd && !FromHandle(hwnd))
+        return 0;
+    elapse = std::clamp(elapse, USER_TIMER_MINIMUM, USER_TIMER_MAXIMUM);
+    if (!hwnd) {
+        auto it = std::find_if(s.Timers.begin(), s.Timers.end(),
+                               [&](const Timer& t) { return !t.Hwnd && t.Id == id && id; });
+        if (it == s.Timers.end()) {
+            id = s.NextThreadTimerId++;
+            s.Timers.push_back(Timer{nullptr, id, elapse, proc, Now() + elapse});
+        } else {
+            it->Interval = elapse;
+            it->Proc = proc;
+            it->Due = Now() + elapse;
+        }
+        return id;
+    }
+    for (Timer& t : s.Timers)
+        if (t.Hwnd == hwnd && t.Id == id) {
+            t.Interval = elapse;
+            t.Proc = proc;
+            t.Due = Now() + elapse;
+            return id ? id : 1;
+        }
+    s.Timers.push_back(Timer{hwnd, id, elapse, proc, Now() + elapse});
+    return id ? id : 1;
+}
+
+BOOL KillTimer(HWND hwnd, UINT_PTR id) {
+    State& s = S();
+    auto it = std::find_if(s.Timers.begin(), s.Timers.end(),
+                           [&](const Timer& t) { return t.Hwnd == hwnd && t.Id == id; });
+    if (it == s.Timers.end()) {
+        SetLastError(ERROR_TIMER_NOT_FOUND);
+        return FALSE;
+    }
+    s.Timers.erase(it);
+    return TRUE;
+}
+
+HWND SetFocus(HWND hwnd) {
+    EnsureInit();
+    State& s = S();
+    HWND old = s.Focus;
+    if (hwnd) {
+        Window* w = FromHandle(hwnd);
+        if (!w)
+            return nullptr;
+        if (hwnd == old)
+            return old;
+        Window* top = TopLevelOf(w);
+        if (s.Active != top->Handle) {
+            ActivateWindow(top, WA_ACTIVE);
+            if (!FromHandleQuiet(hwnd))
+                return nullptr;
+            if (s.Focus == hwnd)
+                return old;
+            old = s.Focus;
+        }
+    }
+    s.Focus = hwnd;
+    if (old && FromHandleQuiet(old))
+        SendMessageA(old, WM_KILLFOCUS, WPARAM(hwnd), 0);
+    if (hwnd && s.Focus == hwnd && FromHandleQuiet(hwnd))
+        SendMessageA(hwnd, WM_SETFOCUS, WPARAM(old), 0);
+    return old;
+}
+
+HWND GetFocus() {
+    return S().Focus;
+}
+HWND GetActiveWindow() {
+    return S().Active;
+}
+HWND GetForegroundWindow() {
+    return S().Active;
+}
+
+HWND SetActiveWindow(HWND hwnd) {
+    EnsureInit();
+    HWND old = S().Active;
+    Window* w = hwnd ? FromHandle(hwnd) : nullptr;
+    if (hwnd && !w)
+        return nullptr;
+    ActivateWindow(w ? TopLevelOf(w) : nullptr, WA_ACTIVE);
+    return old;
+}
+
+BOOL SetForegroundWindow(HWND hwnd) {
+    Window* w = FromHandle(hwnd);
+    if (!w)
+        return FALSE;
+    ActivateWindow(TopLevelOf(w), WA_ACTIVE);
+    return TRUE;
+}
+
+HWND SetCapture(HWND hwnd) {
+    EnsureInit();
+    State& s = S();
+    HWND old = s.Capture;
+    if (!FromHandle(hwnd))
+        return nullptr;
+    if (old == hwnd)
+        return old;
+    s.Capture = hwnd;
+    if (old && FromHandleQuiet(old))
+        SendMessageA(old, WM_CAPTURECHANGED, 0, LPARAM(hwnd));
+    return old;
+}
+
+BOOL ReleaseCapture() {
+    State& s = S();
+    HWND old = s.Capture;
+    s.Capture = nullptr;
+    if (old && FromHandleQuiet(old))
+        SendMessageA(old, WM_CAPTURECHANGED, 0, 0);
+    return TRUE;
+}
+
+HWND GetCapture() {
+    return S().Capture;
+}
+
+BOOL GetCursorPos(LPPOINT point) {
+    if (!point)
+        return FALSE;
+    *point = S().CursorPos;
+    return TRUE;
+}
+
+BOOL SetCursorPos(int x, int y) {
+    EnsureInit();
+    RECT sr = GetBackend().ScreenRect();
+    POINT p{std::clamp<LONG>(x, sr.left, sr.right - 1), std::clamp<LONG>(y, sr.top, sr.bottom - 1)};
+    S().CursorPos = p;
+    GetBackend().WarpPointer(p);
+    return TRUE;
+}
+
+SHORT GetKeyState(int virtKey) {
+    BYTE k = S().KeyState[virtKey & 0xFF];
+    return SHORT(((k & 0x80) ? 0x8000 : 0) | (k & 0x01));
+}
+
+SHORT GetAsyncKeyState(int virtKey) {
+    return (S().AsyncKeyState[virtKey & 0xFF] & 0x80) ? SHORT(0x8000) : SHORT(0);
+}
+
+HMENU GetSystemMenu(HWND hwnd, BOOL revert) {
+    if (!FromHandle(hwnd) || revert)
+        return nullptr;
+    return reinterpret_cast<HMENU>(std::uintptr_t(hwnd) | 1);
+}
+
+BOOL DeleteMenu(HMENU menu, UINT, UINT) {
+    return menu ? TRUE : FALSE;
+}
+BOOL RemoveMenu(HMENU menu, UINT, UINT) {
+    return menu ? TRUE : FALSE;
+}
+
+namespace platform::user {
+
+// Called by the backends to queue input (screen coordinates).
+void QueueInput(const InputEvent& ev) {
+    UpdateKeyState(S().AsyncKeyState, ev.Message, ev.WParam);
+    auto& input = S().Input;
+    // Pointer moves are coalesced as the real system does: only the latest position of a
+    // run of moves is kept.
+    if (ev.Message == WM_MOUSEMOVE && !input.empty() && input.back().Message == WM_MOUSEMOVE &&
+        input.back().Top == ev.Top) {
+        input.back() = ev;
+        return;
+    }
+    input.push_back(ev);
+}
+
+} // namespace platform::user

@@ -1,0 +1,466 @@
+// Message boxes: a modal window (class "#32770") with an icon, wrapped text and push
+// buttons (class "Button"), running its own message loop so that timers of other windows
+// keep ticking; and LoadBitmapA.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "platform/user/WindowManager.h"
+#include "platform/winbase.h"
+#include "platform/wingdi.h"
+
+namespace platform::user {
+
+int GetDlgCtrlIdOfFocus(HWND box, int fallback);
+
+std::vector<MessageBoxRecord>& MessageBoxLog() {
+    static std::vector<MessageBoxRecord> log;
+    return log;
+}
+
+namespace {
+
+constexpr WORD BN_CLICKED = 0;
+constexpr int IconSize = 32;
+constexpr int Margin = 14;
+constexpr int ButtonWidth = 88;
+constexpr int ButtonHeight = 26;
+constexpr int ButtonGap = 8;
+
+struct BoxState {
+    std::string Text;
+    UINT Flags = 0;
+    int Result = 0;
+    bool Done = false;
+    HFONT Font = nullptr;
+    RECT TextRect{};
+    int DefaultId = IDOK;
+    int CancelId = 0;
+};
+
+struct ButtonState {
+    bool Pressed = false;
+    bool Tracking = false;
+};
+
+HFONT MakeFont(bool bold = false) {
+    LOGFONTA lf{};
+    lf.lfHeight = -14;
+    lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lf.lfQuality = ANTIALIASED_QUALITY;
+    std::strcpy(lf.lfFaceName, "DejaVu Sans");
+    return CreateFontIndirectA(&lf);
+}
+
+// The stop sign: a red disc with a white cross, 32 x 32, bottom-up 32-bit DIB.
+std::vector<std::uint32_t> StopIcon(COLORREF background) {
+    std::vector<std::uint32_t> pixels = [&] {
+        std::uint32_t back = (std::uint32_t(GetRValue(background)) << 16) |
+                             (std::uint32_t(GetGValue(background)) << 8) | GetBValue(background);
+        std::vector<std::uint32_t> px(IconSize * IconSize, back);
+        double c = (IconSize - 1) / 2.0, r = IconSize / 2.0 - 1;
+        for (int y = 0; y < IconSize; ++y)
+            for (int x = 0; x < IconSize; ++x) {
+                double dx = x - c, dy = y - c;
+                if (dx * dx + dy * dy > r * r)
+                    continue;
+                bool cross = (std::abs(dx - dy) < 2.6 || std::abs(dx + dy) < 2.6) &&
+                             std::abs(dx) < r * 0.5 && std::abs(dy) < r * 0.5;
+                std::uint32_t colour = cross ? 0x00FFFFFF : 0x00D02020;
+                px[std::size_t((IconSize - 1 - y) * IconSize + x)] = colour;
+            }
+        return px;
+    }();
+    return pixels;
+}
+
+struct ButtonSpec {
+    int Id;
+    const char* Label;
+};
+
+std::vector<ButtonSpec> ButtonsFor(UINT type) {
+    switch (type & MB_TYPEMASK) {
+    case MB_OKCANCEL:
+        return {{IDOK, "OK"}, {IDCANCEL, "Cancel"}};
+    case MB_ABORTRETRYIGNORE:
+        return {{IDABORT, "Abort"}, {IDRETRY, "Retry"}, {IDIGNORE, "Ignore"}};
+    case MB_YESNOCANCEL:
+        return {{IDYES, "Yes"}, {IDNO, "No"}, {IDCANCEL, "Cancel"}};
+    case MB_YESNO:
+        return {{IDYES, "Yes"}, {IDNO, "No"}};
+    case MB_RETRYCANCEL:
+        return {{IDRETRY, "Retry"}, {IDCANCEL, "Cancel"}};
+    default:
+        return {{IDOK, "OK"}};
+    }
+}
+
+BoxState* StateOf(HWND hwnd) {
+    return reinterpret_cast<BoxState*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+}
+
+void Finish(HWND box, int id) {
+    if (BoxState* st = StateOf(box)) {
+        st->Result = id;
+        st->Done = true;
+    }
+}
+
+LRESULT ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    try {
+        auto* st = reinterpret_cast<ButtonState*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+        switch (msg) {
+        case WM_NCCREATE:
+            SetWindowLongPtrA(hwnd, GWLP_USERDATA, LONG_PTR(new ButtonState));
+            return TRUE;
+        case WM_NCDESTROY:
+            delete st;
+            SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+            return 0;
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(hwnd, &ps);
+            RECT r;
+            GetClientRect(hwnd, &r);
+            DrawFrameControl(dc, &r, DFC_BUTTON,
+                             DFCS_BUTTONPUSH | (st && st->Pressed ? DFCS_PUSHED : 0));
+            char text[64];
+            GetWindowTextA(hwnd, text, sizeof text);
+            HWND parent = GetParent(hwnd);
+            BoxState* box = parent ? StateOf(parent) : nullptr;
+            HGDIOBJ oldFont = box && box->Font ? SelectObject(dc, box->Font) : nullptr;
+            SetBkMode(dc, TRANSPARENT);
+            SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+            if (st && st->Pressed)
+                OffsetRect(&r, 1, 1);
+            DrawTextA(dc, text, -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+            if (oldFont)
+                SelectObject(dc, oldFont);
+            EndPaint(hwnd, &ps);
+            return 0;
+        }
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+            if (st) {
+                st->Pressed = st->Tracking = true;
+                SetCapture(hwnd);
+                InvalidateRect(hwnd, nullptr, TRUE);
+            }
+            return 0;
+        case WM_MOUSEMOVE:
+            if (st && st->Tracking) {
+                RECT r;
+                GetClientRect(hwnd, &r);
+                bool inside = PtInRect(&r, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+                if (inside != st->Pressed) {
+                    st->Pressed = inside;
+                    InvalidateRect(hwnd, nullptr, TRUE);
+                }
+            }
+            return 0;
+        case WM_LBUTTONUP:
+            if (st && st->Tracking) {
+                st->Tracking = false;
+                bool clicked = st->Pressed;
+                st->Pressed = false;
+                ReleaseCapture();
+                InvalidateRect(hwnd, nullptr, TRUE);
+                if (clicked)
+                    SendMessageA(GetParent(hwnd), WM_COMMAND,
+                                 MAKEWPARAM(WORD(GetWindowLongPtrA(hwnd, GWLP_ID)), BN_CLICKED),
+                                 LPARAM(hwnd));
+            }
+            return 0;
+        case WM_CAPTURECHANGED:
+            if (st && st->Tracking) {
+                st->Tracking = st->Pressed = false;
+                InvalidateRect(hwnd, nullptr, TRUE);
+            }
+            return 0;
+        case WM_KEYDOWN:
+        case WM_CHAR:
+            return SendMessageA(GetParent(hwnd), msg, wParam, lParam);
+        default:
+            return DefWindowProcA(hwnd, msg, wParam, lParam);
+        }
+    } catch (...) {
+        return 0;
+    }
+}
+
+LRESULT BoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    try {
+        BoxState* st = StateOf(hwnd);
+        switch (msg) {
+        case WM_NCCREATE: {
+            auto* cs = reinterpret_cast<CREATESTRUCTA*>(lParam);
+            SetWindowLongPtrA(hwnd, GWLP_USERDATA, LONG_PTR(cs->lpCreateParams));
+            return TRUE;
+        }
+        case WM_ERASEBKGND: {
+            RECT r;
+            GetClientRect(hwnd, &r);
+            FillRect(reinterpret_cast<HDC>(wParam), &r, GetSysColorBrush(COLOR_BTNFACE));
+            return 1;
+        }
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(hwnd, &ps);
+            if (st) {
+                if ((st->Flags & MB_ICONMASK) != 0) {
+                    BITMAPINFO bi{};
+                    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+                    bi.bmiHeader.biWidth = IconSize;
+                    bi.bmiHeader.biHeight = IconSize;
+                    bi.bmiHeader.biPlanes = 1;
+                    bi.bmiHeader.biBitCount = 32;
+                    bi.bmiHeader.biCompression = BI_RGB;
+                    StretchDIBits(dc, Margin, Margin, IconSize, IconSize, 0, 0, IconSize, IconSize,
+                                  StopIcon(GetSysColor(COLOR_BTNFACE)).data(), &bi, DIB_RGB_COLORS,
+                                  SRCCOPY);
+                }
+                HGDIOBJ oldFont = st->Font ? SelectObject(dc, st->Font) : nullptr;
+                SetBkMode(dc, TRANSPARENT);
+                SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+                RECT tr = st->TextRect;
+                DrawTextA(dc, st->Text.c_str(), -1, &tr, DT_WORDBREAK | DT_NOPREFIX | DT_LEFT);
+                if (oldFont)
+                    SelectObject(dc, oldFont);
+            }
+            EndPaint(hwnd, &ps);
+            return 0;
+        }
+        case WM_COMMAND:
+            if (HIWORD(wParam) == BN_CLICKED)
+                Finish(hwnd, LOWORD(wParam));
+            return 0;
+        case WM_KEYDOWN:
+            if (!st)
+                return 0;
+            if (wParam == WPARAM(VK_RETURN) || wParam == WPARAM(VK_SPACE))
+                Finish(hwnd, GetDlgCtrlIdOfFocus(hwnd, st->DefaultId));
+            else if (wParam == WPARAM(VK_ESCAPE) &&
+                     (st->CancelId || (st->Flags & MB_TYPEMASK) == MB_OK))
+                Finish(hwnd, st->CancelId ? st->CancelId : IDOK);
+            return 0;
+        case WM_CLOSE:
+            if (st && (st->CancelId || (st->Flags & MB_TYPEMASK) == MB_OK))
+                Finish(hwnd, st->CancelId ? st->CancelId : IDOK);
+            return 0;
+        default:
+            return DefWindowProcA(hwnd, msg, wParam, lParam);
+        }
+    } catch (...) {
+        return 0;
+    }
+}
+
+} // namespace
+
+int GetDlgCtrlIdOfFocus(HWND box, int fallback) {
+    HWND focus = GetFocus();
+    if (focus && GetParent(focus) == box)
+        return int(GetWindowLongPtrA(focus, GWLP_ID));
+    return fallback;
+}
+
+void RegisterSystemClasses() {
+    WNDCLASSA wc{};
+    wc.style = CS_DBLCLKS | CS_SAVEBITS;
+    wc.lpfnWndProc = BoxProc;
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.lpszClassName = "#32770";
+    RegisterClassA(&wc);
+    wc.style = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = ButtonProc;
+    wc.lpszClassName = "Button";
+    RegisterClassA(&wc);
+}
+
+} // namespace platform::user
+
+using namespace platform::user;
+
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+    EnsureInit();
+    if (owner && !IsWindow(owner))
+        owner = nullptr;
+    BoxState state;
+    state.Text = text ? text : "";
+    state.Flags = type;
+    auto buttons = ButtonsFor(type);
+    state.DefaultId = buttons[std::min<size_t>((type >> 8) & 0xF, buttons.size() - 1)].Id;
+    for (auto& b : buttons)
+        if (b.Id == IDCANCEL)
+            state.CancelId = IDCANCEL;
+    state.Font = MakeFont();
+
+    // Measure the text, wrapped to at most half the screen's width.
+    RECT screen = GetBackend().ScreenRect();
+    int maxText = std::max(240, int(screen.right - screen.left) / 2 - 80);
+    RECT tr{0, 0, maxText, 0};
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ oldFont = state.Font ? SelectObject(dc, state.Font) : nullptr;
+    int h = DrawTextA(dc, state.Text.empty() ? " " : state.Text.c_str(), -1, &tr,
+                      DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    if (oldFont)
+        SelectObject(dc, oldFont);
+    ReleaseDC(nullptr, dc);
+    if (h <= 0 || tr.right <= 0) {
+        // No text measurement available: estimate with an average character width.
+        int chars = int(state.Text.size());
+        int perLine = std::max(1, maxText / 7);
+        tr = RECT{0, 0, std::min(maxText, std::max(chars, 1) * 7),
+                  17 * std::max(1, (chars + perLine - 1) / perLine)};
+    }
+    bool icon = (type & MB_ICONMASK) != 0;
+    int textLeft = Margin + (icon ? IconSize + Margin : 0);
+    int textHeight = tr.bottom - tr.top;
+    int contentHeight = std::max(textHeight, icon ? IconSize : 0);
+    int buttonsWidth = int(buttons.size()) * ButtonWidth + int(buttons.size() - 1) * ButtonGap;
+    int clientW = std::max(textLeft + int(tr.right - tr.left) + Margin, buttonsWidth + 2 * Margin);
+    clientW = std::max(clientW, 180);
+    int clientH = Margin + contentHeight + Margin + ButtonHeight + Margin;
+    state.TextRect = RECT{textLeft, Margin + std::max(0, (contentHeight - textHeight) / 2),
+                          textLeft + (tr.right - tr.left), 0};
+    state.TextRect.bottom = state.TextRect.top + textHeight;
+
+    DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    DWORD exStyle =
+        WS_EX_DLGMODALFRAME | ((type & (MB_TOPMOST | MB_SYSTEMMODAL)) ? WS_EX_TOPMOST : 0);
+    RECT outer{0, 0, clientW, clientH};
+    AdjustWindowRectEx(&outer, style, FALSE, exStyle);
+    int ow = outer.right - outer.left, oh = outer.bottom - outer.top;
+    HWND ownerTop = owner ? GetAncestor(owner, GA_ROOT) : nullptr;
+    RECT centre = screen;
+    if (ownerTop) {
+        RECT orc;
+        GetWindowRect(ownerTop, &orc);
+        if (IsWindowVisible(ownerTop) && !IsIconic(ownerTop) && orc.right > orc.left)
+            centre = orc;
+        else if (orc.right == orc.left)
+            centre = RECT{orc.left, orc.top, orc.left, orc.top};
+    }
+    int x = (centre.left + centre.right) / 2 - ow / 2;
+    int y = (centre.top + centre.bottom) / 2 - oh / 2;
+    x = std::clamp(x, int(screen.left), std::max(int(screen.left), int(screen.right) - ow));
+    y = std::clamp(y, int(screen.top), std::max(int(screen.top), int(screen.bottom) - oh));
+
+    // Disable the owner, or every enabled top-level window of the task.
+    std::vector<HWND> disabled;
+    if ((type & MB_TASKMODAL) || !ownerTop) {
+        if (type & MB_TASKMODAL)
+            for (Window* w : S().Desktop->Children)
+                if (w->Enabled() && w->Visible() && w->Class && w->Class->Name != "#32770")
+                    disabled.push_back(w->Handle);
+    }
+    if (ownerTop && IsWindowEnabled(ownerTop) &&
+        std::find(disabled.begin(), disabled.end(), ownerTop) == disabled.end())
+        disabled.push_back(ownerTop);
+    for (HWND w : disabled)
+        EnableWindow(w, FALSE);
+
+    HWND box = CreateWindowExA(exStyle, "#32770", caption ? caption : "Error", style, x, y, ow, oh,
+                               ownerTop, nullptr, nullptr, &state);
+    if (!box) {
+        for (HWND w : disabled)
+            if (IsWindow(w))
+                EnableWindow(w, TRUE);
+        if (state.Font)
+            DeleteObject(state.Font);
+        return 0;
+    }
+    MessageBoxLog().push_back(
+        MessageBoxRecord{box, caption ? caption : "Error", state.Text, type, 0});
+    size_t logIndex = MessageBoxLog().size() - 1;
+    int bx = (clientW - buttonsWidth) / 2;
+    int by = clientH - Margin - ButtonHeight;
+    HWND focusButton = nullptr;
+    for (auto& b : buttons) {
+        HWND bw = CreateWindowExA(0, "Button", b.Label, WS_CHILD | WS_VISIBLE | WS_TABSTOP, bx, by,
+                                  ButtonWidth, ButtonHeight, box,
+                                  reinterpret_cast<HMENU>(std::uintptr_t(b.Id)), nullptr, nullptr);
+        if (b.Id == state.DefaultId)
+            focusButton = bw;
+        bx += ButtonWidth + ButtonGap;
+    }
+    ShowWindow(box, SW_SHOW);
+    if (focusButton)
+        SetFocus(focusButton);
+
+    DWORD opened = GetTickCount();
+    while (!state.Done && IsWindow(box)) {
+        MSG m;
+        if (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+            if (m.message == WM_QUIT) {
+                PostQuitMessage(int(m.wParam));
+                break;
+            }
+            TranslateMessage(&m);
+            DispatchMessageA(&m);
+            continue;
+        }
+        // On the headless backend nobody may ever answer: give the default answer when
+        // nothing can arrive any more, or after an hour of virtual time.
+        if (GetBackend().IsHeadless() && ((S().Timers.empty() && !GetBackend().HasPendingWork()) ||
+                                          GetTickCount() - opened > 3600u * 1000u)) {
+            state.Result = state.DefaultId;
+            break;
+        }
+        WaitMessage();
+    }
+    int result = state.Done ? state.Result : (state.Result ? state.Result : state.DefaultId);
+    if (logIndex < MessageBoxLog().size())
+        MessageBoxLog()[logIndex].Result = result;
+    for (HWND w : disabled)
+        if (IsWindow(w))
+            EnableWindow(w, TRUE);
+    if (IsWindow(box)) {
+        SetWindowLongPtrA(box, GWLP_USERDATA, 0);
+        DestroyWindow(box);
+    }
+    if (ownerTop && IsWindow(ownerTop) && IsWindowVisible(ownerTop))
+        SetActiveWindow(ownerTop);
+    if (state.Font)
+        DeleteObject(state.Font);
+    return result;
+}
+
+HBITMAP LoadBitmapA(HINSTANCE instance, LPCSTR name) {
+    if (!instance) {
+        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+        return nullptr; // no predefined system bitmaps
+    }
+    HRSRC res = FindResourceA(instance, name, RT_BITMAP);
+    if (!res)
+        return nullptr;
+    const auto* data = static_cast<const BYTE*>(LockResource(LoadResource(instance, res)));
+    DWORD size = SizeofResource(instance, res);
+    if (!data || size < sizeof(BITMAPINFOHEADER))
+        return nullptr;
+    BITMAPINFOHEADER header;
+    std::memcpy(&header, data, sizeof header);
+    if (header.biSize < sizeof(BITMAPINFOHEADER) || header.biSize > size || header.biWidth <= 0 ||
+        header.biHeight == 0 || header.biPlanes != 1)
+        return nullptr;
+    DWORD colours = header.biClrUsed;
+    if (colours == 0 && header.biBitCount <= 8)
+        colours = 1u << header.biBitCount;
+    if (header.biCompression == 3 /* BI_BITFIELDS */ && header.biSize == sizeof(BITMAPINFOHEADER))
+        colours = 3;
+    std::uint64_t offset = std::uint64_t(header.biSize) + std::uint64_t(colours) * 4;
+    std::uint64_t stride = ((std::uint64_t(header.biWidth) * header.biBitCount + 31) / 32) * 4;
+    std::uint64_t rows = std::uint64_t(header.biHeight < 0 ? -std::int64_t(header.biHeight)
+                                                           : std::int64_t(header.biHeight));
+    if (header.biCompression == BI_RGB && offset + stride * rows > size)
+        return nullptr;
+    if (offset > size)
+        return nullptr;
+    HDC screen = GetDC(nullptr);
+    HBITMAP bmp = CreateDIBitmap(screen, &header, CBM_INIT, data + offset,
+                                 reinterpret_cast<const BITMAPINFO*>(data), DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    return bmp;
+}

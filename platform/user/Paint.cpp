@@ -1,0 +1,346 @@
+// Invalid regions, WM_PAINT bookkeeping, window surfaces and device contexts.
+#include <algorithm>
+#include <cstring>
+
+#include "platform/user/WindowManager.h"
+#include "platform/wingdi.h"
+
+namespace platform::user {
+
+void ResizeSurface(Window* top) {
+    RECT cr = ClientRectOf(top);
+    int w = cr.right, h = cr.bottom;
+    if (w == top->Surf.Width && h == top->Surf.Height)
+        return;
+    std::vector<std::uint32_t> pixels(size_t(w) * size_t(h), 0x00FFFFFFu);
+    int cw = std::min(w, top->Surf.Width), ch = std::min(h, top->Surf.Height);
+    for (int y = 0; y < ch; ++y)
+        std::memcpy(&pixels[size_t(y) * size_t(w)], &top->Pixels[size_t(y) * top->Surf.Stride],
+                    size_t(cw) * 4);
+    top->Pixels.swap(pixels);
+    top->Surf = Surface{top->Pixels.empty() ? nullptr : top->Pixels.data(), w, h, w};
+    top->Dirty.clear();
+    top->Dirty.push_back(RECT{0, 0, w, h});
+    RetargetDcs(top);
+}
+
+void RetargetDcs(Window* top) {
+    for (auto& [dc, info] : S().Dcs) {
+        Window* w = FromHandleQuiet(info.Hwnd);
+        if (!w || TopLevelOf(w) != top)
+            continue;
+        POINT org = SurfaceClientOrigin(w);
+        if (info.WholeWindow && !w->IsTopLevel()) {
+            RECT in = FrameInsets(w);
+            org.x -= in.left;
+            org.y -= in.top;
+        } else if (info.WholeWindow) {
+            RECT in = FrameInsets(w);
+            org.x -= in.left;
+            org.y -= in.top;
+        }
+        std::vector<RECT> vis = VisibleRects(w, info.WholeWindow);
+        if (info.Paint) {
+            POINT co = SurfaceClientOrigin(w);
+            RECT clip = Offset(info.PaintClip, co.x, co.y);
+            for (RECT& r : vis)
+                r = Intersect(r, clip);
+            vis.erase(std::remove_if(vis.begin(), vis.end(), RectEmpty), vis.end());
+        }
+        RetargetSurfaceDC(dc, top->Surf, org, std::move(vis));
+    }
+}
+
+void MarkDirty(Window* top, const RECT& r) {
+    RECT b{0, 0, top->Surf.Width, top->Surf.Height};
+    RECT c = Intersect(r, b);
+    if (RectEmpty(c))
+        return;
+    for (RECT& d : top->Dirty) {
+        RECT in = Intersect(d, c);
+        if (in.left == c.left && in.top == c.top && in.right == c.right && in.bottom == c.bottom)
+            return;
+    }
+    if (top->Dirty.size() >= 32) {
+        RECT u = c;
+        for (const RECT& d : top->Dirty)
+            u = Union(u, d);
+        top->Dirty.assign(1, u);
+        return;
+    }
+    top->Dirty.push_back(c);
+}
+
+void InvalidateIn(Window* w, const RECT& rect, bool erase, bool allChildren) {
+    RECT cr = ClientRectOf(w);
+    RECT r = Intersect(rect, cr);
+    if (!RectEmpty(r)) {
+        w->Update = w->HasUpdate ? Union(w->Update, r) : r;
+        w->HasUpdate = true;
+        w->Erase = w->Erase || erase;
+        if (CurrentBackend())
+            GetBackend().Wake();
+    }
+    if (!allChildren && (w->Style & WS_CLIPCHILDREN))
+        return;
+    for (Window* c : w->Children) {
+        if (!c->Visible())
+            continue;
+        RECT in = Intersect(r, c->Rect);
+        if (RectEmpty(in))
+            continue;
+        POINT org = ClientOriginInParent(c);
+        InvalidateIn(c, Offset(in, -org.x, -org.y), erase, allChildren);
+    }
+}
+
+void ExposeArea(Window* parent, const RECT& rect) {
+    if (!parent || parent == S().Desktop)
+        return;
+    InvalidateIn(parent, rect, true, true);
+}
+
+} // namespace platform::user
+
+using namespace platform::user;
+
+BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase) {
+    EnsureInit();
+    if (!hwnd) {
+        for (Window* top : S().Desktop->Children)
+            InvalidateIn(top, ClientRectOf(top), erase, true);
+        return TRUE;
+    }
+    Window* w = FromHandle(hwnd);
+    if (!w)
+        return FALSE;
+    InvalidateIn(w, rect ? *rect : ClientRectOf(w), erase != FALSE, false);
+    return TRUE;
+}
+
+namespace {
+
+void ValidateIn(Window* w, const RECT& rect, bool children) {
+    if (w->HasUpdate) {
+        RECT u = w->Update;
+        // Keep the bounding box of what is left when a part is validated.
+        std::vector<RECT> rest{u};
+        Subtract(rest, rect);
+        RECT left{};
+        for (const RECT& r : rest)
+            left = Union(left, r);
+        w->HasUpdate = !RectEmpty(left);
+        w->Update = left;
+        if (!w->HasUpdate)
+            w->Erase = false;
+    }
+    if (!children)
+        return;
+    for (Window* c : w->Children) {
+        POINT org = ClientOriginInParent(c);
+        ValidateIn(c, Offset(rect, -org.x, -org.y), children);
+    }
+}
+
+} // namespace
+
+BOOL ValidateRect(HWND hwnd, const RECT* rect) {
+    Window* w = FromHandle(hwnd);
+    if (!w)
+        return FALSE;
+    ValidateIn(w, rect ? *rect : ClientRectOf(w), false);
+    return TRUE;
+}
+
+BOOL UpdateWindow(HWND hwnd) {
+    Window* w = FromHandle(hwnd);
+    if (!w)
+        return FALSE;
+    std::vector<HWND> order;
+    std::function<void(Window*)> collect = [&](Window* x) {
+        order.push_back(x->Handle);
+        for (auto it = x->Children.rbegin(); it != x->Children.rend(); ++it)
+            collect(*it);
+    };
+    collect(w);
+    for (HWND h : order) {
+        Window* x = FromHandleQuiet(h);
+        if (x && IsReallyVisible(x) && (x->HasUpdate || x->InternalPaint)) {
+            x->InternalPaint = false;
+            SendMessageA(h, WM_PAINT, 0, 0);
+        }
+    }
+    return TRUE;
+}
+
+BOOL RedrawWindow(HWND hwnd, const RECT* rect, HRGN, UINT flags) {
+    EnsureInit();
+    Window* w = hwnd ? FromHandle(hwnd) : nullptr;
+    if (hwnd && !w)
+        return FALSE;
+    std::vector<Window*> targets;
+    if (w)
+        targets.push_back(w);
+    else
+        targets = S().Desktop->Children;
+    for (Window* t : targets) {
+        RECT r = rect ? *rect : ClientRectOf(t);
+        bool children = (flags & RDW_ALLCHILDREN) != 0;
+        if (flags & RDW_INVALIDATE) {
+            if (flags & RDW_NOCHILDREN) {
+                RECT in = Intersect(r, ClientRectOf(t));
+                if (!RectEmpty(in)) {
+                    t->Update = t->HasUpdate ? Union(t->Update, in) : in;
+                    t->HasUpdate = true;
+                    t->Erase = t->Erase || (flags & RDW_ERASE);
+                }
+            } else {
+                InvalidateIn(t, r, (flags & RDW_ERASE) != 0, children);
+            }
+        }
+        if (flags & RDW_INTERNALPAINT)
+            t->InternalPaint = true;
+        if (flags & RDW_NOINTERNALPAINT)
+            t->InternalPaint = false;
+        if (flags & RDW_VALIDATE)
+            ValidateIn(t, r, children);
+        if (flags & RDW_NOERASE)
+            t->Erase = false;
+        if (flags & (RDW_UPDATENOW | RDW_ERASENOW))
+            UpdateWindow(t->Handle);
+    }
+    return TRUE;
+}
+
+BOOL GetUpdateRect(HWND hwnd, LPRECT rect, BOOL erase) {
+    Window* w = FromHandle(hwnd);
+    if (!w)
+        return FALSE;
+    if (rect)
+        *rect = w->HasUpdate ? w->Update : RECT{};
+    if (erase && w->HasUpdate && w->Erase) {
+        HDC dc = GetDC(hwnd);
+        w->Erase = SendMessageA(hwnd, WM_ERASEBKGND, WPARAM(dc), 0) == 0;
+        ReleaseDC(hwnd, dc);
+    }
+    return w->HasUpdate ? TRUE : FALSE;
+}
+
+namespace {
+
+HDC MakeDc(Window* w, bool whole, bool paint, RECT paintClip) {
+    Window* top = TopLevelOf(w);
+    POINT org = SurfaceClientOrigin(w);
+    if (whole) {
+        RECT in = FrameInsets(w);
+        org.x -= in.left;
+        org.y -= in.top;
+    }
+    std::vector<RECT> vis = VisibleRects(w, whole);
+    if (paint) {
+        POINT co = SurfaceClientOrigin(w);
+        RECT clip = Offset(paintClip, co.x, co.y);
+        for (RECT& r : vis)
+            r = Intersect(r, clip);
+        vis.erase(std::remove_if(vis.begin(), vis.end(), RectEmpty), vis.end());
+    }
+    HDC dc = platform::CreateSurfaceDC(top->Surf, org, std::move(vis));
+    if (dc)
+        S().Dcs[dc] = State::DcInfo{w->Handle, whole, paint, paintClip};
+    return dc;
+}
+
+void FinishDc(HDC dc) {
+    auto it = S().Dcs.find(dc);
+    if (it == S().Dcs.end())
+        return;
+    Window* w = FromHandleQuiet(it->second.Hwnd);
+    if (w) {
+        Window* top = TopLevelOf(w);
+        for (const RECT& r : VisibleRects(w, it->second.WholeWindow)) {
+            RECT d = r;
+            if (it->second.Paint) {
+                POINT co = SurfaceClientOrigin(w);
+                d = Intersect(d, Offset(it->second.PaintClip, co.x, co.y));
+            }
+            MarkDirty(top, d);
+        }
+        if (CurrentBackend())
+            GetBackend().Wake();
+    }
+    platform::DeleteSurfaceDC(dc);
+    S().Dcs.erase(it);
+}
+
+} // namespace
+
+HDC GetDC(HWND hwnd) {
+    EnsureInit();
+    State& s = S();
+    if (!hwnd) {
+        RECT sr = GetBackend().ScreenRect();
+        int w = sr.right - sr.left, h = sr.bottom - sr.top;
+        if (s.ScreenSurface.Width != w || s.ScreenSurface.Height != h) {
+            s.ScreenPixels.assign(size_t(w) * size_t(h), 0);
+            s.ScreenSurface = platform::Surface{s.ScreenPixels.data(), w, h, w};
+        }
+        HDC dc = platform::CreateSurfaceDC(s.ScreenSurface, POINT{0, 0},
+                                           std::vector<RECT>{RECT{0, 0, w, h}});
+        if (dc)
+            s.Dcs[dc] = State::DcInfo{nullptr, false, false, RECT{}};
+        return dc;
+    }
+    Window* w = FromHandle(hwnd);
+    if (!w || w == s.Desktop)
+        return w ? GetDC(nullptr) : nullptr;
+    return MakeDc(w, false, false, RECT{});
+}
+
+HDC GetWindowDC(HWND hwnd) {
+    Window* w = FromHandle(hwnd);
+    if (!w)
+        return nullptr;
+    if (w == S().Desktop)
+        return GetDC(nullptr);
+    return MakeDc(w, true, false, RECT{});
+}
+
+int ReleaseDC(HWND, HDC dc) {
+    if (!dc || !S().Dcs.count(dc))
+        return 0;
+    FinishDc(dc);
+    return 1;
+}
+
+HWND WindowFromDC(HDC dc) {
+    auto it = S().Dcs.find(dc);
+    return it == S().Dcs.end() ? nullptr : it->second.Hwnd;
+}
+
+HDC BeginPaint(HWND hwnd, LPPAINTSTRUCT paint) {
+    Window* w = FromHandle(hwnd);
+    if (!w || !paint)
+        return nullptr;
+    RECT update = w->HasUpdate ? Intersect(w->Update, ClientRectOf(w)) : RECT{};
+    bool erase = w->HasUpdate && w->Erase;
+    w->HasUpdate = false;
+    w->Erase = false;
+    w->InternalPaint = false;
+    w->Update = RECT{};
+    HDC dc = MakeDc(w, false, true, update);
+    std::memset(paint, 0, sizeof *paint);
+    paint->hdc = dc;
+    paint->rcPaint = update;
+    paint->fErase = TRUE;
+    if (erase && dc)
+        paint->fErase = SendMessageA(hwnd, WM_ERASEBKGND, WPARAM(dc), 0) ? FALSE : TRUE;
+    return dc;
+}
+
+BOOL EndPaint(HWND, const PAINTSTRUCT* paint) {
+    if (!paint || !paint->hdc)
+        return TRUE;
+    if (S().Dcs.count(paint->hdc))
+        FinishDc(paint->hdc);
+    return TRUE;
+}

@@ -1,0 +1,244 @@
+// Internal to the platform layer: the window manager's state (classes, windows, the
+// message queue, timers, input) shared by the USER functions and the backends.
+// Everything here runs on the program's one GUI thread, except the posted-message queue,
+// which other threads may append to through PostMessageA.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "platform/gdi/Surface.h"
+#include "platform/winuser.h"
+
+namespace platform::user {
+
+struct WindowClass {
+    std::string Name;
+    UINT Style = 0;
+    WNDPROC Proc = nullptr;
+    HINSTANCE Instance = nullptr;
+    HICON Icon = nullptr;
+    HICON IconSmall = nullptr;
+    HCURSOR Cursor = nullptr;
+    HBRUSH Background = nullptr;
+    int ClassExtra = 0;
+    int WindowExtra = 0;
+    ATOM Atom = 0;
+    int WindowCount = 0;
+    std::string MenuName;
+};
+
+struct Window {
+    HWND Handle = nullptr;
+    std::shared_ptr<WindowClass> Class;
+    WNDPROC Proc = nullptr;
+    DWORD Style = 0;
+    DWORD ExStyle = 0;
+    Window* Parent = nullptr; // the desktop for top-level windows
+    Window* Owner = nullptr;
+    std::vector<Window*> Children; // z-order, topmost first
+    RECT Rect{};                   // window rectangle in the parent's client coordinates
+    RECT RestoreRect{};            // normal rectangle while maximised or minimised
+    bool WasMaximized = false;     // maximised before it was minimised
+    std::string Text;
+    LONG_PTR UserData = 0;
+    LONG_PTR Id = 0;
+    HINSTANCE Instance = nullptr;
+    HICON IconBig = nullptr;
+    HICON IconSmall = nullptr;
+    std::vector<BYTE> Extra;
+    // Invalid part of the client area (bounding rectangle, client coordinates).
+    bool HasUpdate = false;
+    RECT Update{};
+    bool Erase = false;
+    bool InternalPaint = false;
+    bool Destroying = false;
+    bool Created = false;
+    // Top-level windows only: the client-area pixels and the parts changed since the
+    // backend last presented them (surface coordinates).
+    std::vector<std::uint32_t> Pixels;
+    Surface Surf;
+    std::vector<RECT> Dirty;
+    void* BackendData = nullptr;
+
+    bool IsTopLevel() const;
+    bool Visible() const { return (Style & WS_VISIBLE) != 0; }
+    bool Enabled() const { return (Style & WS_DISABLED) == 0; }
+    bool Minimized() const { return (Style & WS_MINIMIZE) != 0; }
+    bool Maximized() const { return (Style & WS_MAXIMIZE) != 0; }
+};
+
+// Raw input waiting in the input queue, routed when it is taken out.
+struct InputEvent {
+    UINT Message = 0; // WM_MOUSEMOVE, WM_LBUTTONDOWN ..., WM_KEYDOWN, WM_KEYUP, WM_CHAR
+    POINT Pt{};       // screen coordinates (mouse)
+    WPARAM WParam = 0;
+    LPARAM LParam = 0;
+    DWORD Time = 0;
+    HWND Top = nullptr; // the top-level window the event was seen on, when the backend knows
+};
+
+struct Timer {
+    HWND Hwnd = nullptr;
+    UINT_PTR Id = 0;
+    UINT Interval = 0;
+    TIMERPROC Proc = nullptr;
+    DWORD Due = 0;
+};
+
+// Operations a backend provides (the core drives them; see sdl/ and headless/).
+class Backend {
+public:
+    virtual ~Backend() = default;
+    virtual const char* Name() const = 0;
+    virtual DWORD Now() = 0;
+    virtual RECT ScreenRect() = 0;
+    // Moves platform events into the input queue without blocking.
+    virtual void PumpEvents() = 0;
+    // Blocks until an event arrives or `timeout` ms (INFINITE: no limit) have passed.
+    virtual void WaitEvents(DWORD timeout) = 0;
+    // Called from any thread after a message was posted.
+    virtual void Wake() = 0;
+    enum Change : unsigned {
+        Created = 1,
+        Shown = 2,
+        Hidden = 4,
+        Moved = 8,
+        Resized = 16,
+        Title = 32,
+        Icon = 64,
+        Destroyed = 128,
+        State = 256, // maximised / minimised / restored
+        ZOrder = 512,
+        Enabled = 1024,
+    };
+    virtual void TopLevelChanged(Window* top, unsigned changes) = 0;
+    virtual void Present(Window* top) = 0;
+    virtual void SetCursorShape(HCURSOR cursor, bool visible) = 0;
+    virtual void WarpPointer(POINT screen) = 0;
+    virtual void Sleep(DWORD ms) = 0;
+    virtual bool IsHeadless() const = 0;
+    // False when no input or scheduled event can arrive any more (headless only).
+    virtual bool HasPendingWork() { return true; }
+};
+
+Backend& GetBackend();
+Backend* CurrentBackend(); // null until one was chosen
+void SelectBackend(const char* name);
+std::unique_ptr<Backend> MakeHeadlessBackend();
+std::unique_ptr<Backend> MakeSdlBackend();
+
+struct State {
+    std::unordered_map<std::uintptr_t, std::unique_ptr<Window>> Windows;
+    std::map<std::string, std::shared_ptr<WindowClass>> Classes; // key: upper-case name
+    Window* Desktop = nullptr;
+    std::uintptr_t NextHandle = 0x10010;
+    ATOM NextAtom = 0xC100;
+
+    std::deque<InputEvent> Input;
+    std::vector<Timer> Timers;
+    UINT_PTR NextThreadTimerId = 0x7F00;
+    bool QuitPosted = false;
+    int QuitCode = 0;
+
+    HWND Focus = nullptr;
+    HWND Active = nullptr;
+    HWND Capture = nullptr;
+    POINT CursorPos{};
+    HCURSOR Cursor = nullptr;
+    int CursorShowCount = 0;
+    BYTE KeyState[256]{};
+    BYTE AsyncKeyState[256]{};
+    MSG LastMessage{};
+    // Double-click detection.
+    UINT LastClickMessage = 0;
+    HWND LastClickWindow = nullptr;
+    DWORD LastClickTime = 0;
+    POINT LastClickPt{};
+    bool ClickWasDouble = false;
+
+    struct DcInfo {
+        HWND Hwnd;
+        bool WholeWindow;
+        bool Paint;
+        RECT PaintClip; // client coordinates, used for BeginPaint contexts
+    };
+    std::unordered_map<HDC, DcInfo> Dcs;
+    std::vector<std::uint32_t> ScreenPixels;
+    Surface ScreenSurface;
+};
+
+State& S();
+
+// Posted messages, shared with other threads.
+struct PostedQueue {
+    std::mutex Lock;
+    std::deque<MSG> Messages;
+    std::unordered_set<std::uintptr_t> LiveHandles;
+    std::uint64_t GuiThread = 0;
+};
+PostedQueue& Posted();
+
+Window* FromHandle(HWND hwnd);      // null (last error set) for invalid handles
+Window* FromHandleQuiet(HWND hwnd); // null without touching the last error
+Window* TopLevelOf(Window* w);      // the top-level ancestor (or w)
+RECT FrameInsets(const Window* w);  // non-client widths at each side
+RECT ClientRectOf(const Window* w); // (0, 0, width, height) of the client area
+POINT ClientOriginInParent(const Window* w);
+POINT ScreenClientOrigin(const Window* w);
+POINT ScreenWindowOrigin(const Window* w);
+POINT SurfaceClientOrigin(const Window* w); // client origin in its top-level's surface
+bool IsReallyVisible(const Window* w);      // itself and all ancestors visible
+// Visible parts of the client (or whole window) in surface coordinates.
+std::vector<RECT> VisibleRects(const Window* w, bool wholeWindow);
+void ResizeSurface(Window* top);
+void RetargetDcs(Window* top);
+void MarkDirty(Window* top, const RECT& surfaceRect);
+// Invalidates `rect` (client coordinates of w) in w and, following the real rules,
+// in the children it covers; `allChildren` forces the children.
+void InvalidateIn(Window* w, const RECT& rect, bool erase, bool allChildren);
+// The area of `parent`'s client `rect` was uncovered: everything in it repaints.
+void ExposeArea(Window* parent, const RECT& rect);
+Window* HitTestWindow(POINT screen, bool skipDisabled, Window* onlyTop = nullptr);
+// Applies a position or size that the backend's window manager imposed (no state change).
+void ApplyExternalGeometry(Window* top, int x, int y, int width, int height, UINT flags);
+void ActivateWindow(Window* w, WPARAM how);
+void PresentAll();
+void EnsureInit();
+DWORD Now();
+bool IsGuiThread();
+void QueueInput(const InputEvent& ev); // backends: raw input in screen coordinates
+void ResetAll();                       // for tests: destroys every window and empties the queue
+
+// Helpers on rectangles.
+bool RectEmpty(const RECT& r);
+RECT Intersect(const RECT& a, const RECT& b);
+RECT Union(const RECT& a, const RECT& b);
+RECT Offset(RECT r, int dx, int dy);
+void Subtract(std::vector<RECT>& rects, const RECT& cut);
+
+int CursorShapeId(HCURSOR cursor); // IDC_* number, 0 for none
+// The largest image of an icon made from an ICON resource (.ico data with 32- or 24-bit
+// DIB or PNG entries), as 0xAARRGGBB pixels, rows top-down. False for other icons.
+bool IconImage(HICON icon, int& width, int& height, std::vector<std::uint32_t>& pixels);
+
+// Message boxes and the built-in classes.
+void RegisterSystemClasses();
+struct MessageBoxRecord {
+    HWND Hwnd;
+    std::string Caption;
+    std::string Text;
+    UINT Flags;
+    int Result;
+};
+std::vector<MessageBoxRecord>& MessageBoxLog();
+
+} // namespace platform::user

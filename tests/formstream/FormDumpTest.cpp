@@ -1,0 +1,119 @@
+// formdump: reading a stream with the real reader and listing what was read; failures
+// give the reader's exact message.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "MainFormMock.h"
+#include "StreamBytes.h"
+#include "tools/formdump/FormDump.h"
+
+using namespace formstream;
+using namespace testclasses;
+
+namespace {
+
+class FormDump : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetClassRegistry();
+        RegisterTestClasses();
+        RegisterStreamClass(&mainform::TForm1::ClassInfo);
+    }
+    void TearDown() override { ResetClassRegistry(); }
+
+    // Runs the command line on a file holding `bytes`.
+    int Run(const std::string& bytes, std::string& out, std::string& err) {
+        const std::string path = ::testing::TempDir() + "/formdump_input.bin";
+        std::ofstream(path, std::ios::binary) << bytes;
+        const char* argv[] = {"formdump", path.c_str()};
+        std::ostringstream o, e;
+        const int status = formdump::FormDumpMain(2, argv, o, e);
+        out = o.str();
+        err = e.str();
+        return status;
+    }
+};
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+} // namespace
+
+TEST_F(FormDump, ListsWhatTheReaderSet) {
+    TBytes b;
+    b.Sig().Obj("TTestRoot", "Form1").Prop("Color").Ident("CLBTNFACE").Prop("Width").Int(100);
+    b.Prop("Extra").Int(3).End();
+    b.Obj("TWidget", "First").Prop("OnClick").Ident("buttonclick").Prop("Ref").Ident("Gadget");
+    b.Prop("Font.Style").Tag(tagSet).Str("fsBold").End().End().End();
+    b.Obj("TGadget", "Gadget").End().End();
+    b.End();
+    std::string out, err;
+    EXPECT_EQ(Run(b.Bytes(), out, err), 0);
+    EXPECT_EQ(err, "");
+    EXPECT_EQ(out, "object Form1: TTestRoot\n"
+                   "  Left = 0\n"
+                   "  Color = clBtnFace\n"
+                   "  Extra = 3\n"
+                   "  object First: TWidget\n"
+                   "    Left = 0\n"
+                   "    OnClick = ButtonClick\n"
+                   "    Ref = Gadget\n"
+                   "    Font.Style = [fsBold]\n"
+                   "  end\n"
+                   "  object Gadget: TGadget\n"
+                   "    Left = 0\n"
+                   "  end\n"
+                   "end\n");
+}
+
+TEST_F(FormDump, FailuresGiveTheExactMessage) {
+    struct Case {
+        std::string bytes;
+        std::string message;
+    } cases[] = {
+        {"TPF0", "Stream read error\n"},
+        {"XXXX", "Invalid stream format\n"},
+        {TBytes().Sig().Obj("TNowhere", "X").End().End().Bytes(), "Class TNowhere not found\n"},
+        {TBytes().Sig().Obj("TTestRoot", "R").Prop("Cursor").Ident("crNope").End().End().Bytes(),
+         "Error reading R.Cursor: Invalid property value\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        std::string out, err;
+        EXPECT_EQ(Run(c.bytes, out, err), 1);
+        EXPECT_EQ(err, c.message);
+        EXPECT_EQ(out, "");
+    }
+    const char* none[] = {"formdump"};
+    std::ostringstream o, e;
+    EXPECT_EQ(formdump::FormDumpMain(1, none, o, e), 2);
+    EXPECT_NE(e.str().find("Usage: formdump FILE"), std::string::npos);
+}
+
+TEST_F(FormDump, ListsTheMainWindow) {
+    std::string out, err;
+    ASSERT_EQ(Run(ReadAll(std::string(QUILLOT_BUILD_DIR) + "/generated/TFORM1.bin"), out, err), 0)
+        << err;
+    EXPECT_EQ(out.substr(0, 40), "object Form1: TForm1\n  Left = -4\n  Top =");
+    EXPECT_NE(out.find("    Picture.Data = <TGIFImage picture, 1051510 bytes>\n"),
+              std::string::npos);
+    EXPECT_NE(out.find("    Display = ShowPanel\n"), std::string::npos);
+    EXPECT_NE(out.find("    OnClick = b_englishClick\n"), std::string::npos);
+    EXPECT_NE(out.find("  object Save: TSaveDialog\n    FileName = '05vol1.zip'"),
+              std::string::npos);
+}
+
+TEST(FormDumpProgram, ProgramWithoutTheClassesReportsTheMissingClass) {
+    const std::string out = ::testing::TempDir() + "/formdump_out.txt";
+    const std::string command = std::string("'") + FORMDUMP_PATH + "' '" + QUILLOT_BUILD_DIR +
+                                "/generated/TFORM1.bin' >/dev/null 2>'" + out + "'";
+    const int raw = std::system(command.c_str());
+    EXPECT_EQ(WEXITSTATUS(raw), 1);
+    EXPECT_EQ(ReadAll(out), "Class TForm1 not found\n");
+}

@@ -1,0 +1,131 @@
+// Real windows on a display (run under xvfb-run): a top-level window with a child, a
+// pointer click made by the X server's test extension (xdotool), and the pixels read back
+// from a screenshot of the display.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/testing.h"
+#include "platform/win32.h"
+
+namespace {
+
+struct Click {
+    HWND Hwnd;
+    UINT Msg;
+    int X, Y;
+};
+std::vector<Click> Clicks;
+int ChildPaints = 0;
+
+LRESULT ChildProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_LBUTTONDOWN || msg == WM_LBUTTONUP)
+        Clicks.push_back(Click{hwnd, msg, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+    if (msg == WM_PAINT)
+        ++ChildPaints;
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+// Runs the message loop until `done` holds or a generous real-time limit passes.
+template <class Pred> bool PumpUntil(Pred done) {
+    auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > limit)
+            return false;
+        MSG m;
+        if (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&m);
+            DispatchMessageA(&m);
+        } else {
+            WaitMessage();
+        }
+    }
+    return true;
+}
+
+struct Ppm {
+    int Width = 0, Height = 0;
+    std::vector<unsigned char> Rgb;
+    std::uint32_t At(int x, int y) const {
+        const unsigned char* p = &Rgb[(std::size_t(y) * std::size_t(Width) + std::size_t(x)) * 3];
+        return (std::uint32_t(p[0]) << 16) | (std::uint32_t(p[1]) << 8) | p[2];
+    }
+};
+
+bool ReadPpm(const std::string& path, Ppm& out) {
+    std::ifstream in(path, std::ios::binary);
+    std::string magic;
+    int maxval = 0;
+    in >> magic >> out.Width >> out.Height >> maxval;
+    in.get();
+    if (magic != "P6" || maxval != 255 || out.Width <= 0 || out.Height <= 0)
+        return false;
+    out.Rgb.resize(std::size_t(out.Width) * std::size_t(out.Height) * 3);
+    in.read(reinterpret_cast<char*>(out.Rgb.data()), std::streamsize(out.Rgb.size()));
+    return bool(in);
+}
+
+} // namespace
+
+TEST(SdlWindow, RealClickReachesChildAndPixelsReachTheScreen) {
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "no display";
+    if (std::system("command -v xdotool > /dev/null") != 0 ||
+        std::system("command -v import > /dev/null") != 0)
+        GTEST_SKIP() << "xdotool or imagemagick missing";
+    if (platform::testing::IsHeadless())
+        GTEST_SKIP() << "the display could not be opened";
+
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hbrBackground = CreateSolidBrush(RGB(0, 160, 0));
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.lpszClassName = "GuiTop";
+    ASSERT_NE(RegisterClassA(&wc), 0);
+    wc.lpfnWndProc = ChildProc;
+    wc.hbrBackground = CreateSolidBrush(RGB(0, 0, 200));
+    wc.hCursor = LoadCursorA(nullptr, IDC_HAND);
+    wc.lpszClassName = "GuiChild";
+    ASSERT_NE(RegisterClassA(&wc), 0);
+
+    const int left = 100, top = 80;
+    HWND main = CreateWindowExA(0, "GuiTop", "gui test", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN,
+                                left, top, 300, 200, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(main, nullptr);
+    HWND child = CreateWindowExA(0, "GuiChild", "", WS_CHILD | WS_VISIBLE, 50, 40, 100, 80, main,
+                                 nullptr, nullptr, nullptr);
+    ASSERT_NE(child, nullptr);
+    SetTimer(main, 1, 50, nullptr); // keeps the loop turning while we wait for the server
+    ASSERT_TRUE(PumpUntil([] { return ChildPaints > 0; }));
+    // Give the server a few turns to map and show the window.
+    DWORD until = GetTickCount() + 500;
+    PumpUntil([&] { return GetTickCount() >= until; });
+
+    char cmd[128];
+    std::snprintf(cmd, sizeof cmd, "xdotool mousemove %d %d click 1", left + 50 + 30,
+                  top + 40 + 20);
+    ASSERT_EQ(std::system(cmd), 0);
+    ASSERT_TRUE(PumpUntil([] { return Clicks.size() >= 2; }));
+    EXPECT_EQ(Clicks[0].Hwnd, child);
+    EXPECT_EQ(Clicks[0].Msg, UINT(WM_LBUTTONDOWN));
+    EXPECT_EQ(Clicks[0].X, 30);
+    EXPECT_EQ(Clicks[0].Y, 20);
+    EXPECT_EQ(Clicks[1].Msg, UINT(WM_LBUTTONUP));
+    EXPECT_EQ(Clicks[1].X, 30);
+    EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_HAND));
+
+    std::string shot = std::string(QUILLOT_BUILD_DIR) + "/platform-gui-screen.ppm";
+    std::string grab = "import -window root -depth 8 " + shot;
+    ASSERT_EQ(std::system(grab.c_str()), 0);
+    Ppm img;
+    ASSERT_TRUE(ReadPpm(shot, img));
+    EXPECT_EQ(img.At(left + 10, top + 10), 0x00A000u) << "top-level background";
+    EXPECT_EQ(img.At(left + 60, top + 50), 0x0000C8u) << "child background";
+    EXPECT_EQ(img.At(left + 290, top + 190), 0x00A000u);
+    DestroyWindow(main);
+}
