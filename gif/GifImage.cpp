@@ -10,6 +10,7 @@
 #include "graphics/Canvas.h"
 #include "graphics/Colors.h"
 #include "graphics/TransparentDraw.h"
+#include "platform/winuser.h"
 #include "rtl/Exceptions.h"
 #include "rtl/SysUtils.h"
 
@@ -979,8 +980,11 @@ void RegisterGifUnit() {
     if (registered)
         return;
     registered = true;
+    CF_GIF = RegisterClipboardFormatA(CGIFClipboardFormatName);
     RegisterStreamClasses({&TGIFFrame::ClassInfo, &TGIFImage::ClassInfo});
     RegisterGraphicFormat("gif", SGIFImageDesc.Text, &TGIFImage::ClassInfo);
+    if (CF_GIF != 0)
+        RegisterGraphicClipboardFormat(CF_GIF, &TGIFImage::ClassInfo);
 }
 
 void UnregisterGifUnit() {

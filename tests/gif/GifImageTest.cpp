@@ -8,6 +8,7 @@
 #include "gif/GifImage.h"
 #include "graphics/Canvas.h"
 #include "graphics/Graphics.h"
+#include "platform/winuser.h"
 #include "rtl/Exceptions.h"
 
 using namespace gif;
@@ -283,4 +284,35 @@ TEST(GifImage, RegisteredForPictures) {
     rtl::TMemoryStream out;
     picture.WritePictureData(out);
     EXPECT_EQ(StreamBytes(out), block);
+}
+
+TEST(GifImage, ClipboardCarriesTheGifBesideTheBitmap) {
+    RegisterGifUnit();
+    ASSERT_NE(CF_GIF, 0u);
+    EXPECT_EQ(formstream::FindGraphicClassByClipboardFormat(CF_GIF), &TGIFImage::ClassInfo);
+    auto image =
+        Load(TGifBuilder().Header("89a", 5, 3, 1).Image(0, 0, 5, 3).Image(1, 1, 2, 2).Trailer().B);
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    UINT format = 0;
+    HANDLE data = nullptr;
+    HPALETTE palette = nullptr;
+    image->SaveToClipboardFormat(format, data, palette);
+    EXPECT_EQ(format, UINT(CF_BITMAP));
+    ASSERT_NE(data, nullptr);
+    SetClipboardData(format, data);
+    EXPECT_TRUE(IsClipboardFormatAvailable(CF_GIF));
+    CloseClipboard();
+
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    TGIFImage pasted;
+    pasted.LoadFromClipboardFormat(CF_BITMAP, GetClipboardData(CF_BITMAP), nullptr);
+    CloseClipboard();
+    EXPECT_EQ(pasted.Count(), 2);
+    EXPECT_EQ(pasted.FrameIndex(), 0);
+    EXPECT_EQ(pasted.Width(), 5);
+    rtl::TMemoryStream a, b;
+    image->SaveToStream(a);
+    pasted.SaveToStream(b);
+    EXPECT_EQ(StreamBytes(a), StreamBytes(b));
 }
