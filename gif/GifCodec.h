@@ -47,6 +47,12 @@ struct TDecodeParams {
     std::size_t PixelsSlack = 0;
 };
 
+// The largest frames that are decoded into bitmaps (the limits of the bitmap class on
+// outside data): neither side above 32768 pixels, at most 512 MB of pixel rows. Larger
+// frames raise "GIF image is too large" before any memory is taken.
+inline constexpr std::int64_t MaxFrameDimension = 32768;
+inline constexpr std::int64_t MaxFrameBytes = std::int64_t(512) << 20;
+
 // The scratch space that lets DecodeRaster work in the bitmap rows themselves.
 inline constexpr std::size_t DecodeSlack = 4200;
 

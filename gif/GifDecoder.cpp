@@ -444,7 +444,7 @@ bool WriteBitmapStream(const TGIFItem& item, bool interlaced, bool tolerant,
     const std::int64_t imageSize = stride * height;
     const std::int64_t paletteSize = std::int64_t(4) << depth;
     const std::int64_t offset = 54 + paletteSize;
-    if (imageSize + offset > 0x7FFFFFFF)
+    if (width > MaxFrameDimension || height > MaxFrameDimension || imageSize > MaxFrameBytes)
         throw rtl::EInvalidGraphicOperation(SGIFImageTooLarge);
 
     // Room for the decoder's scratch space behind the rows, cut off again below.

@@ -240,7 +240,8 @@ TBitmap* TGIFFrame::GetBitmap() {
     if (FBitmap && !FBitmap->Empty())
         return FBitmap.get();
     NewBitmap();
-    if (!FImage->Data)
+    // A frame of no pixels stays an empty bitmap.
+    if (!FImage->Data || FImage->Width <= 0 || FImage->Height <= 0)
         return FBitmap.get();
     TMemoryStream stream;
     SaveToBitmapStream(stream);
