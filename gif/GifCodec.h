@@ -42,7 +42,19 @@ struct TDecodeParams {
     bool Interlaced = false;
     bool Tolerant = true; // GIFLoadCorrupted
     TGIFProgress Progress;
+    // Bytes behind the rows that the decoder may use as scratch space; with enough of
+    // them (DecodeSlack) an 8-bit frame whose rows need no padding is decoded in place.
+    std::size_t PixelsSlack = 0;
 };
+
+// The largest frames that are decoded into bitmaps (the limits of the bitmap class on
+// outside data): neither side above 32768 pixels, at most 512 MB of pixel rows. Larger
+// frames raise "GIF image is too large" before any memory is taken.
+inline constexpr std::int64_t MaxFrameDimension = 32768;
+inline constexpr std::int64_t MaxFrameBytes = std::int64_t(512) << 20;
+
+// The scratch space that lets DecodeRaster work in the bitmap rows themselves.
+inline constexpr std::size_t DecodeSlack = 4200;
 
 // Bitmap depth for a pixel index width: 1 -> 1, 2..4 -> 4, 5..8 -> 8; any other width
 // raises "Wrong number of colors; must be a power of 2".

@@ -19,7 +19,7 @@ inline constexpr TResStringRec SUnrecognizedGIFExt{0, "Unrecognized extension bl
 inline constexpr TResStringRec SNoGIFData{0, "No GIF Data to write"};
 inline constexpr TResStringRec SChangeGIFSize{0, "Cannot change the Size of a GIF image"};
 inline constexpr TResStringRec SGIFStreamReadError{0, "Stream read error"};
-// A frame whose bitmap would not fit a bitmap file image (over 2 GB of pixels).
+// A frame too large for a bitmap (a side above 32768 pixels or over 512 MB of pixels).
 inline constexpr TResStringRec SGIFImageTooLarge{0, "GIF image is too large"};
 
 // The name under which the GIF clipboard format is registered.

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "gif/GifCodec.h"
 #include "gif/GifConsts.h"
@@ -44,6 +45,7 @@ constexpr int MaxCodes = 4096;
 constexpr int StackSize = 4098;
 // Room behind the index buffer for the longest string and a 16-byte copy overrun.
 constexpr std::size_t Slack = StackSize + 64;
+static_assert(Slack <= DecodeSlack);
 
 // Reads LZW codes, least significant bit first, across the data sub-blocks.
 class TCodeReader {
@@ -126,16 +128,22 @@ private:
     const TGIFProgress& FProgress;
 };
 
+// One string table entry, kept together so that a code costs one cache line.
+struct TEntry {
+    std::uint64_t Head;   // the string's first (up to) 8 pixels, zero beyond
+    std::uint32_t Source; // where the string was written (strings over 8 pixels)
+    std::uint16_t Length; // its length; 0 = not known, walk the table instead
+    std::uint16_t Prefix; // the table's prefix code
+};
+
 struct TTables {
-    std::uint16_t Prefix[MaxCodes];
+    TEntry Entries[MaxCodes];
     std::uint8_t Suffix[MaxCodes];
-    std::uint16_t Length[MaxCodes]; // length of the copy source, 0 = none
-    std::uint32_t Source[MaxCodes]; // where the entry's string was written
     std::uint8_t Stack[StackSize + 2];
 };
 
-// Copies `len` bytes from an earlier place of the index buffer; dst - src >= len, and up
-// to 15 bytes behind dst + len may be overwritten.
+// Copies `len` bytes from an earlier place (dst - src >= len, or from the literals); up to
+// 15 bytes behind dst + len may be overwritten.
 inline void CopyString(std::uint8_t* dst, const std::uint8_t* src, std::size_t len) {
     if (len <= 8) {
         std::uint64_t v;
@@ -221,17 +229,21 @@ bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm
     const std::uint8_t pixelMask = std::uint8_t((1 << prm.PixelBits) - 1);
 
     auto tables = std::make_unique<TTables>();
-    std::memset(tables->Prefix, 0, sizeof tables->Prefix);
-    std::memset(tables->Suffix, 0, sizeof tables->Suffix);
-    std::memset(tables->Length, 0, sizeof tables->Length);
-    std::uint16_t* const prefix = tables->Prefix;
+    std::memset(tables.get(), 0, sizeof(TTables));
+    TEntry* const entry = tables->Entries;
     std::uint8_t* const suffix = tables->Suffix;
-    std::uint16_t* const length = tables->Length;
-    std::uint32_t* const source = tables->Source;
     std::uint8_t* const stack = tables->Stack;
+    for (int i = 0; i <= lastLiteral; ++i) {
+        entry[i].Head = std::uint8_t(i & pixelMask);
+        entry[i].Length = 1;
+    }
 
-    std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[total + Slack]);
-    std::uint8_t* const out = buffer.get();
+    // Rows without padding are decoded top-down in place and flipped afterwards.
+    const std::size_t stride = std::size_t(BitmapStride(width, prm.Depth));
+    const bool inPlace = prm.Depth == 8 && !prm.Interlaced && stride == std::size_t(width) &&
+                         prm.PixelsSlack >= Slack;
+    std::unique_ptr<std::uint8_t[]> buffer(inPlace ? nullptr : new std::uint8_t[total + Slack]);
+    std::uint8_t* const out = inPlace ? pixels : buffer.get();
 
     TCodeReader reader(data + 1, size - 1, prm.Progress);
     int codeSize = minSize + 1;
@@ -246,6 +258,7 @@ bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm
     bool oldCopyable = false; // the previous string was written as the table has it
     std::size_t oldPos = 0;
     std::size_t oldLen = 0;
+    std::uint64_t oldHead = 0; // first 8 pixels of the previous string
     bool outOfData = false;
 
     int code = reader.Read(codeSize, mask);
@@ -254,9 +267,29 @@ bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm
             outOfData = true;
             break;
         }
-        if (code == endCode || pos >= total)
+        if (pos >= total)
             break;
-        if (code == clearCode) {
+        // After a clamped minimum code size only clear codes are still decoded.
+        if (stopAtString && code != clearCode)
+            break;
+        const std::size_t start = pos;
+        const TEntry& e = entry[code];
+        const std::size_t len = code < freeCode ? e.Length : 0;
+        bool copyable;
+        std::uint64_t curHead = 0;
+        if (len != 0) {
+            // A literal or a string written before: short ones come from the table (no
+            // reads of bytes just written), long ones are copied.
+            curHead = e.Head;
+            if (len <= 8)
+                std::memcpy(out + pos, &curHead, 8);
+            else
+                CopyString(out + pos, out + e.Source, len);
+            pos += len;
+            copyable = true;
+        } else if (code == endCode) {
+            break;
+        } else if (code == clearCode) {
             codeSize = minSize + 1;
             limit = 1 << codeSize;
             mask = std::uint32_t(limit - 1);
@@ -266,75 +299,78 @@ bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm
                 outOfData = true;
                 break;
             }
+            // The code after a clear is a literal, whatever its value.
             oldCode = code;
             firstChar = std::uint8_t(code & pixelMask);
             oldPos = pos;
             oldLen = 1;
+            oldHead = firstChar;
             oldCopyable = code <= lastLiteral;
             out[pos++] = firstChar;
             tableFull = false;
-        } else {
-            if (stopAtString)
-                break;
-            const std::size_t start = pos;
-            bool copyable;
-            if (code <= lastLiteral) {
-                out[pos++] = std::uint8_t(code & pixelMask);
-                copyable = true;
-            } else if (code < freeCode && length[code] != 0) {
-                CopyString(out + pos, out + source[code], length[code]);
-                pos += length[code];
-                copyable = true;
-            } else if (code >= freeCode && oldCopyable) {
+            code = reader.Read(codeSize, mask);
+            continue;
+        } else if (code >= freeCode && oldCopyable) {
+            // Not yet defined: the previous string and its own first pixel.
+            curHead = oldLen < 8 ? oldHead | std::uint64_t(firstChar) << (8 * oldLen) : oldHead;
+            if (oldLen < 8) {
+                std::memcpy(out + pos, &curHead, 8);
+                pos += oldLen;
+            } else {
                 CopyString(out + pos, out + oldPos, oldLen);
                 pos += oldLen;
-                out[pos++] = firstChar;
-                copyable = code == freeCode;
-            } else {
-                int cur = code;
-                int sp = 0;
-                if (cur >= freeCode) {
-                    cur = oldCode;
-                    stack[sp++] = firstChar;
-                }
-                while (cur > lastLiteral) {
-                    if (sp > MaxCodes) {
-                        if (!prm.Tolerant)
-                            throw rtl::EInvalidGraphicOperation(SGIFDecodeError);
-                        corrupted = true;
-                        break;
-                    }
-                    stack[sp++] = suffix[cur];
-                    cur = prefix[cur];
-                }
-                if (corrupted)
+                out[pos] = firstChar;
+            }
+            ++pos;
+            copyable = code == freeCode;
+        } else {
+            // The table walk, for strings that cannot be copied.
+            int cur = code;
+            int sp = 0;
+            if (cur >= freeCode) {
+                cur = oldCode;
+                stack[sp++] = firstChar;
+            }
+            while (cur > lastLiteral) {
+                if (sp > MaxCodes) {
+                    if (!prm.Tolerant)
+                        throw rtl::EInvalidGraphicOperation(SGIFDecodeError);
+                    corrupted = true;
                     break;
-                stack[sp++] = std::uint8_t(cur & pixelMask);
-                while (sp > 0)
-                    out[pos++] = stack[--sp];
-                copyable = false;
+                }
+                stack[sp++] = suffix[cur];
+                cur = entry[cur].Prefix;
             }
-            firstChar = out[start];
-            if (!tableFull) {
-                prefix[freeCode] = std::uint16_t(oldCode);
-                suffix[freeCode] = firstChar;
-                length[freeCode] = oldCopyable ? std::uint16_t(oldLen + 1) : 0;
-                source[freeCode] = std::uint32_t(oldPos);
-                if (++freeCode >= limit) {
-                    if (codeSize < 12) {
-                        ++codeSize;
-                        limit <<= 1;
-                        mask = std::uint32_t(limit - 1);
-                    } else {
-                        tableFull = true;
-                    }
+            if (corrupted)
+                break;
+            stack[sp++] = std::uint8_t(cur & pixelMask);
+            while (sp > 0)
+                out[pos++] = stack[--sp];
+            copyable = false;
+        }
+        firstChar = copyable || len != 0 ? std::uint8_t(curHead) : out[start];
+        if (!tableFull) {
+            TEntry& n = entry[freeCode];
+            n.Prefix = std::uint16_t(oldCode);
+            suffix[freeCode] = firstChar;
+            n.Length = oldCopyable ? std::uint16_t(oldLen + 1) : 0;
+            n.Source = std::uint32_t(oldPos);
+            n.Head = oldLen < 8 ? oldHead | std::uint64_t(firstChar) << (8 * oldLen) : oldHead;
+            if (++freeCode >= limit) {
+                if (codeSize < 12) {
+                    ++codeSize;
+                    limit <<= 1;
+                    mask = std::uint32_t(limit - 1);
+                } else {
+                    tableFull = true;
                 }
             }
-            oldCode = code;
-            oldPos = start;
-            oldLen = pos - start;
-            oldCopyable = copyable;
         }
+        oldCode = code;
+        oldPos = start;
+        oldLen = pos - start;
+        oldHead = curHead;
+        oldCopyable = copyable;
         code = reader.Read(codeSize, mask);
     }
     if (outOfData && reader.Broken())
@@ -347,9 +383,20 @@ bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm
 
     // Put the decoded rows into the bitmap.
     const std::size_t written = std::min(pos, total);
+    if (inPlace) {
+        std::memset(out + written, 0, total - written);
+        std::vector<std::uint8_t> temp(stride);
+        for (int y = 0, z = height - 1; y < z; ++y, --z) {
+            std::uint8_t* a = out + std::size_t(y) * stride;
+            std::uint8_t* b = out + std::size_t(z) * stride;
+            std::memcpy(temp.data(), a, stride);
+            std::memcpy(a, b, stride);
+            std::memcpy(b, temp.data(), stride);
+        }
+        return corrupted;
+    }
     if (written == 0)
         return corrupted;
-    const std::size_t stride = std::size_t(BitmapStride(width, prm.Depth));
     const std::size_t fullRows = written / std::size_t(width);
     const int rest = int(written % std::size_t(width));
     int y = 0;
@@ -397,14 +444,16 @@ bool WriteBitmapStream(const TGIFItem& item, bool interlaced, bool tolerant,
     const std::int64_t imageSize = stride * height;
     const std::int64_t paletteSize = std::int64_t(4) << depth;
     const std::int64_t offset = 54 + paletteSize;
-    if (imageSize + offset > 0x7FFFFFFF)
+    if (width > MaxFrameDimension || height > MaxFrameDimension || imageSize > MaxFrameBytes)
         throw rtl::EInvalidGraphicOperation(SGIFImageTooLarge);
 
-    dest.SetSize(0);
+    // Room for the decoder's scratch space behind the rows, cut off again below.
+    const bool fresh = dest.Size() == 0;
     dest.SetPosition(0);
-    dest.SetSize(offset + imageSize);
+    dest.SetSize(offset + imageSize + std::int64_t(DecodeSlack));
     std::uint8_t* const p = dest.Memory();
-    std::memset(p, 0, std::size_t(offset + imageSize));
+    if (!fresh)
+        std::memset(p, 0, std::size_t(offset + imageSize));
     p[0] = 'B';
     p[1] = 'M';
     PutLE(p + 2, std::uint32_t(offset + imageSize), 4);
@@ -438,6 +487,7 @@ bool WriteBitmapStream(const TGIFItem& item, bool interlaced, bool tolerant,
     prm.Interlaced = interlaced;
     prm.Tolerant = tolerant;
     prm.Progress = progress;
+    prm.PixelsSlack = DecodeSlack;
     const std::uint8_t* data = item.Data ? item.Data->Memory() : nullptr;
     const std::size_t size = item.Data ? std::size_t(item.Data->Size()) : 0;
     bool corrupted;
@@ -447,6 +497,7 @@ bool WriteBitmapStream(const TGIFItem& item, bool interlaced, bool tolerant,
         dest.SetSize(0);
         throw;
     }
+    dest.SetSize(offset + imageSize);
     dest.SetPosition(0);
     return corrupted;
 }

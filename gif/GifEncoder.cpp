@@ -112,6 +112,10 @@ void Encode(rtl::TStream& out, std::int32_t width, std::int32_t height, int dept
     const std::uint32_t endCode = clearCode + 1;
 
     auto table = std::make_unique<TStringTable>();
+    // The last extension found for each code: (pixel << 16 | code), all ones for none.
+    // Runs of flat colour find their strings here without probing the hash.
+    auto memo = std::make_unique<std::uint32_t[]>(4096);
+    std::memset(memo.get(), 0xFF, 4096 * sizeof(std::uint32_t));
     TCodePacker packer;
     int codeSize = initSize;
     std::uint32_t limit = 1u << initSize;
@@ -141,16 +145,23 @@ void Encode(rtl::TStream& out, std::int32_t width, std::int32_t height, int dept
         }
         for (; x < width; ++x) {
             const std::uint32_t pixel = src[x];
+            const std::uint32_t m = memo[prefix];
+            if ((m >> 16) == pixel) {
+                prefix = m & 0xFFFF;
+                continue;
+            }
             const std::uint32_t key = prefix << 8 | pixel;
             std::uint32_t slot;
             const int code = table->Find(key, slot);
             if (code >= 0) {
+                memo[prefix] = pixel << 16 | std::uint32_t(code);
                 prefix = std::uint32_t(code);
                 continue;
             }
             packer.Put(prefix, codeSize);
             ++next;
             table->Insert(slot, key, int(next));
+            memo[prefix] = pixel << 16 | next;
             prefix = pixel;
             if (next >= limit) {
                 limit <<= 1;
@@ -163,6 +174,7 @@ void Encode(rtl::TStream& out, std::int32_t width, std::int32_t height, int dept
                 codeSize = initSize;
                 limit = 1u << initSize;
                 table->Clear();
+                std::memset(memo.get(), 0xFF, 4096 * sizeof(std::uint32_t));
                 if (x + 1 < width) {
                     prefix = src[++x];
                     haveString = true;

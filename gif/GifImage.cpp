@@ -10,6 +10,7 @@
 #include "graphics/Canvas.h"
 #include "graphics/Colors.h"
 #include "graphics/TransparentDraw.h"
+#include "platform/winuser.h"
 #include "rtl/Exceptions.h"
 #include "rtl/SysUtils.h"
 
@@ -239,7 +240,8 @@ TBitmap* TGIFFrame::GetBitmap() {
     if (FBitmap && !FBitmap->Empty())
         return FBitmap.get();
     NewBitmap();
-    if (!FImage->Data)
+    // A frame of no pixels stays an empty bitmap.
+    if (!FImage->Data || FImage->Width <= 0 || FImage->Height <= 0)
         return FBitmap.get();
     TMemoryStream stream;
     SaveToBitmapStream(stream);
@@ -979,8 +981,11 @@ void RegisterGifUnit() {
     if (registered)
         return;
     registered = true;
+    CF_GIF = RegisterClipboardFormatA(CGIFClipboardFormatName);
     RegisterStreamClasses({&TGIFFrame::ClassInfo, &TGIFImage::ClassInfo});
     RegisterGraphicFormat("gif", SGIFImageDesc.Text, &TGIFImage::ClassInfo);
+    if (CF_GIF != 0)
+        RegisterGraphicClipboardFormat(CF_GIF, &TGIFImage::ClassInfo);
 }
 
 void UnregisterGifUnit() {

@@ -8,6 +8,7 @@
 #include "gif/GifImage.h"
 #include "graphics/Canvas.h"
 #include "graphics/Graphics.h"
+#include "platform/winuser.h"
 #include "rtl/Exceptions.h"
 
 using namespace gif;
@@ -283,4 +284,81 @@ TEST(GifImage, RegisteredForPictures) {
     rtl::TMemoryStream out;
     picture.WritePictureData(out);
     EXPECT_EQ(StreamBytes(out), block);
+}
+
+TEST(GifImage, ClipboardCarriesTheGifBesideTheBitmap) {
+    RegisterGifUnit();
+    ASSERT_NE(CF_GIF, 0u);
+    EXPECT_EQ(formstream::FindGraphicClassByClipboardFormat(CF_GIF), &TGIFImage::ClassInfo);
+    auto image =
+        Load(TGifBuilder().Header("89a", 5, 3, 1).Image(0, 0, 5, 3).Image(1, 1, 2, 2).Trailer().B);
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    UINT format = 0;
+    HANDLE data = nullptr;
+    HPALETTE palette = nullptr;
+    image->SaveToClipboardFormat(format, data, palette);
+    EXPECT_EQ(format, UINT(CF_BITMAP));
+    ASSERT_NE(data, nullptr);
+    SetClipboardData(format, data);
+    EXPECT_TRUE(IsClipboardFormatAvailable(CF_GIF));
+    CloseClipboard();
+
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    TGIFImage pasted;
+    pasted.LoadFromClipboardFormat(CF_BITMAP, GetClipboardData(CF_BITMAP), nullptr);
+    CloseClipboard();
+    EXPECT_EQ(pasted.Count(), 2);
+    EXPECT_EQ(pasted.FrameIndex(), 0);
+    EXPECT_EQ(pasted.Width(), 5);
+    rtl::TMemoryStream a, b;
+    image->SaveToStream(a);
+    pasted.SaveToStream(b);
+    EXPECT_EQ(StreamBytes(a), StreamBytes(b));
+}
+
+namespace {
+struct TProgressLog : formstream::TObject {
+    std::vector<std::string> Reports;
+    bool AbortOnRunning = false;
+    void OnProgress(formstream::TObject* sender, formstream::TProgressStage stage,
+                    std::uint8_t percent, bool redraw, const rtl::TRect& r,
+                    const std::string& msg) {
+        Reports.push_back(std::string(sender ? sender->ClassName() : "null") + " " +
+                          std::to_string(int(stage)) + " " + std::to_string(percent) +
+                          (redraw ? " redraw" : "") + (r == rtl::TRect{} ? "" : " rect") +
+                          (msg.empty() ? "" : " " + msg));
+        if (AbortOnRunning && stage == formstream::psRunning)
+            rtl::Abort();
+    }
+};
+} // namespace
+
+TEST(GifImage, ProgressReportsGoToTheImageHandler) {
+    auto image = Load(
+        TGifBuilder().Header("89a", 40, 30, 1).Image(0, 0, 40, 30).Image(0, 0, 40, 30).Trailer().B);
+    TProgressLog log;
+    image->OnProgress = formstream::TProgressEvent::Of<&TProgressLog::OnProgress>(&log);
+    image->Frames(1)->GetBitmap();
+    ASSERT_GE(log.Reports.size(), 2u);
+    EXPECT_EQ(log.Reports.front(), "TGIFImage 0 0");
+    EXPECT_EQ(log.Reports.back(), "TGIFImage 2 100");
+
+    // A handler that cancels encoding leaves the frame empty and lets the abort through.
+    auto bitmap = std::make_unique<TBitmap>();
+    {
+        std::unique_ptr<rtl::TMemoryStream> s(
+            NewStream(MakeBmp(8, 8, 8, [](int x, int y) { return x * y; })));
+        bitmap->LoadFromStream(*s);
+    }
+    TGIFImage made;
+    made.AddFrame(bitmap.get());
+    made.OnProgress = formstream::TProgressEvent::Of<&TProgressLog::OnProgress>(&log);
+    log.Reports.clear();
+    log.AbortOnRunning = true;
+    rtl::TMemoryStream out;
+    EXPECT_THROW(made.SaveToStream(out), rtl::EAbort);
+    EXPECT_EQ(out.Size(), 0);
+    EXPECT_FALSE(made.Frames(0)->Item()->HasData());
+    EXPECT_EQ(log.Reports.back(), "TGIFImage 2 0 Operation aborted");
 }

@@ -1,6 +1,7 @@
 // Reading GIF streams into images and frames.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <memory>
 
 #include "GifBuilder.h"
@@ -316,4 +317,42 @@ TEST(GifReader, LocalTablesAndInterlacedFrames) {
     EXPECT_EQ(f1->TopLeft(), (rtl::TPoint{2, 1}));
     EXPECT_FALSE(f1->HasBitmap()) << "only the first frame is decoded by reading";
     EXPECT_EQ(f1->GetWidth(), 3);
+}
+
+TEST(GifReader, MalformedFilesFailCleanly) {
+    struct TCase {
+        const char* file;
+        const char* error; // empty: loads
+        int frames;
+        bool corrupted;
+    };
+    const TCase cases[] = {
+        {"truncated-header.gif", "Unknown GIF version", 0, false},
+        {"huge-frame.gif", "GIF image is too large", 0, false},
+        {"self-loop.gif", "", 1, true},
+        {"code-size-12.gif", "", 1, true},
+        {"comment-then-garbage.gif", "Stream read error", 0, false},
+        {"zero-screen.gif", "", 1, false},
+        {"no-colour-table.gif", "Wrong number of colors; must be a power of 2", 0, false},
+        {"subblock-overrun.gif", "", 1, true},
+        {"unknown-extension.gif", "Unrecognized extension block: 2C", 0, false},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.file);
+        std::ifstream in(std::string(QUILLOT_TEST_DATA) + "/gif/malformed/" + c.file,
+                         std::ios::binary);
+        ASSERT_TRUE(in) << "missing test file";
+        const Bytes bytes((std::istreambuf_iterator<char>(in)), {});
+        TGIFImage image;
+        std::unique_ptr<rtl::TMemoryStream> s(NewStream(bytes));
+        std::string error;
+        try {
+            image.LoadFromStream(*s);
+        } catch (const rtl::Exception& e) {
+            error = e.Message();
+        }
+        EXPECT_EQ(error, c.error);
+        EXPECT_EQ(image.Count(), c.frames);
+        EXPECT_EQ(image.GetCorrupted(), c.corrupted);
+    }
 }

@@ -1,0 +1,129 @@
+// The gifconv tool, run as a program.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "GifBuilder.h"
+
+using namespace giftest;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct TRun {
+    int Exit = -1;
+    std::string Out; // stdout and stderr together
+};
+
+TRun RunTool(const std::string& args) {
+    const std::string cmd =
+        std::string(QUILLOT_BUILD_DIR) + "/tools/gifconv/gifconv " + args + " 2>&1";
+    TRun r;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p)
+        return r;
+    char buf[512];
+    std::size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        r.Out.append(buf, n);
+    const int status = pclose(p);
+    r.Exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+class GifConv : public ::testing::Test {
+protected:
+    void SetUp() override {
+        FDir = fs::temp_directory_path() / ("gifconv-test-" + std::to_string(getpid()));
+        fs::create_directories(FDir);
+        const Bytes gif = TGifBuilder()
+                              .Header("89a", 6, 4, 2)
+                              .GraphicControl(0x05, 20, 1)
+                              .Image(0, 0, 6, 4, 2)
+                              .Comment({"frame two"})
+                              .Image(1, 1, 3, 2, 2, 1)
+                              .Comment({"the end"})
+                              .Trailer()
+                              .B;
+        Write("two.gif", gif);
+        Bytes cut(gif.begin(), gif.begin() + 47); // inside the first raster
+        Write("cut.gif", cut);
+    }
+    void TearDown() override { fs::remove_all(FDir); }
+    void Write(const std::string& name, const Bytes& b) {
+        std::ofstream(FDir / name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
+    }
+    Bytes Read(const std::string& name) {
+        std::ifstream in(FDir / name, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), {});
+    }
+    std::string P(const std::string& name) { return (FDir / name).string(); }
+    fs::path FDir;
+};
+
+} // namespace
+
+TEST_F(GifConv, BadArgumentsPrintUsage) {
+    for (const std::string args :
+         {"", "--info", "--info a b", "one", "--bogus a b", "a b c", "--all --info x.gif"}) {
+        SCOPED_TRACE("arguments: " + args);
+        const TRun r = RunTool(args);
+        EXPECT_EQ(r.Exit, 2);
+        EXPECT_NE(r.Out.find("usage: gifconv"), std::string::npos) << r.Out;
+    }
+    const TRun r = RunTool(P("two.gif") + " " + P("x.txt"));
+    EXPECT_EQ(r.Exit, 2);
+}
+
+TEST_F(GifConv, FailuresExitWithOne) {
+    TRun r = RunTool(P("missing.gif") + " " + P("out.bmp"));
+    EXPECT_EQ(r.Exit, 1);
+    EXPECT_NE(r.Out.find("gifconv: Cannot open file"), std::string::npos) << r.Out;
+    Write("bad.gif", {'G', 'I', 'F', '9', '9', 'a'});
+    r = RunTool(P("bad.gif") + " " + P("out.bmp"));
+    EXPECT_EQ(r.Exit, 1);
+    EXPECT_NE(r.Out.find("Unknown GIF version"), std::string::npos) << r.Out;
+}
+
+TEST_F(GifConv, GifToBitmapsAndBack) {
+    TRun r = RunTool(P("two.gif") + " " + P("first.bmp"));
+    ASSERT_EQ(r.Exit, 0) << r.Out;
+    const Bytes bmp = Read("first.bmp");
+    ASSERT_GT(bmp.size(), 54u);
+    EXPECT_EQ(bmp[0], 'B');
+    EXPECT_EQ(LE32(bmp.data() + 18), 6u);
+    EXPECT_EQ(bmp[28], 4) << "4-colour table: 4-bit bitmap";
+    EXPECT_EQ(BmpPixel(bmp.data(), 1, 0), 1);
+
+    r = RunTool("--all " + P("two.gif") + " " + P("all.bmp"));
+    ASSERT_EQ(r.Exit, 0) << r.Out;
+    EXPECT_TRUE(fs::exists(FDir / "all-0.bmp"));
+    EXPECT_TRUE(fs::exists(FDir / "all-1.bmp"));
+    EXPECT_EQ(LE32(Read("all-1.bmp").data() + 18), 3u);
+
+    r = RunTool(P("first.bmp") + " " + P("again.gif"));
+    ASSERT_EQ(r.Exit, 0) << r.Out;
+    r = RunTool("--info " + P("again.gif"));
+    EXPECT_NE(r.Out.find("frames: 1"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("6 x 4"), std::string::npos) << r.Out;
+}
+
+TEST_F(GifConv, InfoListsTheStructure) {
+    TRun r = RunTool("--info " + P("two.gif"));
+    ASSERT_EQ(r.Exit, 0) << r.Out;
+    for (const std::string want :
+         {"version: GIF89a", "screen: 6 x 4", "global colour table: 4 entries", "frames: 2",
+          "frame 0: at (0, 0), 6 x 4", "disposal leave, delay 20/100 s, transparent index 1",
+          "frame 1: at (1, 1), 3 x 2", "local colour table of 2 entries", "frame two",
+          "comment:\n  the end", "corrupted: no"})
+        EXPECT_NE(r.Out.find(want), std::string::npos) << "missing \"" << want << "\" in\n"
+                                                       << r.Out;
+    r = RunTool("--info " + P("cut.gif"));
+    EXPECT_EQ(r.Exit, 0) << r.Out;
+    EXPECT_NE(r.Out.find("corrupted: yes"), std::string::npos) << r.Out;
+}
