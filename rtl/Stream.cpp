@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/win32.h"
 #include "rtl/Exceptions.h"
 
 namespace rtl {
@@ -197,39 +198,64 @@ void TMemoryStream::LoadFromStream(TStream& source) {
 // --- TFileStream
 
 TFileStream::TFileStream(const std::string& fileName, unsigned mode) : FFileName(fileName) {
-    const char* how = "rb";
-    if ((mode & fmCreate) == fmCreate)
-        how = "w+b";
-    else if ((mode & 3) == fmOpenWrite || (mode & 3) == fmOpenReadWrite)
-        how = "r+b";
-    FFile = std::fopen(fileName.c_str(), how);
-    if (!FFile) {
-        if ((mode & fmCreate) == fmCreate)
+    const bool create = (mode & fmCreate) == fmCreate;
+    DWORD access = GENERIC_READ;
+    if (create || (mode & 3) == fmOpenWrite || (mode & 3) == fmOpenReadWrite)
+        access |= GENERIC_WRITE;
+    const DWORD share =
+        (mode & fmShareDenyWrite) ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE;
+    HANDLE h = CreateFileA(fileName.c_str(), access, share, nullptr,
+                           create ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE || h == nullptr) {
+        if (create)
             throw EFCreateError(SFCreateError, fileName);
         throw EFOpenError(SFOpenError, fileName);
     }
+    FHandle = h;
 }
 
 TFileStream::~TFileStream() {
-    if (FFile)
-        std::fclose(FFile);
+    if (FHandle)
+        CloseHandle(FHandle);
 }
 
 std::size_t TFileStream::Read(void* buffer, std::size_t count) {
-    return std::fread(buffer, 1, count, FFile);
+    std::size_t total = 0;
+    auto* p = static_cast<std::uint8_t*>(buffer);
+    while (total < count) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(count - total, 1u << 30));
+        DWORD got = 0;
+        if (!ReadFile(FHandle, p + total, chunk, &got, nullptr) || got == 0)
+            break;
+        total += got;
+    }
+    return total;
 }
 
 std::size_t TFileStream::Write(const void* buffer, std::size_t count) {
-    return std::fwrite(buffer, 1, count, FFile);
+    std::size_t total = 0;
+    const auto* p = static_cast<const std::uint8_t*>(buffer);
+    while (total < count) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(count - total, 1u << 30));
+        DWORD put = 0;
+        if (!WriteFile(FHandle, p + total, chunk, &put, nullptr) || put == 0)
+            break;
+        total += put;
+    }
+    return total;
 }
 
 std::int64_t TFileStream::Seek(std::int64_t offset, TSeekOrigin origin) {
-    const int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET
-                       : origin == TSeekOrigin::soCurrent ? SEEK_CUR
-                                                          : SEEK_END;
-    if (std::fseek(FFile, static_cast<long>(offset), whence) != 0)
+    const DWORD method = origin == TSeekOrigin::soBeginning ? FILE_BEGIN
+                         : origin == TSeekOrigin::soCurrent ? FILE_CURRENT
+                                                            : FILE_END;
+    LONG high = static_cast<LONG>(offset >> 32);
+    SetLastError(0);
+    const DWORD low =
+        SetFilePointer(FHandle, static_cast<LONG>(offset & 0xFFFFFFFF), &high, method);
+    if (low == INVALID_SET_FILE_POINTER && GetLastError() != 0)
         throw EStreamError(SReadError);
-    return std::ftell(FFile);
+    return (static_cast<std::int64_t>(high) << 32) | low;
 }
 
 } // namespace rtl

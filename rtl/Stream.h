@@ -6,7 +6,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -97,7 +96,8 @@ enum TFileMode : unsigned {
     fmCreate = 0xFF00,
 };
 
-// A stream on a file. Opening fails with EFOpenError / EFCreateError naming the file.
+// A stream on a file, opened through the platform layer (so Windows-style paths with
+// backslashes work). Opening fails with EFOpenError / EFCreateError naming the file.
 class TFileStream : public TStream {
 public:
     TFileStream(const std::string& fileName, unsigned mode);
@@ -111,7 +111,7 @@ public:
     const std::string& FileName() const { return FFileName; }
 
 private:
-    std::FILE* FFile = nullptr;
+    void* FHandle = nullptr;
     std::string FFileName;
 };
 

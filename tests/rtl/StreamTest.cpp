@@ -83,6 +83,17 @@ TEST(FileStream, RoundTripAndOpenErrorsNameTheFile) {
         EXPECT_EQ(std::string(buf, 4), "data");
         EXPECT_THROW(f.ReadByte(), EReadError);
     }
+    {
+        // Windows-style separators reach the same file.
+        std::string windowsPath = path.string();
+        for (char& c : windowsPath)
+            if (c == '/')
+                c = '\\';
+        TFileStream f(windowsPath, fmOpenRead);
+        EXPECT_EQ(f.Size(), 4);
+        EXPECT_EQ(f.Seek(-1, TSeekOrigin::soEnd), 3);
+        EXPECT_EQ(f.ReadByte(), 'a');
+    }
     std::filesystem::remove(path);
     try {
         TFileStream f(path.string(), fmOpenRead);
