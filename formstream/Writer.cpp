@@ -346,6 +346,11 @@ void TWriter::WriteComponent(TComponent* component) {
     TFilerFlags flags = 0;
     if (FAncestor && component != FRoot)
         flags |= cfInherited;
+    if (flags == 0 && component->ClassName().size() >= 0xF0) {
+        // The length byte of so long a class name would read as a header byte.
+        const std::uint8_t b = 0xF0;
+        Write(&b, 1);
+    }
     WriteHeader(flags, -1);
     WriteShortStr(component->ClassName());
     WriteShortStr(component->Name());

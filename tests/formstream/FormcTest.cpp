@@ -173,6 +173,19 @@ TEST(FormText, FloatsRoundTripExactly) {
     EXPECT_THROW(Compile("object A: T\n  P = 1e99999\nend\n"), formc::EFormTextError);
 }
 
+TEST(FormText, LongClassNamesGetAHeaderByte) {
+    // A length byte of 0xF0 or more would read as header flags.
+    for (std::size_t n : {239u, 240u, 255u}) {
+        SCOPED_TRACE(n);
+        const std::string cls(n, 'T');
+        const std::string bytes = Compile("object A: " + cls + "\nend\n");
+        EXPECT_EQ(static_cast<unsigned char>(bytes[4]), n < 240 ? n : 0xF0);
+        const std::string text = formc::DecodeFormStream(bytes, nullptr);
+        EXPECT_EQ(text, "object A: " + cls + "\nend\n");
+        EXPECT_EQ(Compile(text), bytes);
+    }
+}
+
 TEST(FormText, SyntaxErrorsCarryTheirLine) {
     struct Case {
         const char* text;

@@ -630,6 +630,60 @@ TEST_F(Reader, DamagedLengthsFailWithoutHugeAllocations) {
     }
 }
 
+TEST_F(Reader, StreamsThatCannotTellTheirSizeAreReadInPieces) {
+    // A stream that can only read forward: lengths cannot be checked in advance, so big
+    // blocks are read in bounded pieces and a lying length fails at the end of the data.
+    class TForwardStream : public rtl::TStream {
+    public:
+        explicit TForwardStream(std::string bytes) : FBytes(std::move(bytes)) {}
+        std::size_t Read(void* buffer, std::size_t count) override {
+            const std::size_t n = std::min(count, FBytes.size() - FPos);
+            std::memcpy(buffer, FBytes.data() + FPos, n);
+            FPos += n;
+            return n;
+        }
+        std::size_t Write(const void*, std::size_t) override { return 0; }
+        std::int64_t Seek(std::int64_t, rtl::TSeekOrigin) override {
+            throw rtl::EStreamError(rtl::SReadError);
+        }
+
+    private:
+        std::string FBytes;
+        std::size_t FPos = 0;
+    };
+    std::string big(3 * 1024 * 1024 + 17, '\0');
+    for (std::size_t i = 0; i < big.size(); ++i)
+        big[i] = static_cast<char>(i % 251);
+    TBytes good = RootWith([&](TBytes& b) {
+        b.Prop("Data").Tag(tagBinary).LE(big.size(), 4).Raw(big);
+        b.Prop("Caption").Tag(tagLString).LE(big.size(), 4).Raw(big);
+    });
+    {
+        TForwardStream s(good.Bytes());
+        TReader reader(s);
+        TOwned<TComponent> root(reader.ReadRootEntry(nullptr));
+        auto* r = static_cast<TTestRoot*>(root.get());
+        ASSERT_EQ(r->FData.size(), big.size());
+        EXPECT_EQ(std::memcmp(r->FData.data(), big.data(), big.size()), 0);
+        EXPECT_EQ(r->FCaption, big);
+    }
+    for (TValueTag tag : {tagBinary, tagLString, tagWString}) {
+        SCOPED_TRACE(int(tag));
+        TBytes lying = OneProp(tag == tagWString  ? "Wide"
+                               : tag == tagBinary ? "Data"
+                                                  : "Caption",
+                               [&](TBytes& b) { b.Tag(tag).LE(0xFFFFFFF0u, 4).Raw("short"); });
+        TForwardStream s(lying.Bytes());
+        TReader reader(s);
+        try {
+            reader.ReadRootEntry(nullptr);
+            ADD_FAILURE() << "no exception";
+        } catch (const rtl::EReadError& e) {
+            EXPECT_NE(std::string(e.Message()).find("Stream read error"), std::string::npos);
+        }
+    }
+}
+
 TEST_F(Reader, DeepNestingFailsCleanly) {
     TBytes lists = OneProp("Nope", [](TBytes& b) {
         for (int i = 0; i < 100000; ++i)

@@ -358,7 +358,8 @@ private:
                     Fail(start, "flags with a child position need [position]");
                 Out().Write(childPos->data(), childPos->size());
             }
-        } else if (flags) {
+        } else if (flags || className.size() >= 0xF0) {
+            // A class name of 240 bytes or more would read as a header byte: give it one.
             const std::uint8_t b = 0xF0 | flags;
             Out().Write(&b, 1);
             if (childPos)
@@ -893,7 +894,7 @@ private:
             line += NameText(name) + ": " + NameText(className);
         if (flags & cfChildPos)
             line += " [" + childPos + "]";
-        if (header && (canonical != flags || flags == 0))
+        if (header && (canonical != flags || (flags == 0 && className.size() < 0xF0)))
             line += " flags(" + std::to_string(flags) + ")";
         FOut += line + "\n";
         FComponent = name;
