@@ -4,47 +4,25 @@
 #include <cstring>
 #include <memory>
 
+#include "KeptBytesGraphic.h"
 #include "formstream/Graphic.h"
 #include "rtl/Exceptions.h"
 #include "rtl/Stream.h"
 
 using namespace formstream;
 
+constinit const TClassInfo TKeptBytes::ClassInfo = ClassInfoOf<TKeptBytes, TGraphic>("TKeptBytes");
+
 namespace {
 
-int gLiveGraphics = 0;
-
-// A graphic whose data is a 4-byte length and that many bytes, which it keeps.
-class TBytesGraphic : public TGraphic {
+// The graphic of these tests, under its own name.
+class TBytesGraphic : public TKeptBytes {
 public:
     static const TClassInfo ClassInfo;
     TClass ClassType() const override { return &ClassInfo; }
-    TBytesGraphic() { ++gLiveGraphics; }
-    ~TBytesGraphic() override { --gLiveGraphics; }
-
-    std::string Bytes;
-    bool GetEmpty() const override { return Bytes.empty(); }
-    std::int32_t GetWidth() const override { return static_cast<std::int32_t>(Bytes.size()); }
-    std::int32_t GetHeight() const override { return 1; }
-    void ReadData(rtl::TStream& s) override {
-        const std::uint32_t n = s.ReadDWord();
-        std::string b(n, '\0');
-        s.ReadBuffer(b.data(), n);
-        Bytes = b;
-    }
-    void WriteData(rtl::TStream& s) override {
-        s.WriteDWord(static_cast<std::uint32_t>(Bytes.size()));
-        s.WriteBuffer(Bytes.data(), Bytes.size());
-    }
-    void Assign(TPersistent* source) override {
-        if (auto* g = DynCast<TBytesGraphic>(source))
-            Bytes = g->Bytes;
-        else
-            TGraphic::Assign(source);
-    }
 };
 constinit const TClassInfo TBytesGraphic::ClassInfo =
-    ClassInfoOf<TBytesGraphic, TGraphic>("TBytesGraphic");
+    ClassInfoOf<TBytesGraphic, TKeptBytes>("TBytesGraphic");
 
 // Another class under the same name, registered later.
 class TOtherBytes : public TBytesGraphic {
@@ -122,7 +100,7 @@ TEST_F(Picture, EmptyOrUnknownNamesGiveAnEmptyPictureWithoutError) {
         EXPECT_EQ(picture.Graphic(), nullptr);
         EXPECT_EQ(picture.Width(), 0);
     }
-    EXPECT_EQ(gLiveGraphics, 0) << "replaced graphics are destroyed";
+    EXPECT_EQ(TKeptBytes::Live, 0) << "replaced graphics are destroyed";
 }
 
 TEST_F(Picture, CutShortDataKeepsTheOldGraphic) {
@@ -133,7 +111,7 @@ TEST_F(Picture, CutShortDataKeepsTheOldGraphic) {
     EXPECT_THROW(picture.ReadPictureData(*cut), rtl::EReadError);
     EXPECT_EQ(picture.Graphic(), old);
     EXPECT_EQ(BytesOf(picture)->Bytes, "keep");
-    EXPECT_EQ(gLiveGraphics, 1);
+    EXPECT_EQ(TKeptBytes::Live, 1);
     EXPECT_EQ(counter.Changes, 1);
 }
 
@@ -157,7 +135,7 @@ TEST_F(Picture, SecondReadReplacesTheFirstGraphic) {
     auto b = Block("TBytesGraphic", "two!");
     picture.ReadPictureData(*b);
     EXPECT_EQ(BytesOf(picture)->Bytes, "two!");
-    EXPECT_EQ(gLiveGraphics, 1);
+    EXPECT_EQ(TKeptBytes::Live, 1);
 }
 
 TEST_F(Picture, LaterRegistrationOfTheSameNameWinsAndUnregisteringEmpties) {

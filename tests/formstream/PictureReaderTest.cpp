@@ -3,6 +3,7 @@
 // component's name and path, and the picture keeps its graphic when a block fails.
 #include <gtest/gtest.h>
 
+#include "KeptBytesGraphic.h"
 #include "StreamBytes.h"
 #include "TestClasses.h"
 #include "formstream/Graphic.h"
@@ -13,31 +14,13 @@ using namespace testclasses;
 
 namespace {
 
-int gLiveGifs = 0;
-
-// Keeps the data of a GIF picture block: a 4-byte length and that many bytes.
-class TKeptGif : public TGraphic {
+// Keeps the data of a GIF picture block under the GIF class's name.
+class TKeptGif : public TKeptBytes {
 public:
     static const TClassInfo ClassInfo;
     TClass ClassType() const override { return &ClassInfo; }
-    TKeptGif() { ++gLiveGifs; }
-    ~TKeptGif() override { --gLiveGifs; }
-    std::string Bytes;
-    bool GetEmpty() const override { return Bytes.empty(); }
-    std::int32_t GetWidth() const override { return static_cast<std::int32_t>(Bytes.size()); }
-    std::int32_t GetHeight() const override { return 1; }
-    void ReadData(rtl::TStream& s) override {
-        const std::uint32_t n = s.ReadDWord();
-        std::string b(n, '\0');
-        s.ReadBuffer(b.data(), n);
-        Bytes = b;
-    }
-    void WriteData(rtl::TStream& s) override {
-        s.WriteDWord(static_cast<std::uint32_t>(Bytes.size()));
-        s.WriteBuffer(Bytes.data(), Bytes.size());
-    }
 };
-constinit const TClassInfo TKeptGif::ClassInfo = ClassInfoOf<TKeptGif, TGraphic>("TGIFImage");
+constinit const TClassInfo TKeptGif::ClassInfo = ClassInfoOf<TKeptGif, TKeptBytes>("TGIFImage");
 
 // A second class of the same name, registered later.
 class TNewerGif : public TKeptGif {
@@ -115,7 +98,7 @@ protected:
         form.reset();
         UnregisterGraphicFormat(&TGraphic::ClassInfo);
         ResetClassRegistry();
-        EXPECT_EQ(gLiveGifs, 0);
+        EXPECT_EQ(TKeptBytes::Live, 0);
     }
     // Reads into the form (which keeps what an earlier read made).
     std::string Read(const TBytes& bytes) {
@@ -141,7 +124,7 @@ TEST_F(PictureBlocks, BlockOfTheGifClassGivesItsGraphic) {
     EXPECT_EQ(Read(FormWithBlocks({Block("TGIFImage", "GIF89a...")})), "");
     ASSERT_NE(Gif(), nullptr);
     EXPECT_EQ(Gif()->Bytes, "GIF89a...");
-    EXPECT_EQ(gLiveGifs, 1);
+    EXPECT_EQ(TKeptBytes::Live, 1);
 }
 
 TEST_F(PictureBlocks, EmptyNameOrNameInAnotherCaseGivesAnEmptyPicture) {
@@ -223,7 +206,7 @@ TEST_F(PictureBlocks, SecondBlockReplacesTheFirstGraphic) {
     EXPECT_EQ(Read(FormWithBlocks({Block("TGIFImage", "one"), Block("TGIFImage", "two")})), "");
     ASSERT_NE(Gif(), nullptr);
     EXPECT_EQ(Gif()->Bytes, "two");
-    EXPECT_EQ(gLiveGifs, 1); // the first graphic was destroyed
+    EXPECT_EQ(TKeptBytes::Live, 1); // the first graphic was destroyed
 }
 
 TEST_F(PictureBlocks, LaterRegistrationWinsAndUnregisteringEmpties) {
