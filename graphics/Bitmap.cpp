@@ -143,11 +143,12 @@ public:
 protected:
     void CreateHandle() override {
         FreeContext();
+        if (!FBitmap->Empty())
+            FBitmap->EnsureSection();
         HDC dc = CreateCompatibleDC(nullptr);
         if (!dc)
             throw rtl::EOutOfResources(SOutOfResources);
         if (!FBitmap->Empty()) {
-            FBitmap->EnsureSection();
             FOldBitmap = SelectObject(dc, FBitmap->FImage->SectionHandle());
             if (HPALETTE palette = FBitmap->GetPalette()) {
                 FOldPalette = SelectPalette(dc, palette, TRUE);
@@ -434,6 +435,8 @@ HBITMAP TBitmap::Handle() {
 }
 
 void TBitmap::SetHandle(HBITMAP value) {
+    if (value && value == FImage->Section)
+        return;
     if (!value) {
         NewImage(std::make_unique<TDibImage>());
         Changed(this);
@@ -530,7 +533,8 @@ void TBitmap::Assign(TPersistent* source) {
         image->Width = std::max(graphic->Width(), 0);
         image->Height = std::max(graphic->Height(), 0);
         image->BitCount = 24;
-        if (image->Width > MaxBitmapDimension || image->Height > MaxBitmapDimension)
+        if (image->Width > MaxBitmapDimension || image->Height > MaxBitmapDimension ||
+            image->ImageSize() > MaxBitmapBytes)
             throw rtl::EOutOfResources(SOutOfResources);
         image->Allocate();
         NewImage(std::move(image));
