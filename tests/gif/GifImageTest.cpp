@@ -307,6 +307,7 @@ TEST(GifImage, ClipboardCarriesTheGifBesideTheBitmap) {
     ASSERT_TRUE(OpenClipboard(nullptr));
     TGIFImage pasted;
     pasted.LoadFromClipboardFormat(CF_BITMAP, GetClipboardData(CF_BITMAP), nullptr);
+    EmptyClipboard(); // the clipboard frees what it was given
     CloseClipboard();
     EXPECT_EQ(pasted.Count(), 2);
     EXPECT_EQ(pasted.FrameIndex(), 0);
