@@ -7,16 +7,28 @@
 #include "formstream/Reader.h"
 #include "rtl/Exceptions.h"
 #include "rtl/Locks.h"
+#include "rtl/ResourceStream.h"
 #include "rtl/Stream.h"
 
 namespace formstream {
 
 namespace {
-std::atomic<TFormResourceLookup> gLookup{nullptr};
+
+// The form streams compiled into the executable: RCDATA resources named after classes.
+std::unique_ptr<rtl::TStream> ExecutableFormResource(std::string_view className) {
+    const std::string name(className);
+    HINSTANCE module = GetModuleHandleA(nullptr);
+    if (!rtl::ResourceExists(module, name, RT_RCDATA))
+        return nullptr;
+    return std::make_unique<rtl::TResourceStream>(module, name, RT_RCDATA);
 }
 
+std::atomic<TFormResourceLookup> gLookup{&ExecutableFormResource};
+
+} // namespace
+
 void SetFormResourceLookup(TFormResourceLookup lookup) {
-    gLookup.store(lookup);
+    gLookup.store(lookup ? lookup : &ExecutableFormResource);
 }
 
 TFormResourceLookup GetFormResourceLookup() {

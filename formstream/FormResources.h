@@ -5,8 +5,8 @@
 // chain is read, through the thread's global loading list.
 //
 // Where the streams come from is a hook: SetFormResourceLookup installs a function that
-// returns the stream of a class name (or null when there is none). Without a hook no
-// class has a resource.
+// returns the stream of a class name (or null when there is none). By default (and after
+// SetFormResourceLookup(nullptr)) they are the RCDATA resources of the executable.
 #pragma once
 
 #include <memory>

@@ -9,6 +9,8 @@
 #include "graphics/DibImage.h"
 #include "graphics/GraphicsConsts.h"
 #include "graphics/TransparentDraw.h"
+#include "platform/winbase.h"
+#include "platform/winuser.h"
 #include "rtl/Exceptions.h"
 #include "rtl/Stream.h"
 
@@ -17,8 +19,6 @@ namespace graphics {
 using namespace formstream;
 
 namespace {
-
-constexpr UINT kClipboardBitmap = 2; // CF_BITMAP
 
 int BitCountOf(TPixelFormat format) {
     switch (format) {
@@ -143,11 +143,12 @@ public:
 protected:
     void CreateHandle() override {
         FreeContext();
+        if (!FBitmap->Empty())
+            FBitmap->EnsureSection();
         HDC dc = CreateCompatibleDC(nullptr);
         if (!dc)
             throw rtl::EOutOfResources(SOutOfResources);
         if (!FBitmap->Empty()) {
-            FBitmap->EnsureSection();
             FOldBitmap = SelectObject(dc, FBitmap->FImage->SectionHandle());
             if (HPALETTE palette = FBitmap->GetPalette()) {
                 FOldPalette = SelectPalette(dc, palette, TRUE);
@@ -349,6 +350,9 @@ int TBitmap::BitsPerPixel() const {
 void* TBitmap::ScanLine(int row) {
     if (row < 0 || row >= FImage->Height || FImage->Empty())
         throw rtl::EInvalidGraphicOperation(SScanLine);
+    // The rows move into the drawing section now, so that a canvas made later keeps them
+    // where they are (5-6-5 pixels, which the section cannot hold, stay in place).
+    FImage->MakeSection();
     GdiFlush();
     return FImage->Row(row);
 }
@@ -399,8 +403,13 @@ HPALETTE TBitmap::GetPalette() const {
 }
 
 void TBitmap::SetPalette(HPALETTE value) {
-    if (value && value == FPalette)
+    if (value == FPalette)
         return;
+    if (!value) {
+        // Only the handle goes; the colour table stays and makes a new one on demand.
+        FreeHandles();
+        return;
+    }
     const std::vector<RGBQUAD> colors = PaletteColors(value);
     SetPaletteEntries(colors);
     if (FPalette)
@@ -426,6 +435,8 @@ HBITMAP TBitmap::Handle() {
 }
 
 void TBitmap::SetHandle(HBITMAP value) {
+    if (value && value == FImage->Section)
+        return;
     if (!value) {
         NewImage(std::make_unique<TDibImage>());
         Changed(this);
@@ -522,7 +533,8 @@ void TBitmap::Assign(TPersistent* source) {
         image->Width = std::max(graphic->Width(), 0);
         image->Height = std::max(graphic->Height(), 0);
         image->BitCount = 24;
-        if (image->Width > MaxBitmapDimension || image->Height > MaxBitmapDimension)
+        if (image->Width > MaxBitmapDimension || image->Height > MaxBitmapDimension ||
+            image->ImageSize() > MaxBitmapBytes)
             throw rtl::EOutOfResources(SOutOfResources);
         image->Allocate();
         NewImage(std::move(image));
@@ -608,11 +620,36 @@ void TBitmap::WriteData(rtl::TStream& stream) {
 
 // --- clipboard
 
+namespace {
+
+// A packed DIB in global memory (information header, masks, colour table, pixels), read
+// as the BMP file it would be with a file header in front.
+std::unique_ptr<TDibImage> ImageFromPackedDib(HGLOBAL memory) {
+    const SIZE_T size = GlobalSize(memory);
+    const void* bytes = GlobalLock(memory);
+    if (!bytes || size == 0 || size > MaxBitmapBytes) {
+        if (bytes)
+            GlobalUnlock(memory);
+        throw rtl::EInvalidGraphic(SInvalidBitmap);
+    }
+    rtl::TMemoryStream stream;
+    const std::uint8_t fileHeader[14] = {'B', 'M'}; // pixels right after the colour table
+    stream.WriteBuffer(fileHeader, sizeof fileHeader);
+    stream.WriteBuffer(bytes, size);
+    GlobalUnlock(memory);
+    stream.SetPosition(0);
+    return ReadBmp(stream);
+}
+
+} // namespace
+
 void TBitmap::LoadFromClipboardFormat(UINT format, HANDLE data, HPALETTE palette) {
-    if (format != kClipboardBitmap || !data)
+    if ((format != CF_BITMAP && format != CF_DIB) || !data)
         throw rtl::EInvalidGraphic(rtl::SUnknownClipboardFormat);
     bool isDevice = false;
-    std::unique_ptr<TDibImage> image = ImageFromHandle(static_cast<HBITMAP>(data), isDevice);
+    std::unique_ptr<TDibImage> image = format == CF_DIB
+                                           ? ImageFromPackedDib(data)
+                                           : ImageFromHandle(static_cast<HBITMAP>(data), isDevice);
     // The palette that comes with the bitmap is its colour table (with its own length).
     std::vector<RGBQUAD> colors = PaletteColors(palette);
     const std::size_t limit = image->BitCount <= 8 ? std::size_t(1) << image->BitCount : 256;
@@ -624,7 +661,7 @@ void TBitmap::LoadFromClipboardFormat(UINT format, HANDLE data, HPALETTE palette
 }
 
 void TBitmap::SaveToClipboardFormat(UINT& format, HANDLE& data, HPALETTE& palette) {
-    format = kClipboardBitmap;
+    format = CF_BITMAP;
     data = nullptr;
     palette = nullptr;
     if (Empty())

@@ -60,7 +60,10 @@ public:
     void WriteData(rtl::TStream& stream) override;
     void LoadFromStream(rtl::TStream& stream) override;
     void SaveToStream(rtl::TStream& stream) override;
-    // CF_BITMAP (2): `data` is a bitmap handle (copied; not owned), `palette` optional.
+    // CF_BITMAP (2): `data` is a bitmap handle (copied; not owned); CF_DIB (8): `data` is
+    // global memory holding a packed DIB (checked like a BMP file). `palette`, when given,
+    // becomes the colour table. Other formats raise EInvalidGraphic "Unsupported clipboard
+    // format".
     void LoadFromClipboardFormat(UINT format, HANDLE data, HPALETTE palette) override;
     // Gives CF_BITMAP, a new bitmap handle (the receiver owns it) and a new palette handle
     // (or null).
@@ -80,7 +83,9 @@ public:
     void SetMonochrome(bool value);
     int BitsPerPixel() const;
     // Row `row` (0 = top) in the bitmap's own layout; raises EInvalidGraphicOperation
-    // "Scan line index out of range" outside 0 .. Height - 1.
+    // "Scan line index out of range" outside 0 .. Height - 1. The pointer stays valid
+    // until the size, format or handle of the bitmap changes (drawing on the canvas keeps
+    // it valid, except for pf16bit bitmaps, whose canvas works on a 24-bit copy).
     void* ScanLine(int row);
     int BytesPerScanLine() const;
 

@@ -4,6 +4,7 @@
 #include "formstream/Graphic.h"
 #include "formstream/IdentMaps.h"
 #include "graphics/Graphics.h"
+#include "platform/winuser.h"
 
 namespace graphics {
 
@@ -14,7 +15,7 @@ void RegisterGraphicsUnit() {
         formstream::RegisterStreamClasses(
             {&TBitmap::ClassInfo, &TFont::ClassInfo, &TPen::ClassInfo, &TBrush::ClassInfo});
         formstream::RegisterGraphicFormat("bmp", "Bitmaps", &TBitmap::ClassInfo);
-        formstream::RegisterGraphicClipboardFormat(2 /* CF_BITMAP */, &TBitmap::ClassInfo);
+        formstream::RegisterGraphicClipboardFormat(CF_BITMAP, &TBitmap::ClassInfo);
     });
 }
 

@@ -7,6 +7,20 @@
 // 32-bit true colour; palettes only map indices. Every function validates its handles
 // and returns the API's failure result (FALSE, NULL, 0, CLR_INVALID, GDI_ERROR) on bad
 // input. Text is 8-bit in the process code page (UTF-8).
+//
+// Points the real API leaves to the driver, as settled here:
+// - Device-dependent bitmaps are monochrome (1 bit) or 32-bit; DIB sections keep their
+//   own depth (1, 4, 8, 16 = 5-5-5, 24, 32) and colour table.
+// - Block transfers: a monochrome device bitmap as source takes the destination's text
+//   (0) and background (1) colours; a colour source copied to monochrome gives 1 where
+//   it equals the source context's background colour; DIB sections (1-bit included) go
+//   through their colour tables. Raster operations work bitwise on pixel values.
+// - StretchBlt samples the nearest pixel: destination d takes source
+//   floor((d + 0.5) * srcLen / dstLen); negative extents run leftwards/upwards from the
+//   origin pixel, and differing signs mirror. BLACKONWHITE/WHITEONBLACK fold the
+//   eliminated pixels of a shrinking axis with AND/OR; HALFTONE samples like COLORONCOLOR.
+// - Coordinates are clamped to +-2^28 after the window and viewport origins apply; text
+//   strings longer than 65536 bytes are refused.
 #pragma once
 
 #include <type_traits>

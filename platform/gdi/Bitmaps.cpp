@@ -303,6 +303,13 @@ int GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT lines, LPVOID bits, LPBITMA
         h = saved;
         return 0;
     }
+    if (h.biCompression == BI_BITFIELDS && (h.biBitCount == 16 || h.biBitCount == 32)) {
+        // The result is in the plain layout; report its masks.
+        const DWORD masks16[3] = {0x7C00, 0x03E0, 0x001F};
+        const DWORD masks32[3] = {0xFF0000, 0xFF00, 0xFF};
+        std::memcpy(reinterpret_cast<std::uint8_t*>(info) + h.biSize,
+                    h.biBitCount == 16 ? masks16 : masks32, sizeof masks16);
+    }
     DibDesc d;
     if (!ParseDib(info, DIB_RGB_COLORS, dc.get(), d)) {
         h = saved;

@@ -77,9 +77,23 @@ BOOL Transfer(DC& dst, int xd, int yd, int wd, int hd, const SourceInfo& src, DW
         bool combine =
             allowCombine && (mode == BLACKONWHITE || mode == WHITEONBLACK) && (dw < sw || dh < sh);
         if (combine) {
+            // Only a shrinking axis folds pixels; the other keeps its nearest sample (an
+            // empty span).
             map.Combine = mode;
-            BuildAxisMap(dw, sl, sw, mirrorX, src.Grid->Width, map.X, &map.X0, &map.X1);
-            BuildAxisMap(dh, st, sh, mirrorY, src.Grid->Height, map.Y, &map.Y0, &map.Y1);
+            if (dw < sw) {
+                BuildAxisMap(dw, sl, sw, mirrorX, src.Grid->Width, map.X, &map.X0, &map.X1);
+            } else {
+                BuildAxisMap(dw, sl, sw, mirrorX, src.Grid->Width, map.X, nullptr, nullptr);
+                map.X0.assign(std::size_t(dw), 0);
+                map.X1.assign(std::size_t(dw), 0);
+            }
+            if (dh < sh) {
+                BuildAxisMap(dh, st, sh, mirrorY, src.Grid->Height, map.Y, &map.Y0, &map.Y1);
+            } else {
+                BuildAxisMap(dh, st, sh, mirrorY, src.Grid->Height, map.Y, nullptr, nullptr);
+                map.Y0.assign(std::size_t(dh), 0);
+                map.Y1.assign(std::size_t(dh), 0);
+            }
         } else {
             BuildAxisMap(dw, sl, sw, mirrorX, src.Grid->Width, map.X, nullptr, nullptr);
             BuildAxisMap(dh, st, sh, mirrorY, src.Grid->Height, map.Y, nullptr, nullptr);

@@ -524,7 +524,7 @@ void TransferRop(const PixelGrid& dg, const std::vector<RECT>& clip, RECT dst, c
     std::uint32_t mask = dg.Mask();
     bool usesPat = pat && RopUsesPattern(rop3);
     bool sameGrid = src && src->Row0 == dg.Row0;
-    std::vector<std::uint32_t> sbuf, dbuf, pbuf, tmp;
+    std::vector<std::uint32_t> sbuf, dbuf, pbuf;
     for (const RECT& c : clip) {
         RECT r = RectIntersect(RectIntersect(c, dst), valid);
         if (RectEmpty(r))
@@ -567,6 +567,21 @@ void TransferRop(const PixelGrid& dg, const std::vector<RECT>& clip, RECT dst, c
                     }
                 } else {
                     const std::uint8_t* srow = src->Row(sy);
+                    if (contiguous && rop3 == 0xCC && src->Bpp == 32 && dg.Bpp == 32 &&
+                        conv.K == Converter::Identity) {
+                        // Plain copy between 32-bit grids: one pass, in either direction.
+                        const std::uint32_t* s32 =
+                            reinterpret_cast<const std::uint32_t*>(srow) + xm[0];
+                        std::uint32_t* d32 = reinterpret_cast<std::uint32_t*>(dg.Row(y)) + r.left;
+                        if (sameGrid && d32 > s32 && d32 < s32 + n) {
+                            for (int i = n - 1; i >= 0; --i)
+                                d32[i] = s32[i] & 0xFFFFFF;
+                        } else {
+                            for (int i = 0; i < n; ++i)
+                                d32[i] = s32[i] & 0xFFFFFF;
+                        }
+                        continue;
+                    }
                     if (contiguous) {
                         src->ReadRow(sy, xm[0], n, sbuf.data());
                     } else if (src->Bpp == 32) {

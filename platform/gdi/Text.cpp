@@ -71,20 +71,15 @@ const char* MappedFamily(const std::string& lowerName) {
     static const std::pair<const char*, const char*> map[] = {
         {"", "Liberation Sans"},
         {"ms sans serif", "Liberation Sans"},
-        {"microsoft sans serif", "Liberation Sans"},
         {"ms shell dlg", "Liberation Sans"},
         {"ms shell dlg 2", "Liberation Sans"},
         {"system", "Liberation Sans"},
         {"arial", "Liberation Sans"},
-        {"helvetica", "Liberation Sans"},
         {"tahoma", "Liberation Sans"},
-        {"verdana", "DejaVu Sans"},
         {"franklin gothic medium", "DejaVu Sans"},
         {"times new roman", "Liberation Serif"},
-        {"ms serif", "Liberation Serif"},
         {"courier new", "Liberation Mono"},
         {"courier", "Liberation Mono"},
-        {"fixedsys", "Liberation Mono"},
         {"gulim", "NanumGothic"},
         {"gulimche", "NanumGothicCoding"},
         {"dotum", "NanumGothic"},
@@ -300,8 +295,13 @@ FontFace& FaceOf(DC& dc) {
         auto& cache = FaceCache();
         std::string key = FaceKey(font->Log);
         auto it = cache.find(key);
-        if (it == cache.end())
+        if (it == cache.end()) {
+            // Faces hold open font files: drop those no font object uses any more.
+            if (cache.size() >= 32)
+                std::erase_if(cache,
+                              [](const auto& entry) { return entry.second.use_count() == 1; });
             it = cache.emplace(key, BuildFace(font->Log)).first;
+        }
         font->Face = it->second;
     }
     return *font->Face;
@@ -653,6 +653,7 @@ namespace {
 struct TextLine {
     std::vector<std::uint32_t> Cps;
     std::vector<int> Underlined; // indices of the prefixed characters
+    std::vector<int> Advances;
     int Width = 0;
 };
 
@@ -756,8 +757,16 @@ int DrawTextA(HDC hdc, LPCSTR text, int length, LPRECT rect, UINT format) {
     }
     int lineHeight = ff.Tm.tmHeight + ((format & DT_EXTERNALLEADING) ? ff.Tm.tmExternalLeading : 0);
     int widest = 0;
+    int tab = 8 * std::max<int>(1, ff.Tm.tmAveCharWidth);
     for (TextLine& l : lines) {
-        l.Width = TextWidth(ff, l.Cps);
+        int pos = 0;
+        for (std::uint32_t cp : l.Cps) {
+            int a = (cp == '\t' && (format & DT_EXPANDTABS)) ? tab - pos % tab
+                                                             : GlyphOf(ff, cp).Advance;
+            l.Advances.push_back(a);
+            pos += a;
+        }
+        l.Width = pos;
         widest = std::max(widest, l.Width);
     }
     int total = lineHeight * int(lines.size());
@@ -785,14 +794,14 @@ int DrawTextA(HDC hdc, LPCSTR text, int length, LPRECT rect, UINT format) {
         else if (format & DT_RIGHT)
             x = rc.right - l.Width;
         POINT p = TargetPoint(*dc, x, y);
-        DrawRun(*dc, ff, l.Cps, nullptr, p.x, p.y, clip, dc->St.BkMode == OPAQUE);
+        DrawRun(*dc, ff, l.Cps, l.Advances.data(), p.x, p.y, clip, dc->St.BkMode == OPAQUE);
         for (int index : l.Underlined) {
             if (format & DT_HIDEPREFIX)
                 break;
             int ux = p.x;
             for (int i = 0; i < index; ++i)
-                ux += GlyphOf(ff, l.Cps[std::size_t(i)]).Advance;
-            int uw = GlyphOf(ff, l.Cps[std::size_t(index)]).Advance;
+                ux += l.Advances[std::size_t(i)];
+            int uw = l.Advances[std::size_t(index)];
             int uy = p.y + ff.Tm.tmAscent + 1;
             PatternSource line = SolidPattern(g, ResolveColor(*dc, dc->St.TextColor));
             FillRop(g, clip, RECT{ux, uy, ux + uw, uy + 1}, line, 0xF0);

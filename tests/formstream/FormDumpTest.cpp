@@ -25,7 +25,10 @@ protected:
 
     // Runs the command line on a file holding `bytes`.
     int Run(const std::string& bytes, std::string& out, std::string& err) {
-        const std::string path = ::testing::TempDir() + "/formdump_input.bin";
+        // One file per test: ctest runs the tests of this program in parallel processes.
+        const std::string path = ::testing::TempDir() + "/formdump_" +
+                                 ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+                                 ".bin";
         std::ofstream(path, std::ios::binary) << bytes;
         const char* argv[] = {"formdump", path.c_str()};
         std::ostringstream o, e;

@@ -420,8 +420,10 @@ struct TRun {
 };
 
 TRun RunProgram(const std::string& program, const std::string& args) {
-    const std::string dir = ::testing::TempDir();
-    const std::string out = dir + "/run_out.txt", err = dir + "/run_err.txt";
+    // Files named after the test: ctest runs the tests of this program in parallel processes.
+    const std::string base = ::testing::TempDir() + "/run_" +
+                             ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    const std::string out = base + "_out.txt", err = base + "_err.txt";
     const std::string command = "'" + program + "' " + args + " >'" + out + "' 2>'" + err + "'";
     const int raw = std::system(command.c_str());
     const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

@@ -8,6 +8,8 @@
 #include "formstream/ClassRegistry.h"
 #include "formstream/Graphic.h"
 #include "graphics/Graphics.h"
+#include "platform/winbase.h"
+#include "platform/winuser.h"
 #include "rtl/Exceptions.h"
 
 using namespace graphics;
@@ -166,6 +168,9 @@ TEST(Bitmap, PaletteHandleMirrorsTheColourTable) {
     EXPECT_EQ(given, released);
     EXPECT_NE(given, bitmap.Palette());
     DeleteObject(released);
+    bitmap.SetPalette(nullptr); // drops the handle, keeps the table
+    EXPECT_EQ(1, bitmap.PaletteCount());
+    EXPECT_NE(nullptr, bitmap.Palette());
 }
 
 TEST(Bitmap, TransparentColourDefaultsToTheBottomLeftPixel) {
@@ -259,7 +264,8 @@ TEST(Bitmap, HandlesCanBeTakenOverAndCopiedThroughTheClipboard) {
     TBitmap pasted;
     pasted.LoadFromClipboardFormat(format, data, palette);
     EXPECT_EQ(SaveBytes(bitmap), SaveBytes(pasted)) << "an 8-bit section stays 8-bit";
-    EXPECT_THROW(pasted.LoadFromClipboardFormat(8, data, palette), rtl::EInvalidGraphic);
+    EXPECT_THROW(pasted.LoadFromClipboardFormat(CF_METAFILEPICT, data, palette),
+                 rtl::EInvalidGraphic);
 
     TBitmap owner;
     owner.SetHandle(static_cast<HBITMAP>(data)); // owns and frees it from now on
@@ -330,4 +336,31 @@ TEST(Bitmap, EveryPaletteDepthTurnsIntoTheSameDevicePicture) {
                 ASSERT_EQ(Hex(before[std::size_t(y * 11 + x)]), Hex(PixelOf(bitmap, x, y)))
                     << "at " << x << "," << y;
     }
+}
+
+TEST(Bitmap, PackedDibsFromTheClipboardAreCheckedLikeFiles) {
+    TBmpSpec spec;
+    spec.Width = 5;
+    spec.Height = 2;
+    spec.BitCount = 16;
+    spec.Is565 = true;
+    spec.Pixels = PatternPixels(5, 2, 16);
+    const std::vector<std::uint8_t> file = BuildBmp(spec);
+    auto globalOf = [](const std::uint8_t* bytes, std::size_t n) {
+        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, n);
+        std::memcpy(GlobalLock(memory), bytes, n);
+        GlobalUnlock(memory);
+        return memory;
+    };
+    HGLOBAL packed = globalOf(file.data() + 14, file.size() - 14);
+    TBitmap bitmap;
+    bitmap.LoadFromClipboardFormat(CF_DIB, packed, nullptr);
+    EXPECT_EQ(pf16bit, bitmap.PixelFormat());
+    EXPECT_EQ(file, SaveBytes(bitmap));
+    GlobalFree(packed);
+
+    HGLOBAL cut = globalOf(file.data() + 14, file.size() - 20);
+    EXPECT_THROW(bitmap.LoadFromClipboardFormat(CF_DIB, cut, nullptr), rtl::EInvalidGraphic);
+    EXPECT_EQ(file, SaveBytes(bitmap)) << "unchanged after the refusal";
+    GlobalFree(cut);
 }

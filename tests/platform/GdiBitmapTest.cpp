@@ -234,6 +234,31 @@ TEST(GdiBitmap, GetDIBitsWithZeroBitCountDescribesTheBitmap) {
     DeleteDC(dc);
 }
 
+TEST(GdiBitmap, GetDIBitsWithBitFieldsReportsThePlainMasks) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bm = CreateBitmap(2, 1, 1, 32, nullptr);
+    HGDIOBJ old = SelectObject(dc, bm);
+    SetPixel(dc, 1, 0, RGB(255, 0, 8));
+    SelectObject(dc, old);
+    for (WORD bpp : {WORD(16), WORD(32)}) {
+        SCOPED_TRACE(bpp);
+        Info info = MakeInfo(bpp, true, 2, 1);
+        info.Header.biCompression = BI_BITFIELDS;
+        std::uint32_t row[2] = {};
+        EXPECT_EQ(1, GetDIBits(dc, bm, 0, 1, row, info.Ptr(), DIB_RGB_COLORS));
+        DWORD masks[3];
+        std::memcpy(masks, info.Colors, sizeof masks);
+        EXPECT_EQ(bpp == 16 ? 0x7C00u : 0xFF0000u, masks[0]);
+        EXPECT_EQ(bpp == 16 ? 0x001Fu : 0xFFu, masks[2]);
+        if (bpp == 16)
+            EXPECT_EQ(0x7C01u, row[0] >> 16);
+        else
+            EXPECT_EQ(0x00FF0008u, row[1]);
+    }
+    DeleteObject(bm);
+    DeleteDC(dc);
+}
+
 TEST(GdiBitmap, ScanLinesOfBottomUpDibsCountFromTheBottom) {
     HDC dc = CreateCompatibleDC(nullptr);
     HBITMAP ddb = CreateBitmap(1, 3, 1, 32, nullptr);

@@ -327,6 +327,18 @@ TEST(GdiRaster, ShrinkingInAndOrModesFoldsEliminatedPixels) {
         EXPECT_EQ(c.Expected[0], dst.Get(0, 0));
         EXPECT_EQ(c.Expected[1], dst.Get(1, 0));
     }
+    // Shrinking one axis while growing the other: the growing axis keeps the nearest
+    // sample (3 -> 7 columns: 0 0 1 1 1 2 2) while rows 0 and 1 fold with AND.
+    MonoCanvas src(3, 2), dst(7, 1);
+    const int rows[2][3] = {{1, 0, 1}, {1, 1, 1}};
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x)
+            src.Set(x, y, rows[y][x]);
+    SetStretchBltMode(dst.Dc, BLACKONWHITE);
+    ASSERT_TRUE(StretchBlt(dst.Dc, 0, 0, 7, 1, src.Dc, 0, 0, 3, 2, SRCCOPY));
+    const int expected[7] = {1, 1, 0, 0, 0, 1, 1};
+    for (int x = 0; x < 7; ++x)
+        EXPECT_EQ(expected[x], dst.Get(x, 0)) << "x=" << x;
 }
 
 // The transparent stretched drawing of pictures: mask from the transparent colour,
@@ -456,6 +468,16 @@ TEST(GdiRaster, BlitWithinOneBitmapHandlesOverlap) {
     const std::uint32_t expected[6] = {1, 2, 1, 2, 3, 4};
     for (int y = 0; y < 6; ++y)
         EXPECT_EQ(expected[y], c.Bits[y]) << "y=" << y;
+    Canvas row(6, 1);
+    for (int x = 0; x < 6; ++x)
+        row.Bits[x] = std::uint32_t(x + 1);
+    ASSERT_TRUE(BitBlt(row.Dc, 2, 0, 4, 1, row.Dc, 0, 0, SRCCOPY));
+    for (int x = 0; x < 6; ++x)
+        EXPECT_EQ(expected[x], row.Bits[x]) << "x=" << x;
+    ASSERT_TRUE(BitBlt(row.Dc, 0, 0, 4, 1, row.Dc, 2, 0, SRCCOPY));
+    const std::uint32_t back[6] = {1, 2, 3, 4, 3, 4};
+    for (int x = 0; x < 6; ++x)
+        EXPECT_EQ(back[x], row.Bits[x]) << "x=" << x;
 }
 
 TEST(GdiRaster, SourceOutsideItsBitmapLeavesDestinationUnchanged) {

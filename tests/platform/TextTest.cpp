@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <fstream>
 #include <string>
 
 #include "platform/wingdi.h"
@@ -160,6 +161,17 @@ TEST(Text, DrawTextCalcRectMeasuresWithoutDrawing) {
         EXPECT_EQ(7 + 13 * k.Lines, r.bottom);
     }
     EXPECT_EQ(0, c.InkCount());
+}
+
+TEST(Text, ExpandTabsAdvanceToMultiplesOfEightAverageWidths) {
+    Canvas c(200, 20);
+    int stop = 8 * c.Metrics().tmAveCharWidth;
+    RECT r{0, 0, 0, 0};
+    DrawTextA(c.Dc, "a\tb", -1, &r, DT_SINGLELINE | DT_EXPANDTABS | DT_CALCRECT);
+    EXPECT_EQ(stop + c.Extent("b").cx, r.right);
+    RECT two{0, 0, 0, 0};
+    DrawTextA(c.Dc, "\t\tb", -1, &two, DT_SINGLELINE | DT_EXPANDTABS | DT_CALCRECT);
+    EXPECT_EQ(2 * stop + c.Extent("b").cx, two.right);
 }
 
 TEST(Text, DrawTextCentresASingleLine) {
@@ -319,6 +331,31 @@ TEST(Text, FontObjectReportsItsLogFont) {
     SelectObject(dc, old);
     DeleteDC(dc);
     DeleteObject(f);
+}
+
+// Font files the process holds open or mapped.
+int OpenFontFiles() {
+    std::ifstream maps("/proc/self/maps");
+    int n = 0;
+    for (std::string line; std::getline(maps, line);)
+        n += line.find(".ttf") != std::string::npos || line.find(".otf") != std::string::npos;
+    return n;
+}
+
+TEST(Text, ManyFontSizesDoNotKeepFilesOpen) {
+    int before = OpenFontFiles();
+    HDC dc = CreateCompatibleDC(nullptr);
+    for (int size = 5; size < 205; ++size) {
+        HFONT f =
+            CreateFontA(-size, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Arial");
+        HGDIOBJ old = SelectObject(dc, f);
+        SIZE sz{};
+        GetTextExtentPoint32A(dc, "x", 1, &sz);
+        SelectObject(dc, old);
+        DeleteObject(f);
+    }
+    DeleteDC(dc);
+    EXPECT_LT(OpenFontFiles() - before, 40);
 }
 
 } // namespace
