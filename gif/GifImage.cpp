@@ -12,6 +12,7 @@
 #include "graphics/TransparentDraw.h"
 #include "platform/winuser.h"
 #include "rtl/Exceptions.h"
+#include "rtl/ResourceStream.h"
 #include "rtl/SysUtils.h"
 
 namespace gif {
@@ -639,6 +640,16 @@ void TGIFImage::LoadFromStream(TStream& stream) {
     if (left > 0x7FFFFFFF)
         throw rtl::EReadError(rtl::SReadError);
     ReadStream(std::int32_t(std::max<std::int64_t>(left, 0)), stream, true);
+}
+
+void TGIFImage::LoadFromResourceName(HINSTANCE instance, const std::string& name, LPCSTR resType) {
+    rtl::TResourceStream stream(instance, name, resType);
+    LoadFromStream(stream);
+}
+
+void TGIFImage::LoadFromResourceID(HINSTANCE instance, int resId, LPCSTR resType) {
+    rtl::TResourceStream stream(instance, resId, resType);
+    LoadFromStream(stream);
 }
 
 void TGIFImage::ReadData(TStream& stream) {

@@ -363,3 +363,15 @@ TEST(GifImage, ProgressReportsGoToTheImageHandler) {
     EXPECT_FALSE(made.Frames(0)->Item()->HasData());
     EXPECT_EQ(log.Reports.back(), "TGIFImage 2 0 Operation aborted");
 }
+
+TEST(GifImage, MissingResourceRaisesResNotFound) {
+    TGIFImage image;
+    try {
+        image.LoadFromResourceName(nullptr, "NOSUCHGIF", MAKEINTRESOURCEA(10));
+        FAIL() << "expected an exception";
+    } catch (const rtl::EResNotFound& e) {
+        EXPECT_EQ(e.Message(), "Resource NOSUCHGIF not found");
+    }
+    EXPECT_THROW(image.LoadFromResourceID(nullptr, 4711, MAKEINTRESOURCEA(10)), rtl::EResNotFound);
+    EXPECT_EQ(image.Count(), 0);
+}
