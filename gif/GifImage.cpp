@@ -676,15 +676,15 @@ bool TGIFImage::GetEmpty() const {
 }
 
 std::int32_t TGIFImage::GetWidth() const {
-    if (GetEmpty() || FFrameIndex >= Count())
+    if (GetEmpty() || FFrameIndex < 0 || FFrameIndex >= Count())
         return 0;
-    return const_cast<TGIFFrame*>(CurrentFrame())->GetBitmap()->Width();
+    return FFrames[std::size_t(FFrameIndex)]->GetBitmap()->Width();
 }
 
 std::int32_t TGIFImage::GetHeight() const {
-    if (GetEmpty() || FFrameIndex >= Count())
+    if (GetEmpty() || FFrameIndex < 0 || FFrameIndex >= Count())
         return 0;
-    return const_cast<TGIFFrame*>(CurrentFrame())->GetBitmap()->Height();
+    return FFrames[std::size_t(FFrameIndex)]->GetBitmap()->Height();
 }
 
 int TGIFImage::GetScreenWidth() const {

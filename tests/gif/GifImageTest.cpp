@@ -108,6 +108,7 @@ TEST(GifImage, FrameIndexIsClamped) {
     image->SetFrameIndex(-7);
     EXPECT_EQ(image->FrameIndex(), -1);
     EXPECT_EQ(image->GetTransparentColor(), clNone);
+    EXPECT_EQ(image->Width(), 0) << "no current frame";
 
     auto target = Canvas24(4, 2, formstream::clRed);
     image->Draw(target->Canvas(), rtl::Rect(0, 0, 4, 2));
