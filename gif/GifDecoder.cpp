@@ -240,8 +240,8 @@ bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm
 
     // Rows without padding are decoded top-down in place and flipped afterwards.
     const std::size_t stride = std::size_t(BitmapStride(width, prm.Depth));
-    const bool inPlace = prm.Depth == 8 && !prm.Interlaced && stride == std::size_t(width) &&
-                         prm.PixelsSlack >= Slack;
+    const bool inPlace = total > 0 && prm.Depth == 8 && !prm.Interlaced &&
+                         stride == std::size_t(width) && prm.PixelsSlack >= Slack;
     std::unique_ptr<std::uint8_t[]> buffer(inPlace ? nullptr : new std::uint8_t[total + Slack]);
     std::uint8_t* const out = inPlace ? pixels : buffer.get();
 

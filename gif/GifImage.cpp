@@ -12,6 +12,7 @@
 #include "graphics/TransparentDraw.h"
 #include "platform/winuser.h"
 #include "rtl/Exceptions.h"
+#include "rtl/ResourceStream.h"
 #include "rtl/SysUtils.h"
 
 namespace gif {
@@ -641,6 +642,16 @@ void TGIFImage::LoadFromStream(TStream& stream) {
     ReadStream(std::int32_t(std::max<std::int64_t>(left, 0)), stream, true);
 }
 
+void TGIFImage::LoadFromResourceName(HINSTANCE instance, const std::string& name, LPCSTR resType) {
+    rtl::TResourceStream stream(instance, name, resType);
+    LoadFromStream(stream);
+}
+
+void TGIFImage::LoadFromResourceID(HINSTANCE instance, int resId, LPCSTR resType) {
+    rtl::TResourceStream stream(instance, resId, resType);
+    LoadFromStream(stream);
+}
+
 void TGIFImage::ReadData(TStream& stream) {
     std::int32_t size;
     stream.ReadBuffer(&size, 4);
@@ -665,15 +676,15 @@ bool TGIFImage::GetEmpty() const {
 }
 
 std::int32_t TGIFImage::GetWidth() const {
-    if (GetEmpty() || FFrameIndex >= Count())
+    if (GetEmpty() || FFrameIndex < 0 || FFrameIndex >= Count())
         return 0;
-    return const_cast<TGIFFrame*>(CurrentFrame())->GetBitmap()->Width();
+    return FFrames[std::size_t(FFrameIndex)]->GetBitmap()->Width();
 }
 
 std::int32_t TGIFImage::GetHeight() const {
-    if (GetEmpty() || FFrameIndex >= Count())
+    if (GetEmpty() || FFrameIndex < 0 || FFrameIndex >= Count())
         return 0;
-    return const_cast<TGIFFrame*>(CurrentFrame())->GetBitmap()->Height();
+    return FFrames[std::size_t(FFrameIndex)]->GetBitmap()->Height();
 }
 
 int TGIFImage::GetScreenWidth() const {

@@ -159,6 +159,9 @@ public:
     void WriteStream(rtl::TStream& stream, bool withLength);
     void EncodeFrames(bool decodeAfter);
     void EncodeAllFrames() { EncodeFrames(true); }
+    // Reads the image from a resource of the module, as LoadFromStream does.
+    void LoadFromResourceName(HINSTANCE instance, const std::string& name, LPCSTR resType);
+    void LoadFromResourceID(HINSTANCE instance, int resId, LPCSTR resType);
 
     // --- attributes
     int GetScreenWidth() const;

@@ -210,6 +210,16 @@ TEST(GifDecoder, BitmapDepthAndPaletteFollowTableSize) {
     }
 }
 
+TEST(GifDecoder, FramesWithoutPixelsGiveHeadersOnly) {
+    for (auto [w, h] : {std::pair{0, 5}, std::pair{5, 0}, std::pair{0, 0}}) {
+        SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
+        const auto item = Item(w, h, 8, Blocks(8, PackCodes({{256, 9}, {1, 9}, {257, 9}})));
+        const TDecoded d = Decode(*item);
+        EXPECT_FALSE(d.Corrupted);
+        EXPECT_EQ(d.Bmp.size(), 54u + 1024u);
+    }
+}
+
 TEST(GifDecoder, IndexWidthOutsideOneToEightIsRejected) {
     for (int bits : {0, 9}) {
         auto item = Item(1, 1, 1, Blocks(2, PackCodes({{4, 3}, {0, 3}, {5, 3}})));

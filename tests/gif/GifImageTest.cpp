@@ -108,6 +108,7 @@ TEST(GifImage, FrameIndexIsClamped) {
     image->SetFrameIndex(-7);
     EXPECT_EQ(image->FrameIndex(), -1);
     EXPECT_EQ(image->GetTransparentColor(), clNone);
+    EXPECT_EQ(image->Width(), 0) << "no current frame";
 
     auto target = Canvas24(4, 2, formstream::clRed);
     image->Draw(target->Canvas(), rtl::Rect(0, 0, 4, 2));
@@ -307,6 +308,7 @@ TEST(GifImage, ClipboardCarriesTheGifBesideTheBitmap) {
     ASSERT_TRUE(OpenClipboard(nullptr));
     TGIFImage pasted;
     pasted.LoadFromClipboardFormat(CF_BITMAP, GetClipboardData(CF_BITMAP), nullptr);
+    EmptyClipboard(); // the clipboard frees what it was given
     CloseClipboard();
     EXPECT_EQ(pasted.Count(), 2);
     EXPECT_EQ(pasted.FrameIndex(), 0);
@@ -361,4 +363,16 @@ TEST(GifImage, ProgressReportsGoToTheImageHandler) {
     EXPECT_EQ(out.Size(), 0);
     EXPECT_FALSE(made.Frames(0)->Item()->HasData());
     EXPECT_EQ(log.Reports.back(), "TGIFImage 2 0 Operation aborted");
+}
+
+TEST(GifImage, MissingResourceRaisesResNotFound) {
+    TGIFImage image;
+    try {
+        image.LoadFromResourceName(nullptr, "NOSUCHGIF", MAKEINTRESOURCEA(10));
+        FAIL() << "expected an exception";
+    } catch (const rtl::EResNotFound& e) {
+        EXPECT_EQ(e.Message(), "Resource NOSUCHGIF not found");
+    }
+    EXPECT_THROW(image.LoadFromResourceID(nullptr, 4711, MAKEINTRESOURCEA(10)), rtl::EResNotFound);
+    EXPECT_EQ(image.Count(), 0);
 }
