@@ -218,6 +218,22 @@ std::unique_ptr<TDibImage> ConvertDib(const TDibImage& source, int bitCount, boo
     if (source.Empty())
         return target;
     GdiFlush();
+    if (source.BitCount == 8 && bitCount == 32) {
+        // The common case of decoded pictures turned into device bitmaps: one table
+        // look-up and one 4-byte store per pixel.
+        std::uint32_t lut[256] = {};
+        for (std::size_t i = 0; i < source.Colors.size() && i < 256; ++i)
+            lut[i] = std::uint32_t(source.Colors[i].rgbBlue) |
+                     (std::uint32_t(source.Colors[i].rgbGreen) << 8) |
+                     (std::uint32_t(source.Colors[i].rgbRed) << 16);
+        for (int y = 0; y < source.Height; ++y) {
+            const std::uint8_t* in = source.Row(y);
+            std::uint8_t* out = target->Row(y);
+            for (int x = 0; x < source.Width; ++x)
+                std::memcpy(out + 4 * x, &lut[in[x]], 4);
+        }
+        return target;
+    }
     if (source.BitCount <= 8 && (bitCount == 24 || bitCount == 32)) {
         // Palette to true colour through a table of the palette's colours.
         TRgb lut[256] = {};
