@@ -317,6 +317,9 @@ private:
         return s;
     }
 
+    // A class name of 240 bytes or more would read as a header byte.
+    static bool LongClassName(const std::string& className) { return className.size() >= 0xF0; }
+
     void Entry() {
         if (++FDepth > MaxNesting)
             Fail(FTok, "components nested too deeply");
@@ -358,7 +361,7 @@ private:
                     Fail(start, "flags with a child position need [position]");
                 Out().Write(childPos->data(), childPos->size());
             }
-        } else if (flags || className.size() >= 0xF0) {
+        } else if (flags != 0 || LongClassName(className)) {
             // A class name of 240 bytes or more would read as a header byte: give it one.
             const std::uint8_t b = 0xF0 | flags;
             Out().Write(&b, 1);
