@@ -7,51 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "DibCanvas.h"
 #include "platform/gdi/Surface.h"
 #include "platform/wingdi.h"
 
 namespace {
 
-// A memory context over a top-down 32-bit DIB section whose pixels the test reads.
-struct Canvas {
-    HDC Dc = nullptr;
-    HBITMAP Bm = nullptr;
-    HGDIOBJ Old = nullptr;
-    std::uint32_t* Bits = nullptr;
-    int W = 0, H = 0;
-
-    Canvas(int w, int h, COLORREF fill = RGB(0, 0, 0)) : W(w), H(h) {
-        BITMAPINFO bi{};
-        bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        bi.bmiHeader.biWidth = w;
-        bi.bmiHeader.biHeight = -h;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        void* bits = nullptr;
-        Bm = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-        Bits = static_cast<std::uint32_t*>(bits);
-        Dc = CreateCompatibleDC(nullptr);
-        Old = SelectObject(Dc, Bm);
-        Fill(fill);
-    }
-    ~Canvas() {
-        SelectObject(Dc, Old);
-        DeleteDC(Dc);
-        DeleteObject(Bm);
-    }
-    void Fill(COLORREF c) {
-        for (int i = 0; i < W * H; ++i)
-            Bits[i] = Pix(c);
-    }
-    static std::uint32_t Pix(COLORREF c) {
-        return (std::uint32_t(GetRValue(c)) << 16) | (std::uint32_t(GetGValue(c)) << 8) |
-               GetBValue(c);
-    }
-    COLORREF At(int x, int y) const {
-        std::uint32_t p = Bits[y * W + x];
-        return RGB(BYTE(p >> 16), BYTE(p >> 8), BYTE(p));
-    }
-};
+using Canvas = DibCanvas;
 
 // A memory context over a monochrome bitmap.
 struct MonoCanvas {
