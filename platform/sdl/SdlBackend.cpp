@@ -286,7 +286,11 @@ private:
             sw = new SdlWindow;
             top->BackendData = sw;
         }
-        Uint32 flags = SDL_WINDOW_HIDDEN;
+        // Made visible, and maximised, in the call that creates it: every separate step is
+        // a round trip to the display server before the first frame can be presented.
+        Uint32 flags = 0;
+        if (top->Maximized())
+            flags |= SDL_WINDOW_MAXIMIZED;
         if ((top->Style & WS_CAPTION) != WS_CAPTION)
             flags |= SDL_WINDOW_BORDERLESS;
         if (top->Style & WS_THICKFRAME)
@@ -311,9 +315,6 @@ private:
             if (owner && owner->Handle && !top->Owner->Enabled())
                 SDL_SetWindowModalFor(sw->Handle, owner->Handle);
         }
-        if (top->Maximized())
-            SDL_MaximizeWindow(sw->Handle);
-        SDL_ShowWindow(sw->Handle);
         if (user::S().Active == top->Handle)
             SDL_RaiseWindow(sw->Handle);
         top->Dirty.assign(1, RECT{0, 0, top->Surf.Width, top->Surf.Height});
