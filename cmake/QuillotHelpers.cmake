@@ -20,7 +20,13 @@ function(quillot_test name)
     target_compile_definitions(${name} PRIVATE
         QUILLOT_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
         QUILLOT_BUILD_DIR="${PROJECT_BINARY_DIR}")
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES LABELS "${ARG_LABELS}")
+    # Tests on a real display share its pointer, keyboard focus and screen: they run alone.
+    set(serial FALSE)
+    if("gui" IN_LIST ARG_LABELS)
+        set(serial TRUE)
+    endif()
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+        PROPERTIES LABELS "${ARG_LABELS}" RUN_SERIAL ${serial})
 endfunction()
 
 # quillot_add_subfolders([PATTERNS ...])

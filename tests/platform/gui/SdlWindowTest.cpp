@@ -103,8 +103,8 @@ TEST(SdlWindow, RealClickReachesChildAndPixelsReachTheScreen) {
     ASSERT_NE(child, nullptr);
     SetTimer(main, 1, 50, nullptr); // keeps the loop turning while we wait for the server
     ASSERT_TRUE(PumpUntil([] { return ChildPaints > 0; }));
-    // Give the server a few turns to map and show the window.
-    DWORD until = GetTickCount() + 500;
+    // Give the server a few turns to map and show the window (slow on a loaded machine).
+    DWORD until = GetTickCount() + 1500;
     PumpUntil([&] { return GetTickCount() >= until; });
 
     char cmd[128];
