@@ -14,7 +14,9 @@ struct RescompRun {
 
 // Writes `script` (and a data file "data.bin") to a scratch folder and runs rescomp on it.
 RescompRun Compile(const std::string& name, const std::string& script) {
-    std::string dir = std::string(QUILLOT_BUILD_DIR) + "/rescomp-test";
+    // A folder per test: ctest runs the tests of this program in parallel processes.
+    std::string dir = std::string(QUILLOT_BUILD_DIR) + "/rescomp-test/" +
+                      ::testing::UnitTest::GetInstance()->current_test_info()->name();
     std::system(("mkdir -p " + dir).c_str());
     std::ofstream(dir + "/data.bin", std::ios::binary) << "XYZ";
     std::ofstream(dir + "/" + name + ".rc", std::ios::binary) << script;
