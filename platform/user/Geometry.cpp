@@ -1,6 +1,7 @@
 // Rectangles, frame metrics, coordinate mapping and visible regions.
 #include <algorithm>
 
+#include "platform/gdi/GdiObjects.h"
 #include "platform/user/WindowManager.h"
 
 namespace platform::user {
@@ -43,24 +44,8 @@ RECT Offset(RECT r, int dx, int dy) {
 void Subtract(std::vector<RECT>& rects, const RECT& cut) {
     if (RectEmpty(cut))
         return;
-    std::vector<RECT> out;
-    out.reserve(rects.size() + 4);
-    for (const RECT& r : rects) {
-        RECT i = Intersect(r, cut);
-        if (RectEmpty(i)) {
-            out.push_back(r);
-            continue;
-        }
-        if (r.top < i.top)
-            out.push_back(RECT{r.left, r.top, r.right, i.top});
-        if (i.bottom < r.bottom)
-            out.push_back(RECT{r.left, i.bottom, r.right, r.bottom});
-        if (r.left < i.left)
-            out.push_back(RECT{r.left, i.top, i.left, i.bottom});
-        if (i.right < r.right)
-            out.push_back(RECT{i.right, i.top, r.right, i.bottom});
-    }
-    rects.swap(out);
+    // The drawing code's region arithmetic does the cutting.
+    rects = gdi::RectsSubtract(rects, {cut});
 }
 
 bool Window::IsTopLevel() const {
