@@ -1,17 +1,25 @@
 #!/bin/sh
 # Times start-up to the first presented frame, through the platform layer and with SDL2
-# alone, under one virtual display: median of RUNS launches each, in milliseconds.
+# alone, under one virtual display. The two programs are launched in turn, so drift in the
+# machine's load touches both alike; prints the median of RUNS launches each and the
+# median of the paired differences, in milliseconds.
 #   bench/platform-user/startup.sh BUILD_DIR [RUNS]
 # Run it inside xvfb-run (or on a real display).
 build=${1:-build}
 runs=${2:-20}
 dir=$build/bench/platform-user
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-for prog in startup_platform startup_sdl; do
-    for i in $(seq "$runs"); do
-        start=$(date +%s%N)
-        "$dir/$prog" || exit 1
-        end=$(date +%s%N)
-        echo $(( (end - start) / 1000 ))
-    done | median | awk -v p="$prog" '{printf "%-18s %.1f ms (median)\n", p, $1 / 1000}'
+out=$(mktemp)
+trap 'rm -f "$out"' EXIT
+launch() {
+    start=$(date +%s%N)
+    "$dir/$1" || exit 1
+    end=$(date +%s%N)
+    echo $(((end - start) / 1000))
+}
+for i in $(seq "$runs"); do
+    echo "$(launch startup_platform) $(launch startup_sdl)" >>"$out" || exit 1
 done
+median() { sort -n | awk '{a[NR]=$1} END {printf "%.1f", a[int((NR+1)/2)] / 1000}'; }
+printf 'startup_platform   %s ms (median)\n' "$(cut -d' ' -f1 "$out" | median)"
+printf 'startup_sdl        %s ms (median)\n' "$(cut -d' ' -f2 "$out" | median)"
+printf 'difference         %s ms (median of pairs)\n' "$(awk '{print $1 - $2}' "$out" | median)"

@@ -450,9 +450,10 @@ private:
             break;
         case SDL_WINDOWEVENT_EXPOSED:
         case SDL_WINDOWEVENT_SHOWN:
+            // Presented when the queue runs dry, after the pending paints, so the frame
+            // that goes to the screen is a painted one and exposures that come together
+            // cost one upload.
             top->Dirty.assign(1, RECT{0, 0, top->Surf.Width, top->Surf.Height});
-            Present(top);
-            top->Dirty.clear();
             break;
         case SDL_WINDOWEVENT_FOCUS_GAINED:
             if (user::S().Active != hwnd && top->Enabled())

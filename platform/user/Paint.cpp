@@ -14,9 +14,9 @@ void ResizeSurface(Window* top) {
     int w = cr.right, h = cr.bottom;
     if (w == top->Surf.Width && h == top->Surf.Height)
         return;
-    std::vector<std::uint32_t>().swap(top->Pixels);
-    top->Pixels.assign(size_t(w) * size_t(h), 0x00FFFFFFu);
-    top->Surf = Surface{top->Pixels.empty() ? nullptr : top->Pixels.data(), w, h, w};
+    if (!top->Pixels.Assign(size_t(w) * size_t(h), 0x00FFFFFFu))
+        w = h = 0; // out of memory: the window shows nothing rather than failing
+    top->Surf = Surface{top->Pixels.Data(), w, h, w};
     top->Dirty.clear();
     top->Dirty.push_back(RECT{0, 0, w, h});
     RetargetDcs(top);

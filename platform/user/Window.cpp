@@ -936,7 +936,7 @@ HWND SetParent(HWND child, HWND newParent) {
         ResizeSurface(w);
         NotifyTop(w, Backend::Created | (w->Visible() ? Backend::Shown : 0u));
     } else {
-        w->Pixels.clear();
+        w->Pixels.Release();
         w->Surf = platform::Surface{};
         RetargetDcs(TopLevelOf(w));
     }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/gdi/Surface.h"
+#include "platform/user/PixelStore.h"
 #include "platform/winuser.h"
 
 namespace platform::user {
@@ -66,7 +67,7 @@ struct Window {
     bool Created = false;
     // Top-level windows only: the client-area pixels and the parts changed since the
     // backend last presented them (surface coordinates).
-    std::vector<std::uint32_t> Pixels;
+    PixelStore Pixels;
     Surface Surf;
     std::vector<RECT> Dirty;
     void* BackendData = nullptr;

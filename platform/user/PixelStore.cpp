@@ -1,0 +1,58 @@
+#include "platform/user/PixelStore.h"
+
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <new>
+
+namespace platform::user {
+
+namespace {
+
+constexpr std::size_t HugePage = std::size_t(2) << 20;
+
+} // namespace
+
+bool PixelStore::Assign(std::size_t count, std::uint32_t value) {
+    Release();
+    if (count == 0)
+        return true;
+    if (count > (std::size_t(-1) - HugePage) / sizeof(std::uint32_t))
+        return false;
+    std::size_t bytes = count * sizeof(std::uint32_t);
+    if (bytes >= HugePage) {
+        // Over-allocate by one huge page so the pixels can start on a huge-page boundary;
+        // the unused head and tail cost address space only.
+        std::size_t span = bytes + HugePage;
+        void* m = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (m != MAP_FAILED) {
+            auto base = reinterpret_cast<std::uintptr_t>(m);
+            auto aligned = (base + HugePage - 1) & ~(HugePage - 1);
+            madvise(reinterpret_cast<void*>(aligned), bytes, MADV_HUGEPAGE);
+            Mapping = m;
+            MappingBytes = span;
+            Pixels = reinterpret_cast<std::uint32_t*>(aligned);
+        }
+    }
+    if (!Pixels) {
+        Pixels = new (std::nothrow) std::uint32_t[count];
+        if (!Pixels)
+            return false;
+    }
+    Count = count;
+    std::fill_n(Pixels, count, value);
+    return true;
+}
+
+void PixelStore::Release() {
+    if (Mapping)
+        munmap(Mapping, MappingBytes);
+    else
+        delete[] Pixels;
+    Pixels = nullptr;
+    Count = 0;
+    Mapping = nullptr;
+    MappingBytes = 0;
+}
+
+} // namespace platform::user
