@@ -3,12 +3,13 @@
 // The decoder follows the classic prefix/suffix table walk, but emits strings by copying
 // an earlier emission of the same string: a table entry made from the previous code's
 // string plus one character is exactly the bytes from where that string was written up
-// to the first byte of the string after it. Entries whose string is not such a copy
-// (after damaged codes, or strings that run through entries left over from before a
-// clear code) keep no copy source and are decoded by the table walk, so the pixels are
-// those of the walk in every case. Strings go to an index buffer in the order they are
-// decoded; its rows are then put into the bitmap rows (bottom-up, de-interlaced, packed
-// to 1 or 4 bits).
+// to the first byte of the string after it. Strings of up to 7 pixels are kept in the
+// table entry itself, so the common short codes of detailed pictures need neither a walk
+// nor a read of pixels just written. Entries whose string is not such a copy (after
+// damaged codes, or strings that run through entries left over from before a clear code)
+// keep no copy and are decoded by the table walk, so the pixels are those of the walk in
+// every case. Strings go to an index buffer in the order they are decoded; its rows are
+// then put into the bitmap rows (bottom-up, de-interlaced, packed to 1 or 4 bits).
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -47,100 +48,123 @@ constexpr int StackSize = 4098;
 constexpr std::size_t Slack = StackSize + 64;
 static_assert(Slack <= DecodeSlack);
 
-// Reads LZW codes, least significant bit first, across the data sub-blocks.
+// Reads LZW codes, least significant bit first, across the data sub-blocks. The bytes of
+// the sub-blocks are gathered, without their length bytes, into a small staging buffer, so
+// that the decoding loop refills its bit buffer with one 8-byte load. The loop keeps the
+// bit buffer and the read position in locals (Bits, Count, Cur) and hands them back here
+// only when the staged bytes run low.
 class TCodeReader {
 public:
     TCodeReader(const std::uint8_t* data, std::size_t size, const TGIFProgress& progress)
         : FStart(data), FPos(data), FEnd(data + size), FSize(size), FProgress(progress) {}
 
-    // The next code of `size` bits, or -1 when the data hold no more bits.
-    int Read(int size, std::uint32_t mask) {
-        if (FCount < size) {
-            Refill();
-            if (FCount < size)
-                return -1;
+    std::uint64_t Bits = 0; // the next Count bits of the data, first bit lowest
+    int Count = 0;
+    const std::uint8_t* Cur = FStage;     // next staged byte not yet in Bits
+    const std::uint8_t* SafeEnd = FStage; // Cur < SafeEnd: 8 staged bytes lie at Cur
+
+    // Tops Bits up to at least 57 bits, or as far as the data go.
+    void Refill() {
+        if (Cur >= SafeEnd)
+            Stage();
+        if (Cur < SafeEnd) {
+            std::uint64_t v;
+            std::memcpy(&v, Cur, 8);
+            Bits |= v << Count;
+            Cur += (63 - Count) >> 3;
+            Count |= 56;
+            return;
         }
-        const int code = int(FBits & mask);
-        FBits >>= size;
-        FCount -= size;
-        return code;
+        while (Count <= 56 && Cur < FStageEnd) {
+            Bits |= std::uint64_t(*Cur++) << Count;
+            Count += 8;
+        }
     }
     // A length byte promised more bytes than the data hold.
     bool Broken() const { return FBroken; }
 
 private:
-    void Refill() {
-        while (FCount <= 56) {
-            if (FBlockLeft == 0) {
-                if (!NextBlock())
-                    return;
-                continue;
-            }
-            if (FBlockLeft >= 8) {
-                std::uint64_t v;
-                std::memcpy(&v, FBlock, 8);
-                const int take = (64 - FCount) >> 3;
-                if (take < 8)
-                    v &= (std::uint64_t(1) << (take * 8)) - 1;
-                FBits |= v << FCount;
-                FCount += take * 8;
-                FBlock += take;
-                FBlockLeft -= take;
-            } else {
-                FBits |= std::uint64_t(*FBlock++) << FCount;
-                FCount += 8;
-                --FBlockLeft;
-            }
+    // Moves the staged bytes not yet read to the front and fills up behind them.
+    void Stage() {
+        const std::size_t keep = std::size_t(FStageEnd - Cur);
+        std::memmove(FStage, Cur, keep);
+        std::uint8_t* end = FStage + keep;
+        std::uint8_t* const full = FStage + StageBytes;
+        while (end < full) {
+            if (FBlockLeft == 0 && !NextBlock())
+                break;
+            const std::size_t take = std::min(FBlockLeft, std::size_t(full - end));
+            std::memcpy(end, FBlock, take);
+            end += take;
+            FBlock += take;
+            FBlockLeft -= take;
         }
+        Cur = FStage;
+        FStageEnd = end;
+        SafeEnd = end - FStage >= 8 ? end - 7 : FStage;
     }
     bool NextBlock() {
-        if (FPos >= FEnd)
-            return false;
-        const std::size_t len = *FPos++;
-        if (len > std::size_t(FEnd - FPos)) {
-            FBroken = true;
-            FPos = FEnd;
-            return false;
-        }
-        FBlock = FPos;
-        FBlockLeft = len;
-        FPos += len;
-        if (FProgress) {
-            const int percent = int(std::size_t(FPos - FStart) * 100 / FSize);
-            if (percent != FLastPercent) {
-                FLastPercent = percent;
-                FProgress(psRunning, std::uint8_t(percent), std::string());
+        for (;;) {
+            if (FPos >= FEnd)
+                return false;
+            const std::size_t len = *FPos++;
+            if (len > std::size_t(FEnd - FPos)) {
+                FBroken = true;
+                FPos = FEnd;
+                return false;
             }
+            FBlock = FPos;
+            FBlockLeft = len;
+            FPos += len;
+            if (FProgress) {
+                const int percent = int(std::size_t(FPos - FStart) * 100 / FSize);
+                if (percent != FLastPercent) {
+                    FLastPercent = percent;
+                    FProgress(psRunning, std::uint8_t(percent), std::string());
+                }
+            }
+            if (len != 0) // a zero-length block adds no bytes; reading goes on behind it
+                return true;
         }
-        return true;
     }
 
+    static constexpr std::size_t StageBytes = 4096;
     const std::uint8_t* FStart;
     const std::uint8_t* FPos;
     const std::uint8_t* FEnd;
     std::size_t FSize;
     const std::uint8_t* FBlock = nullptr;
     std::size_t FBlockLeft = 0;
-    std::uint64_t FBits = 0;
-    int FCount = 0;
     bool FBroken = false;
     int FLastPercent = 0;
     const TGIFProgress& FProgress;
+    std::uint8_t FStage[StageBytes];
+    const std::uint8_t* FStageEnd = FStage;
 };
 
-// One string table entry, kept together so that a code costs one cache line.
-struct TEntry {
-    std::uint64_t Head;   // the string's first (up to) 8 pixels, zero beyond
-    std::uint32_t Source; // where the string was written (strings over 8 pixels)
-    std::uint16_t Length; // its length; 0 = not known, walk the table instead
-    std::uint16_t Prefix; // the table's prefix code
-};
-
+// The string table, in two parts. The part the decoding loop reads is one 8-byte entry per
+// code, so that the whole of it stays near the processor:
+//   - a string of 1 to 7 pixels: the pixels in bytes 0 to 6 (zero beyond the string), the
+//     length in byte 7;
+//   - a longer string: where it was written in bits 0 to 31, its length in bits 32 to 47,
+//     byte 7 zero (byte 6 is not used);
+//   - a string that is not held as a copy: length 0 and byte 7 zero; it is decoded by
+//     walking the other part, the classic prefix code and last pixel of every entry.
+// Both have one entry more than there are codes: once the table is full, the entry a code
+// would add goes to the last one, which no code reads.
 struct TTables {
-    TEntry Entries[MaxCodes];
-    std::uint8_t Suffix[MaxCodes];
+    std::uint64_t Entries[MaxCodes + 1];
+    std::uint32_t Links[MaxCodes + 1]; // prefix code | last pixel << 16
     std::uint8_t Stack[StackSize + 2];
 };
+
+constexpr int ShortTagShift = 56;   // byte 7: the length of a short string
+constexpr int UnusedByteShift = 48; // byte 6 of a long entry
+constexpr std::size_t MaxShortLength = 7;
+
+inline std::size_t LongLength(std::uint64_t entry) {
+    return std::size_t(entry >> 32) & 0xFFFF;
+}
 
 // Copies `len` bytes from an earlier place (dst - src >= len, or from the literals); up to
 // 15 bytes behind dst + len may be overwritten.
@@ -215,6 +239,8 @@ bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm
         corrupted = true;
         minSize = std::clamp(minSize, 2, 9);
     }
+    // After a clamped minimum code size only clear codes are still decoded: the literals
+    // then have no known length, which sends every other code to the checks below.
     const bool stopAtString = corrupted;
     const int width = std::max(prm.Width, 0);
     const int height = std::max(prm.Height, 0);
@@ -230,13 +256,12 @@ bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm
 
     auto tables = std::make_unique<TTables>();
     std::memset(tables.get(), 0, sizeof(TTables));
-    TEntry* const entry = tables->Entries;
-    std::uint8_t* const suffix = tables->Suffix;
+    std::uint64_t* const entry = tables->Entries;
+    std::uint32_t* const links = tables->Links;
     std::uint8_t* const stack = tables->Stack;
-    for (int i = 0; i <= lastLiteral; ++i) {
-        entry[i].Head = std::uint8_t(i & pixelMask);
-        entry[i].Length = 1;
-    }
+    if (!stopAtString)
+        for (int i = 0; i <= lastLiteral; ++i)
+            entry[i] = std::uint64_t(i & pixelMask) | std::uint64_t(1) << ShortTagShift;
 
     // Rows without padding are decoded top-down in place and flipped afterwards.
     const std::size_t stride = std::size_t(BitmapStride(width, prm.Depth));
@@ -245,134 +270,193 @@ bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm
     std::unique_ptr<std::uint8_t[]> buffer(inPlace ? nullptr : new std::uint8_t[total + Slack]);
     std::uint8_t* const out = inPlace ? pixels : buffer.get();
 
+    // The bit buffer lives in locals while decoding; the reader refills it.
     TCodeReader reader(data + 1, size - 1, prm.Progress);
+    std::uint64_t bits = 0;
+    int count = 0;
+    const std::uint8_t* cur = reader.Cur;
+    const std::uint8_t* safeEnd = reader.SafeEnd;
     int codeSize = minSize + 1;
-    int limit = 1 << codeSize;
-    std::uint32_t mask = std::uint32_t(limit - 1);
-    int freeCode = firstFree;
-    bool tableFull = false;
+    std::uint32_t mask = (1u << codeSize) - 1;
+    // The next code of codeSize bits, or -1 when the data hold no more bits.
+    auto nextCode = [&]() __attribute__((always_inline))->int {
+        if (count < codeSize) {
+            if (cur < safeEnd) {
+                std::uint64_t v;
+                std::memcpy(&v, cur, 8);
+                bits |= v << count;
+                cur += (63 - count) >> 3;
+                count |= 56;
+            } else {
+                reader.Bits = bits;
+                reader.Count = count;
+                reader.Cur = cur;
+                reader.Refill();
+                bits = reader.Bits;
+                count = reader.Count;
+                cur = reader.Cur;
+                safeEnd = reader.SafeEnd;
+                if (count < codeSize)
+                    return -1;
+            }
+        }
+        const int code = int(bits & mask);
+        bits >>= codeSize;
+        count -= codeSize;
+        return code;
+    };
 
-    std::size_t pos = 0;
+    int freeCode = firstFree;
+    std::uint8_t* dst = out;                  // where the next string goes
+    std::uint8_t* const dstEnd = out + total; // no string starts here or beyond
     int oldCode = 0;
-    std::uint8_t firstChar = 0;
-    bool oldCopyable = false; // the previous string was written as the table has it
-    std::size_t oldPos = 0;
-    std::size_t oldLen = 0;
-    std::uint64_t oldHead = 0; // first 8 pixels of the previous string
+    const std::uint8_t* prevStart = out; // where the previous string was written
+    // The entry the next code adds, but for its last pixel, which goes in at bit `shift`
+    // (into the unused byte of a long entry): the previous string as a short or long
+    // entry, or 0 when the table does not hold that string as a copy.
+    std::uint64_t base = 0;
+    int shift = UnusedByteShift;
     bool outOfData = false;
 
-    int code = reader.Read(codeSize, mask);
+    auto addEntry = [&](std::uint8_t firstChar) __attribute__((always_inline)) {
+        entry[freeCode] = base | std::uint64_t(firstChar) << shift;
+        links[freeCode] = std::uint32_t(oldCode) | std::uint32_t(firstChar) << 16;
+        // A full table takes no more entries; they then land in the spare last one.
+        if (freeCode < MaxCodes && ++freeCode > int(mask) && codeSize < 12) {
+            ++codeSize;
+            mask = (mask << 1) | 1;
+        }
+    };
+    // Makes the string of `len` pixels written at `at` the previous one; `head` holds its
+    // pixels (zero beyond) when it is short enough to stay short with one pixel more.
+    auto setPrevious = [&](const std::uint8_t* at, std::size_t len, std::uint64_t head)
+        __attribute__((always_inline)) {
+        prevStart = at;
+        if (len < MaxShortLength) {
+            base = head | std::uint64_t(len + 1) << ShortTagShift;
+            shift = int(8 * len);
+        } else {
+            base = std::uint64_t(at - out) | std::uint64_t(len + 1) << 32;
+            shift = UnusedByteShift;
+        }
+    };
+    auto forgetPrevious = [&](const std::uint8_t* at) {
+        prevStart = at;
+        base = 0;
+        shift = UnusedByteShift;
+    };
+
+    int code = nextCode();
     for (;;) {
+        // The common case, kept tight: a code whose string the table holds as a copy.
+        for (;;) {
+            if (unsigned(code) >= unsigned(freeCode))
+                break;
+            const std::uint64_t v = entry[code];
+            const std::size_t tag = std::size_t(v >> ShortTagShift);
+            if (tag != 0) {
+                // Short strings come from the table (no reads of bytes just written).
+                if (dst >= dstEnd)
+                    break;
+                std::memcpy(dst, &v, 8);
+                addEntry(std::uint8_t(v));
+                setPrevious(dst, tag, v & ((std::uint64_t(1) << ShortTagShift) - 1));
+                dst += tag;
+            } else {
+                // Long ones are copied from where they were written before.
+                const std::size_t len = LongLength(v);
+                if (len == 0 || dst >= dstEnd)
+                    break;
+                const std::uint8_t* src = out + std::uint32_t(v);
+                CopyString(dst, src, len);
+                addEntry(*src);
+                setPrevious(dst, len, 0);
+                dst += len;
+            }
+            oldCode = code;
+            code = nextCode();
+        }
         if (code < 0) {
             outOfData = true;
             break;
         }
-        if (pos >= total)
+        if (dst >= dstEnd)
             break;
-        // After a clamped minimum code size only clear codes are still decoded.
         if (stopAtString && code != clearCode)
             break;
-        const std::size_t start = pos;
-        const TEntry& e = entry[code];
-        const std::size_t len = code < freeCode ? e.Length : 0;
-        bool copyable;
-        std::uint64_t curHead = 0;
-        if (len != 0) {
-            // A literal or a string written before: short ones come from the table (no
-            // reads of bytes just written), long ones are copied.
-            curHead = e.Head;
-            if (len <= 8)
-                std::memcpy(out + pos, &curHead, 8);
-            else
-                CopyString(out + pos, out + e.Source, len);
-            pos += len;
-            copyable = true;
-        } else if (code == endCode) {
+        if (code == endCode)
             break;
-        } else if (code == clearCode) {
+        if (code == clearCode) {
             codeSize = minSize + 1;
-            limit = 1 << codeSize;
-            mask = std::uint32_t(limit - 1);
+            mask = (1u << codeSize) - 1;
             freeCode = firstFree;
-            code = reader.Read(codeSize, mask);
+            code = nextCode();
             if (code < 0) {
                 outOfData = true;
                 break;
             }
             // The code after a clear is a literal, whatever its value.
             oldCode = code;
-            firstChar = std::uint8_t(code & pixelMask);
-            oldPos = pos;
-            oldLen = 1;
-            oldHead = firstChar;
-            oldCopyable = code <= lastLiteral;
-            out[pos++] = firstChar;
-            tableFull = false;
-            code = reader.Read(codeSize, mask);
+            *dst = std::uint8_t(code & pixelMask);
+            if (code <= lastLiteral && !stopAtString)
+                setPrevious(dst, 1, *dst);
+            else
+                forgetPrevious(dst);
+            ++dst;
+            code = nextCode();
             continue;
-        } else if (code >= freeCode && oldCopyable) {
+        }
+        std::uint8_t* const start = dst;
+        const std::size_t oldLen = std::size_t(dst - prevStart);
+        bool copyable;
+        if (code >= freeCode && base != 0) {
             // Not yet defined: the previous string and its own first pixel.
-            curHead = oldLen < 8 ? oldHead | std::uint64_t(firstChar) << (8 * oldLen) : oldHead;
-            if (oldLen < 8) {
-                std::memcpy(out + pos, &curHead, 8);
-                pos += oldLen;
-            } else {
-                CopyString(out + pos, out + oldPos, oldLen);
-                pos += oldLen;
-                out[pos] = firstChar;
-            }
-            ++pos;
+            CopyString(dst, prevStart, oldLen);
+            dst[oldLen] = *prevStart;
+            dst += oldLen + 1;
             copyable = code == freeCode;
         } else {
             // The table walk, for strings that cannot be copied.
-            int cur = code;
+            int walk = code;
             int sp = 0;
-            if (cur >= freeCode) {
-                cur = oldCode;
-                stack[sp++] = firstChar;
+            if (walk >= freeCode) {
+                // The previous string's first pixel (0 before the first string).
+                walk = oldCode;
+                stack[sp++] = dst > out ? *prevStart : 0;
             }
-            while (cur > lastLiteral) {
+            while (walk > lastLiteral) {
                 if (sp > MaxCodes) {
                     if (!prm.Tolerant)
                         throw rtl::EInvalidGraphicOperation(SGIFDecodeError);
                     corrupted = true;
                     break;
                 }
-                stack[sp++] = suffix[cur];
-                cur = entry[cur].Prefix;
+                stack[sp++] = std::uint8_t(links[walk] >> 16);
+                walk = int(links[walk] & 0xFFFF);
             }
             if (corrupted)
                 break;
-            stack[sp++] = std::uint8_t(cur & pixelMask);
+            stack[sp++] = std::uint8_t(walk & pixelMask);
             while (sp > 0)
-                out[pos++] = stack[--sp];
+                *dst++ = stack[--sp];
             copyable = false;
         }
-        firstChar = copyable || len != 0 ? std::uint8_t(curHead) : out[start];
-        if (!tableFull) {
-            TEntry& n = entry[freeCode];
-            n.Prefix = std::uint16_t(oldCode);
-            suffix[freeCode] = firstChar;
-            n.Length = oldCopyable ? std::uint16_t(oldLen + 1) : 0;
-            n.Source = std::uint32_t(oldPos);
-            n.Head = oldLen < 8 ? oldHead | std::uint64_t(firstChar) << (8 * oldLen) : oldHead;
-            if (++freeCode >= limit) {
-                if (codeSize < 12) {
-                    ++codeSize;
-                    limit <<= 1;
-                    mask = std::uint32_t(limit - 1);
-                } else {
-                    tableFull = true;
-                }
-            }
-        }
+        addEntry(*start);
         oldCode = code;
-        oldPos = start;
-        oldLen = pos - start;
-        oldHead = curHead;
-        oldCopyable = copyable;
-        code = reader.Read(codeSize, mask);
+        const std::size_t len = std::size_t(dst - start);
+        if (copyable) {
+            std::uint64_t head = 0;
+            if (len < MaxShortLength) {
+                std::memcpy(&head, start, 8);
+                head &= (std::uint64_t(1) << (8 * len)) - 1;
+            }
+            setPrevious(start, len, head);
+        } else {
+            forgetPrevious(start);
+        }
+        code = nextCode();
     }
+    const std::size_t pos = std::size_t(dst - out);
     if (outOfData && reader.Broken())
         throw rtl::EReadError(rtl::SReadError);
     if (outOfData && pos < total) {
