@@ -176,25 +176,29 @@ void TGIFFrame::LoadFromStream(TStream& stream) {
         }
         const std::uint8_t minCodeSize = stream.ReadByte();
 
-        // Copy the sub-blocks as they stand; a block cut short ends the frame's data.
-        std::vector<std::uint8_t> raster{minCodeSize};
-        std::uint8_t chunk[256];
+        // Copy the sub-blocks as they stand; a block cut short ends the frame's data. The
+        // chain is measured first and then copied in one piece.
+        const std::int64_t chainStart = stream.Position();
+        std::int64_t span = 0; // bytes of the whole blocks, length bytes included
         while (!AtEnd(stream)) {
             const std::uint8_t len = stream.ReadByte();
             if (stream.Size() - stream.Position() < len) {
                 FCorrupted = true;
-                stream.Seek(0, rtl::TSeekOrigin::soEnd);
                 break;
             }
-            chunk[0] = len;
-            stream.ReadBuffer(chunk + 1, len);
-            raster.insert(raster.end(), chunk, chunk + 1 + len);
+            stream.Seek(len, rtl::TSeekOrigin::soCurrent);
+            span += 1 + len;
             if (len == 0)
                 break;
         }
         if (FCorrupted && !GIFLoadCorrupted)
             throw rtl::EInvalidGraphicOperation(SGIFStreamReadError);
-        item.Data->WriteBuffer(raster.data(), raster.size());
+        item.Data->SetSize(span + 1);
+        item.Data->Memory()[0] = minCodeSize;
+        stream.SetPosition(chainStart);
+        stream.ReadBuffer(item.Data->Memory() + 1, std::size_t(span));
+        if (FCorrupted)
+            stream.Seek(0, rtl::TSeekOrigin::soEnd);
         item.Data->SetPosition(0);
 
         if (height == 0)

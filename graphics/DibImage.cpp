@@ -116,13 +116,19 @@ std::size_t TDibImage::StrideFor(int width, int bitCount) {
     return (std::size_t(width) * std::size_t(bitCount) + 31) / 32 * 4;
 }
 
-void TDibImage::Allocate() {
+void TDibImage::Allocate(bool zeroed) {
     if (Section) {
         DeleteObject(Section);
         Section = nullptr;
         SectionBits = nullptr;
     }
-    Own.assign(Empty() ? 0 : ImageSize(), 0);
+    const std::size_t size = Empty() ? 0 : ImageSize();
+    if (zeroed) {
+        Own.assign(size, 0);
+    } else {
+        Own.clear();
+        Own.resize(size);
+    }
 }
 
 std::unique_ptr<TDibImage> TDibImage::Clone() const {
@@ -192,7 +198,7 @@ bool TDibImage::MakeSection() {
     std::memcpy(bits, Own.data(), ImageSize());
     Section = section;
     SectionBits = static_cast<std::uint8_t*>(bits);
-    std::vector<std::uint8_t>().swap(Own);
+    decltype(Own)().swap(Own);
     return true;
 }
 
@@ -214,11 +220,13 @@ std::unique_ptr<TDibImage> ConvertDib(const TDibImage& source, int bitCount, boo
     target->XPelsPerMeter = source.XPelsPerMeter;
     target->YPelsPerMeter = source.YPelsPerMeter;
     target->Colors = table;
-    target->Allocate();
+    // The table conversion below writes every byte of the 32-bit rows.
+    const bool lookUp = source.BitCount == 8 && bitCount == 32;
+    target->Allocate(!lookUp);
     if (source.Empty())
         return target;
     GdiFlush();
-    if (source.BitCount == 8 && bitCount == 32) {
+    if (lookUp) {
         // The common case of decoded pictures turned into device bitmaps: one table
         // look-up and one 4-byte store per pixel.
         std::uint32_t lut[256] = {};
@@ -229,7 +237,13 @@ std::unique_ptr<TDibImage> ConvertDib(const TDibImage& source, int bitCount, boo
         for (int y = 0; y < source.Height; ++y) {
             const std::uint8_t* in = source.Row(y);
             std::uint8_t* out = target->Row(y);
-            for (int x = 0; x < source.Width; ++x)
+            int x = 0;
+            for (; x + 4 <= source.Width; x += 4) {
+                const std::uint32_t q[4] = {lut[in[x]], lut[in[x + 1]], lut[in[x + 2]],
+                                            lut[in[x + 3]]};
+                std::memcpy(out + 4 * x, q, 16);
+            }
+            for (; x < source.Width; ++x)
                 std::memcpy(out + 4 * x, &lut[in[x]], 4);
         }
         return target;

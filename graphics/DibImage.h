@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
 #include "platform/wingdi.h"
@@ -47,8 +49,9 @@ struct TDibImage {
         return (TopDown ? std::size_t(y) : std::size_t(Height - 1 - y)) * Stride();
     }
 
-    // Allocates zeroed pixel memory for the current size and format (no section).
-    void Allocate();
+    // Allocates pixel memory for the current size and format (no section), zeroed unless
+    // the caller is about to write every byte of it.
+    void Allocate(bool zeroed = true);
     // A new image of the same format and colours, with a copy of the pixels.
     std::unique_ptr<TDibImage> Clone() const;
 
@@ -70,7 +73,18 @@ struct TDibImage {
 
     HBITMAP Section = nullptr;
     std::uint8_t* SectionBits = nullptr;
-    std::vector<std::uint8_t> Own;
+    // Pixel memory outside a section. Growing it leaves the new bytes as they come, so
+    // that memory about to be written in full is not cleared first.
+    template <class T> struct TUninitialised : std::allocator<T> {
+        template <class U> struct rebind { using other = TUninitialised<U>; };
+        TUninitialised() = default;
+        template <class U> TUninitialised(const TUninitialised<U>&) noexcept {}
+        template <class U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+        template <class U, class... A> void construct(U* p, A&&... args) {
+            ::new (static_cast<void*>(p)) U(std::forward<A>(args)...);
+        }
+    };
+    std::vector<std::uint8_t, TUninitialised<std::uint8_t>> Own;
 };
 
 // Converts `source` to `bitCount` bits per pixel. Palette targets take `table` (nearest
