@@ -54,10 +54,15 @@ private:
     std::uint32_t FSlots[HashSize];
 };
 
-// Packs codes least significant bit first into a growing byte buffer.
+// Packs codes least significant bit first and hands the bytes on to the output in
+// sub-blocks of 255 bytes, so that only a row's worth of packed bytes is ever held.
 class TCodePacker {
 public:
+    explicit TCodePacker(rtl::TStream& out) : FOut(out) {}
+
+    // Makes room for `moreBytes` packed bytes, passing whole sub-blocks on first.
     void Reserve(std::size_t moreBytes) {
+        Flush(false);
         const std::size_t used = std::size_t(FPos - FBuf.data());
         if (FBuf.size() < used + moreBytes + 8) {
             FBuf.resize(std::max(FBuf.size() * 2, used + moreBytes + 8));
@@ -75,8 +80,9 @@ public:
             FCount -= 32;
         }
     }
-    // Flushes the partial byte; returns the packed bytes.
-    std::size_t Finish() {
+    // Flushes the partial byte and passes on the rest: the last, shorter sub-block and the
+    // terminator.
+    void Finish() {
         Reserve(8);
         while (FCount > 0) {
             *FPos++ = std::uint8_t(FAcc);
@@ -84,12 +90,38 @@ public:
             FCount -= 8;
         }
         FCount = 0;
-        return std::size_t(FPos - FBuf.data());
+        Flush(true);
+        const std::uint8_t terminator = 0;
+        FOut.WriteBuffer(&terminator, 1);
     }
-    const std::uint8_t* Data() const { return FBuf.data(); }
 
 private:
-    std::vector<std::uint8_t> FBuf = std::vector<std::uint8_t>(1024);
+    // Writes the packed bytes as sub-blocks: the whole ones, and with `all` the rest too.
+    void Flush(bool all) {
+        const std::uint8_t* p = FBuf.data();
+        const std::uint8_t* const end = FPos;
+        std::uint8_t blocks[16 * 256];
+        std::size_t fill = 0;
+        while (std::size_t(end - p) >= 255 || (all && end > p)) {
+            const std::size_t len = std::min<std::size_t>(255, std::size_t(end - p));
+            blocks[fill] = std::uint8_t(len);
+            std::memcpy(blocks + fill + 1, p, len);
+            fill += len + 1;
+            p += len;
+            if (fill > sizeof blocks - 256) {
+                FOut.WriteBuffer(blocks, fill);
+                fill = 0;
+            }
+        }
+        if (fill)
+            FOut.WriteBuffer(blocks, fill);
+        const std::size_t rest = std::size_t(end - p);
+        std::memmove(FBuf.data(), p, rest);
+        FPos = FBuf.data() + rest;
+    }
+
+    rtl::TStream& FOut;
+    std::vector<std::uint8_t> FBuf = std::vector<std::uint8_t>(4096);
     std::uint8_t* FPos = FBuf.data();
     std::uint64_t FAcc = 0;
     int FCount = 0;
@@ -116,7 +148,10 @@ void Encode(rtl::TStream& out, std::int32_t width, std::int32_t height, int dept
     // Runs of flat colour find their strings here without probing the hash.
     auto memo = std::make_unique<std::uint32_t[]>(4096);
     std::memset(memo.get(), 0xFF, 4096 * sizeof(std::uint32_t));
-    TCodePacker packer;
+    // Minimum code size first, then the codes in sub-blocks, then the terminator.
+    const std::uint8_t minSize = std::uint8_t(initSize - 1);
+    out.WriteBuffer(&minSize, 1);
+    TCodePacker packer(out);
     int codeSize = initSize;
     std::uint32_t limit = 1u << initSize;
     std::uint32_t next = endCode; // last assigned code
@@ -202,20 +237,7 @@ void Encode(rtl::TStream& out, std::int32_t width, std::int32_t height, int dept
     packer.Reserve(16);
     packer.Put(prefix, codeSize);
     packer.Put(endCode, codeSize);
-    const std::size_t n = packer.Finish();
-
-    // Minimum code size, 255-byte sub-blocks, the last shorter one, the terminator.
-    std::vector<std::uint8_t> blocks;
-    blocks.reserve(n + n / 255 + 3);
-    blocks.push_back(std::uint8_t(initSize - 1));
-    const std::uint8_t* p = packer.Data();
-    for (std::size_t i = 0; i < n; i += 255) {
-        const std::size_t len = std::min<std::size_t>(255, n - i);
-        blocks.push_back(std::uint8_t(len));
-        blocks.insert(blocks.end(), p + i, p + i + len);
-    }
-    blocks.push_back(0);
-    out.WriteBuffer(blocks.data(), blocks.size());
+    packer.Finish();
 }
 
 } // namespace
