@@ -338,6 +338,43 @@ TEST(Bitmap, EveryPaletteDepthTurnsIntoTheSameDevicePicture) {
     }
 }
 
+TEST(Bitmap, LargePicturesTurnIntoDeviceBitmapsPixelForPixel) {
+    // Big enough for the conversion that writes past the caches; the odd width puts the
+    // rows at every alignment.
+    for (int width : {1283, 1280}) {
+        SCOPED_TRACE("width " + std::to_string(width));
+        const int height = 1000;
+        TBmpSpec spec;
+        spec.Width = width;
+        spec.Height = height;
+        spec.BitCount = 8;
+        for (int i = 0; i < 256; ++i)
+            spec.Colors.push_back(
+                Quad(std::uint8_t(i), std::uint8_t(255 - i), std::uint8_t(i * 7)));
+        const int stride = Stride(width, 8);
+        spec.Pixels.assign(std::size_t(stride) * std::size_t(height), 0);
+        auto index = [](int x, int y) { return std::uint8_t(x * 31 + y * 17); };
+        for (int y = 0; y < height; ++y) // file rows are bottom-up
+            for (int x = 0; x < width; ++x)
+                spec.Pixels[std::size_t(height - 1 - y) * std::size_t(stride) + std::size_t(x)] =
+                    index(x, y);
+        TBitmap bitmap;
+        LoadBytes(bitmap, BuildBmp(spec));
+        bitmap.SetHandleType(bmDDB);
+        ASSERT_EQ(32, bitmap.BitsPerPixel());
+        for (int y = 0; y < height; ++y) {
+            const auto* row = static_cast<const std::uint32_t*>(bitmap.ScanLine(y));
+            for (int x = 0; x < width; ++x) {
+                const RGBQUAD& c = spec.Colors[index(x, y)];
+                const std::uint32_t want = std::uint32_t(c.rgbBlue) |
+                                           std::uint32_t(c.rgbGreen) << 8 |
+                                           std::uint32_t(c.rgbRed) << 16;
+                ASSERT_EQ(want, row[x]) << "at " << x << "," << y;
+            }
+        }
+    }
+}
+
 TEST(Bitmap, PackedDibsFromTheClipboardAreCheckedLikeFiles) {
     TBmpSpec spec;
     spec.Width = 5;
