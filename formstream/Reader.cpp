@@ -14,6 +14,7 @@
 #include "formstream/TextCodec.h"
 #include "rtl/Exceptions.h"
 #include "rtl/Locks.h"
+#include "rtl/Restore.h"
 #include "rtl/Stream.h"
 
 namespace formstream {
@@ -121,21 +122,6 @@ public:
 private:
     TReader& FReader;
 };
-
-namespace {
-// Restores a variable when the scope ends, also by an exception.
-template <class T> class TRestore {
-public:
-    explicit TRestore(T& var) : FVar(var), FSaved(var) {}
-    ~TRestore() { FVar = FSaved; }
-    TRestore(const TRestore&) = delete;
-    TRestore& operator=(const TRestore&) = delete;
-
-private:
-    T& FVar;
-    T FSaved;
-};
-} // namespace
 
 // --- 80-bit floats
 
@@ -978,8 +964,8 @@ TComponent* TReader::ReadComponentEntry(TComponent* component) {
     ReadHeaderFlags(flags, childPos);
     const std::string className = ReadShortStr();
     const std::string name = ReadShortStr();
-    TRestore<TComponent*> keepParent(FParent);
-    TRestore<TComponent*> keepLookupRoot(FLookupRoot);
+    rtl::TRestore<TComponent*> keepParent(FParent);
+    rtl::TRestore<TComponent*> keepLookupRoot(FLookupRoot);
 
     TComponent* result = component;
     bool created = false;
@@ -1065,13 +1051,13 @@ void TReader::ReadComponentData(TComponent* instance) {
         FFixups = std::make_unique<std::vector<TPropFixup>>();
     try {
         {
-            TRestore<TComponent*> keepCurrent(FCurrentComponent);
+            rtl::TRestore<TComponent*> keepCurrent(FCurrentComponent);
             FCurrentComponent = instance;
             while (!AtListEnd())
                 ReadPropertyEntry(instance);
             ExpectListEnd();
-            TRestore<TComponent*> keepParent(FParent);
-            TRestore<TComponent*> keepOwner(FOwner);
+            rtl::TRestore<TComponent*> keepParent(FParent);
+            rtl::TRestore<TComponent*> keepOwner(FOwner);
             FParent = instance->ChildParentForReading();
             FOwner = instance->ChildOwnerForReading();
             if (!FOwner)

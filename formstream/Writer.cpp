@@ -9,24 +9,12 @@
 #include "formstream/IdentMaps.h"
 #include "formstream/TextCodec.h"
 #include "rtl/Exceptions.h"
+#include "rtl/Restore.h"
 #include "rtl/Stream.h"
 
 namespace formstream {
 
 namespace {
-
-// Restores a variable when the scope ends.
-template <class T> class TRestore {
-public:
-    explicit TRestore(T& var) : FVar(var), FSaved(var) {}
-    ~TRestore() { FVar = FSaved; }
-    TRestore(const TRestore&) = delete;
-    TRestore& operator=(const TRestore&) = delete;
-
-private:
-    T& FVar;
-    T FSaved;
-};
 
 // The published properties of a class in writing order: ancestors' first; a property
 // that a descendant publishes again keeps its ancestor's place and takes the
@@ -236,7 +224,7 @@ void TWriter::WriteSetNames(std::span<const std::string> names) {
 void TWriter::WriteCollection(TCollection* collection) {
     WriteValueTag(tagCollection);
     if (collection) {
-        TRestore<std::string> keepPath(FPropPath);
+        rtl::TRestore<std::string> keepPath(FPropPath);
         FPropPath.clear();
         for (int i = 0; i < collection->Count(); ++i) {
             WriteListBegin();
@@ -370,7 +358,7 @@ void TWriter::WriteComponentData(TComponent* instance) {
     // The root's owned components are its children; nested components are written by
     // classes that override WriteStoredState.
     if (instance == FLookupRoot) {
-        TRestore<TPersistent*> keepAncestor(FAncestor);
+        rtl::TRestore<TPersistent*> keepAncestor(FAncestor);
         for (int i = 0; i < instance->ComponentCount(); ++i) {
             TComponent* child = instance->Components(i);
             if (child->ComponentStyle().Contains(csSubComponent) ||
@@ -550,8 +538,8 @@ void TWriter::WriteObjectProperty(TPersistent* instance, const TPropInfo& prop) 
 }
 
 void TWriter::WriteSubProperties(std::string_view name, TPersistent* value, TPersistent* ancestor) {
-    TRestore<std::string> keepPath(FPropPath);
-    TRestore<TPersistent*> keepAncestor(FAncestor);
+    rtl::TRestore<std::string> keepPath(FPropPath);
+    rtl::TRestore<TPersistent*> keepAncestor(FAncestor);
     FPropPath += std::string(name) + ".";
     FAncestor = ancestor && ancestor->ClassType() == value->ClassType() ? ancestor : nullptr;
     WriteProperties(value);
