@@ -51,16 +51,8 @@ void RunAt(DWORD tick, std::function<void()> action) {
 int PumpMessages() {
     EnsureInit();
     int count = 0;
-    MSG m;
-    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
-        if (m.message == WM_QUIT) {
-            PostQuitMessage(int(m.wParam));
-            break;
-        }
-        TranslateMessage(&m);
-        DispatchMessageA(&m);
+    while (DispatchNext() == PumpResult::Dispatched)
         ++count;
-    }
     return count;
 }
 
@@ -70,17 +62,11 @@ void RunFor(DWORD milliseconds) {
     bool endMarker = false;
     RunAt(end, [&] { endMarker = true; });
     while (!endMarker) {
-        MSG m;
-        if (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
-            if (m.message == WM_QUIT) {
-                PostQuitMessage(int(m.wParam));
-                break;
-            }
-            TranslateMessage(&m);
-            DispatchMessageA(&m);
-        } else {
+        const PumpResult pumped = DispatchNext();
+        if (pumped == PumpResult::Quit)
+            break;
+        if (pumped == PumpResult::Empty)
             WaitMessage();
-        }
     }
     // What became due at the last moment (a timer at exactly the end) is handled too.
     PumpMessages();

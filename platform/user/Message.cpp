@@ -145,6 +145,19 @@ void PresentAll() {
         }
 }
 
+PumpResult DispatchNext() {
+    MSG m;
+    if (!PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE))
+        return PumpResult::Empty;
+    if (m.message == WM_QUIT) {
+        PostQuitMessage(int(m.wParam));
+        return PumpResult::Quit;
+    }
+    TranslateMessage(&m);
+    DispatchMessageA(&m);
+    return PumpResult::Dispatched;
+}
+
 } // namespace platform::user
 
 using namespace platform::user;

@@ -418,16 +418,11 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
 
     DWORD opened = GetTickCount();
     while (!state.Done && IsWindow(box)) {
-        MSG m;
-        if (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
-            if (m.message == WM_QUIT) {
-                PostQuitMessage(int(m.wParam));
-                break;
-            }
-            TranslateMessage(&m);
-            DispatchMessageA(&m);
+        const PumpResult pumped = DispatchNext();
+        if (pumped == PumpResult::Quit)
+            break;
+        if (pumped == PumpResult::Dispatched)
             continue;
-        }
         // On the headless backend nobody may ever answer: give the default answer when
         // nothing can arrive any more, or after an hour of virtual time.
         if (GetBackend().IsHeadless() && ((S().Timers.empty() && !GetBackend().HasPendingWork()) ||

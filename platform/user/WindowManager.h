@@ -216,6 +216,10 @@ Window* HitTestWindow(POINT screen, bool skipDisabled, Window* onlyTop = nullptr
 void ApplyExternalGeometry(Window* top, int x, int y, int width, int height, UINT flags);
 void ActivateWindow(Window* w, WPARAM how);
 void PresentAll();
+// Takes the next message off the calling thread's queue and dispatches it, as a message
+// loop does. A WM_QUIT is posted again, for the loop outside to see.
+enum class PumpResult { Empty, Dispatched, Quit };
+PumpResult DispatchNext();
 void EnsureInit();
 DWORD Now();
 bool IsGuiThread();
