@@ -8,42 +8,24 @@
 #include <fstream>
 #include <string>
 
+#include "DibCanvas.h"
 #include "platform/wingdi.h"
 
 namespace {
 
-struct Canvas {
-    HDC Dc = nullptr;
-    HBITMAP Bm = nullptr;
-    HGDIOBJ OldBm = nullptr;
+// A white DIB canvas with a font selected.
+struct Canvas : DibCanvas {
     HGDIOBJ OldFont = nullptr;
     HFONT Font = nullptr;
-    std::uint32_t* Bits = nullptr;
-    int W = 0, H = 0;
 
     Canvas(int w, int h, const char* face = "MS Sans Serif", int height = -11,
            int weight = FW_NORMAL)
-        : W(w), H(h) {
-        BITMAPINFO bi{};
-        bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        bi.bmiHeader.biWidth = w;
-        bi.bmiHeader.biHeight = -h;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        void* bits = nullptr;
-        Bm = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-        Bits = static_cast<std::uint32_t*>(bits);
-        std::fill(Bits, Bits + w * h, 0x00FFFFFFu);
-        Dc = CreateCompatibleDC(nullptr);
-        OldBm = SelectObject(Dc, Bm);
+        : DibCanvas(w, h, RGB(255, 255, 255)) {
         Font = CreateFontA(height, 0, 0, 0, weight, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, face);
         OldFont = SelectObject(Dc, Font);
     }
     ~Canvas() {
         SelectObject(Dc, OldFont);
-        SelectObject(Dc, OldBm);
-        DeleteDC(Dc);
-        DeleteObject(Bm);
         DeleteObject(Font);
     }
     // Bounding box of pixels that are not white.
