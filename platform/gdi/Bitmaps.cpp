@@ -388,30 +388,36 @@ int SetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT lines, const void* bits,
     return rows;
 }
 
-UINT GetDIBColorTable(HDC hdc, UINT start, UINT entries, RGBQUAD* colors) {
+namespace {
+
+// Runs `copy(table entry, caller's entry, count)` over the colour table of the DIB
+// section selected into a memory context, from `start` on; returns the entries copied.
+template <class Copy>
+UINT WithColorTable(HDC hdc, UINT start, UINT entries, bool haveColors, Copy copy) {
     GdiLock lock(GdiMutex());
     auto dc = LookupDC(hdc);
-    if (!dc || dc->IsSurface || !colors || !dc->St.SelBitmap)
+    if (!dc || dc->IsSurface || !haveColors || !dc->St.SelBitmap)
         return 0;
     Bitmap& bm = *dc->St.SelBitmap;
     if (!bm.Dib || bm.Bpp > 8 || start >= bm.Table.size())
         return 0;
     UINT n = std::min<UINT>(entries, UINT(bm.Table.size()) - start);
-    std::memcpy(colors, bm.Table.data() + start, n * sizeof(RGBQUAD));
+    copy(bm.Table.data() + start, n);
     return n;
 }
 
+} // namespace
+
+UINT GetDIBColorTable(HDC hdc, UINT start, UINT entries, RGBQUAD* colors) {
+    return WithColorTable(hdc, start, entries, colors != nullptr, [&](RGBQUAD* table, UINT n) {
+        std::memcpy(colors, table, n * sizeof(RGBQUAD));
+    });
+}
+
 UINT SetDIBColorTable(HDC hdc, UINT start, UINT entries, const RGBQUAD* colors) {
-    GdiLock lock(GdiMutex());
-    auto dc = LookupDC(hdc);
-    if (!dc || dc->IsSurface || !colors || !dc->St.SelBitmap)
-        return 0;
-    Bitmap& bm = *dc->St.SelBitmap;
-    if (!bm.Dib || bm.Bpp > 8 || start >= bm.Table.size())
-        return 0;
-    UINT n = std::min<UINT>(entries, UINT(bm.Table.size()) - start);
-    std::memcpy(bm.Table.data() + start, colors, n * sizeof(RGBQUAD));
-    return n;
+    return WithColorTable(hdc, start, entries, colors != nullptr, [&](RGBQUAD* table, UINT n) {
+        std::memcpy(table, colors, n * sizeof(RGBQUAD));
+    });
 }
 
 LONG GetBitmapBits(HBITMAP hbm, LONG bytes, LPVOID bits) {

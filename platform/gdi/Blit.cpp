@@ -76,28 +76,22 @@ BOOL Transfer(DC& dst, int xd, int yd, int wd, int hd, const SourceInfo& src, DW
         int mode = dst.St.StretchMode;
         bool combine =
             allowCombine && (mode == BLACKONWHITE || mode == WHITEONBLACK) && (dw < sw || dh < sh);
-        if (combine) {
-            // Only a shrinking axis folds pixels; the other keeps its nearest sample (an
-            // empty span).
+        // In a combining mode only a shrinking axis folds pixels; the other keeps its
+        // nearest sample (an empty span).
+        if (combine)
             map.Combine = mode;
-            if (dw < sw) {
-                BuildAxisMap(dw, sl, sw, mirrorX, src.Grid->Width, map.X, &map.X0, &map.X1);
-            } else {
-                BuildAxisMap(dw, sl, sw, mirrorX, src.Grid->Width, map.X, nullptr, nullptr);
-                map.X0.assign(std::size_t(dw), 0);
-                map.X1.assign(std::size_t(dw), 0);
+        auto axis = [combine](int d, int from, int span, bool mirror, int limit, auto& nearest,
+                              auto& first, auto& last) {
+            const bool fold = combine && d < span;
+            BuildAxisMap(d, from, span, mirror, limit, nearest, fold ? &first : nullptr,
+                         fold ? &last : nullptr);
+            if (combine && !fold) {
+                first.assign(std::size_t(d), 0);
+                last.assign(std::size_t(d), 0);
             }
-            if (dh < sh) {
-                BuildAxisMap(dh, st, sh, mirrorY, src.Grid->Height, map.Y, &map.Y0, &map.Y1);
-            } else {
-                BuildAxisMap(dh, st, sh, mirrorY, src.Grid->Height, map.Y, nullptr, nullptr);
-                map.Y0.assign(std::size_t(dh), 0);
-                map.Y1.assign(std::size_t(dh), 0);
-            }
-        } else {
-            BuildAxisMap(dw, sl, sw, mirrorX, src.Grid->Width, map.X, nullptr, nullptr);
-            BuildAxisMap(dh, st, sh, mirrorY, src.Grid->Height, map.Y, nullptr, nullptr);
-        }
+        };
+        axis(dw, sl, sw, mirrorX, src.Grid->Width, map.X, map.X0, map.X1);
+        axis(dh, st, sh, mirrorY, src.Grid->Height, map.Y, map.Y0, map.Y1);
         if (src.DibSemantics)
             conv = DibConverter(*src.Grid, dg);
         else

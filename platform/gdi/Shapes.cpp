@@ -76,6 +76,16 @@ RECT ToTarget(const DC& dc, int l, int t, int r, int b) {
     return RECT{a.x + dc.Origin.x, a.y + dc.Origin.y, c.x + dc.Origin.x, c.y + dc.Origin.y};
 }
 
+// The same, with left above right and top above bottom, as the shapes take their box.
+RECT OrderedTarget(const DC& dc, int l, int t, int r, int b) {
+    RECT box = ToTarget(dc, l, t, r, b);
+    if (box.left > box.right)
+        std::swap(box.left, box.right);
+    if (box.top > box.bottom)
+        std::swap(box.top, box.bottom);
+    return box;
+}
+
 // Draws pixels and spans with one pattern and raster operation, clipped.
 struct Painter {
     PixelGrid G;
@@ -436,11 +446,7 @@ BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom) {
     auto dc = LookupDC(hdc);
     if (!dc)
         return FALSE;
-    RECT r = ToTarget(*dc, left, top, right, bottom);
-    if (r.left > r.right)
-        std::swap(r.left, r.right);
-    if (r.top > r.bottom)
-        std::swap(r.top, r.bottom);
+    RECT r = OrderedTarget(*dc, left, top, right, bottom);
     Painter p(*dc);
     Pen* pen;
     bool hasPen = SetupPen(*dc, p, pen);
@@ -482,11 +488,7 @@ BOOL Ellipse(HDC hdc, int left, int top, int right, int bottom) {
     auto dc = LookupDC(hdc);
     if (!dc)
         return FALSE;
-    RECT r = ToTarget(*dc, left, top, right, bottom);
-    if (r.left > r.right)
-        std::swap(r.left, r.right);
-    if (r.top > r.bottom)
-        std::swap(r.top, r.bottom);
+    RECT r = OrderedTarget(*dc, left, top, right, bottom);
     int h = r.bottom - r.top, w = r.right - r.left;
     if (w <= 0 || h <= 0 || w > (1 << 16) || h > (1 << 16))
         return TRUE;
