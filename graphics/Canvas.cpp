@@ -190,15 +190,24 @@ rtl::TPoint TCanvas::PenPos() {
     return {p.x, p.y};
 }
 
+namespace {
+
+std::vector<POINT> ToPoints(const rtl::TPoint* points, int count) {
+    std::vector<POINT> pts;
+    pts.reserve(std::size_t(count));
+    for (int i = 0; i < count; ++i)
+        pts.push_back(POINT{points[i].X, points[i].Y});
+    return pts;
+}
+
+} // namespace
+
 void TCanvas::Polyline(const rtl::TPoint* points, int count) {
     if (!points || count <= 0)
         return;
     Changing();
     RequiredState(csHandleValid | csPenValid | csBrushValid);
-    std::vector<POINT> pts;
-    for (int i = 0; i < count; ++i)
-        pts.push_back(POINT{points[i].X, points[i].Y});
-    ::Polyline(FHandle, pts.data(), count);
+    ::Polyline(FHandle, ToPoints(points, count).data(), count);
     Changed();
 }
 
@@ -207,10 +216,7 @@ void TCanvas::Polygon(const rtl::TPoint* points, int count) {
         return;
     Changing();
     RequiredState(csHandleValid | csPenValid | csBrushValid);
-    std::vector<POINT> pts;
-    for (int i = 0; i < count; ++i)
-        pts.push_back(POINT{points[i].X, points[i].Y});
-    ::Polygon(FHandle, pts.data(), count);
+    ::Polygon(FHandle, ToPoints(points, count).data(), count);
     Changed();
 }
 
