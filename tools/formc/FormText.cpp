@@ -862,6 +862,20 @@ private:
         return "raw" + HexText(FBytes.substr(start, FPos - start), 0);
     }
 
+    // A property list up to its end marker, one "path = value" line each at `level`.
+    std::string Properties(int level) {
+        std::string out;
+        while (PeekByte() != 0) {
+            const std::string path = ShortStr();
+            if (path.empty())
+                Bad("empty property path");
+            FPath = path;
+            out += Indent(level) + PathText(path) + " = " + Value(level) + "\n";
+        }
+        ++FPos;
+        return out;
+    }
+
     void Entry(int level) {
         if (level > MaxNesting)
             Bad("components nested too deeply");
@@ -901,14 +915,7 @@ private:
             line += " flags(" + std::to_string(flags) + ")";
         FOut += line + "\n";
         FComponent = name;
-        while (PeekByte() != 0) {
-            const std::string path = ShortStr();
-            if (path.empty())
-                Bad("empty property path");
-            FPath = path;
-            FOut += Indent(level + 1) + PathText(path) + " = " + Value(level + 1) + "\n";
-        }
-        ++FPos;
+        FOut += Properties(level + 1);
         while (PeekByte() != 0)
             Entry(level + 1);
         ++FPos;
@@ -1105,14 +1112,7 @@ private:
                 if (Byte() != tagList)
                     Bad("collection item without its list begin");
                 out += "\n";
-                while (PeekByte() != 0) {
-                    const std::string path = ShortStr();
-                    if (path.empty())
-                        Bad("empty property path");
-                    FPath = path;
-                    out += Indent(level + 2) + PathText(path) + " = " + Value(level + 2) + "\n";
-                }
-                ++FPos;
+                out += Properties(level + 2);
                 out += Indent(level + 1) + "end";
             }
             ++FPos;
