@@ -78,13 +78,6 @@ TPeerImage PeerDecode(const Bytes& bytes) {
     return out;
 }
 
-std::unique_ptr<TGIFImage> Load(const Bytes& bytes) {
-    auto image = std::make_unique<TGIFImage>();
-    std::unique_ptr<rtl::TMemoryStream> s(NewStream(bytes));
-    image->LoadFromStream(*s);
-    return image;
-}
-
 // Indices of a frame decoded by our decoder, row-major.
 Bytes OurPixels(TGIFFrame& frame, bool* corrupted = nullptr) {
     rtl::TMemoryStream bmp;

@@ -20,13 +20,6 @@ using graphics::TBitmap;
 
 namespace {
 
-std::unique_ptr<TGIFImage> Load(const Bytes& bytes) {
-    auto image = std::make_unique<TGIFImage>();
-    std::unique_ptr<rtl::TMemoryStream> s(NewStream(bytes));
-    image->LoadFromStream(*s);
-    return image;
-}
-
 // The structure of the main window's pictures: GIF89a, 256-colour global table (0 black,
 // 1 white), one graphic control with transparent index 1, one full-screen image at
 // minimum code size 8, trailer.

@@ -15,13 +15,6 @@ using formstream::ColorValue;
 
 namespace {
 
-std::unique_ptr<TGIFImage> Load(const Bytes& bytes) {
-    auto image = std::make_unique<TGIFImage>();
-    std::unique_ptr<rtl::TMemoryStream> s(NewStream(bytes));
-    image->LoadFromStream(*s);
-    return image;
-}
-
 template <class E> std::string FailureOf(const Bytes& bytes) {
     try {
         Load(bytes);

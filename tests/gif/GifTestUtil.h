@@ -3,10 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "gif/GifImage.h"
 #include "rtl/Stream.h"
 
 namespace giftest {
@@ -76,6 +78,14 @@ inline rtl::TMemoryStream* NewStream(const Bytes& b) {
         s->WriteBuffer(b.data(), b.size());
     s->SetPosition(0);
     return s;
+}
+
+// A GIF image read from bytes with LoadFromStream.
+inline std::unique_ptr<gif::TGIFImage> Load(const Bytes& bytes) {
+    auto image = std::make_unique<gif::TGIFImage>();
+    std::unique_ptr<rtl::TMemoryStream> s(NewStream(bytes));
+    image->LoadFromStream(*s);
+    return image;
 }
 
 inline std::uint32_t LE32(const std::uint8_t* p) {

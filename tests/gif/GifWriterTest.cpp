@@ -30,13 +30,6 @@ Bytes Save(TGIFImage& image) {
     return StreamBytes(out);
 }
 
-std::unique_ptr<TGIFImage> Load(const Bytes& bytes) {
-    auto image = std::make_unique<TGIFImage>();
-    std::unique_ptr<rtl::TMemoryStream> s(NewStream(bytes));
-    image->LoadFromStream(*s);
-    return image;
-}
-
 std::size_t Find(const Bytes& hay, const Bytes& needle) {
     auto it = std::search(hay.begin(), hay.end(), needle.begin(), needle.end());
     return it == hay.end() ? std::string::npos : std::size_t(it - hay.begin());
