@@ -63,18 +63,11 @@ public:
     const std::uint8_t* Cur = FStage;     // next staged byte not yet in Bits
     const std::uint8_t* SafeEnd = FStage; // Cur < SafeEnd: 8 staged bytes lie at Cur
 
-    // Tops Bits up to at least 57 bits, or as far as the data go.
+    // Tops Bits up to at least 57 bits, or as far as the data go, once the loop's own
+    // 8-byte refill has run out of staged bytes.
     void Refill() {
         if (Cur >= SafeEnd)
             Stage();
-        if (Cur < SafeEnd) {
-            std::uint64_t v;
-            std::memcpy(&v, Cur, 8);
-            Bits |= v << Count;
-            Cur += (63 - Count) >> 3;
-            Count |= 56;
-            return;
-        }
         while (Count <= 56 && Cur < FStageEnd) {
             Bits |= std::uint64_t(*Cur++) << Count;
             Count += 8;
