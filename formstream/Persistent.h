@@ -38,9 +38,15 @@ public:
     // While writing: the object of the ancestor that corresponds to the one being written
     // (none for a form written without an ancestor). Always none while reading.
     TPersistent* Ancestor() const { return FAncestor; }
+    // The component at the top of what is read or written, and the one under which
+    // component names are looked up (they differ while an inherited form is filed).
+    TComponent* Root() const { return FRoot; }
+    TComponent* LookupRoot() const { return FLookupRoot; }
 
 protected:
     TPersistent* FAncestor = nullptr;
+    TComponent* FRoot = nullptr;
+    TComponent* FLookupRoot = nullptr;
 };
 
 class TPersistent : public TObject {

@@ -112,8 +112,6 @@ public:
     void DeclareBinaryProperty(std::string_view name, TStreamProc readData, TStreamProc writeData,
                                bool hasData) override;
 
-    TComponent* Root() const { return FRoot; }
-    TComponent* LookupRoot() const { return FLookupRoot; }
     TComponent* Owner() const { return FOwner; }
     void SetOwner(TComponent* owner) { FOwner = owner; }
     TComponent* Parent() const { return FParent; }
@@ -155,8 +153,6 @@ private:
     std::size_t FBufPos = 0;
     std::size_t FBufEnd = 0;
 
-    TComponent* FRoot = nullptr;
-    TComponent* FLookupRoot = nullptr;
     TComponent* FOwner = nullptr;
     TComponent* FParent = nullptr;
     TComponent* FCurrentComponent = nullptr;

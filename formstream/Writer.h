@@ -93,8 +93,6 @@ public:
     void DeclareBinaryProperty(std::string_view name, TStreamProc readData, TStreamProc writeData,
                                bool hasData) override;
 
-    TComponent* Root() const { return FRoot; }
-    TComponent* LookupRoot() const { return FLookupRoot; }
     // The name by which a reference to `component` is written ("" when it cannot be).
     std::string ComponentReferenceName(const TComponent* component) const;
 
@@ -109,8 +107,6 @@ private:
     rtl::TStream& FStream;
     std::vector<std::uint8_t> FBuffer;
     std::size_t FBufSize;
-    TComponent* FRoot = nullptr;
-    TComponent* FLookupRoot = nullptr;
     TComponent* FRootAncestor = nullptr;
     std::string FPropPath;
 };
