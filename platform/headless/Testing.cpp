@@ -5,6 +5,7 @@
 
 #include "platform/gdi/Screen.h"
 #include "platform/headless/Headless.h"
+#include "platform/media/MciDriver.h"
 #include "platform/testing.h"
 #include "platform/user/WindowManager.h"
 #include "platform/wingdi.h"
@@ -31,6 +32,8 @@ void SetScreenSize(int width, int height) {
 
 void Reset() {
     EnsureInit();
+    RemoveMciRecorder();
+    media::CloseAllMciDevices();
     ResetAll();
     headless::Actions().clear();
 }
