@@ -104,6 +104,29 @@ TEST_F(MessageQueue, KillTimerStopsTicksAndRejectsUnknownTimers) {
     EXPECT_EQ(SetTimer(reinterpret_cast<HWND>(0x12345), 1, 100, nullptr), 0u);
 }
 
+TEST_F(MessageQueue, RefusedSetTimerChangesNothingUntilTheRefusalsAreUsedUp) {
+    HWND w = TopLevel(0, 0, 100, 100);
+    Drain();
+    ASSERT_EQ(SetTimer(w, 1, 100, nullptr), 1u);
+    t::FailNextSetTimer(2);
+    // Neither a new timer nor a change to the existing one goes through.
+    EXPECT_EQ(SetTimer(w, 2, 10, nullptr), 0u);
+    EXPECT_EQ(GetLastError(), ERROR_NO_SYSTEM_RESOURCES);
+    EXPECT_EQ(SetTimer(w, 1, 10, nullptr), 0u);
+    t::AdvanceClock(50);
+    MSG m;
+    EXPECT_FALSE(PeekMessageA(&m, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE));
+    t::AdvanceClock(50);
+    ASSERT_TRUE(PeekMessageA(&m, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE));
+    EXPECT_EQ(m.wParam, 1u);
+    // The third call works again; Reset forgets a pending refusal.
+    EXPECT_EQ(SetTimer(w, 2, 10, nullptr), 2u);
+    t::FailNextSetTimer(5);
+    t::Reset();
+    w = TopLevel(0, 0, 100, 100);
+    EXPECT_EQ(SetTimer(w, 3, 10, nullptr), 3u);
+}
+
 namespace {
 int TimerProcCalls = 0;
 void CountingTimerProc(HWND, UINT msg, UINT_PTR, DWORD) {
