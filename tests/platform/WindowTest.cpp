@@ -221,6 +221,22 @@ TEST_F(Window, ShowWindowTable) {
     }
 }
 
+TEST_F(Window, SetWindowPosShowsAndHidesWithoutShowWindowMessage) {
+    HWND w = TopLevel(0, 0, 50, 50, WS_OVERLAPPEDWINDOW);
+    HWND c = Child(w, 0, 0, 10, 10, 0);
+    Log().clear();
+    const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE;
+    for (HWND h : {w, c}) {
+        SCOPED_TRACE(h == w ? "top-level" : "child");
+        ASSERT_TRUE(SetWindowPos(h, nullptr, 0, 0, 0, 0, flags | SWP_SHOWWINDOW));
+        EXPECT_TRUE(GetWindowLongA(h, GWL_STYLE) & WS_VISIBLE);
+        ASSERT_TRUE(SetWindowPos(h, nullptr, 0, 0, 0, 0, flags | SWP_HIDEWINDOW));
+        EXPECT_FALSE(GetWindowLongA(h, GWL_STYLE) & WS_VISIBLE);
+        EXPECT_EQ(Received(WM_WINDOWPOSCHANGED, h).size(), 2u);
+    }
+    EXPECT_TRUE(Received(WM_SHOWWINDOW).empty());
+}
+
 TEST_F(Window, MoveSendsMoveAndSizeAndPositionChanged) {
     HWND top = TopLevel(0, 0, 400, 400);
     HWND c = Child(top, 10, 10, 50, 50);
