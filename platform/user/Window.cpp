@@ -862,6 +862,15 @@ BOOL EnableWindow(HWND hwnd, BOOL enable) {
     BOOL wasDisabled = w->Enabled() ? FALSE : TRUE;
     if (bool(enable) == !wasDisabled)
         return wasDisabled;
+    if (!enable) {
+        // A window being disabled is told first, so that it can end whatever mode it is in
+        // (a drag, a pressed button) while it still has the capture.
+        SendMessageA(hwnd, WM_CANCELMODE, 0, 0);
+        if (!FromHandleQuiet(hwnd))
+            return wasDisabled;
+        if (!w->Enabled())
+            return wasDisabled; // its handler disabled it already
+    }
     if (enable) {
         w->Style &= ~WS_DISABLED;
     } else {

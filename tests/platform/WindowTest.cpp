@@ -331,6 +331,22 @@ TEST_F(Window, EnableWindowReportsPreviousStateAndSendsEnable) {
     EXPECT_EQ(enables[1].WParam, WPARAM(TRUE));
 }
 
+TEST_F(Window, DisablingSendsCancelModeFirstWhileTheCaptureIsHeld) {
+    HWND w = TopLevel(0, 0, 50, 50);
+    SetCapture(w);
+    Log().clear();
+    EnableWindow(w, FALSE);
+    EnableWindow(w, TRUE);
+    std::vector<UINT> seen;
+    for (const Recorded& r : Log())
+        if (r.Hwnd == w &&
+            (r.Msg == WM_CANCELMODE || r.Msg == WM_CAPTURECHANGED || r.Msg == WM_ENABLE))
+            seen.push_back(r.Msg);
+    // The default procedure releases the capture on WM_CANCELMODE; enabling sends none.
+    EXPECT_EQ(seen, (std::vector<UINT>{WM_CANCELMODE, WM_CAPTURECHANGED, WM_ENABLE, WM_ENABLE}));
+    EXPECT_EQ(GetCapture(), nullptr);
+}
+
 TEST_F(Window, InvalidHandlesFail) {
     HWND bad = reinterpret_cast<HWND>(0x7777);
     RECT r{1, 2, 3, 4};
