@@ -40,10 +40,24 @@ TEST_F(MessageQueue, InputComesAfterPostedAndBeforePaint) {
     ASSERT_GE(taken.size(), 3u);
     EXPECT_EQ(taken[0].message, WM_USER);
     EXPECT_EQ(taken[1].message, WM_KEYDOWN);
-    // TranslateMessage adds the character before anything else waiting.
     EXPECT_EQ(taken[2].message, WM_CHAR);
     EXPECT_EQ(taken[2].wParam, WPARAM('q'));
     EXPECT_EQ(taken.back().message, WM_PAINT);
+}
+
+TEST_F(MessageQueue, CharacterFollowsMessagesPostedBeforeTranslation) {
+    HWND w = TopLevel(0, 0, 300, 300);
+    Drain();
+    t::KeyDown('Q');
+    MSG m;
+    ASSERT_TRUE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
+    ASSERT_EQ(m.message, WM_KEYDOWN);
+    PostMessageA(w, WM_USER, 0, 0);
+    TranslateMessage(&m);
+    auto taken = Drain();
+    ASSERT_GE(taken.size(), 2u);
+    EXPECT_EQ(taken[0].message, WM_USER);
+    EXPECT_EQ(taken[1].message, WM_CHAR);
 }
 
 TEST_F(MessageQueue, PaintIsNeverDoubledAndStopsOnceValidated) {
