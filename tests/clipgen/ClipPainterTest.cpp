@@ -118,3 +118,25 @@ TEST(ClipPainter, HangulTitleIsDrawnWithAKoreanFace) {
     };
     EXPECT_NE(titleRows("남성"), titleRows("여성"));
 }
+
+TEST(ClipPainter, FrameDoesNotDependOnWhatWasPaintedBefore) {
+    // Sizes where bands and text crowd each other, and the catalogue's.
+    const struct { int Width, Height; } sizes[] = {{48, 32}, {160, 120}, {700, 628}};
+    const int order[] = {9, 0, 14, 1, 30, 29, 9};
+    for (const auto& s : sizes) {
+        const TClipSpec spec = Spec(s.Width, s.Height, 31, "Order 순서");
+        TClipPainter reused(spec);
+        for (int index : order) {
+            SCOPED_TRACE(std::to_string(s.Width) + " x " + std::to_string(s.Height) + ", frame " +
+                         std::to_string(index));
+            TClipPainter fresh(spec);
+            graphics::TBitmap& expected = fresh.Paint(index);
+            graphics::TBitmap& got = reused.Paint(index);
+            int differing = 0;
+            for (int y = 0; y < s.Height; ++y)
+                for (int x = 0; x < s.Width; ++x)
+                    differing += PixelAt(expected, x, y) != PixelAt(got, x, y);
+            EXPECT_EQ(0, differing);
+        }
+    }
+}

@@ -126,7 +126,9 @@ TClipPainter::TClipPainter(const TClipSpec& spec)
 
 TClipPainter::~TClipPainter() = default;
 
-TBitmap& TClipPainter::Paint(int index) {
+// What stays the same in every frame: background, title, subtitle, the progress bar's
+// outline, and the size of the number's type.
+void TClipPainter::PaintStill() {
     const int w = FSpec.Width, h = FSpec.Height;
     const TLayout l = LayoutFor(w, h);
     TCanvas* canvas = FBitmap->Canvas();
@@ -145,16 +147,47 @@ TBitmap& TClipPainter::Paint(int index) {
         canvas->Font()->SetColor(DimTextColor);
         CentredText(canvas, w, l.Margin, l.SubtitleTop, FSpec.Subtitle);
     }
+
+    canvas->Brush()->SetStyle(graphics::bsSolid);
+    canvas->Brush()->SetColor(TextColor);
+    canvas->FrameRect(rtl::Rect(l.Margin, l.BarTop, w - l.Margin, l.BarBottom));
+
     // One size for the whole clip, from the widest number it shows.
     SetFittingFace(canvas, FrameText(FSpec.Frames, FSpec.Frames), l.NumberSize, true, room);
+    FNumberPixels = -canvas->Font()->Height();
+    FNumberCell = canvas->TextHeight("0");
+    FStillPainted = true;
+}
+
+// Every frame repaints the same bands (the number, the track, the inside of the bar and
+// the code) completely, so a frame looks the same whatever was painted before it.
+TBitmap& TClipPainter::Paint(int index) {
+    if (!FStillPainted)
+        PaintStill();
+    const int w = FSpec.Width, h = FSpec.Height;
+    const TLayout l = LayoutFor(w, h);
+    TCanvas* canvas = FBitmap->Canvas();
+    const TColor background = Rgb(FSpec.Background);
+
+    const rtl::TRect numberBand = rtl::Rect(0, l.NumberTop, w, l.NumberTop + FNumberCell);
+    canvas->Brush()->SetStyle(graphics::bsSolid);
+    canvas->Brush()->SetColor(background);
+    canvas->FillRect(numberBand);
+    const std::string number = FrameText(index, FSpec.Frames);
+    SetFace(canvas, number, FNumberPixels, true);
     canvas->Font()->SetColor(TextColor);
-    CentredText(canvas, w, l.Margin, l.NumberTop, FrameText(index, FSpec.Frames));
+    canvas->Brush()->SetStyle(graphics::bsClear);
+    canvas->TextRect(rtl::Rect(l.Margin, numberBand.Top, w - l.Margin, numberBand.Bottom),
+                     (w - canvas->TextWidth(number)) / 2, l.NumberTop, number);
 
     // The ball goes from one end of the track to the other in one second and back in the
     // next.
+    canvas->Brush()->SetStyle(graphics::bsSolid);
+    canvas->Brush()->SetColor(background);
+    canvas->FillRect(rtl::Rect(0, l.TrackY - l.BallRadius - 1, w, l.TrackY + l.BallRadius + 2));
     const int trackLeft = l.Margin + l.BallRadius, trackRight = w - l.Margin - l.BallRadius;
     canvas->Pen()->SetColor(TrackColor);
-    canvas->Pen()->SetWidth(std::max(1, h / 200));
+    canvas->Pen()->SetWidth(std::max(1, std::min(h / 200, l.BallRadius)));
     canvas->MoveTo(trackLeft, l.TrackY);
     canvas->LineTo(trackRight, l.TrackY);
     const int fps = FSpec.FramesPerSecond;
@@ -163,19 +196,19 @@ TBitmap& TClipPainter::Paint(int index) {
     const int ballX = trackLeft + (trackRight - trackLeft) * leg / fps;
     canvas->Pen()->SetColor(BallColor);
     canvas->Pen()->SetWidth(1);
-    canvas->Brush()->SetStyle(graphics::bsSolid);
     canvas->Brush()->SetColor(BallColor);
     canvas->Ellipse(ballX - l.BallRadius, l.TrackY - l.BallRadius, ballX + l.BallRadius + 1,
                     l.TrackY + l.BallRadius + 1);
 
-    // Progress: an outlined bar filled to the share of frames shown so far.
-    const rtl::TRect bar = rtl::Rect(l.Margin, l.BarTop, w - l.Margin, l.BarBottom);
-    canvas->Brush()->SetColor(TextColor);
-    canvas->FrameRect(bar);
-    const int inner = bar.Right - bar.Left - 2;
-    const int filled = int(static_cast<long long>(inner) * (index + 1) / FSpec.Frames);
+    // Progress: the bar filled to the share of frames shown so far.
+    const rtl::TRect inside =
+        rtl::Rect(l.Margin + 1, l.BarTop + 1, w - l.Margin - 1, l.BarBottom - 1);
+    const int filled =
+        int(static_cast<long long>(inside.Right - inside.Left) * (index + 1) / FSpec.Frames);
+    canvas->Brush()->SetColor(background);
+    canvas->FillRect(inside);
     canvas->Brush()->SetColor(BarColor);
-    canvas->FillRect(rtl::Rect(bar.Left + 1, bar.Top + 1, bar.Left + 1 + filled, bar.Bottom - 1));
+    canvas->FillRect(rtl::Rect(inside.Left, inside.Top, inside.Left + filled, inside.Bottom));
 
     const TFrameCodeLayout code = FrameCodeLayout(w, h);
     for (int bit = 0; bit < TFrameCodeLayout::Bits; ++bit) {

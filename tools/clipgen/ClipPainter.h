@@ -47,8 +47,13 @@ public:
     graphics::TBitmap& Paint(int index);
 
 private:
+    void PaintStill();
+
     TClipSpec FSpec;
     std::unique_ptr<graphics::TBitmap> FBitmap;
+    bool FStillPainted = false;
+    int FNumberPixels = 0; // type size of the frame number
+    int FNumberCell = 0;   // height of its line
 };
 
 } // namespace clipgen

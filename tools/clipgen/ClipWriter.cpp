@@ -60,26 +60,36 @@ void Validate(const std::string& path, const TClipSpec& spec) {
 }
 
 // BT.601 studio range, the colour space MPEG-4 part 2 decoders assume; each chroma sample
-// is taken from the average of its 2 x 2 pixels. Pixels are blue, green, red, unused.
+// is taken from the average of its 2 x 2 pixels. Pixels are 32-bit words 0x..RRGGBB (the
+// bytes blue, green, red, unused); the sums stay below 2^16, which lets the compiler
+// work on many pixels at once.
 void ToYuv420(graphics::TBitmap& bitmap, AVFrame* frame) {
     const int w = frame->width, h = frame->height;
-    for (int y = 0; y < h; ++y) {
-        const auto* p = static_cast<const std::uint8_t*>(bitmap.ScanLine(y));
-        std::uint8_t* luma = frame->data[0] + std::ptrdiff_t(y) * frame->linesize[0];
-        for (int x = 0; x < w; ++x, p += 4)
-            luma[x] = std::uint8_t(((66 * p[2] + 129 * p[1] + 25 * p[0] + 128) >> 8) + 16);
-    }
+    // Two rows at a time, so that the chroma pass finds them still in the cache.
     for (int y = 0; y < h; y += 2) {
-        const auto* p0 = static_cast<const std::uint8_t*>(bitmap.ScanLine(y));
-        const auto* p1 = static_cast<const std::uint8_t*>(bitmap.ScanLine(y + 1));
+        const auto* p0 = static_cast<const std::uint32_t*>(bitmap.ScanLine(y));
+        const auto* p1 = static_cast<const std::uint32_t*>(bitmap.ScanLine(y + 1));
+        for (int dy = 0; dy < 2; ++dy) {
+            const std::uint32_t* p = dy ? p1 : p0;
+            std::uint8_t* luma = frame->data[0] + std::ptrdiff_t(y + dy) * frame->linesize[0];
+            for (int x = 0; x < w; ++x) {
+                const std::uint16_t r = (p[x] >> 16) & 0xFF, g = (p[x] >> 8) & 0xFF,
+                                    b = p[x] & 0xFF;
+                luma[x] = std::uint8_t((std::uint16_t(66 * r + 129 * g + 25 * b + 128) >> 8) + 16);
+            }
+        }
         std::uint8_t* cb = frame->data[1] + std::ptrdiff_t(y / 2) * frame->linesize[1];
         std::uint8_t* cr = frame->data[2] + std::ptrdiff_t(y / 2) * frame->linesize[2];
-        for (int x = 0; x < w / 2; ++x, p0 += 8, p1 += 8) {
-            const int b = (p0[0] + p0[4] + p1[0] + p1[4] + 2) >> 2;
-            const int g = (p0[1] + p0[5] + p1[1] + p1[5] + 2) >> 2;
-            const int r = (p0[2] + p0[6] + p1[2] + p1[6] + 2) >> 2;
-            cb[x] = std::uint8_t(((-38 * r - 74 * g + 112 * b + 128) >> 8) + 128);
-            cr[x] = std::uint8_t(((112 * r - 94 * g - 18 * b + 128) >> 8) + 128);
+        for (int x = 0; x < w / 2; ++x) {
+            const std::uint32_t a = p0[2 * x], b = p0[2 * x + 1], c = p1[2 * x], d = p1[2 * x + 1];
+            auto average = [&](int shift) {
+                return int((((a >> shift) & 0xFF) + ((b >> shift) & 0xFF) + ((c >> shift) & 0xFF) +
+                            ((d >> shift) & 0xFF) + 2) >>
+                           2);
+            };
+            const int red = average(16), green = average(8), blue = average(0);
+            cb[x] = std::uint8_t(((-38 * red - 74 * green + 112 * blue + 128) >> 8) + 128);
+            cr[x] = std::uint8_t(((112 * red - 94 * green - 18 * blue + 128) >> 8) + 128);
         }
     }
 }
