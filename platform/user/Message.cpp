@@ -122,6 +122,7 @@ void ResetAll() {
             DestroyWindow(h);
     s.Input.clear();
     s.Timers.clear();
+    s.FailTimers = 0;
     s.QuitPosted = false;
     s.Focus = s.Active = s.Capture = nullptr;
     std::memset(s.KeyState, 0, sizeof s.KeyState);
@@ -688,6 +689,12 @@ UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc) {
     State& s = S();
     if (hwnd && !FromHandle(hwnd))
         return 0;
+    if (s.FailTimers > 0) {
+        // The system is out of timers (a test asked for it): nothing changes.
+        --s.FailTimers;
+        SetLastError(ERROR_NO_SYSTEM_RESOURCES);
+        return 0;
+    }
     elapse = std::clamp(elapse, USER_TIMER_MINIMUM, USER_TIMER_MAXIMUM);
     if (!hwnd) {
         auto it = std::find_if(s.Timers.begin(), s.Timers.end(),
