@@ -210,6 +210,8 @@ void MarkDirty(Window* top, const RECT& surfaceRect);
 // Invalidates `rect` (client coordinates of w) in w and, following the real rules,
 // in the children it covers; `allChildren` forces the children.
 void InvalidateIn(Window* w, const RECT& rect, bool erase, bool allChildren);
+// Validates the rectangles (client coordinates of w) of w's update area.
+void ValidateRects(Window* w, const std::vector<RECT>& rects);
 // The area of `parent`'s client `rect` was uncovered: everything in it repaints.
 void ExposeArea(Window* parent, const RECT& rect);
 Window* HitTestWindow(POINT screen, bool skipDisabled, Window* onlyTop = nullptr);
