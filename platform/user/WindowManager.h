@@ -65,6 +65,10 @@ struct Window {
     bool FrameDirty = false; // child windows with a border: WM_NCPAINT due
     bool Destroying = false;
     bool Created = false;
+    // The window menu (system menu) as command identifiers, 0 for a separator; made on
+    // the first GetSystemMenu call.
+    bool HasSystemMenu = false;
+    std::vector<UINT> SystemMenu;
     // Top-level windows only: the client-area pixels and the parts changed since the
     // backend last presented them (surface coordinates).
     PixelStore Pixels;
