@@ -31,6 +31,10 @@ void SetCodePage(UINT codePage); // 0 restores the default, 65001 (UTF-8)
 // Destroys every window, empties the queue and forgets focus, capture and timers.
 void Reset();
 
+// Makes the next `count` SetTimer calls fail as when the system has no timer left: they
+// return 0 with ERROR_NO_SYSTEM_RESOURCES and change nothing. 0 cancels; Reset() too.
+void FailNextSetTimer(int count = 1);
+
 // Virtual clock.
 DWORD Now();
 void AdvanceClock(DWORD milliseconds);

@@ -39,6 +39,11 @@ void Reset() {
     headless::Actions().clear();
 }
 
+void FailNextSetTimer(int count) {
+    EnsureInit();
+    S().FailTimers = std::max(0, count);
+}
+
 DWORD Now() {
     return GetBackend().Now();
 }
