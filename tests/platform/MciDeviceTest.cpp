@@ -412,3 +412,143 @@ TEST_F(MciDevice, OpenByTypeAndSoundOnlyFiles) {
 }
 
 } // namespace
+
+namespace {
+
+// A window class with a white background, so that what the video leaves behind shows.
+const char* WhiteClass() {
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = DefWindowProcA;
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+        wc.lpszClassName = "MciWhite";
+        registered = RegisterClassA(&wc) != 0;
+    }
+    return "MciWhite";
+}
+
+HWND WhiteChild(HWND parent, int x, int y, int w, int h) {
+    return CreateWindowExA(0, WhiteClass(), "", WS_CHILD | WS_VISIBLE, x, y, w, h, parent, nullptr,
+                           nullptr, nullptr);
+}
+
+using platform::testing::Image;
+
+// Counts the pixels of `region` (client coordinates of the capture) that equal the
+// reference frame drawn at (ox, oy), and those that differ.
+std::pair<int, int> Compare(const Image& shot, const std::vector<std::uint32_t>& frame, int fw,
+                            int fh, int ox, int oy, RECT region) {
+    int same = 0, different = 0;
+    for (int y = region.top; y < region.bottom; ++y)
+        for (int x = region.left; x < region.right; ++x) {
+            const std::uint32_t want =
+                frame[std::size_t(y - oy) * std::size_t(fw) + std::size_t(x - ox)];
+            (shot.At(x, y) == want ? same : different)++;
+        }
+    (void)fh;
+    return {same, different};
+}
+
+} // namespace
+
+TEST_F(MciDevice, BoundWindowShowsTheDecodedFrameClippedAndKeptAcrossRepaints) {
+    const std::string path = Clip("pixels.avi", {20, 64, 48, 15, true});
+    HWND panel = CreateWindowExA(0, WhiteClass(), "", WS_CHILD | WS_VISIBLE, 20, 10, 100, 80, Top,
+                                 nullptr, nullptr, nullptr);
+    // A sibling above the panel covers the panel's top-left corner.
+    HWND cover = CreateWindowExA(0, WhiteClass(), "", WS_CHILD | WS_VISIBLE, 0, 0, 30, 20, Top,
+                                 nullptr, nullptr, nullptr);
+    SetWindowPos(cover, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    Drain();
+    MCIDEVICEID id = OpenOk(path);
+    ASSERT_EQ(Bind(id, panel), 0u);
+    ASSERT_EQ(Play(id), 0u);
+    AdvanceClock(467); // frame 7
+    Drain();
+    ASSERT_EQ(Status(id, MCI_STATUS_POSITION), 7u);
+    int fw = 0, fh = 0;
+    const auto frame = mciclip::ReferenceFrame(path, 7, fw, fh);
+    ASSERT_EQ(fw, 64);
+    ASSERT_EQ(fh, 48);
+    const auto other = mciclip::ReferenceFrame(path, 8, fw, fh);
+
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round == 0 ? "as played" : "after a repaint of the panel");
+        const Image shot = platform::testing::CaptureWindow(Top);
+        // The panel's video area outside the cover: exactly frame 7.
+        auto [same, different] = Compare(shot, frame, 64, 48, 20, 10, RECT{30, 20, 84, 58});
+        EXPECT_EQ(different, 0);
+        EXPECT_EQ(Compare(shot, other, 64, 48, 20, 10, RECT{30, 20, 84, 58}).second > 0, true)
+            << "frame 8 differs from frame 7";
+        // Under the cover and beyond the frame's size: white.
+        EXPECT_EQ(shot.At(25, 15), 0xFFFFFFu);
+        EXPECT_EQ(shot.At(20 + 64 + 2, 10 + 5), 0xFFFFFFu);
+        EXPECT_EQ(shot.At(20 + 5, 10 + 48 + 2), 0xFFFFFFu);
+        (void)same;
+        InvalidateRect(panel, nullptr, TRUE);
+        Drain();
+    }
+    // Unbinding (window 0) takes the picture out of the panel.
+    ASSERT_EQ(Bind(id, nullptr), 0u);
+    Drain();
+    platform::testing::CaptureWindow(Top);
+    Drain();
+    const Image after = platform::testing::CaptureWindow(Top);
+    EXPECT_EQ(after.At(50, 40), 0xFFFFFFu);
+    EXPECT_EQ(Simple(id, MCI_CLOSE), 0u);
+}
+
+TEST_F(MciDevice, HiddenResizedOrDestroyedWindowWhilePlaying) {
+    const std::string path = Clip("hidden.avi", {45, 64, 48, 15, true});
+    HWND panel = WhiteChild(Top, 10, 10, 64, 48);
+    Drain();
+    const Image before = platform::testing::CaptureScreen();
+    MCIDEVICEID id = OpenOk(path);
+    ASSERT_EQ(Bind(id, panel), 0u);
+    ShowWindow(panel, SW_HIDE);
+    ASSERT_EQ(Play(id), 0u);
+    RunFor(1000);
+    const Image hidden = platform::testing::CaptureScreen();
+    ASSERT_EQ(hidden.Pixels.size(), before.Pixels.size());
+    EXPECT_TRUE(hidden.Pixels == before.Pixels) << "a hidden window shows no video anywhere";
+    const auto sound = platform::testing::MciSoundPlayed(id);
+    EXPECT_EQ(sound.Samples, 22050u);
+    EXPECT_EQ(sound.Rate, 22050);
+    EXPECT_EQ(sound.Channels, 1);
+    EXPECT_NE(sound.Checksum, 0u);
+
+    // Shown again, then made smaller: the video is cut to the window.
+    ShowWindow(panel, SW_SHOW);
+    MoveWindow(panel, 10, 10, 30, 20, TRUE);
+    RunFor(200);
+    const Image small = platform::testing::CaptureWindow(Top);
+    int fw = 0, fh = 0;
+    const auto frame = mciclip::ReferenceFrame(path, 18, fw, fh);
+    ASSERT_EQ(Status(id, MCI_STATUS_POSITION), 18u);
+    EXPECT_EQ(Compare(small, frame, 64, 48, 10, 10, RECT{10, 10, 40, 30}).second, 0);
+    EXPECT_EQ(small.At(45, 35), before.At(45, 35)) << "nothing beyond the window";
+
+    // Destroyed while playing: the play goes on to its end and notifies.
+    DestroyWindow(panel);
+    RunFor(5000);
+    EXPECT_EQ(Status(id, MCI_STATUS_POSITION), 45u);
+    EXPECT_EQ(Outcomes(), std::vector<WPARAM>{MCI_NOTIFY_SUCCESSFUL});
+    EXPECT_EQ(platform::testing::MciSoundPlayed(id).Samples, 22050u * 3);
+}
+
+TEST_F(MciDevice, SoundChecksumFollowsTheTone) {
+    const std::string a = Clip("tone_a.avi", {15, 32, 32, 15, true, true, 440});
+    const std::string b = Clip("tone_b.avi", {15, 32, 32, 15, true, true, 660});
+    std::vector<std::uint64_t> sums;
+    for (const std::string* path : {&a, &a, &b}) {
+        MCIDEVICEID id = OpenOk(*path);
+        ASSERT_EQ(Play(id, MCI_WAIT), 0u);
+        const auto sound = platform::testing::MciSoundPlayed(id);
+        EXPECT_EQ(sound.Samples, 22050u);
+        sums.push_back(sound.Checksum);
+        Simple(id, MCI_CLOSE);
+    }
+    EXPECT_EQ(sums[0], sums[1]);
+    EXPECT_NE(sums[0], sums[2]);
+}
