@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "platform/gdi/Screen.h"
+#include "platform/user/VideoOverlay.h"
 #include "platform/user/WindowManager.h"
 #include "platform/winbase.h"
 
@@ -139,6 +140,7 @@ void ResetAll() {
 void PresentAll() {
     if (!CurrentBackend() || !S().Desktop)
         return;
+    ComposeVideo();
     for (Window* top : S().Desktop->Children)
         if (!top->Dirty.empty()) {
             GetBackend().Present(top);
