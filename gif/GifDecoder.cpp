@@ -339,10 +339,14 @@ bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm
         shift = UnusedByteShift;
     };
 
+    // No previous string: the first code of the data, and the code after a clear code,
+    // are literals that add no entry. After a clamped minimum code size the data start
+    // with a previous string, so that a first code other than a clear code stops.
+    bool fresh = !stopAtString;
     int code = nextCode();
     for (;;) {
         // The common case, kept tight: a code whose string the table holds as a copy.
-        for (;;) {
+        while (!fresh) {
             if (unsigned(code) >= unsigned(freeCode))
                 break;
             const std::uint64_t v = entry[code];
@@ -375,20 +379,20 @@ bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm
         }
         if (dst >= dstEnd)
             break;
-        if (stopAtString && code != clearCode)
-            break;
-        if (code == endCode)
-            break;
         if (code == clearCode) {
             codeSize = minSize + 1;
             mask = (1u << codeSize) - 1;
             freeCode = firstFree;
+            fresh = true;
             code = nextCode();
-            if (code < 0) {
-                outOfData = true;
-                break;
-            }
-            // The code after a clear is a literal, whatever its value.
+            continue;
+        }
+        if (code == endCode)
+            break;
+        if (fresh) {
+            // A literal, whatever its value; damaged values beyond the literals are masked
+            // to a pixel and leave no string to copy.
+            fresh = false;
             oldCode = code;
             *dst = std::uint8_t(code & pixelMask);
             if (code <= lastLiteral && !stopAtString)
@@ -399,6 +403,8 @@ bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm
             code = nextCode();
             continue;
         }
+        if (stopAtString)
+            break;
         std::uint8_t* const start = dst;
         const std::size_t oldLen = std::size_t(dst - prevStart);
         bool copyable;

@@ -86,6 +86,41 @@ TEST(GifDecoder, CodeNotYetDefinedRepeatsOldStringAndItsFirstPixel) {
     EXPECT_FALSE(d.Corrupted);
 }
 
+TEST(GifDecoder, CodeWithoutPreviousStringIsLiteralWithoutEntry) {
+    // Index width 2, minimum code size 2: clear 4, end 5, first free entry 6.
+    struct TCase {
+        const char* Name;
+        std::vector<std::pair<int, int>> Codes;
+        std::vector<int> Pixels;
+    };
+    const TCase cases[] = {
+        // No clear code first: 1 adds no entry, so 2 adds 6 = (1 2), 6 adds 7 = (2 1) and
+        // widens the codes to 4 bits, 7 adds 8 = (1 2 2).
+        {"data without a leading clear code",
+         {{1, 3}, {2, 3}, {6, 3}, {7, 4}, {5, 4}},
+         {1, 2, 1, 2, 2, 1}},
+        // The second clear code is a clear code, not a pixel.
+        {"two clear codes in a row", {{4, 3}, {4, 3}, {1, 3}, {2, 3}, {5, 3}}, {1, 2, 0, 0}},
+        {"two clear codes in the middle",
+         {{4, 3}, {3, 3}, {4, 3}, {4, 3}, {1, 3}, {6, 3}, {5, 3}},
+         {3, 1, 1, 1}},
+        // A clear code followed by the end code ends the frame; the literal behind the
+        // end code is never read.
+        {"clear code then end code", {{4, 3}, {5, 3}, {3, 3}}, {0, 0, 0, 0}},
+        {"end code after a clear in the middle",
+         {{4, 3}, {2, 3}, {4, 3}, {5, 3}, {3, 3}},
+         {2, 0, 0, 0}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const int width = int(c.Pixels.size());
+        const auto item = Item(width, 1, 2, Blocks(2, PackCodes(c.Codes)));
+        const TDecoded d = Decode(*item);
+        EXPECT_EQ(Row(d, 0, width), c.Pixels);
+        EXPECT_FALSE(d.Corrupted);
+    }
+}
+
 TEST(GifDecoder, InterlacedRowsFilledOnceInPassOrder) {
     // Rows 0..H-1 of a 1-pixel-wide frame receive literals 0, 1, 2 ... in decoding order.
     const std::vector<std::pair<int, std::vector<int>>> cases = {

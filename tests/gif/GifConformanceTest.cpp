@@ -12,6 +12,7 @@
 #include <memory>
 #include <random>
 
+#include "GifBuilder.h"
 #include "GifTestUtil.h"
 #include "gif/GifImage.h"
 #include "rtl/Exceptions.h"
@@ -255,4 +256,24 @@ TEST_F(GifConformance, DamagedFilesGiveTheirExpectedResults) {
     const Bytes px = OurPixels(*b->Frames(0), &corrupted);
     EXPECT_TRUE(corrupted);
     EXPECT_EQ(std::count(px.begin() + 1, px.end(), 0), std::ptrdiff_t(px.size() - 1));
+}
+
+TEST(GifConformanceHandBuilt, StreamsWithoutPreviousStringDecodeAsGiflibDoes) {
+    // Index width 2, minimum code size 2: clear 4, end 5.
+    const std::vector<std::pair<const char*, std::vector<std::pair<int, int>>>> rasters = {
+        {"no leading clear code", {{1, 3}, {2, 3}, {6, 3}, {7, 4}, {5, 4}}},
+        {"two clear codes in a row", {{4, 3}, {4, 3}, {1, 3}, {2, 3}, {3, 3}, {5, 3}}},
+        {"two clear codes in the middle", {{4, 3}, {3, 3}, {4, 3}, {4, 3}, {1, 3}, {6, 3}, {5, 3}}},
+    };
+    const int widths[] = {6, 3, 4};
+    for (std::size_t i = 0; i < rasters.size(); ++i) {
+        SCOPED_TRACE(rasters[i].first);
+        TGifBuilder gif;
+        gif.Header("89a", widths[i], 1, 2);
+        gif.Raw({','}).Word(0).Word(0).Word(widths[i]).Word(1).Raw({0});
+        const Bytes data = Blocks(2, PackCodes(rasters[i].second));
+        gif.B.insert(gif.B.end(), data.begin(), data.end());
+        gif.Trailer();
+        ExpectSameAsPeer(gif.B);
+    }
 }
