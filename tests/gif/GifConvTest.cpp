@@ -1,6 +1,7 @@
 // The gifconv tool, run as a program.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -126,4 +127,24 @@ TEST_F(GifConv, InfoListsTheStructure) {
     r = RunTool("--info " + P("cut.gif"));
     EXPECT_EQ(r.Exit, 0) << r.Out;
     EXPECT_NE(r.Out.find("corrupted: yes"), std::string::npos) << r.Out;
+}
+
+TEST_F(GifConv, LargeDeclaredFrameWithLittleDataGivesZeroRows) {
+    // A 4096 x 4096 frame whose data hold two pixels and end without an end code.
+    TGifBuilder gif;
+    gif.Header("89a", 4096, 4096, 8);
+    gif.Raw({','}).Word(0).Word(0).Word(4096).Word(4096).Raw({0});
+    const Bytes raster = Blocks(8, PackCodes({{256, 9}, {7, 9}, {9, 9}}));
+    gif.B.insert(gif.B.end(), raster.begin(), raster.end());
+    Write("large.gif", gif.Trailer().B);
+    const TRun r = RunTool(P("large.gif") + " " + P("large.bmp"));
+    ASSERT_EQ(r.Exit, 0) << r.Out;
+    const Bytes bmp = Read("large.bmp");
+    ASSERT_EQ(bmp.size(), 54u + 1024u + 4096u * 4096u);
+    EXPECT_EQ(BmpPixel(bmp.data(), 0, 0), 7);
+    EXPECT_EQ(BmpPixel(bmp.data(), 1, 0), 9);
+    const std::size_t offset = LE32(bmp.data() + 10);
+    // Row 0 is stored last; all other bytes are zero.
+    EXPECT_EQ(std::count(bmp.begin() + std::ptrdiff_t(offset), bmp.end(), 0),
+              std::ptrdiff_t(4096 * 4096 - 2));
 }

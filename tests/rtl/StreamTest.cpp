@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 #include "rtl/Exceptions.h"
@@ -57,6 +58,20 @@ TEST(MemoryStream, SetSizeKeepsContentsAndClampsPosition) {
     s.Clear();
     EXPECT_EQ(s.Size(), 0);
     EXPECT_EQ(s.Memory(), nullptr);
+
+    // Growing an empty stream, or one that had bytes, gives zeros past the old end.
+    for (std::int64_t size : {std::int64_t(1), std::int64_t(4096), std::int64_t(64) << 20}) {
+        SCOPED_TRACE(size);
+        TMemoryStream fresh;
+        fresh.SetSize(size);
+        EXPECT_EQ(fresh.Size(), size);
+        EXPECT_EQ(fresh.Memory()[0], 0);
+        EXPECT_EQ(fresh.Memory()[size - 1], 0);
+        std::memset(fresh.Memory(), 0xAB, std::size_t(size));
+        fresh.SetSize(size / 2);
+        fresh.SetSize(size);
+        EXPECT_EQ(fresh.Memory()[size - 1], 0);
+    }
 }
 
 TEST(Stream, CopyFromCountZeroCopiesWholeSource) {
