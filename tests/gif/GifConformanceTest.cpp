@@ -16,6 +16,7 @@
 #include "GifTestUtil.h"
 #include "gif/GifImage.h"
 #include "rtl/Exceptions.h"
+#include "tests/common/TempDir.h"
 
 using namespace gif;
 using namespace giftest;
@@ -132,14 +133,8 @@ protected:
     void SetUp() override {
         if (std::system("convert -version >/dev/null 2>&1") != 0)
             GTEST_SKIP() << "ImageMagick's convert is not installed";
-        FDir = fs::temp_directory_path() /
-               ("gifconf-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                "-" + std::to_string(std::rand()));
-        fs::create_directories(FDir);
-    }
-    void TearDown() override {
-        if (!FDir.empty())
-            fs::remove_all(FDir);
+        FTemp = std::make_unique<testutil::TTempDir>("gifconf");
+        FDir = FTemp->Path();
     }
     // Runs convert with `args` writing `name`; returns the file's bytes.
     Bytes Convert(const std::string& args, const std::string& name) {
@@ -148,6 +143,7 @@ protected:
         EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
         return ReadFile(out);
     }
+    std::unique_ptr<testutil::TTempDir> FTemp;
     fs::path FDir;
 };
 

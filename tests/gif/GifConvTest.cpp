@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "GifBuilder.h"
+#include "tests/common/TempDir.h"
 
 using namespace giftest;
 namespace fs = std::filesystem;
@@ -39,8 +40,7 @@ TRun RunTool(const std::string& args) {
 class GifConv : public ::testing::Test {
 protected:
     void SetUp() override {
-        FDir = fs::temp_directory_path() / ("gifconv-test-" + std::to_string(getpid()));
-        fs::create_directories(FDir);
+        FDir = FTemp.Path();
         const Bytes gif = TGifBuilder()
                               .Header("89a", 6, 4, 2)
                               .GraphicControl(0x05, 20, 1)
@@ -54,7 +54,6 @@ protected:
         Bytes cut(gif.begin(), gif.begin() + 47); // inside the first raster
         Write("cut.gif", cut);
     }
-    void TearDown() override { fs::remove_all(FDir); }
     void Write(const std::string& name, const Bytes& b) {
         std::ofstream(FDir / name, std::ios::binary)
             .write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
@@ -64,6 +63,7 @@ protected:
         return Bytes(std::istreambuf_iterator<char>(in), {});
     }
     std::string P(const std::string& name) { return (FDir / name).string(); }
+    testutil::TTempDir FTemp{"gifconv"};
     fs::path FDir;
 };
 

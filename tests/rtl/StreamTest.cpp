@@ -6,6 +6,7 @@
 
 #include "rtl/Exceptions.h"
 #include "rtl/Stream.h"
+#include "tests/common/TempDir.h"
 
 using namespace rtl;
 
@@ -85,7 +86,8 @@ TEST(Stream, CopyFromCountZeroCopiesWholeSource) {
 }
 
 TEST(FileStream, RoundTripAndOpenErrorsNameTheFile) {
-    const auto path = std::filesystem::temp_directory_path() / "quillot_rtl_stream_test.bin";
+    const testutil::TTempDir dir("rtl-stream");
+    const std::filesystem::path path = dir / "file.bin";
     {
         TFileStream f(path.string(), fmCreate);
         f.WriteBuffer("data", 4);
