@@ -12,6 +12,7 @@
 #include "MainFormMock.h"
 #include "StreamBytes.h"
 #include "rtl/Exceptions.h"
+#include "tests/common/TempDir.h"
 #include "tools/formc/FormText.h"
 
 using namespace formstream;
@@ -446,10 +447,8 @@ struct TRun {
 };
 
 TRun RunProgram(const std::string& program, const std::string& args) {
-    // Files named after the test: ctest runs the tests of this program in parallel processes.
-    const std::string base = ::testing::TempDir() + "/run_" +
-                             ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    const std::string out = base + "_out.txt", err = base + "_err.txt";
+    const testutil::TTempDir dir("formc-run");
+    const std::string out = dir / "out.txt", err = dir / "err.txt";
     const std::string command = "'" + program + "' " + args + " >'" + out + "' 2>'" + err + "'";
     const int raw = std::system(command.c_str());
     const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -463,8 +462,8 @@ void WriteText(const std::string& path, const std::string& text) {
 } // namespace
 
 TEST(FormcProgram, CommandLineManners) {
-    const std::string dir = ::testing::TempDir() + "/formc_cli";
-    std::filesystem::create_directories(dir);
+    const testutil::TTempDir tempDir("formc-cli");
+    const std::string dir = tempDir.String();
     WriteText(dir + "/bad.txt", "object A: T\n  P = 1\n\n  Q = [a b]\nend\n");
     WriteText(dir + "/good.txt", "object A: T\n  P = gif('p.gif')\nend\n");
     WriteText(dir + "/p.gif", "GIF89a-ish");
