@@ -120,21 +120,30 @@ void Panel(TSketch& s, int height, std::initializer_list<TFigure> figures) {
     const int n = int(figures.size());
     int i = 0;
     for (TFigure f : figures) {
-        const int cx = PanelWidth * (2 * i + 1) / (2 * n);
-        const int h = f == fgMan ? 210 : f == fgWoman ? 200 : f == fgChild ? 130 : 70;
+        // Four figures stand closer and a little smaller than three.
+        const int cx = 20 + (PanelWidth - 40) * (2 * i + 1) / (2 * n);
+        const int tall = f == fgMan ? 210 : f == fgWoman ? 200 : f == fgChild ? 130 : 76;
+        const int h = n > 3 ? tall * 78 / 100 : tall;
         const TColor body = i % 2 ? GoldLight : Rgb(0xE9DFCF);
         Figure(s, cx, floor - 2, std::min(h, floor - 40), f, body, Mix(body, Gold, 120));
         ++i;
     }
 }
 
-// The cream card with its fine gold frame.
+// The cream card with a fine gold rule at its top; a dim gold border round the whole
+// picture sets it off the dark background.
 void Card(TSketch& s) {
     s.Gradient(TRect{PanelWidth, 0, s.Width(), s.Height()}, Cream, CreamDeep);
-    const TRect in{PanelWidth + 10, 10, s.Width() - 10, s.Height() - 10};
-    s.FillRect(TRect{in.Left, in.Top, in.Right, in.Top + 1}, GoldLight);
-    s.FillRect(TRect{in.Left, in.Bottom - 1, in.Right, in.Bottom}, GoldLight);
-    s.FillRect(TRect{in.Right - 1, in.Top, in.Right, in.Bottom}, GoldLight);
+    s.FillRect(TRect{PanelWidth + 12, 12, s.Width() - 12, 13}, GoldLight);
+}
+
+void Border(TSketch& s) {
+    const TColor edge = Mix(Gold, PanelBottom, 110);
+    const int w = s.Width(), h = s.Height();
+    s.FillRect(TRect{0, 0, w, 1}, edge);
+    s.FillRect(TRect{0, h - 1, w, h}, edge);
+    s.FillRect(TRect{0, 0, 1, h}, edge);
+    s.FillRect(TRect{w - 1, 0, w, h}, edge);
 }
 
 // A label: a flat rounded chip of the hot-spot's exact size (cut at the picture's
@@ -200,6 +209,7 @@ std::unique_ptr<TBitmap> DrawStart() {
     TSketch s(spec.Width, spec.Height, Scale);
     Card(s);
     Panel(s, spec.Height, {fgWoman, fgMan, fgChild});
+    Border(s);
     const TRect kor = Spot(piStart, "b_korean").Rect, eng = Spot(piStart, "b_english").Rect;
     const int cx = (kor.Left + eng.Right) / 2;
     s.FillRect(TRect{cx - 60, 196, cx + 60, 197}, Gold);
@@ -277,6 +287,7 @@ std::unique_ptr<TBitmap> DrawCategory(TPictureId picture) {
     TSketch s(spec.Width, spec.Height, Scale);
     Card(s);
     Panel(s, spec.Height, {fgMan, fgWoman, fgChild, fgBaby});
+    Border(s);
     const std::span<const THotSpot> spots = HotSpots(picture);
     const TRect title = spots[0].Rect;
     const int cx = PanelWidth + (spec.Width - PanelWidth) / 2;
