@@ -17,6 +17,7 @@
 #include "gif/GifImage.h"
 #include "graphics/Graphics.h"
 #include "platform/testing.h"
+#include "platform/user/WindowManager.h"
 #include "platform/win32.h"
 #include "rtl/Stream.h"
 #include "tools/artgen/Artgen.h"
@@ -415,6 +416,22 @@ TEST(ArtgenIcon, IconFileHoldsFourSizesWithTransparentCorners) {
         EXPECT_EQ(std::uint8_t(image[middle + 3]), 255);
     }
     EXPECT_EQ(expectedOffset, ico.size());
+}
+
+TEST(ArtgenIcon, CompiledIconLoadsAtItsLargestSize) {
+    platform::testing::UseHeadless();
+    HICON icon = LoadIconA(GetModuleHandleA(nullptr), "MAINICON");
+    ASSERT_NE(icon, nullptr);
+    int width = 0, height = 0;
+    std::vector<std::uint32_t> pixels;
+    ASSERT_TRUE(platform::user::IconImage(icon, width, height, pixels));
+    EXPECT_EQ(width, 256);
+    EXPECT_EQ(height, 256);
+    ASSERT_EQ(pixels.size(), 256u * 256u);
+    EXPECT_EQ(pixels[0] >> 24, 0u);                // transparent corner
+    EXPECT_EQ(pixels[128 * 256 + 20] >> 24, 255u); // opaque face
+    EXPECT_TRUE(pixels == DrawIcon(256));
+    DestroyIcon(icon);
 }
 
 // ---------------------------------------------------------------- the program
