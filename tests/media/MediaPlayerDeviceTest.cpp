@@ -67,64 +67,54 @@ TEST_F(PlayerTestDevice, OpenSendsOpenQueriesBindingAndWhereInOrder) {
 }
 
 TEST_F(PlayerTestDevice, OpenVariants) {
+    using R = platform::testing::MciRecorder;
     struct Case {
         const char* Name;
-        std::function<void(PlayerTest&, TMediaPlayer&, platform::testing::MciRecorder&)> Arrange;
-        Lines_t Expected;
+        std::function<void(TMediaPlayer&, R&)> Arrange;
+        std::string OpenLine; // then the queries of every open, then Tail
+        Lines_t Tail;
         TButtonSet ExpectedButtons;
     };
+    const Lines_t where = {"dev=1 MCI_WHERE flags=0x40000 callback=0x0", ModeRead};
+    const TButtonSet video{btPlay, btNext, btPrev, btStep, btBack};
+    // clang-format off
     const Case cases[] = {
-        {"device type sends the type and no file name",
-         [](PlayerTest&, TMediaPlayer& p, auto&) { p.SetDeviceType(dtAVIVideo); },
-         Join({{"dev=0 MCI_OPEN flags=0x2002 callback={cb} type=\"AVIVideo\""},
-               OpenQueries(),
-               {"dev=1 MCI_WHERE flags=0x40000 callback=0x0", ModeRead}}),
-         {btPlay, btNext, btPrev, btStep, btBack}},
-        {"shareable",
-         [](PlayerTest&, TMediaPlayer& p, auto&) { p.SetShareable(true); },
-         Join({{"dev=0 MCI_OPEN flags=0x302 callback={cb} element=\"clip.avi\""},
-               OpenQueries(),
-               {"dev=1 MCI_WHERE flags=0x40000 callback=0x0", ModeRead}}),
-         {btPlay, btNext, btPrev, btStep, btBack}},
+        {"a device type is sent instead of the file name",
+         [](TMediaPlayer& p, R&) { p.SetDeviceType(dtAVIVideo); },
+         "dev=0 MCI_OPEN flags=0x2002 callback={cb} type=\"AVIVideo\"", where, video},
+        {"shareable", [](TMediaPlayer& p, R&) { p.SetShareable(true); },
+         "dev=0 MCI_OPEN flags=0x302 callback={cb} element=\"clip.avi\"", where, video},
         {"pending requests shape the open's flags",
-         [](PlayerTest&, TMediaPlayer& p, auto&) {
-             p.SetWait(false);
-             p.SetNotify(true);
-         },
-         Join({{"dev=0 MCI_OPEN flags=0x201 callback={cb} element=\"clip.avi\""},
-               OpenQueries(),
-               {"dev=1 MCI_WHERE flags=0x40000 callback=0x0", ModeRead}}),
-         {btPlay, btNext, btPrev, btStep, btBack}},
+         [](TMediaPlayer& p, R&) { p.SetWait(false), p.SetNotify(true); },
+         "dev=0 MCI_OPEN flags=0x201 callback={cb} element=\"clip.avi\"", where, video},
         {"CD audio switches to tracks, minutes, seconds, frames",
-         [](PlayerTest&, TMediaPlayer& p, platform::testing::MciRecorder& r) {
+         [](TMediaPlayer& p, R& r) {
              p.SetDeviceType(dtCDAudio);
              r.SetDevCaps(MCI_GETDEVCAPS_HAS_VIDEO, FALSE);
              r.SetDevCaps(MCI_GETDEVCAPS_CAN_EJECT, TRUE);
              r.SetDevCaps(MCI_GETDEVCAPS_DEVICE_TYPE, MCI_DEVTYPE_CD_AUDIO);
          },
-         Join({{"dev=0 MCI_OPEN flags=0x2002 callback={cb} type=\"CDAudio\""},
-               OpenQueries(),
-               {"dev=1 MCI_SET flags=0x401 callback={cb} format=10", ModeRead}}),
+         "dev=0 MCI_OPEN flags=0x2002 callback={cb} type=\"CDAudio\"",
+         {"dev=1 MCI_SET flags=0x401 callback={cb} format=10", ModeRead},
          {btPlay, btNext, btPrev, btEject}},
         {"a device already playing offers pause and stop",
-         [](PlayerTest&, TMediaPlayer&, platform::testing::MciRecorder& r) {
+         [](TMediaPlayer&, R& r) {
              r.SetStatus(MCI_STATUS_MODE, MCI_MODE_PLAY);
              r.SetDevCaps(MCI_GETDEVCAPS_CAN_RECORD, TRUE);
          },
-         Join({{"dev=0 MCI_OPEN flags=0x202 callback={cb} element=\"clip.avi\""},
-               OpenQueries(),
-               {"dev=1 MCI_WHERE flags=0x40000 callback=0x0", ModeRead}}),
+         "dev=0 MCI_OPEN flags=0x202 callback={cb} element=\"clip.avi\"", where,
          {btPause, btStop, btNext, btPrev, btStep, btBack}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
         TearDown();
         SetUp();
         Recorder->ScriptDigitalVideo(100, 320, 240);
         Player->SetFileName("clip.avi");
-        c.Arrange(*this, *Player, *Recorder);
+        c.Arrange(*Player, *Recorder);
         Player->Open();
-        EXPECT_EQ(Lines(), Expand(c.Expected));
+        EXPECT_EQ(Lines(), Expand(Join({{c.OpenLine}, OpenQueries(), c.Tail})));
         EXPECT_EQ(Player->AutoButtons(), c.ExpectedButtons);
     }
 }
@@ -161,158 +151,87 @@ TEST_F(PlayerTestDevice, ErrorTextFallsBackToUnknownErrorCode) {
     EXPECT_EQ(Player->ErrorText(), "Unknown error code");
 }
 
-// One operation on an open digital-video device (length 100, at 0, stopped).
+// One operation on an open digital-video device (length 100, stopped) that stands at
+// `Position` in `Mode`; `Refused` names a command that the device refuses once.
 struct OperationCase {
     const char* Name;
-    std::function<void(TMediaPlayer&, platform::testing::MciRecorder&)> Arrange;
+    DWORD Position;
+    DWORD Mode;
+    UINT Refused;
     std::function<void(TMediaPlayer&)> Act;
     Lines_t Expected;
 };
 
 TEST_F(PlayerTestDevice, OperationsSendExactlyTheirCommands) {
-    auto none = [](TMediaPlayer&, platform::testing::MciRecorder&) {};
+    const DWORD stop = MCI_MODE_STOP;
+    const std::string play = "dev=1 MCI_PLAY flags=0x1 callback={cb}";
+    const std::string step = "dev=1 MCI_STEP flags=0x20002 callback={cb} frames=10";
+    // clang-format off
     const OperationCase cases[] = {
-        {"Play",
-         none,
-         [](TMediaPlayer& p) { p.Play(); },
-         {PositionRead, LengthRead, "dev=1 MCI_PLAY flags=0x1 callback={cb}"}},
-        {"Play at the end rewinds first",
-         [](TMediaPlayer&, auto& r) { r.SetStatus(MCI_STATUS_POSITION, 100); },
-         [](TMediaPlayer& p) { p.Play(); },
-         {PositionRead, LengthRead, RewindSeek, "dev=1 MCI_PLAY flags=0x1 callback={cb}"}},
-        {"Play at the end without auto-rewind",
-         [](TMediaPlayer& p, auto& r) {
-             r.SetStatus(MCI_STATUS_POSITION, 100);
-             p.SetAutoRewind(false);
-         },
-         [](TMediaPlayer& p) { p.Play(); },
-         {"dev=1 MCI_PLAY flags=0x1 callback={cb}"}},
-        {"Play with a from position neither reads nor rewinds",
-         [](TMediaPlayer& p, auto& r) {
-             r.SetStatus(MCI_STATUS_POSITION, 100);
-             p.SetFrom(5);
-         },
-         [](TMediaPlayer& p) { p.Play(); },
+        {"Play", 0, stop, 0, [](TMediaPlayer& p) { p.Play(); }, {PositionRead, LengthRead, play}},
+        {"Play at the end rewinds first", 100, stop, 0, [](TMediaPlayer& p) { p.Play(); },
+         {PositionRead, LengthRead, RewindSeek, play}},
+        {"Play at the end without auto-rewind", 100, stop, 0,
+         [](TMediaPlayer& p) { p.SetAutoRewind(false), p.Play(); }, {play}},
+        {"Play from a position neither reads nor rewinds", 100, stop, 0,
+         [](TMediaPlayer& p) { p.SetFrom(5), p.Play(); },
          {"dev=1 MCI_PLAY flags=0x5 callback={cb} from=5"}},
-        {"Play to a position, waiting, without notification",
-         [](TMediaPlayer& p, auto&) {
-             p.SetTo(50);
-             p.SetWait(true);
-             p.SetNotify(false);
-         },
-         [](TMediaPlayer& p) { p.Play(); },
+        {"Play to a position, waiting, without notification", 0, stop, 0,
+         [](TMediaPlayer& p) { p.SetTo(50), p.SetWait(true), p.SetNotify(false), p.Play(); },
          {"dev=1 MCI_PLAY flags=0xa callback={cb} to=50"}},
-        {"one-shot options are used up by the first command",
-         [](TMediaPlayer& p, auto&) { p.SetFrom(5); },
-         [](TMediaPlayer& p) {
-             p.Play();
-             p.Play();
-         },
-         {"dev=1 MCI_PLAY flags=0x5 callback={cb} from=5", PositionRead, LengthRead,
-          "dev=1 MCI_PLAY flags=0x1 callback={cb}"}},
-        {"Record",
-         [](TMediaPlayer& p, auto&) { p.SetFrom(1); },
-         [](TMediaPlayer& p) { p.Record(); },
+        {"one-shot options are used up by the first command", 0, stop, 0,
+         [](TMediaPlayer& p) { p.SetFrom(5), p.Play(), p.Play(); },
+         {"dev=1 MCI_PLAY flags=0x5 callback={cb} from=5", PositionRead, LengthRead, play}},
+        {"Record", 0, stop, 0, [](TMediaPlayer& p) { p.SetFrom(1), p.Record(); },
          {"dev=1 MCI_RECORD flags=0x5 callback={cb} from=1"}},
-        {"Stop",
-         none,
-         [](TMediaPlayer& p) { p.Stop(); },
+        {"Stop", 0, stop, 0, [](TMediaPlayer& p) { p.Stop(); },
          {"dev=1 MCI_STOP flags=0x2 callback={cb}"}},
-        {"Stop with notification",
-         [](TMediaPlayer& p, auto&) { p.SetNotify(true); },
-         [](TMediaPlayer& p) { p.Stop(); },
+        {"Stop with notification", 0, stop, 0, [](TMediaPlayer& p) { p.SetNotify(true), p.Stop(); },
          {"dev=1 MCI_STOP flags=0x3 callback={cb}"}},
-        {"Stop without waiting",
-         [](TMediaPlayer& p, auto&) { p.SetWait(false); },
-         [](TMediaPlayer& p) { p.Stop(); },
+        {"Stop without waiting", 0, stop, 0, [](TMediaPlayer& p) { p.SetWait(false), p.Stop(); },
          {"dev=1 MCI_STOP flags=0x0 callback={cb}"}},
-        {"PauseDevice",
-         none,
-         [](TMediaPlayer& p) { p.PauseDevice(); },
+        {"PauseDevice", 0, stop, 0, [](TMediaPlayer& p) { p.PauseDevice(); },
          {"dev=1 MCI_PAUSE flags=0x2 callback={cb}"}},
-        {"Resume",
-         none,
-         [](TMediaPlayer& p) { p.Resume(); },
+        {"Resume", 0, stop, 0, [](TMediaPlayer& p) { p.Resume(); },
          {"dev=1 MCI_RESUME flags=0x1 callback={cb}"}},
-        {"Resume refused falls back to Play with the same requests",
-         [](TMediaPlayer& p, auto& r) {
-             r.QueueResult(MCI_RESUME, MCIERR_UNSUPPORTED_FUNCTION);
-             p.SetNotify(false);
-         },
-         [](TMediaPlayer& p) { p.Resume(); },
+        {"Resume refused plays, with the requests it did not use", 0, stop, MCI_RESUME,
+         [](TMediaPlayer& p) { p.SetNotify(false), p.Resume(); },
          {"dev=1 MCI_RESUME flags=0x0 callback={cb} -> 274", PositionRead, LengthRead,
           "dev=1 MCI_PLAY flags=0x0 callback={cb}"}},
-        {"Pause while stopped sends nothing more",
-         none,
-         [](TMediaPlayer& p) { p.Pause(); },
-         {ModeRead}},
-        {"Pause while playing pauses",
-         [](TMediaPlayer&, auto& r) { r.SetStatus(MCI_STATUS_MODE, MCI_MODE_PLAY); },
-         [](TMediaPlayer& p) { p.Pause(); },
+        {"Pause while stopped", 0, stop, 0, [](TMediaPlayer& p) { p.Pause(); }, {ModeRead}},
+        {"Pause while playing", 0, MCI_MODE_PLAY, 0, [](TMediaPlayer& p) { p.Pause(); },
          {ModeRead, "dev=1 MCI_PAUSE flags=0x2 callback={cb}"}},
-        {"Pause while paused resumes",
-         [](TMediaPlayer&, auto& r) { r.SetStatus(MCI_STATUS_MODE, MCI_MODE_PAUSE); },
-         [](TMediaPlayer& p) { p.Pause(); },
+        {"Pause while paused", 0, MCI_MODE_PAUSE, 0, [](TMediaPlayer& p) { p.Pause(); },
          {ModeRead, "dev=1 MCI_RESUME flags=0x1 callback={cb}"}},
-        {"Next in frames seeks to the end",
-         none,
-         [](TMediaPlayer& p) { p.Next(); },
+        {"Next in frames", 0, stop, 0, [](TMediaPlayer& p) { p.Next(); },
          {FormatRead, "dev=1 MCI_SEEK flags=0x202 callback={cb}"}},
-        {"Previous in frames seeks to the start",
-         none,
-         [](TMediaPlayer& p) { p.Previous(); },
+        {"Previous in frames", 0, stop, 0, [](TMediaPlayer& p) { p.Previous(); },
          {FormatRead, "dev=1 MCI_SEEK flags=0x102 callback={cb}"}},
-        {"Step",
-         none,
-         [](TMediaPlayer& p) { p.Step(); },
-         {PositionRead, LengthRead, "dev=1 MCI_STEP flags=0x20002 callback={cb} frames=10"}},
-        {"Step at the end rewinds first",
-         [](TMediaPlayer&, auto& r) { r.SetStatus(MCI_STATUS_POSITION, 100); },
-         [](TMediaPlayer& p) { p.Step(); },
-         {PositionRead, LengthRead, RewindSeek,
-          "dev=1 MCI_STEP flags=0x20002 callback={cb} frames=10"}},
-        {"Back never rewinds",
-         [](TMediaPlayer&, auto& r) { r.SetStatus(MCI_STATUS_POSITION, 100); },
-         [](TMediaPlayer& p) { p.Back(); },
+        {"Step", 0, stop, 0, [](TMediaPlayer& p) { p.Step(); }, {PositionRead, LengthRead, step}},
+        {"Step at the end rewinds first", 100, stop, 0, [](TMediaPlayer& p) { p.Step(); },
+         {PositionRead, LengthRead, RewindSeek, step}},
+        {"Back never rewinds", 100, stop, 0, [](TMediaPlayer& p) { p.Back(); },
          {"dev=1 MCI_STEP flags=0x30002 callback={cb} frames=10"}},
-        {"Eject on a device that cannot eject sends nothing",
-         none,
-         [](TMediaPlayer& p) { p.Eject(); },
-         {}},
-        {"Rewind", none, [](TMediaPlayer& p) { p.Rewind(); }, {RewindSeek}},
-        {"SetTimeFormat",
-         none,
-         [](TMediaPlayer& p) { p.SetTimeFormat(MCI_FORMAT_MILLISECONDS); },
+        {"Eject without the ability", 0, stop, 0, [](TMediaPlayer& p) { p.Eject(); }, {}},
+        {"Rewind", 0, stop, 0, [](TMediaPlayer& p) { p.Rewind(); }, {RewindSeek}},
+        {"SetTimeFormat", 0, stop, 0, [](TMediaPlayer& p) { p.SetTimeFormat(0); },
          {"dev=1 MCI_SET flags=0x401 callback={cb} format=0"}},
-        {"status reads",
-         none,
-         [](TMediaPlayer& p) {
-             p.Length();
-             p.Position();
-             p.TrackCount();
-             p.Mode();
-             p.TimeFormat();
-             p.TrackStart(2);
-         },
-         {LengthRead, PositionRead, CountRead, ModeRead, FormatRead, TrackRead(2)}},
-        {"Close",
-         none,
-         [](TMediaPlayer& p) { p.Close(); },
-         {"dev=1 MCI_CLOSE flags=0x2 callback={cb}"}},
-        {"Close twice sends one close",
-         none,
-         [](TMediaPlayer& p) {
-             p.Close();
-             p.Close();
-         },
+        {"status reads", 0, stop, 0, [](TMediaPlayer& p) {
+             p.Length(), p.Position(), p.TrackCount(), p.Mode(), p.TimeFormat(), p.TrackStart(2);
+         }, {LengthRead, PositionRead, CountRead, ModeRead, FormatRead, TrackRead(2)}},
+        {"Close, twice", 0, stop, 0, [](TMediaPlayer& p) { p.Close(), p.Close(); },
          {"dev=1 MCI_CLOSE flags=0x2 callback={cb}"}},
     };
+    // clang-format on
     for (const OperationCase& c : cases) {
         SCOPED_TRACE(c.Name);
         TearDown();
         SetUp();
         OpenDigitalVideo();
-        c.Arrange(*Player, *Recorder);
+        Recorder->SetStatus(MCI_STATUS_POSITION, c.Position);
+        Recorder->SetStatus(MCI_STATUS_MODE, c.Mode);
+        if (c.Refused)
+            Recorder->QueueResult(c.Refused, MCIERR_UNSUPPORTED_FUNCTION);
         c.Act(*Player);
         EXPECT_EQ(Lines(), Expand(c.Expected));
     }
@@ -453,50 +372,28 @@ TEST_F(PlayerTestTracks, NextAndPreviousMoveBetweenTrackStarts) {
         bool NextNotPrevious;
         Lines_t Expected;
     };
+    const DWORD stop = MCI_MODE_STOP, play = MCI_MODE_PLAY;
+    const std::string seek = "dev=1 MCI_SEEK flags=0xa callback={cb} to=";
+    const std::string from = "dev=1 MCI_PLAY flags=0x5 callback={cb} from=";
+    // clang-format off
     const Case cases[] = {
-        {"Next from track 1",
-         Tmsf(1, 1, 0, 0),
-         MCI_MODE_STOP,
-         true,
-         {FormatRead, PositionRead, CountRead, TrackRead(2), ModeRead,
-          "dev=1 MCI_SEEK flags=0xa callback={cb} to=" + to2}},
-        {"Next on the last track goes to its start",
-         Tmsf(3, 7, 0, 0),
-         MCI_MODE_STOP,
-         true,
-         {FormatRead, PositionRead, CountRead, CountRead, TrackRead(3), ModeRead,
-          "dev=1 MCI_SEEK flags=0xa callback={cb} to=" + to3}},
-        {"Next while playing plays from the next track",
-         Tmsf(1, 1, 0, 0),
-         MCI_MODE_PLAY,
-         true,
-         {FormatRead, PositionRead, CountRead, TrackRead(2), ModeRead,
-          "dev=1 MCI_PLAY flags=0x5 callback={cb} from=" + to2}},
-        {"Previous within the first second goes to the track before",
-         Tmsf(2, 3, 0, 20),
-         MCI_MODE_STOP,
-         false,
-         {FormatRead, PositionRead, PositionRead, TrackRead(2), PositionRead, TrackRead(1),
-          ModeRead, "dev=1 MCI_SEEK flags=0xa callback={cb} to=" + to1}},
-        {"Previous later in a track goes to its start",
-         Tmsf(2, 4, 10, 0),
-         MCI_MODE_STOP,
-         false,
-         {FormatRead, PositionRead, PositionRead, TrackRead(2), ModeRead,
-          "dev=1 MCI_SEEK flags=0xa callback={cb} to=" + to2}},
-        {"Previous on the first track stays on it",
-         Tmsf(1, 0, 2, 5),
-         MCI_MODE_STOP,
-         false,
-         {FormatRead, PositionRead, PositionRead, TrackRead(1), ModeRead,
-          "dev=1 MCI_SEEK flags=0xa callback={cb} to=" + to1}},
-        {"Previous while playing plays from the track start",
-         Tmsf(2, 4, 10, 0),
-         MCI_MODE_PLAY,
-         false,
-         {FormatRead, PositionRead, PositionRead, TrackRead(2), ModeRead,
-          "dev=1 MCI_PLAY flags=0x5 callback={cb} from=" + to2}},
+        {"Next from track 1", Tmsf(1, 1, 0, 0), stop, true,
+         {FormatRead, PositionRead, CountRead, TrackRead(2), ModeRead, seek + to2}},
+        {"Next on the last track goes to its start", Tmsf(3, 7, 0, 0), stop, true,
+         {FormatRead, PositionRead, CountRead, CountRead, TrackRead(3), ModeRead, seek + to3}},
+        {"Next while playing plays from the next track", Tmsf(1, 1, 0, 0), play, true,
+         {FormatRead, PositionRead, CountRead, TrackRead(2), ModeRead, from + to2}},
+        {"Previous within the first second goes to the track before", Tmsf(2, 3, 0, 20), stop,
+         false, {FormatRead, PositionRead, PositionRead, TrackRead(2), PositionRead, TrackRead(1),
+                 ModeRead, seek + to1}},
+        {"Previous later in a track goes to its start", Tmsf(2, 4, 10, 0), stop, false,
+         {FormatRead, PositionRead, PositionRead, TrackRead(2), ModeRead, seek + to2}},
+        {"Previous on the first track stays on it", Tmsf(1, 0, 2, 5), stop, false,
+         {FormatRead, PositionRead, PositionRead, TrackRead(1), ModeRead, seek + to1}},
+        {"Previous while playing plays from the track start", Tmsf(2, 4, 10, 0), play, false,
+         {FormatRead, PositionRead, PositionRead, TrackRead(2), ModeRead, from + to2}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
         TearDown();
