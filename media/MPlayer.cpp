@@ -91,33 +91,33 @@ void TMediaPlayer::Loaded() {
         Open();
 }
 
+namespace {
+
+// The identifier map of an enumeration: its value names, as the form reader's text
+// conversions and the writer use them.
+template <class E> bool EnumIdentToInt(std::string_view ident, std::int32_t& value) {
+    const int ordinal = formstream::GetEnumValue(formstream::TypeInfoOf<E>, ident);
+    if (ordinal < 0)
+        return false;
+    value = ordinal;
+    return true;
+}
+template <class E> bool EnumIntToIdent(std::int32_t value, std::string& ident) {
+    ident = formstream::GetEnumName(formstream::TypeInfoOf<E>, value);
+    return !ident.empty();
+}
+
+} // namespace
+
 void RegisterMediaUnit() {
     static std::once_flag once;
     std::call_once(once, [] {
         formstream::RegisterStreamClass(&TMediaPlayer::ClassInfo);
-        formstream::RegisterIdentMap(
-            formstream::TypeInfoOf<TMPBtnType>,
-            [](std::string_view ident, std::int32_t& value) {
-                const int v = formstream::GetEnumValue(formstream::TypeInfoOf<TMPBtnType>, ident);
-                value = v;
-                return v >= 0;
-            },
-            [](std::int32_t value, std::string& ident) {
-                ident = formstream::GetEnumName(formstream::TypeInfoOf<TMPBtnType>, value);
-                return !ident.empty();
-            });
-        formstream::RegisterIdentMap(
-            formstream::TypeInfoOf<TMPDeviceTypes>,
-            [](std::string_view ident, std::int32_t& value) {
-                const int v =
-                    formstream::GetEnumValue(formstream::TypeInfoOf<TMPDeviceTypes>, ident);
-                value = v;
-                return v >= 0;
-            },
-            [](std::int32_t value, std::string& ident) {
-                ident = formstream::GetEnumName(formstream::TypeInfoOf<TMPDeviceTypes>, value);
-                return !ident.empty();
-            });
+        formstream::RegisterIdentMap(formstream::TypeInfoOf<TMPBtnType>,
+                                     &EnumIdentToInt<TMPBtnType>, &EnumIntToIdent<TMPBtnType>);
+        formstream::RegisterIdentMap(formstream::TypeInfoOf<TMPDeviceTypes>,
+                                     &EnumIdentToInt<TMPDeviceTypes>,
+                                     &EnumIntToIdent<TMPDeviceTypes>);
     });
 }
 

@@ -4,6 +4,8 @@
 
 #include "../common/ExceptionMessage.h"
 #include "PlayerFixture.h"
+#include "formstream/ClassRegistry.h"
+#include "formstream/IdentMaps.h"
 
 namespace media::testing {
 namespace {
@@ -509,6 +511,29 @@ TEST_F(PlayerTestDevice, DestructionClosesWithWaitOnly) {
     formstream::Free(Player);
     Player = nullptr;
     EXPECT_EQ(Lines(), (Lines_t{"dev=1 MCI_CLOSE flags=0x2 callback=0x0"}));
+}
+
+} // namespace
+} // namespace media::testing
+
+namespace media::testing {
+namespace {
+
+TEST_F(PlayerTestDevice, RegisteredWithItsPublishedDefaults) {
+    EXPECT_EQ(formstream::FindStreamClass("TMediaPlayer"), &TMediaPlayer::ClassInfo);
+    std::int32_t value = -1;
+    EXPECT_TRUE(formstream::IdentToInt(formstream::TypeInfoOf<TMPBtnType>, "BTEJECT", value));
+    EXPECT_EQ(value, btEject);
+    EXPECT_TRUE(formstream::IdentToInt(formstream::TypeInfoOf<TMPDeviceTypes>, "dtVCR", value));
+    EXPECT_EQ(value, dtVCR);
+    // Defaults are not written; a changed value is.
+    for (const char* name : {"VisibleButtons", "AutoEnable", "AutoRewind", "TabStop", "DeviceType"})
+        EXPECT_FALSE(formstream::IsStoredProp(Player, *formstream::GetPropInfo(Player, name)))
+            << name;
+    formstream::SetOrdProp(Player, *formstream::GetPropInfo(Player, "VisibleButtons"), 0x0007);
+    EXPECT_EQ(Player->VisibleButtons(), (TButtonSet{btPlay, btPause, btStop}));
+    EXPECT_EQ(formstream::GetObjectProp(Player, *formstream::GetPropInfo(Player, "Display")),
+              nullptr);
 }
 
 } // namespace
