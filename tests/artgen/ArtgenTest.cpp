@@ -21,6 +21,7 @@
 #include "platform/win32.h"
 #include "rtl/Stream.h"
 #include "tools/artgen/Artgen.h"
+#include "tools/artgen/Output.h"
 #include "tools/artgen/Render.h"
 
 using namespace artgen;

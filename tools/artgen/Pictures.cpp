@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "tools/artgen/Artgen.h"
+#include "tools/artgen/Output.h"
 #include "tools/artgen/Render.h"
 
 namespace artgen {
