@@ -158,6 +158,17 @@ TEST(ArtgenLayout, ResizeArithmeticAtTheEdgeCases) {
     }
 }
 
+TEST(ArtgenLayout, WindowFontKeepsTheStoredTextHeight) {
+    // The stored bounds are scaled when the window's font is not 13 pixels high on the
+    // running system; the labels are placed for unscaled bounds.
+    graphics::TBitmap bitmap;
+    bitmap.SetPixelFormat(graphics::pf24bit);
+    bitmap.SetSize(8, 8);
+    bitmap.Canvas()->Font()->SetName("MS Sans Serif");
+    bitmap.Canvas()->Font()->SetHeight(-11);
+    EXPECT_EQ(bitmap.Canvas()->TextHeight("0"), 13);
+}
+
 // Worked out by hand from the resize handler's offsets for a maximised window.
 const struct {
     TPictureId Picture;
