@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "rtl/Exceptions.h"
 #include "tools/artgen/Artgen.h"
 #include "tools/artgen/Output.h"
 #include "tools/artgen/Render.h"
@@ -163,7 +164,7 @@ const THotSpot& Spot(TPictureId picture, const char* name) {
     for (const THotSpot& h : HotSpots(picture))
         if (std::strcmp(h.Name, name) == 0)
             return h;
-    return HotSpots(picture)[0];
+    throw rtl::Exception(std::string("no hot-spot named ") + name);
 }
 
 // "QUILLOT" with its volume line, centred on `cx` from `top`.
