@@ -155,8 +155,9 @@ void TMediaPlayer::QueryCapabilities() {
     FCanRecord = (query(MCI_GETDEVCAPS_CAN_RECORD) & 0xFF) != 0;
     FCanEject = (query(MCI_GETDEVCAPS_CAN_EJECT) & 0xFF) != 0;
     FHasVideo = (query(MCI_GETDEVCAPS_HAS_VIDEO) & 0xFF) != 0;
-    if (IsSteppableDeviceType(query(MCI_GETDEVCAPS_DEVICE_TYPE)))
-        FCanStep = true;
+    // Every open answers afresh: a device that cannot step, opened after one that could,
+    // offers no Step or Back.
+    FCanStep = IsSteppableDeviceType(query(MCI_GETDEVCAPS_DEVICE_TYPE));
 
     MCI_DGV_RECT_PARMS where{};
     FError = mciSendCommandA(FDeviceID, MCI_WHERE, MCI_DGV_WHERE_SOURCE,

@@ -143,6 +143,11 @@ TEST_F(PlayerTestDevice, ReopenClosesTheFirstDeviceAndAFailedReopenLeavesBothClo
                                    std::to_string(MCIERR_INVALID_FILE)}));
     EXPECT_FALSE(Player->IsOpen());
     EXPECT_TRUE(Player->AutoButtons().Empty());
+    // A device that cannot step, opened after one that could, offers no Step or Back.
+    Recorder->SetDevCaps(MCI_GETDEVCAPS_DEVICE_TYPE, MCI_DEVTYPE_WAVEFORM_AUDIO);
+    Player->Open();
+    EXPECT_FALSE(Player->CanStep());
+    EXPECT_EQ(Player->AutoButtons(), (TButtonSet{btPlay, btNext, btPrev}));
 }
 
 TEST_F(PlayerTestDevice, ErrorTextFallsBackToUnknownErrorCode) {
