@@ -347,6 +347,7 @@ std::optional<DWORD> Player::Service() {
                 picture->Width = image.Width;
                 picture->Height = image.Height;
                 picture->Pixels = std::move(image.Pixels);
+                picture->Number = frame;
                 user::ShowVideoFrame(this, window, std::move(picture));
                 if (FRealTime)
                     user::GetBackend().Wake();

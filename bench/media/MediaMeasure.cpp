@@ -1,0 +1,153 @@
+// media_measure FILE: plays FILE through the media control interface into a window on the
+// display and prints
+//   - the time from MCI_PLAY (from frame 30) to that frame drawn and presented,
+//   - the offset of sound against picture over the whole clip, when SDL's disk audio
+//     driver writes the sound to QUILLOT_DISK_AUDIO (SDL_AUDIODRIVER=disk,
+//     SDL_DISKAUDIOFILE=the same path): at each new frame, the sound written so far
+//     against the frame's time,
+//   - the resident memory added while the clip plays.
+// Run by measure.sh.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+#include "platform/user/VideoOverlay.h"
+#include "platform/win32.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+long RssKb() {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::strtol(line.c_str() + 6, nullptr, 10);
+    return 0;
+}
+
+void PumpOnce() {
+    MSG m;
+    if (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&m);
+        DispatchMessageA(&m);
+    } else {
+        WaitMessage();
+    }
+}
+
+template <class Pred> bool PumpUntil(Pred done, int seconds = 120) {
+    const auto limit = Clock::now() + std::chrono::seconds(seconds);
+    while (!done())
+        if (Clock::now() > limit)
+            return false;
+        else
+            PumpOnce();
+    return true;
+}
+
+DWORD_PTR Status(MCIDEVICEID id, DWORD item) {
+    MCI_STATUS_PARMS s{0, 0, item, 0};
+    mciSendCommandA(id, MCI_STATUS, MCI_STATUS_ITEM | MCI_WAIT, DWORD_PTR(&s));
+    return s.dwReturn;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: media_measure FILE\n");
+        return 2;
+    }
+    const char* disk = std::getenv("QUILLOT_DISK_AUDIO");
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    wc.lpszClassName = "Measure";
+    RegisterClassA(&wc);
+    HWND hwnd = CreateWindowExA(0, "Measure", "measure", WS_POPUP | WS_VISIBLE, 0, 0, 700, 628,
+                                nullptr, nullptr, nullptr, nullptr);
+    SetTimer(hwnd, 1, 20, nullptr);
+    const auto settle = Clock::now() + std::chrono::milliseconds(500);
+    PumpUntil([&] { return Clock::now() > settle; });
+    const long rssBefore = RssKb();
+
+    MCI_OPEN_PARMSA open{0, 0, nullptr, argv[1], nullptr};
+    if (MCIERROR e = mciSendCommandA(0, MCI_OPEN, MCI_OPEN_ELEMENT | MCI_WAIT, DWORD_PTR(&open))) {
+        std::fprintf(stderr, "media_measure: cannot open %s (error %u)\n", argv[1], e);
+        return 1;
+    }
+    const MCIDEVICEID id = open.wDeviceID;
+    MCI_DGV_WINDOW_PARMSA bind{0, hwnd, 0, nullptr};
+    mciSendCommandA(id, MCI_WINDOW, MCI_DGV_WINDOW_HWND | MCI_WAIT, DWORD_PTR(&bind));
+    PumpUntil([] { return platform::user::GetVideoStats().LastNumber == 0; });
+
+    // Time to the first frame: play from frame 30 (not on show yet).
+    std::vector<double> firsts;
+    for (int round = 0; round < 5; ++round) {
+        mciSendCommandA(id, MCI_SEEK, MCI_SEEK_TO_START | MCI_WAIT, 0);
+        PumpUntil([] { return platform::user::GetVideoStats().LastNumber == 0; });
+        const auto t0 = Clock::now();
+        MCI_PLAY_PARMS play{DWORD_PTR(hwnd), 30, 0};
+        mciSendCommandA(id, MCI_PLAY, MCI_FROM, DWORD_PTR(&play));
+        PumpUntil([] { return platform::user::GetVideoStats().LastNumber >= 30; });
+        firsts.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+        mciSendCommandA(id, MCI_STOP, MCI_WAIT, 0);
+    }
+    std::sort(firsts.begin(), firsts.end());
+    std::printf("first frame after MCI_PLAY: %.1f ms (median of 5, min %.1f, max %.1f)\n",
+                firsts[2], firsts[0], firsts[4]);
+
+    // The whole clip from its start, noting sound written against each new frame.
+    const std::int64_t length = std::int64_t(Status(id, MCI_STATUS_LENGTH));
+    MCI_SET_PARMS ms{0, MCI_FORMAT_MILLISECONDS, 0};
+    mciSendCommandA(id, MCI_SET, MCI_SET_TIME_FORMAT, DWORD_PTR(&ms));
+    const double lengthMs = double(Status(id, MCI_STATUS_LENGTH));
+    MCI_SET_PARMS frames{0, MCI_FORMAT_FRAMES, 0};
+    mciSendCommandA(id, MCI_SET, MCI_SET_TIME_FORMAT, DWORD_PTR(&frames));
+    const double frameMs = lengthMs / double(length);
+    struct stat st {};
+    const long diskStart = disk && ::stat(disk, &st) == 0 ? long(st.st_size) : 0;
+    mciSendCommandA(id, MCI_SEEK, MCI_SEEK_TO_START | MCI_WAIT, 0);
+    MCI_PLAY_PARMS play{DWORD_PTR(hwnd), 0, 0};
+    mciSendCommandA(id, MCI_PLAY, MCI_NOTIFY, DWORD_PTR(&play));
+    long rssPeak = RssKb();
+    std::int64_t last = -1;
+    std::vector<double> offsets;
+    const double bytesPerMs = 22.050 * 2; // the clips' sound: 22050 Hz, mono, 16-bit
+    PumpUntil(
+        [&] {
+            const auto stats = platform::user::GetVideoStats();
+            if (stats.LastNumber != last) {
+                last = stats.LastNumber;
+                rssPeak = std::max(rssPeak, RssKb());
+                if (disk && ::stat(disk, &st) == 0 && last > 0)
+                    offsets.push_back(double(st.st_size - diskStart) / bytesPerMs -
+                                      double(last) * frameMs);
+            }
+            return Status(id, MCI_STATUS_MODE) != MCI_MODE_PLAY;
+        },
+        int(lengthMs / 1000) + 30);
+    if (!offsets.empty()) {
+        std::sort(offsets.begin(), offsets.end());
+        double mean = 0;
+        for (double o : offsets)
+            mean += o;
+        mean /= double(offsets.size());
+        std::printf("sound ahead of picture: median %.1f ms, mean %.1f ms, range %.1f to %.1f ms "
+                    "over %zu frames (disk driver writes in blocks)\n",
+                    offsets[offsets.size() / 2], mean, offsets.front(), offsets.back(),
+                    offsets.size());
+    }
+    std::printf("memory added while playing: %.1f MB (resident, peak over the clip)\n",
+                double(rssPeak - rssBefore) / 1024.0);
+    mciSendCommandA(id, MCI_CLOSE, MCI_WAIT, 0);
+    DestroyWindow(hwnd);
+    return 0;
+}
