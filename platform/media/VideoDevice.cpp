@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -283,16 +284,20 @@ void Player::ServiceAudio(bool playing, int segment, std::int64_t segStart, std:
             FOutput->Clear();
         return;
     } else {
-        if (FOutput) {
-            // The sound actually heard lies `queued` behind the cursor; keep it on the clock.
-            const std::int64_t heard = FAudioCursor - std::int64_t(FOutput->QueuedFrames());
-            if (heard > clock + AudioSlackMs * rate / 1000) {
-                FOutput->Clear();
-                FFile->SeekAudio(clock * 1000 / rate);
-                FAudioCursor = clock;
+        const std::int64_t queued = FOutput ? std::int64_t(FOutput->QueuedFrames()) : 0;
+        const std::int64_t heard =
+            FOutput ? FAudioCursor - queued - std::int64_t(FOutput->LatencyFrames()) : 0;
+        if (FOutput && queued > 0 && heard > segStart) {
+            // The picture follows the sound: move the segment's clock to where the sound
+            // output says it is.
+            const DWORD implied = now - DWORD((heard - segStart) * 1000 / rate);
+            std::lock_guard<std::mutex> lock(FLock);
+            const std::int32_t drift = std::int32_t(implied - FStartTick);
+            if (FSegment == segment && FMode == Mode::Playing && std::abs(drift) > 2) {
+                FStartTick += DWORD(drift);
+                FEndTick += DWORD(drift);
             }
-        }
-        if (FAudioCursor < clock - AudioSlackMs * rate / 1000) {
+        } else if (FAudioCursor < clock - AudioSlackMs * rate / 1000) {
             // Fell behind (no output, or it ran dry): skip to the clock.
             FFile->SeekAudio(clock * 1000 / rate);
             FAudioCursor = clock;
