@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <sys/stat.h>
@@ -119,8 +120,11 @@ int main(int argc, char** argv) {
     mciSendCommandA(id, MCI_PLAY, MCI_NOTIFY, DWORD_PTR(&play));
     long rssPeak = RssKb();
     std::int64_t last = -1;
-    std::vector<double> offsets;
-    const double bytesPerMs = 22.050 * 2; // the clips' sound: 22050 Hz, mono, 16-bit
+    struct Mark {
+        long Size;
+        std::int64_t Frame;
+    };
+    std::vector<Mark> marks;
     PumpUntil(
         [&] {
             const auto stats = platform::user::GetVideoStats();
@@ -128,21 +132,57 @@ int main(int argc, char** argv) {
                 last = stats.LastNumber;
                 rssPeak = std::max(rssPeak, RssKb());
                 if (disk && ::stat(disk, &st) == 0 && last > 0)
-                    offsets.push_back(double(st.st_size - diskStart) / bytesPerMs -
-                                      double(last) * frameMs);
+                    marks.push_back(Mark{long(st.st_size), last});
             }
             return Status(id, MCI_STATUS_MODE) != MCI_MODE_PLAY;
         },
         int(lengthMs / 1000) + 30);
+    // The disk driver writes silence whenever nothing is queued: the clip's sound is what
+    // lies outside runs of silence. At each frame, the sound written so far is set
+    // against the frame's time.
+    std::vector<double> offsets;
+    // The clip's sound: mono 16-bit at QUILLOT_SOUND_RATE (22050 Hz unless told).
+    const double rate = std::getenv("QUILLOT_SOUND_RATE")
+                            ? std::strtod(std::getenv("QUILLOT_SOUND_RATE"), nullptr)
+                            : 22050.0;
+    if (disk && !marks.empty()) {
+        std::ifstream in(disk, std::ios::binary);
+        std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+        std::vector<std::int16_t> samples(bytes.size() / 2);
+        std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+        // sound[i]: samples of the clip's sound among the first i samples after diskStart.
+        const std::size_t first = std::size_t(diskStart) / 2;
+        std::vector<long> sound(samples.size() - std::min(first, samples.size()) + 1, 0);
+        std::size_t i = first;
+        while (i < samples.size()) {
+            std::size_t j = i;
+            while (j < samples.size() && samples[j] == 0)
+                ++j;
+            const bool silence = j - i >= 64;
+            if (j == i)
+                ++j;
+            for (std::size_t k = i; k < j; ++k)
+                sound[k - first + 1] = sound[k - first] + (silence ? 0 : 1);
+            i = j;
+        }
+        for (const Mark& m : marks) {
+            const std::size_t at = std::min(sound.size() - 1, std::size_t(m.Size) / 2 - first);
+            offsets.push_back(double(sound[at]) * 1000.0 / rate - double(m.Frame) * frameMs);
+        }
+    }
     if (!offsets.empty()) {
         std::sort(offsets.begin(), offsets.end());
         double mean = 0;
         for (double o : offsets)
             mean += o;
         mean /= double(offsets.size());
-        std::printf("sound ahead of picture: median %.1f ms, mean %.1f ms, range %.1f to %.1f ms "
-                    "over %zu frames (disk driver writes in blocks)\n",
-                    offsets[offsets.size() / 2], mean, offsets.front(), offsets.back(),
+        const auto at = [&](double q) {
+            return offsets[std::size_t(q * double(offsets.size() - 1))];
+        };
+        std::printf("sound ahead of picture: median %.1f ms, mean %.1f ms, 5%%-95%% %.1f to "
+                    "%.1f ms, extremes %.1f to %.1f ms over %zu frames (the driver writes blocks "
+                    "of 1024 samples)\n",
+                    at(0.5), mean, at(0.05), at(0.95), offsets.front(), offsets.back(),
                     offsets.size());
     }
     std::printf("memory added while playing: %.1f MB (resident, peak over the clip)\n",
