@@ -115,6 +115,9 @@ struct MciSound {
     int Rate = 0;
     int Channels = 0;
 };
+// Devices opened from now on run as with a real display: decoding on a helper thread
+// of the device, positions on the real clock (for tests of the threads). Reset() ends it.
+void MciUseRealTime(bool on);
 // Sound played by an open device; all zero for an unknown one.
 MciSound MciSoundPlayed(MCIDEVICEID device);
 

@@ -35,6 +35,7 @@ void Reset() {
     EnsureInit();
     RemoveMciRecorder();
     media::CloseAllMciDevices();
+    MciUseRealTime(false);
     ResetAll();
     headless::Actions().clear();
 }

@@ -70,6 +70,7 @@ struct MediaFile::Context {
     bool HaveImage = false;
     std::int64_t ImageIndex = -1;
     VideoImage Image;
+    std::vector<std::uint8_t> Scratch;
     // Sound.
     AVFormatContext* AudioFormat = nullptr;
     AVCodecContext* AudioDecoder = nullptr;
@@ -243,15 +244,23 @@ bool MediaFile::DecodeFrame(std::int64_t index, VideoImage& image) {
                 av_frame_unref(c.Frame);
                 continue;
             }
+            // The converter writes whole vector blocks: give it aligned rows with room to
+            // spare, then copy the picture out.
+            const int stride = (w * 4 + 63) & ~63;
+            c.Scratch.resize(std::size_t(stride) * std::size_t(h + 1) + 64);
+            std::uint8_t* dst[4] = {c.Scratch.data(), nullptr, nullptr, nullptr};
+            int dstStride[4] = {stride, 0, 0, 0};
+            sws_scale(c.Scaler, c.Frame->data, c.Frame->linesize, 0, h, dst, dstStride);
             c.Image.Width = w;
             c.Image.Height = h;
             c.Image.Pixels.resize(std::size_t(w) * std::size_t(h));
-            std::uint8_t* dst[4] = {reinterpret_cast<std::uint8_t*>(c.Image.Pixels.data()), nullptr,
-                                    nullptr, nullptr};
-            int dstStride[4] = {w * 4, 0, 0, 0};
-            sws_scale(c.Scaler, c.Frame->data, c.Frame->linesize, 0, h, dst, dstStride);
-            for (std::uint32_t& p : c.Image.Pixels)
-                p &= 0x00FFFFFF;
+            for (int y = 0; y < h; ++y) {
+                const std::uint8_t* row = c.Scratch.data() + std::size_t(y) * std::size_t(stride);
+                std::uint32_t* out = c.Image.Pixels.data() + std::size_t(y) * std::size_t(w);
+                for (int x = 0; x < w; ++x, row += 4)
+                    out[x] = std::uint32_t(row[0]) | (std::uint32_t(row[1]) << 8) |
+                             (std::uint32_t(row[2]) << 16);
+            }
             av_frame_unref(c.Frame);
             c.HaveImage = true;
             c.ImageIndex = index;

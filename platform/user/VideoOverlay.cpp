@@ -26,6 +26,7 @@ struct Entry {
 struct Overlay {
     std::mutex Lock;
     std::map<const void*, Entry> Entries;
+    VideoStats Stats;
 };
 
 Overlay& O() {
@@ -130,6 +131,10 @@ void ComposeVideo() {
         RECT drawn{};
         Draw(w, *e.Frame, drawn);
         std::lock_guard<std::mutex> lock(O().Lock);
+        if (e.Drawn != e.Serial) {
+            ++O().Stats.Drawn;
+            O().Stats.LastNumber = e.Frame->Number;
+        }
         auto it = O().Entries.find(item.Owner);
         if (it != O().Entries.end()) {
             it->second.Drawn = e.Serial;
@@ -137,6 +142,11 @@ void ComposeVideo() {
             it->second.DrawnRect = drawn;
         }
     }
+}
+
+VideoStats GetVideoStats() {
+    std::lock_guard<std::mutex> lock(O().Lock);
+    return O().Stats;
 }
 
 } // namespace platform::user

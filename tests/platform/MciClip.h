@@ -168,7 +168,7 @@ inline void LieAboutFrames(const std::string& path, std::uint32_t frames) {
     const std::string text(b.begin(), b.end());
     std::size_t avih = text.find("avih");
     Check(avih != std::string::npos, "no avih");
-    put(avih + 8 + 16); // dwTotalFrames
+    put(avih + 8 + 16);                   // dwTotalFrames
     std::size_t vids = text.find("vids"); // fccType, the first field of the stream header
     Check(vids != std::string::npos, "no video stream header");
     put(vids + 32); // dwLength
@@ -203,7 +203,8 @@ inline std::vector<std::uint32_t> ReferenceFrame(const std::string& path, int in
             if (++seen == index) {
                 width = frame->width;
                 height = frame->height;
-                pixels.resize(std::size_t(width) * std::size_t(height));
+                // Room to spare: the converter writes whole vector blocks.
+                pixels.resize(std::size_t(width) * std::size_t(height + 1) + 64);
                 SwsContext* sws =
                     sws_getContext(width, height, AVPixelFormat(frame->format), width, height,
                                    AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
@@ -211,6 +212,7 @@ inline std::vector<std::uint32_t> ReferenceFrame(const std::string& path, int in
                 int stride[4] = {width * 4};
                 sws_scale(sws, frame->data, frame->linesize, 0, height, dst, stride);
                 sws_freeContext(sws);
+                pixels.resize(std::size_t(width) * std::size_t(height));
                 for (auto& p : pixels)
                     p &= 0xFFFFFF;
                 done = true;
