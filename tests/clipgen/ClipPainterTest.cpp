@@ -140,3 +140,41 @@ TEST(ClipPainter, FrameDoesNotDependOnWhatWasPaintedBefore) {
         }
     }
 }
+
+TEST(ClipPainter, RowsOutsideTheChangedOnesKeepTheirPixels) {
+    for (const auto& [width, height] : {std::pair{48, 32}, std::pair{160, 120}}) {
+        SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(height));
+        TClipPainter painter(Spec(width, height, 40));
+        graphics::TBitmap& bitmap = painter.Paint(0);
+        ASSERT_EQ((std::vector<std::pair<int, int>>{{0, height}}), painter.ChangedRows());
+        auto snapshot = [&] {
+            std::vector<std::uint32_t> pixels;
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x)
+                    pixels.push_back(PixelAt(bitmap, x, y));
+            return pixels;
+        };
+        for (int index = 1; index < 40; ++index) {
+            const auto before = snapshot();
+            painter.Paint(index);
+            const auto after = snapshot();
+            std::vector<bool> changed(std::size_t(height), false);
+            for (const auto& [top, bottom] : painter.ChangedRows()) {
+                ASSERT_LE(0, top);
+                ASSERT_LE(bottom, height);
+                for (int y = top; y < bottom; ++y)
+                    changed[std::size_t(y)] = true;
+            }
+            int changedRows = 0;
+            for (int y = 0; y < height; ++y) {
+                changedRows += changed[std::size_t(y)];
+                if (changed[std::size_t(y)])
+                    continue;
+                for (int x = 0; x < width; ++x)
+                    ASSERT_EQ(before[std::size_t(y * width + x)], after[std::size_t(y * width + x)])
+                        << "frame " << index << ", pixel " << x << ", " << y;
+            }
+            EXPECT_LT(changedRows, height) << "every row repainted";
+        }
+    }
+}
