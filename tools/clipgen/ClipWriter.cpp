@@ -42,7 +42,7 @@ std::string AvError(int code) {
 
 void Validate(const std::string& path, const TClipSpec& spec) {
     if (path.empty())
-        throw std::runtime_error("cannot write clip: the file name is empty");
+        Fail(path, "the file name is empty");
     if (spec.Frames < 1 || spec.Frames > MaxFrames)
         Fail(path, "the frame count must be between 1 and " + std::to_string(MaxFrames) + ", not " +
                        std::to_string(spec.Frames));
@@ -57,7 +57,7 @@ void Validate(const std::string& path, const TClipSpec& spec) {
                        " frames per second, not " + std::to_string(spec.FramesPerSecond));
     if (spec.Sound && (spec.ToneHz < 20 || spec.ToneHz > ClipSampleRate / 2))
         Fail(path, "the tone must be between 20 and " + std::to_string(ClipSampleRate / 2) +
-                       " Hz, not " + std::to_string(spec.ToneHz));
+                       " Hz, not " + std::to_string(spec.ToneHz) + " Hz");
 }
 
 // BT.601 studio range, the colour space MPEG-4 part 2 decoders assume; each chroma sample
