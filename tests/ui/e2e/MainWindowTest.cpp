@@ -81,6 +81,10 @@ TEST_F(MainWindow, ReadsTheTwentyThreeComponentsInStreamOrder) {
     EXPECT_FALSE(Form1->MainImage->Stretch());
     EXPECT_EQ(Form1->back->Font()->Name(), "Franklin Gothic Medium");
     EXPECT_FALSE(Form1->back->Enabled());
+    // "MS Sans Serif" at 11 pixels measures 13 here as where the form was made: the stored
+    // bounds stay as they are.
+    EXPECT_EQ(Form1->TextHeight(), 13);
+    EXPECT_EQ(Form1->back->BoundsRect(), rtl::Bounds(478, 816, 100, 28));
 }
 
 TEST_F(MainWindow, RunsUntilCloseWithTicksAndClicksReachingTheirHandlers) {
