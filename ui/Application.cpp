@@ -206,7 +206,13 @@ void TApplication::MakeForm(TClass formClass, TComponent*& reference) {
             rtl::Format("Cannot make a form of class %s", formClass ? formClass->Name : "(none)"));
     auto* form = static_cast<TCustomForm*>(formClass->Create(this));
     reference = form;
-    FormMade(form);
+    try {
+        FormMade(form);
+    } catch (...) {
+        reference = nullptr;
+        Free(form);
+        throw;
+    }
 }
 
 void TApplication::FormMade(TCustomForm* form) {

@@ -105,7 +105,8 @@ public:
     ~TCustomForm() override;
     void BeforeDestruction() override;
 
-    // Runs OnCreate (MakeForm calls it once the constructor is done).
+    // Runs OnCreate and shows a form whose stream made it visible (MakeForm calls it
+    // once the constructor is done).
     virtual void AfterConstruction();
 
     void Show();
@@ -272,7 +273,14 @@ public:
             ::operator delete(memory);
             throw;
         }
-        FormMade(instance);
+        try {
+            FormMade(instance);
+        } catch (...) {
+            // OnCreate or the window failed: the form is not made after all.
+            reference = nullptr;
+            formstream::Free(instance);
+            throw;
+        }
     }
     // The same through a class reference (the reference is set once the object exists).
     void MakeForm(TClass formClass, TComponent*& reference);
