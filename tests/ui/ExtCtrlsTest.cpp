@@ -150,3 +150,45 @@ TEST_F(Panels, NamedPanelTakesItsNameAsCaptionOnlyWhenNotLoading) {
     loading->SetName("ShowPanel");
     EXPECT_EQ(loading->Caption(), "");
 }
+
+namespace {
+
+// A graphic that reports progress when asked.
+class TProgressGraphic : public graphics::TBitmap {
+public:
+    static const formstream::TClassInfo ClassInfo;
+    formstream::TClass ClassType() const override { return &ClassInfo; }
+    void Report(bool redrawNow) {
+        Progress(this, formstream::psRunning, 50, redrawNow, rtl::Rect(0, 0, 5, 5), "half");
+    }
+};
+constinit const formstream::TClassInfo TProgressGraphic::ClassInfo =
+    formstream::ClassInfoOf<TProgressGraphic, graphics::TBitmap>("TProgressGraphic");
+
+struct TProgressLog : formstream::TObject {
+    std::vector<std::string> Seen;
+    void OnProgress(formstream::TObject*, formstream::TProgressStage stage, std::uint8_t percent,
+                    bool redraw, const rtl::TRect&, const std::string& msg) {
+        Seen.push_back(std::to_string(int(stage)) + " " + std::to_string(percent) + " " +
+                       (redraw ? "redraw " : "") + msg);
+    }
+};
+
+} // namespace
+
+TEST_F(Images, ProgressOfTheGraphicReachesOnProgress) {
+    TForm* form = NewForm();
+    auto* image = new TImage(form);
+    image->SetParent(form);
+    image->SetIncrementalDisplay(true);
+    TProgressLog log;
+    image->OnProgress = formstream::TProgressEvent::Of<&TProgressLog::OnProgress>(&log);
+    formstream::TOwned<TProgressGraphic> source(new TProgressGraphic);
+    source->SetSize(5, 5);
+    image->Picture()->SetGraphic(source.get());
+    auto* held = static_cast<TProgressGraphic*>(image->Picture()->Graphic());
+    ASSERT_TRUE(formstream::Isa<TProgressGraphic>(held));
+    held->Report(true);
+    held->Report(false);
+    EXPECT_EQ(log.Seen, (std::vector<std::string>{"1 50 redraw half", "1 50 half"}));
+}
