@@ -322,6 +322,19 @@ TEST_F(App, KeyCheckOffersKeysToTheControlWindowFirst) {
     EXPECT_EQ(keys->Keys, (std::vector<std::string>{"check " + std::to_string(VK_F1),
                                                     "check " + std::to_string(VK_F12),
                                                     "down " + std::to_string(VK_F12)}));
+    // What passes the check reaches OnKeyDown; a handler may swallow it.
+    struct TKeys : formstream::TObject {
+        std::vector<WORD> Seen;
+        void Down(formstream::TObject*, WORD& key, TShiftState) {
+            Seen.push_back(key);
+            key = 0;
+        }
+    } seen;
+    keys->OnKeyDown = TKeyEvent::Of<&TKeys::Down>(&seen);
+    EXPECT_TRUE(keys->Focused());
+    t::KeyPress(VK_F12);
+    Application->ProcessMessages();
+    EXPECT_EQ(seen.Seen, std::vector<WORD>{WORD(VK_F12)});
 }
 
 TEST_F(App, IdleStepTellsControlsWhenTheMouseEntersAndLeaves) {
