@@ -84,7 +84,8 @@ void InitApplication();
 // destroys the forms), then destroys both objects. Safe to call more than once.
 void DoneApplication();
 // Hands the exception being handled (call it inside a catch block) to the application
-// object's HandleLoopException; without an application object it is dropped.
+// object's HandleLoopException; without an application object its message goes to the
+// error output.
 void HandleException(TObject* sender);
 // The program's title made from an executable's path: the name after the last path
 // separator, cut at its first dot, every character after the first in lower case.
