@@ -291,6 +291,16 @@ bool SaveBmp(const Image& image, const std::string& path) {
     return std::fclose(f) == 0 && ok;
 }
 
+void ActivateOtherApplication() {
+    EnsureInit();
+    DeactivateApplication();
+}
+
+void CloseFromWindowManager(HWND top) {
+    EnsureInit();
+    user::CloseFromWindowManager(FromHandleQuiet(top));
+}
+
 std::vector<TopLevelWindow> ListTopLevelWindows() {
     EnsureInit();
     std::vector<TopLevelWindow> list;

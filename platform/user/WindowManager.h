@@ -222,6 +222,11 @@ Window* HitTestWindow(POINT screen, bool skipDisabled, Window* onlyTop = nullptr
 // Applies a position or size that the backend's window manager imposed (no state change).
 void ApplyExternalGeometry(Window* top, int x, int y, int width, int height, UINT flags);
 void ActivateWindow(Window* w, WPARAM how);
+// Another program became active (the backend saw our last window lose the focus).
+void DeactivateApplication();
+// The display's window manager asks to close a top-level window (its close button): a
+// disabled window refuses and brings its enabled pop-up forward instead.
+void CloseFromWindowManager(Window* top);
 void PresentAll();
 // Takes the next message off the calling thread's queue and dispatches it, as a message
 // loop does. A WM_QUIT is posted again, for the loop outside to see.
