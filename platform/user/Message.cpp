@@ -253,7 +253,9 @@ bool RouteInput(const InputEvent& ev, MSG& out, bool sendSideMessages, const BYT
     if (ev.Message == WM_KEYDOWN || ev.Message == WM_KEYUP || ev.Message == WM_CHAR ||
         ev.Message == WM_SYSKEYDOWN || ev.Message == WM_SYSKEYUP) {
         HWND target = s.Focus ? s.Focus : s.Active;
-        if (!target || !FromHandleQuiet(target))
+        Window* tw = FromHandleQuiet(target);
+        // A disabled window takes no keys (its Alt+F4 would close it under a modal box).
+        if (!tw || !tw->Enabled() || !TopLevelOf(tw)->Enabled())
             return false;
         UINT msg = ev.Message;
         if (!s.Focus && (msg == WM_KEYDOWN || msg == WM_KEYUP))

@@ -103,7 +103,13 @@ TEST_F(Activation, CloseButtonOfADisabledWindowBringsItsModalPopupForward) {
         if (!c.Closed) {
             EXPECT_TRUE(Received(WM_CLOSE).empty());
             EXPECT_EQ(GetActiveWindow(), popup);
-            // Nor does a system command close it behind the pop-up's back.
+            // Nor do its keys or a system command close it behind the pop-up's back.
+            SetActiveWindow(main);
+            t::KeyDown(VK_MENU);
+            t::KeyPress(VK_F1 + 3); // F4
+            Drain();
+            EXPECT_TRUE(IsWindow(main));
+            EXPECT_TRUE(Received(WM_SYSKEYDOWN, main).empty());
             SendMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
             EXPECT_TRUE(IsWindow(main));
             EnableWindow(main, TRUE);
