@@ -158,6 +158,7 @@ Image CaptureWindow(HWND hwnd) {
     Window* top = TopLevelOf(w);
     POINT org = SurfaceClientOrigin(w);
     RECT cr = ClientRectOf(w);
+    PixelLock lock = LockPixels();
     img.Width = cr.right;
     img.Height = cr.bottom;
     img.Pixels.assign(std::size_t(img.Width) * std::size_t(img.Height), 0);
@@ -186,6 +187,7 @@ Image CaptureScreen() {
                 img.Pixels[std::size_t(y) * std::size_t(img.Width) + std::size_t(x)] = colour;
     };
     Surface screen{img.Pixels.data(), img.Width, img.Height, img.Width};
+    PixelLock lock = LockPixels();
     auto& tops = S().Desktop->Children;
     for (auto it = tops.rbegin(); it != tops.rend(); ++it) {
         Window* w = *it;

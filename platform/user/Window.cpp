@@ -325,13 +325,19 @@ void DestroyTree(Window* w) {
                                   [&](const Timer& t) { return t.Hwnd == hwnd; }),
                    s.Timers.end());
     SendMessageA(hwnd, WM_NCDESTROY, 0, 0);
-    for (auto it = s.Dcs.begin(); it != s.Dcs.end();) {
-        if (it->second.Hwnd == hwnd) {
-            DeleteSurfaceDC(it->first);
-            it = s.Dcs.erase(it);
-        } else {
-            ++it;
+    {
+        PixelLock lock = LockPixels();
+        for (auto it = s.Dcs.begin(); it != s.Dcs.end();) {
+            if (it->second.Hwnd == hwnd) {
+                DeleteSurfaceDC(it->first);
+                it = s.Dcs.erase(it);
+            } else {
+                ++it;
+            }
         }
+        // No context draws on its pixels any more.
+        w->Surf = platform::Surface{};
+        w->Pixels.Release();
     }
     if (w->IsTopLevel())
         NotifyTop(w, Backend::Destroyed);
@@ -992,9 +998,11 @@ HWND SetParent(HWND child, HWND newParent) {
         ResizeSurface(w);
         NotifyTop(w, Backend::Created | (w->Visible() ? Backend::Shown : 0u));
     } else {
-        w->Pixels.Release();
+        // Its contexts move to the new top-level window's surface before its own pixels go.
+        PixelLock lock = LockPixels();
         w->Surf = platform::Surface{};
         RetargetDcs(TopLevelOf(w));
+        w->Pixels.Release();
     }
     if (IsReallyVisible(w))
         InvalidateIn(w, ClientRectOf(w), true, true);
