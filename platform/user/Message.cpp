@@ -133,6 +133,8 @@ void ResetAll() {
         std::lock_guard<std::mutex> lock(Posted().Lock);
         Posted().Messages.clear();
     }
+    // Senders on other threads are not left waiting for windows that are gone.
+    ProcessSentMessages();
     MessageBoxLog().clear();
 }
 

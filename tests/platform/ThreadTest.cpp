@@ -87,18 +87,25 @@ TEST_F(Threads, SendFromAnotherThreadRunsTheProcedureOnTheWindowsThread) {
 }
 
 TEST_F(Threads, SendToAWindowDestroyedBeforeItsTurnReturnsZero) {
-    HWND w = MakeWorker();
-    LRESULT result = -1;
-    std::thread helper([&] { result = SendMessageA(w, WM_USER + 1, 5, 0); });
-    // The message waits until this thread looks at its queue.
-    while (!(GetQueueStatus(QS_SENDMESSAGE) & QS_SENDMESSAGE))
-        std::this_thread::yield();
-    DestroyWindow(w);
-    MSG m;
-    EXPECT_FALSE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)); // handled, never returned
-    helper.join();
-    EXPECT_EQ(result, 0);
-    EXPECT_TRUE(UserMessages.empty());
+    for (bool reset : {false, true}) {
+        SCOPED_TRACE(reset ? "test reset" : "window destroyed");
+        HWND w = MakeWorker();
+        LRESULT result = -1;
+        std::thread helper([&] { result = SendMessageA(w, WM_USER + 1, 5, 0); });
+        // The message waits until this thread looks at its queue.
+        while (!(GetQueueStatus(QS_SENDMESSAGE) & QS_SENDMESSAGE))
+            std::this_thread::yield();
+        if (reset) {
+            t::Reset(); // the sender is not left waiting
+        } else {
+            DestroyWindow(w);
+            MSG m;
+            EXPECT_FALSE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)); // handled, not returned
+        }
+        helper.join();
+        EXPECT_EQ(result, 0);
+        EXPECT_TRUE(UserMessages.empty());
+    }
 }
 
 TEST_F(Threads, AContextDrawnOnByAHelperSurvivesResizeHideAndDestroy) {
