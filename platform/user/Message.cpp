@@ -512,11 +512,6 @@ LRESULT SendFromOtherThread(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 namespace platform::user {
 
-bool SentMessagesWaiting() {
-    std::lock_guard<std::mutex> lock(Posted().Lock);
-    return !Posted().Sent.empty();
-}
-
 bool ProcessSentMessages() {
     PostedQueue& q = Posted();
     bool any = false;

@@ -273,7 +273,6 @@ PumpResult DispatchNext();
 // Runs the procedures of the messages other threads sent (GUI thread; the message
 // retrieval functions call it). True when there were any.
 bool ProcessSentMessages();
-bool SentMessagesWaiting();
 void EnsureInit();
 DWORD Now();
 bool IsGuiThread();
