@@ -75,6 +75,12 @@ Image CaptureScreen();          // top-level windows composited in z-order, with
 bool SavePng(const Image& image, const std::string& path);
 bool SaveBmp(const Image& image, const std::string& path);
 
+// The display's window manager: another program takes the focus (our active window is
+// deactivated, the program gets WM_ACTIVATEAPP FALSE, the focus and the capture go);
+// the close button of a top-level window's frame is pressed.
+void ActivateOtherApplication();
+void CloseFromWindowManager(HWND top);
+
 // Windows and message boxes.
 struct TopLevelWindow {
     HWND Handle;

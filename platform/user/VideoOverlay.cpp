@@ -129,7 +129,11 @@ void ComposeVideo() {
         if (!repainted)
             continue;
         RECT drawn{};
-        Draw(w, *e.Frame, drawn);
+        {
+            // The frame goes into the window's pixels, which the backend may be reading.
+            PixelLock pixels = LockPixels();
+            Draw(w, *e.Frame, drawn);
+        }
         std::lock_guard<std::mutex> lock(O().Lock);
         if (e.Drawn != e.Serial) {
             ++O().Stats.Drawn;
