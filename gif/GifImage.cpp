@@ -705,11 +705,16 @@ void TGIFImage::AssignTo(TPersistent* dest) {
 
 // ---------------------------------------------------------------- registration
 
+namespace {
+// Whether "gif" and the clipboard format are in the picture format lists; the unit
+// can be registered again after UnregisterGifUnit took them out.
+bool gifUnitRegistered = false;
+} // namespace
+
 void RegisterGifUnit() {
-    static bool registered = false;
-    if (registered)
+    if (gifUnitRegistered)
         return;
-    registered = true;
+    gifUnitRegistered = true;
     CF_GIF = RegisterClipboardFormatA(CGIFClipboardFormatName);
     RegisterStreamClasses({&TGIFFrame::ClassInfo, &TGIFImage::ClassInfo});
     RegisterGraphicFormat("gif", SGIFImageDesc.Text, &TGIFImage::ClassInfo);
@@ -719,6 +724,7 @@ void RegisterGifUnit() {
 
 void UnregisterGifUnit() {
     UnregisterGraphicFormat(&TGIFImage::ClassInfo);
+    gifUnitRegistered = false;
 }
 
 } // namespace gif
