@@ -15,33 +15,12 @@
 
 namespace {
 
+// Random choices for the drawing thread test: colours of every kind.
 class Chaos {
 public:
     explicit Chaos(unsigned seed) : Rng(seed) {}
 
-    int Coord() {
-        switch (Pick(6)) {
-        case 0:
-            return int(Rng() % 40) - 10;
-        case 1:
-            return int(Rng() % 2000) - 1000;
-        case 2:
-            return 0;
-        case 3:
-            return Pick(2) ? 2147483647 : -2147483647 - 1;
-        case 4:
-            return int(Rng());
-        default:
-            return int(Rng() % 8);
-        }
-    }
     unsigned Pick(unsigned n) { return unsigned(Rng() % n); }
-    DWORD Rop() {
-        static const DWORD rops[] = {SRCCOPY,    SRCPAINT,  SRCAND,    SRCINVERT, SRCERASE,
-                                     NOTSRCCOPY, MERGECOPY, PATCOPY,   PATINVERT, DSTINVERT,
-                                     BLACKNESS,  WHITENESS, 0x00B8074A};
-        return Pick(4) == 0 ? DWORD(Rng()) : rops[Pick(sizeof rops / sizeof rops[0])];
-    }
     COLORREF Colour() {
         switch (Pick(4)) {
         case 0:
@@ -53,11 +32,6 @@ public:
         default:
             return RGB(BYTE(Rng()), BYTE(Rng()), BYTE(Rng()));
         }
-    }
-    template <class T> T From(const std::vector<T>& v) {
-        if (v.empty() || Pick(8) == 0)
-            return reinterpret_cast<T>(std::uintptr_t(Rng()) << Pick(40));
-        return v[Pick(unsigned(v.size()))];
     }
 
 private:
