@@ -7,6 +7,7 @@
 
 #include "MainFormMock.h"
 #include "StreamBytes.h"
+#include "tests/common/Golden.h"
 #include "tests/common/TempDir.h"
 #include "tools/formdump/FormDump.h"
 
@@ -122,4 +123,12 @@ TEST(FormDumpProgram, ProgramWithoutTheClassesReportsTheMissingClass) {
     const int raw = std::system(command.c_str());
     EXPECT_EQ(WEXITSTATUS(raw), 1);
     EXPECT_EQ(ReadAll(out), "Class TForm1 not found\n");
+}
+
+TEST_F(FormDump, MainWindowListingMatchesGoldenFile) {
+    std::string out, err;
+    ASSERT_EQ(Run(ReadAll(std::string(QUILLOT_BUILD_DIR) + "/generated/TFORM1.bin"), out, err), 0)
+        << err;
+    testutil::ExpectMatchesGoldenFile(out, std::string(QUILLOT_TEST_DATA) +
+                                               "/formstream/golden/TFORM1.formdump.txt");
 }
