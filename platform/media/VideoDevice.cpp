@@ -127,6 +127,9 @@ private:
 
     // Service() only.
     std::int64_t FShownFrame = -1;
+    std::shared_ptr<user::VideoFrame> FPicture; // the last picture decoded
+    std::shared_ptr<user::VideoFrame> FSpare;   // the one before, for its memory
+    std::int64_t FPictureFrame = -1;
     HWND FShownWindow = nullptr;
     int FAudioSegment = -1;
     std::int64_t FAudioCursor = 0;
@@ -346,14 +349,27 @@ std::optional<DWORD> Player::Service() {
     if (FHasVideo && window) {
         const std::int64_t frame = std::clamp<std::int64_t>(position, 0, FLength - 1);
         if (frame != FShownFrame || window != FShownWindow) {
-            auto picture = std::make_shared<user::VideoFrame>();
-            VideoImage image;
-            if (FFile->DecodeFrame(frame, image)) {
-                picture->Width = image.Width;
-                picture->Height = image.Height;
-                picture->Pixels = std::move(image.Pixels);
-                picture->Number = frame;
-                user::ShowVideoFrame(this, window, std::move(picture));
+            if (frame != FPictureFrame || !FPicture) {
+                // Reuse the pixels of the picture before last once the overlay let go of it.
+                std::shared_ptr<user::VideoFrame> picture;
+                if (FSpare && FSpare.use_count() == 1)
+                    picture = std::move(FSpare);
+                else
+                    picture = std::make_shared<user::VideoFrame>();
+                VideoImage image;
+                image.Pixels = std::move(picture->Pixels);
+                if (FFile->DecodeFrame(frame, image)) {
+                    picture->Width = image.Width;
+                    picture->Height = image.Height;
+                    picture->Pixels = std::move(image.Pixels);
+                    picture->Number = frame;
+                    FSpare = std::move(FPicture);
+                    FPicture = std::move(picture);
+                    FPictureFrame = frame;
+                }
+            }
+            if (FPicture) {
+                user::ShowVideoFrame(this, window, FPicture);
                 if (FRealTime)
                     user::GetBackend().Wake();
             }
