@@ -92,6 +92,8 @@ TForm1::TForm1(formstream::TComponent* owner) : ui::TForm(owner) {
 
 TForm1::~TForm1() {
     FExeDir.clear();
+    if (Form1 == this)
+        Form1 = nullptr;
 }
 
 TForm1::TGroup TForm1::CategoryGroup(bool korean) const {
@@ -209,7 +211,8 @@ void TForm1::FormResize(TObject*) {
 }
 
 void RegisterMainClasses() {
-    formstream::RegisterStreamClass(&TForm1::ClassInfo);
+    if (!formstream::LookupStreamClass(TForm1::ClassInfo.Name))
+        formstream::RegisterStreamClass(&TForm1::ClassInfo);
 }
 
 } // namespace app

@@ -286,6 +286,11 @@ int RunScenario(const std::vector<TCommand>& commands, const TRunOptions& option
     }
     const int code = app::QuillotMain();
     gRunner = nullptr;
+    // The end of the program, as at process exit, so that a later run in the same process
+    // starts afresh.
+    ui::DoneApplication();
+    app::Form1 = nullptr;
+    pt::Reset();
     if (runner.Failed())
         return 2;
     out << "exit " << code << "\n";
