@@ -12,9 +12,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/mmsystem.h"
 #include "platform/windef.h"
 
 namespace platform::testing {
@@ -30,6 +34,10 @@ void SetCodePage(UINT codePage); // 0 restores the default, 65001 (UTF-8)
 void SetModuleFileName(const std::string& path);
 // Destroys every window, empties the queue and forgets focus, capture and timers.
 void Reset();
+
+// Makes the next `count` SetTimer calls fail as when the system has no timer left: they
+// return 0 with ERROR_NO_SYSTEM_RESOURCES and change nothing. 0 cancels; Reset() too.
+void FailNextSetTimer(int count = 1);
 
 // Virtual clock.
 DWORD Now();
@@ -98,5 +106,102 @@ std::vector<MessageBoxInfo> MessageBoxHistory();
 
 // Resources registered from memory (the bytes are copied).
 void RegisterResource(LPCSTR type, LPCSTR name, const void* data, std::size_t size);
+
+// Media control interface.
+//
+// The real devices run on the virtual clock here: playing a 15 frames-per-second clip
+// for 1000 ms moves its position by exactly 15 frames, and WaitMessage jumps the clock
+// to the next frame or notification that falls due. Sound is decoded and counted, not
+// played.
+struct MciSound {
+    std::uint64_t Samples = 0;  // sample frames played so far (one per channel set)
+    std::uint64_t Checksum = 0; // over the 16-bit samples played, in order
+    int Rate = 0;
+    int Channels = 0;
+};
+// Sound played by an open device; all zero for an unknown one.
+MciSound MciSoundPlayed(MCIDEVICEID device);
+
+// One command as the recording driver saw it: the device, the command, the flags word
+// and the fields of the record that the flags name (the callback is kept whenever a
+// record was passed, since every record starts with it).
+struct MciCall {
+    MCIDEVICEID Device = 0;
+    UINT Command = 0;
+    DWORD Flags = 0;
+    bool HasRecord = false; // the parameter address was not 0
+    DWORD_PTR Callback = 0;
+    std::optional<std::string> DeviceType; // MCI_OPEN with MCI_OPEN_TYPE
+    std::optional<DWORD> DeviceTypeId;     // MCI_OPEN with MCI_OPEN_TYPE_ID
+    std::optional<std::string> Element;    // MCI_OPEN with MCI_OPEN_ELEMENT
+    std::optional<std::string> Alias;      // MCI_OPEN with MCI_OPEN_ALIAS
+    std::optional<DWORD> From;             // MCI_PLAY / MCI_RECORD with MCI_FROM
+    std::optional<DWORD> To;               // MCI_PLAY / MCI_RECORD / MCI_SEEK with MCI_TO
+    std::optional<DWORD> Item;             // MCI_STATUS / MCI_GETDEVCAPS item
+    std::optional<DWORD> Track;            // MCI_STATUS with MCI_TRACK
+    std::optional<DWORD> TimeFormat;       // MCI_SET with MCI_SET_TIME_FORMAT
+    std::optional<DWORD> Frames;           // MCI_STEP with MCI_DGV_STEP_FRAMES
+    std::optional<HWND> Window;            // MCI_WINDOW with MCI_DGV_WINDOW_HWND
+    std::optional<UINT> CmdShow;           // MCI_WINDOW with MCI_DGV_WINDOW_STATE
+    std::optional<RECT> Rect;              // MCI_PUT with MCI_DGV_RECT
+    MCIERROR Result = 0;                   // what the driver answered
+
+    // One line, for exact comparisons and readable failures, for example
+    // "dev=1 MCI_PLAY flags=0x1 callback=0x10012 from=5" (fields in the order above,
+    // callback shown only with a record; result shown only when not 0).
+    std::string Text() const;
+};
+std::string MciCommandName(UINT command); // "MCI_PLAY", or "0x0899" for unknown codes
+
+// A driver that a test installs in place of the real devices: it records every command
+// and answers with scripted results. MCI_OPEN gives out identifiers from 1 upwards
+// (never 0) and writes them into the record; commands to identifiers it never opened
+// (or closed) answer MCIERR_INVALID_DEVICE_ID unless a result is scripted.
+class MciRecorder {
+public:
+    std::vector<MciCall> Calls;
+
+    // Every later `command` answers `result` (0 restores success).
+    void SetResult(UINT command, MCIERROR result);
+    // The next `command` only answers `result`; queued results are used in order before
+    // the one SetResult gave.
+    void QueueResult(UINT command, MCIERROR result);
+    // Answers of MCI_STATUS by item (the track, when MCI_TRACK is given, is ignored here),
+    // of MCI_GETDEVCAPS by item, and the rectangle MCI_WHERE returns. Unscripted items
+    // answer 0; MCI_WHERE answers an empty rectangle.
+    void SetStatus(DWORD item, DWORD_PTR answer);
+    void SetTrackPosition(DWORD track, DWORD_PTR answer); // MCI_STATUS_POSITION + MCI_TRACK
+    void SetDevCaps(DWORD item, DWORD answer);
+    void SetWhere(RECT rect);
+    // Scripts a device that answers like the real digital-video device on an open clip:
+    // can play, has video, device type 520, frames, the given length and position,
+    // mode stopped, one track, and a where rectangle of the given size.
+    void ScriptDigitalVideo(DWORD length, int width = 320, int height = 240);
+
+    // Posts MM_MCINOTIFY with `outcome` for `device` to the callback of the last command
+    // that asked for notification (MCI_NOTIFY); false when there was none.
+    bool Notify(WPARAM outcome, MCIDEVICEID device = 0);
+    // The calls as lines of Text(), and clearing them.
+    std::vector<std::string> Lines() const;
+    void Clear() { Calls.clear(); }
+
+    // Used by the interface; tests need not call it.
+    MCIERROR Handle(MCIDEVICEID device, UINT command, DWORD_PTR flags, DWORD_PTR param);
+
+private:
+    std::map<UINT, MCIERROR> FResults;
+    std::map<UINT, std::vector<MCIERROR>> FQueued;
+    std::map<DWORD, DWORD_PTR> FStatus;
+    std::map<DWORD, DWORD_PTR> FTrackPositions;
+    std::map<DWORD, DWORD> FDevCaps;
+    RECT FWhere{};
+    std::vector<MCIDEVICEID> FOpen;
+    DWORD_PTR FLastNotifyCallback = 0;
+    MCIDEVICEID FLastNotifyDevice = 0;
+};
+// Puts a new recorder in place of the real devices (open devices of the real driver are
+// closed first) and returns it; RemoveMciRecorder() (or Reset()) restores the real ones.
+std::shared_ptr<MciRecorder> InstallMciRecorder();
+void RemoveMciRecorder();
 
 } // namespace platform::testing

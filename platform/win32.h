@@ -3,6 +3,7 @@
 // On Windows this header would include <windows.h> and <mmsystem.h> instead.
 #pragma once
 
+#include "platform/mmsystem.h"
 #include "platform/winbase.h"
 #include "platform/windef.h"
 #include "platform/wingdi.h"

@@ -5,6 +5,7 @@
 
 #include "platform/gdi/Screen.h"
 #include "platform/headless/Headless.h"
+#include "platform/media/MciDriver.h"
 #include "platform/testing.h"
 #include "platform/user/WindowManager.h"
 #include "platform/wingdi.h"
@@ -31,8 +32,15 @@ void SetScreenSize(int width, int height) {
 
 void Reset() {
     EnsureInit();
+    RemoveMciRecorder();
+    media::CloseAllMciDevices();
     ResetAll();
     headless::Actions().clear();
+}
+
+void FailNextSetTimer(int count) {
+    EnsureInit();
+    S().FailTimers = std::max(0, count);
 }
 
 DWORD Now() {

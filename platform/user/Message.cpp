@@ -122,6 +122,7 @@ void ResetAll() {
             DestroyWindow(h);
     s.Input.clear();
     s.Timers.clear();
+    s.FailTimers = 0;
     s.QuitPosted = false;
     s.Focus = s.Active = s.Capture = nullptr;
     std::memset(s.KeyState, 0, sizeof s.KeyState);
@@ -178,8 +179,7 @@ bool InRange(UINT msg, UINT lo, UINT hi) {
     return msg >= lo && msg <= hi;
 }
 
-WPARAM MouseKeyState() {
-    const BYTE* k = S().KeyState;
+WPARAM MouseKeyState(const BYTE* k) {
     WPARAM s = 0;
     if (k[VK_LBUTTON] & 0x80)
         s |= MK_LBUTTON;
@@ -241,13 +241,15 @@ void UpdateKeyState(BYTE* keys, UINT message, WPARAM wParam) {
     }
 }
 
-// Turns the raw input event at the head of the queue into a message for its window.
+// Turns the raw input event at the head of the queue into a message for its window, with
+// `keys` as the key state and `cursor` as the pointer position once the event is taken.
 // Returns false when the event goes nowhere (it is then dropped).
-bool RouteInput(const InputEvent& ev, MSG& out, bool sendSideMessages) {
+bool RouteInput(const InputEvent& ev, MSG& out, bool sendSideMessages, const BYTE* keys,
+                POINT cursor) {
     State& s = S();
     out = MSG{};
     out.time = ev.Time;
-    out.pt = s.CursorPos;
+    out.pt = cursor;
     if (ev.Message == WM_KEYDOWN || ev.Message == WM_KEYUP || ev.Message == WM_CHAR ||
         ev.Message == WM_SYSKEYDOWN || ev.Message == WM_SYSKEYUP) {
         HWND target = s.Focus ? s.Focus : s.Active;
@@ -337,7 +339,7 @@ bool RouteInput(const InputEvent& ev, MSG& out, bool sendSideMessages) {
         POINT p = ev.Pt;
         ScreenToClient(target->Handle, &p);
         out.message = msg;
-        out.wParam = MouseKeyState();
+        out.wParam = MouseKeyState(keys);
         out.lParam = MAKELPARAM(WORD(SHORT(p.x)), WORD(SHORT(p.y)));
     } else {
         out.message = msg - WM_MOUSEMOVE + WM_NCMOUSEMOVE;
@@ -403,29 +405,39 @@ bool PeekInternal(MSG* msg, HWND filter, UINT lo, UINT hi, UINT remove) {
         }
     }
     // 2. Input.
-    while (!s.Input.empty()) {
-        InputEvent ev = s.Input.front();
-        MSG m;
-        if (!doRemove) {
-            if (!RouteInput(ev, m, false)) {
-                s.Input.pop_front();
+    if (!doRemove) {
+        // Looking changes nothing: events that go nowhere stay for the removal to deal
+        // with (a click on a disabled window still brings its pop-up forward then), and the
+        // message carries the key state and position its removal would give it.
+        BYTE keys[256];
+        std::memcpy(keys, s.KeyState, sizeof keys);
+        POINT cursor = s.CursorPos;
+        for (const InputEvent& ev : s.Input) {
+            if (ev.Message >= WM_MOUSEFIRST && ev.Message <= WM_MOUSELAST)
+                cursor = ev.Pt;
+            UpdateKeyState(keys, ev.Message, ev.WParam);
+            MSG m;
+            if (!RouteInput(ev, m, false, keys, cursor))
                 continue;
-            }
             if (InFilter(filter, m.hwnd) && InRange(m.message, lo, hi)) {
                 *msg = m;
                 return true;
             }
             break;
         }
+    }
+    while (doRemove && !s.Input.empty()) {
+        InputEvent ev = s.Input.front();
+        MSG m;
         MSG preview;
-        if (RouteInput(ev, preview, false) &&
+        if (RouteInput(ev, preview, false, s.KeyState, s.CursorPos) &&
             !(InFilter(filter, preview.hwnd) && InRange(preview.message, lo, hi)))
             break;
         s.Input.pop_front();
         s.CursorPos =
             ev.Message >= WM_MOUSEFIRST && ev.Message <= WM_MOUSELAST ? ev.Pt : s.CursorPos;
         UpdateKeyState(s.KeyState, ev.Message, ev.WParam);
-        if (!RouteInput(ev, m, true))
+        if (!RouteInput(ev, m, true, s.KeyState, s.CursorPos))
             continue;
         *msg = m;
         s.LastMessage = m;
@@ -652,8 +664,8 @@ BOOL TranslateMessage(const MSG* msg) {
     UINT charMsg = msg->message == WM_SYSKEYDOWN ? WM_SYSCHAR : WM_CHAR;
     {
         std::lock_guard<std::mutex> lock(Posted().Lock);
-        // The character comes before anything posted later.
-        Posted().Messages.push_front(
+        // Posted like any other message: it comes after what is already waiting.
+        Posted().Messages.push_back(
             MSG{msg->hwnd, charMsg, WPARAM(ch), msg->lParam, msg->time, msg->pt});
     }
     return TRUE;
@@ -688,6 +700,12 @@ UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc) {
     State& s = S();
     if (hwnd && !FromHandle(hwnd))
         return 0;
+    if (s.FailTimers > 0) {
+        // The system is out of timers (a test asked for it): nothing changes.
+        --s.FailTimers;
+        SetLastError(ERROR_NO_SYSTEM_RESOURCES);
+        return 0;
+    }
     elapse = std::clamp(elapse, USER_TIMER_MINIMUM, USER_TIMER_MAXIMUM);
     if (!hwnd) {
         auto it = std::find_if(s.Timers.begin(), s.Timers.end(),

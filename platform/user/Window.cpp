@@ -719,12 +719,7 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
     Window* w = FromHandle(hwnd);
     if (!w || w == S().Desktop)
         return FALSE;
-    if ((flags & SWP_SHOWWINDOW) && !w->Visible())
-        SendMessageA(hwnd, WM_SHOWWINDOW, TRUE, 0);
-    else if ((flags & SWP_HIDEWINDOW) && w->Visible())
-        SendMessageA(hwnd, WM_SHOWWINDOW, FALSE, 0);
-    if (!FromHandleQuiet(hwnd))
-        return FALSE;
+    // Unlike ShowWindow, showing or hiding through SetWindowPos sends no WM_SHOWWINDOW.
     if (!(flags & SWP_NOSIZE) || !(flags & SWP_NOMOVE)) {
         // Moving a maximised window by hand makes it a normal one again.
         if (w->Maximized() && !(flags & SWP_NOSIZE)) {
@@ -867,6 +862,15 @@ BOOL EnableWindow(HWND hwnd, BOOL enable) {
     BOOL wasDisabled = w->Enabled() ? FALSE : TRUE;
     if (bool(enable) == !wasDisabled)
         return wasDisabled;
+    if (!enable) {
+        // A window being disabled is told first, so that it can end whatever mode it is in
+        // (a drag, a pressed button) while it still has the capture.
+        SendMessageA(hwnd, WM_CANCELMODE, 0, 0);
+        if (!FromHandleQuiet(hwnd))
+            return wasDisabled;
+        if (!w->Enabled())
+            return wasDisabled; // its handler disabled it already
+    }
     if (enable) {
         w->Style &= ~WS_DISABLED;
     } else {

@@ -150,6 +150,7 @@ struct State {
     std::deque<InputEvent> Input;
     std::vector<Timer> Timers;
     UINT_PTR NextThreadTimerId = 0x7F00;
+    int FailTimers = 0; // tests: the next this many SetTimer calls are refused
     bool QuitPosted = false;
     int QuitCode = 0;
 

@@ -283,3 +283,42 @@ TEST_F(Input, ClickOnWindowDisabledByAPopupBringsThePopupForward) {
     Drain();
     EXPECT_EQ(GetActiveWindow(), popup);
 }
+
+TEST_F(Input, PeekWithoutRemovingLeavesQueueAndKeyStateAlone) {
+    HWND owner = TopLevel(0, 0, 400, 400);
+    HWND popup = CreateWindowExA(0, "Recorder", "", WS_POPUP | WS_VISIBLE, 500, 0, 100, 100, owner,
+                                 nullptr, nullptr, nullptr);
+    HWND other = TopLevel(700, 0, 100, 100);
+    Drain();
+    EnableWindow(owner, FALSE);
+    SetActiveWindow(other);
+    // A click that goes nowhere, then one on an enabled window.
+    t::ClickClient(owner, 10, 10);
+    t::ClickClient(other, 5, 5);
+    MSG m;
+    ASSERT_TRUE(PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE));
+    EXPECT_EQ(m.message, WM_MOUSEMOVE);
+    EXPECT_EQ(m.hwnd, other);
+    // Looking twice shows the same; the pop-up has not been brought forward yet.
+    MSG again;
+    ASSERT_TRUE(PeekMessageA(&again, nullptr, 0, 0, PM_NOREMOVE));
+    EXPECT_EQ(again.message, m.message);
+    EXPECT_EQ(GetActiveWindow(), other);
+    // Taking it deals with the click on the disabled window on the way.
+    ASSERT_TRUE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(m.message, WM_MOUSEMOVE);
+    EXPECT_EQ(GetActiveWindow(), popup);
+
+    // The button message looked at carries the state its removal gives, and looking does
+    // not press the button.
+    ASSERT_TRUE(PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE));
+    ASSERT_EQ(m.message, WM_LBUTTONDOWN);
+    EXPECT_EQ(m.wParam & MK_LBUTTON, WPARAM(MK_LBUTTON));
+    EXPECT_FALSE(GetKeyState(VK_LBUTTON) & 0x8000);
+    MSG taken;
+    ASSERT_TRUE(PeekMessageA(&taken, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(taken.message, WM_LBUTTONDOWN);
+    EXPECT_EQ(taken.wParam, m.wParam);
+    EXPECT_EQ(taken.lParam, m.lParam);
+    EXPECT_TRUE(GetKeyState(VK_LBUTTON) & 0x8000);
+}

@@ -40,10 +40,24 @@ TEST_F(MessageQueue, InputComesAfterPostedAndBeforePaint) {
     ASSERT_GE(taken.size(), 3u);
     EXPECT_EQ(taken[0].message, WM_USER);
     EXPECT_EQ(taken[1].message, WM_KEYDOWN);
-    // TranslateMessage adds the character before anything else waiting.
     EXPECT_EQ(taken[2].message, WM_CHAR);
     EXPECT_EQ(taken[2].wParam, WPARAM('q'));
     EXPECT_EQ(taken.back().message, WM_PAINT);
+}
+
+TEST_F(MessageQueue, CharacterFollowsMessagesPostedBeforeTranslation) {
+    HWND w = TopLevel(0, 0, 300, 300);
+    Drain();
+    t::KeyDown('Q');
+    MSG m;
+    ASSERT_TRUE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
+    ASSERT_EQ(m.message, WM_KEYDOWN);
+    PostMessageA(w, WM_USER, 0, 0);
+    TranslateMessage(&m);
+    auto taken = Drain();
+    ASSERT_GE(taken.size(), 2u);
+    EXPECT_EQ(taken[0].message, WM_USER);
+    EXPECT_EQ(taken[1].message, WM_CHAR);
 }
 
 TEST_F(MessageQueue, PaintIsNeverDoubledAndStopsOnceValidated) {
@@ -102,6 +116,29 @@ TEST_F(MessageQueue, KillTimerStopsTicksAndRejectsUnknownTimers) {
     MSG m;
     EXPECT_FALSE(PeekMessageA(&m, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE));
     EXPECT_EQ(SetTimer(reinterpret_cast<HWND>(0x12345), 1, 100, nullptr), 0u);
+}
+
+TEST_F(MessageQueue, RefusedSetTimerChangesNothingUntilTheRefusalsAreUsedUp) {
+    HWND w = TopLevel(0, 0, 100, 100);
+    Drain();
+    ASSERT_EQ(SetTimer(w, 1, 100, nullptr), 1u);
+    t::FailNextSetTimer(2);
+    // Neither a new timer nor a change to the existing one goes through.
+    EXPECT_EQ(SetTimer(w, 2, 10, nullptr), 0u);
+    EXPECT_EQ(GetLastError(), ERROR_NO_SYSTEM_RESOURCES);
+    EXPECT_EQ(SetTimer(w, 1, 10, nullptr), 0u);
+    t::AdvanceClock(50);
+    MSG m;
+    EXPECT_FALSE(PeekMessageA(&m, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE));
+    t::AdvanceClock(50);
+    ASSERT_TRUE(PeekMessageA(&m, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE));
+    EXPECT_EQ(m.wParam, 1u);
+    // The third call works again; Reset forgets a pending refusal.
+    EXPECT_EQ(SetTimer(w, 2, 10, nullptr), 2u);
+    t::FailNextSetTimer(5);
+    t::Reset();
+    w = TopLevel(0, 0, 100, 100);
+    EXPECT_EQ(SetTimer(w, 3, 10, nullptr), 3u);
 }
 
 namespace {

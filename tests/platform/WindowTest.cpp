@@ -221,6 +221,22 @@ TEST_F(Window, ShowWindowTable) {
     }
 }
 
+TEST_F(Window, SetWindowPosShowsAndHidesWithoutShowWindowMessage) {
+    HWND w = TopLevel(0, 0, 50, 50, WS_OVERLAPPEDWINDOW);
+    HWND c = Child(w, 0, 0, 10, 10, 0);
+    Log().clear();
+    const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE;
+    for (HWND h : {w, c}) {
+        SCOPED_TRACE(h == w ? "top-level" : "child");
+        ASSERT_TRUE(SetWindowPos(h, nullptr, 0, 0, 0, 0, flags | SWP_SHOWWINDOW));
+        EXPECT_TRUE(GetWindowLongA(h, GWL_STYLE) & WS_VISIBLE);
+        ASSERT_TRUE(SetWindowPos(h, nullptr, 0, 0, 0, 0, flags | SWP_HIDEWINDOW));
+        EXPECT_FALSE(GetWindowLongA(h, GWL_STYLE) & WS_VISIBLE);
+        EXPECT_EQ(Received(WM_WINDOWPOSCHANGED, h).size(), 2u);
+    }
+    EXPECT_TRUE(Received(WM_SHOWWINDOW).empty());
+}
+
 TEST_F(Window, MoveSendsMoveAndSizeAndPositionChanged) {
     HWND top = TopLevel(0, 0, 400, 400);
     HWND c = Child(top, 10, 10, 50, 50);
@@ -313,6 +329,22 @@ TEST_F(Window, EnableWindowReportsPreviousStateAndSendsEnable) {
     ASSERT_EQ(enables.size(), 2u);
     EXPECT_EQ(enables[0].WParam, WPARAM(FALSE));
     EXPECT_EQ(enables[1].WParam, WPARAM(TRUE));
+}
+
+TEST_F(Window, DisablingSendsCancelModeFirstWhileTheCaptureIsHeld) {
+    HWND w = TopLevel(0, 0, 50, 50);
+    SetCapture(w);
+    Log().clear();
+    EnableWindow(w, FALSE);
+    EnableWindow(w, TRUE);
+    std::vector<UINT> seen;
+    for (const Recorded& r : Log())
+        if (r.Hwnd == w &&
+            (r.Msg == WM_CANCELMODE || r.Msg == WM_CAPTURECHANGED || r.Msg == WM_ENABLE))
+            seen.push_back(r.Msg);
+    // The default procedure releases the capture on WM_CANCELMODE; enabling sends none.
+    EXPECT_EQ(seen, (std::vector<UINT>{WM_CANCELMODE, WM_CAPTURECHANGED, WM_ENABLE, WM_ENABLE}));
+    EXPECT_EQ(GetCapture(), nullptr);
 }
 
 TEST_F(Window, InvalidHandlesFail) {
