@@ -90,6 +90,19 @@ TForm1::TForm1(formstream::TComponent* owner) : ui::TForm(owner) {
     FExeDir = ExtractExeDir(ui::Application->ExecutablePath());
 }
 
+TForm1::TForm1(formstream::TComponent* owner, TBareForm) : ui::TForm(owner) {}
+
+const formstream::TClassInfo& TForm1::ReadingClass() {
+    static const formstream::TClassInfo info = [] {
+        formstream::TClassInfo bare = ClassInfo;
+        bare.Construct = +[](formstream::TComponent* owner) -> formstream::TObject* {
+            return new TForm1(owner, TBareForm{});
+        };
+        return bare;
+    }();
+    return info;
+}
+
 TForm1::~TForm1() {
     FExeDir.clear();
     if (Form1 == this)

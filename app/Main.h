@@ -38,6 +38,11 @@ public:
     explicit TForm1(formstream::TComponent* owner);
     ~TForm1() override;
 
+    // The class as tools that read the form resource themselves see it (formdump): the
+    // same name and published tables, but an instance is only the bare form, without the
+    // resource and the start screen, so that the reader fills it.
+    static const formstream::TClassInfo& ReadingClass();
+
     // Published component fields, bound by name when the form resource is read.
     media::TMediaPlayer* MediaPlayer1 = nullptr;
     ui::TPanel* ShowPanel = nullptr;
@@ -81,6 +86,9 @@ public:
     const rtl::String& ExeDir() const { return FExeDir; }
 
 private:
+    struct TBareForm {};
+    TForm1(formstream::TComponent* owner, TBareForm);
+
     using TGroup = std::array<ui::TImage*, 6>;
     TGroup CategoryGroup(bool korean) const;
     void SetGroupVisible(const TGroup& group, bool visible);
