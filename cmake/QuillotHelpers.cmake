@@ -62,3 +62,25 @@ function(quillot_resources target script)
         VERBATIM)
     target_sources(${target} PRIVATE ${out})
 endfunction()
+
+# quillot_media_glyphs(TARGET)
+#   Compiles the media button bar's 27 glyphs as BITMAP resources "EN_MPPLAY" ...
+#   "CL_MPEJECT" into TARGET. artgen draws them into generated/glyphs of the build folder
+#   with media/MediaGlyphs.rc copied beside them (target media_glyphs). For a static
+#   library the resources are linked into every program that uses the library: a
+#   resource table that no code names would otherwise be left out of the link.
+function(quillot_media_glyphs target)
+    set(script ${PROJECT_BINARY_DIR}/generated/glyphs/MediaGlyphs.rc)
+    get_target_property(type ${target} TYPE)
+    if(type STREQUAL "STATIC_LIBRARY")
+        set(objects ${target}_glyph_resources)
+        add_library(${objects} OBJECT)
+        target_link_libraries(${objects} PRIVATE platform)
+        quillot_resources(${objects} ${script})
+        add_dependencies(${objects} media_glyphs)
+        target_sources(${target} INTERFACE $<TARGET_OBJECTS:${objects}>)
+    else()
+        quillot_resources(${target} ${script})
+        add_dependencies(${target} media_glyphs)
+    endif()
+endfunction()

@@ -339,10 +339,14 @@ bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm
         shift = UnusedByteShift;
     };
 
+    // No previous string: the first code of the data, and the code after a clear code,
+    // are literals that add no entry. After a clamped minimum code size the data start
+    // with a previous string, so that a first code other than a clear code stops.
+    bool fresh = !stopAtString;
     int code = nextCode();
     for (;;) {
         // The common case, kept tight: a code whose string the table holds as a copy.
-        for (;;) {
+        while (!fresh) {
             if (unsigned(code) >= unsigned(freeCode))
                 break;
             const std::uint64_t v = entry[code];
@@ -375,20 +379,20 @@ bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm
         }
         if (dst >= dstEnd)
             break;
-        if (stopAtString && code != clearCode)
-            break;
-        if (code == endCode)
-            break;
         if (code == clearCode) {
             codeSize = minSize + 1;
             mask = (1u << codeSize) - 1;
             freeCode = firstFree;
+            fresh = true;
             code = nextCode();
-            if (code < 0) {
-                outOfData = true;
-                break;
-            }
-            // The code after a clear is a literal, whatever its value.
+            continue;
+        }
+        if (code == endCode)
+            break;
+        if (fresh) {
+            // A literal, whatever its value; damaged values beyond the literals are masked
+            // to a pixel and leave no string to copy.
+            fresh = false;
             oldCode = code;
             *dst = std::uint8_t(code & pixelMask);
             if (code <= lastLiteral && !stopAtString)
@@ -399,6 +403,8 @@ bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm
             code = nextCode();
             continue;
         }
+        if (stopAtString)
+            break;
         std::uint8_t* const start = dst;
         const std::size_t oldLen = std::size_t(dst - prevStart);
         bool copyable;
@@ -461,9 +467,13 @@ bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm
     // Put the decoded rows into the bitmap.
     const std::size_t written = std::min(pos, total);
     if (inPlace) {
-        std::memset(out + written, 0, total - written);
+        // Only the strings' copy overruns lie behind the written pixels; the rows beyond
+        // them were never touched and stay as they came (zero).
+        std::memset(out + written, 0, std::min(total - written, Slack));
+        // Turn the written rows bottom-up; a row never written meets only zeros.
+        const std::size_t writtenRows = (written + std::size_t(width) - 1) / std::size_t(width);
         std::vector<std::uint8_t> temp(stride);
-        for (int y = 0, z = height - 1; y < z; ++y, --z) {
+        for (int y = 0, z = height - 1; y < z && std::size_t(y) < writtenRows; ++y, --z) {
             std::uint8_t* a = out + std::size_t(y) * stride;
             std::uint8_t* b = out + std::size_t(z) * stride;
             std::memcpy(temp.data(), a, stride);
@@ -524,13 +534,12 @@ bool WriteBitmapStream(const TGIFItem& item, bool interlaced, bool tolerant,
     if (width > MaxFrameDimension || height > MaxFrameDimension || imageSize > MaxFrameBytes)
         throw rtl::EInvalidGraphicOperation(SGIFImageTooLarge);
 
-    // Room for the decoder's scratch space behind the rows, cut off again below.
-    const bool fresh = dest.Size() == 0;
-    dest.SetPosition(0);
+    // Room for the decoder's scratch space behind the rows, cut off again below. The
+    // stream starts from fresh zeroed memory, so rows the data never reach are not
+    // touched.
+    dest.Clear();
     dest.SetSize(offset + imageSize + std::int64_t(DecodeSlack));
     std::uint8_t* const p = dest.Memory();
-    if (!fresh)
-        std::memset(p, 0, std::size_t(offset + imageSize));
     p[0] = 'B';
     p[1] = 'M';
     PutLE(p + 2, std::uint32_t(offset + imageSize), 4);

@@ -248,9 +248,13 @@ TBitmap* TGIFFrame::GetBitmap() {
     // A frame of no pixels stays an empty bitmap.
     if (!FImage->Data || FImage->Width <= 0 || FImage->Height <= 0)
         return FBitmap.get();
-    TMemoryStream stream;
-    SaveToBitmapStream(stream);
-    FBitmap->LoadFromStream(stream);
+    {
+        // The bitmap file image goes before the bitmap changes format: at most two
+        // copies of the pixels are alive at once.
+        TMemoryStream stream;
+        SaveToBitmapStream(stream);
+        FBitmap->LoadFromStream(stream);
+    }
     if (!FBitmap->Monochrome())
         FBitmap->SetHandleType(graphics::bmDDB);
     return FBitmap.get();

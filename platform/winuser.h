@@ -725,6 +725,8 @@ SHORT GetAsyncKeyState(int virtKey);
 HMENU GetSystemMenu(HWND hwnd, BOOL revert);
 BOOL DeleteMenu(HMENU menu, UINT position, UINT flags);
 BOOL RemoveMenu(HMENU menu, UINT position, UINT flags);
+int GetMenuItemCount(HMENU menu);             // -1 for an invalid menu
+UINT GetMenuItemID(HMENU menu, int position); // 0 for a separator, -1 when there is none
 
 // Messages and timers.
 LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -151,11 +151,23 @@ void TMemoryStream::SetSize(std::int64_t newSize) {
     if (newSize < 0)
         throw EStreamError(SMemoryStreamError);
     const std::int64_t old = FSize;
-    if (newSize > FCapacity || newSize < FCapacity / 4)
-        SetCapacity(newSize);
+    if (FMemory == nullptr && newSize > 0) {
+        // Memory fresh from the system is zero already: a large block is not touched
+        // here, so that pages never written cost nothing.
+        if (static_cast<std::uint64_t>(newSize) > std::numeric_limits<std::size_t>::max() / 2)
+            throw EStreamError(SMemoryStreamError);
+        void* p = std::calloc(static_cast<std::size_t>(newSize), 1);
+        if (!p)
+            throw EStreamError(SMemoryStreamError);
+        FMemory = static_cast<std::uint8_t*>(p);
+        FCapacity = newSize;
+    } else {
+        if (newSize > FCapacity || newSize < FCapacity / 4)
+            SetCapacity(newSize);
+        if (newSize > old)
+            std::memset(FMemory + old, 0, static_cast<std::size_t>(newSize - old));
+    }
     FSize = newSize;
-    if (newSize > old)
-        std::memset(FMemory + old, 0, static_cast<std::size_t>(newSize - old));
     if (FPosition > newSize)
         FPosition = newSize;
 }

@@ -7,6 +7,7 @@
 #include "platform/headless/Headless.h"
 #include "platform/media/MciDriver.h"
 #include "platform/testing.h"
+#include "platform/user/VideoOverlay.h"
 #include "platform/user/WindowManager.h"
 #include "platform/wingdi.h"
 
@@ -154,6 +155,7 @@ void Char(char c) {
 }
 
 Image CaptureWindow(HWND hwnd) {
+    ComposeVideo();
     Image img;
     Window* w = FromHandleQuiet(hwnd);
     if (!w)
@@ -176,6 +178,7 @@ Image CaptureWindow(HWND hwnd) {
 }
 
 Image CaptureScreen() {
+    ComposeVideo();
     EnsureInit();
     RECT sr = GetBackend().ScreenRect();
     Image img;

@@ -66,6 +66,8 @@ MCIERROR Open(DWORD flags, DWORD_PTR param) {
         if (!parms->lpstrDeviceType)
             return MCIERR_MISSING_STRING_ARGUMENT;
         request.Type = parms->lpstrDeviceType;
+        if (request.Type.empty())
+            return MCIERR_INVALID_DEVICE_NAME;
     }
     if (flags & MCI_OPEN_ELEMENT) {
         if (!parms->lpstrElementName)

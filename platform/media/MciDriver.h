@@ -35,7 +35,7 @@ public:
     // Every command but MCI_OPEN, with the caller's flags and record address. MCI_CLOSE
     // is sent here before the device is destroyed.
     virtual MCIERROR Command(UINT command, DWORD flags, DWORD_PTR param) = 0;
-    virtual MciSoundCount Sound() const { return {}; }
+    virtual MciSoundCount Sound() { return {}; }
 };
 
 // Opens a device for a request; on success `device` holds it.

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "platform/gdi/GdiObjects.h"
 #include "platform/user/WindowManager.h"
 #include "platform/winbase.h"
 #include "platform/wingdi.h"
@@ -250,10 +251,20 @@ BOOL InvalidateRgn(HWND hwnd, HRGN region, BOOL erase) {
 BOOL ValidateRgn(HWND hwnd, HRGN region) {
     if (!region)
         return ValidateRect(hwnd, nullptr);
-    RECT box{};
-    if (GetRgnBox(region, &box) == ERROR)
+    Window* w = FromHandle(hwnd);
+    if (!w)
         return FALSE;
-    return ValidateRect(hwnd, &box);
+    std::vector<RECT> rects;
+    {
+        platform::gdi::GdiLock lock(platform::gdi::GdiMutex());
+        auto rgn = platform::gdi::Lookup<platform::gdi::Region>(region, OBJ_REGION);
+        if (!rgn)
+            return FALSE;
+        rects = rgn->Rects;
+    }
+    // The region itself: its bounding box may hold parts that are still to be painted.
+    ValidateRects(w, rects);
+    return TRUE;
 }
 
 int GetUpdateRgn(HWND hwnd, HRGN region, BOOL erase) {

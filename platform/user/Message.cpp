@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "platform/gdi/Screen.h"
+#include "platform/user/VideoOverlay.h"
 #include "platform/user/WindowManager.h"
 #include "platform/winbase.h"
 
@@ -139,6 +140,7 @@ void ResetAll() {
 void PresentAll() {
     if (!CurrentBackend() || !S().Desktop)
         return;
+    ComposeVideo();
     for (Window* top : S().Desktop->Children)
         if (!top->Dirty.empty()) {
             GetBackend().Present(top);
@@ -851,17 +853,89 @@ SHORT GetAsyncKeyState(int virtKey) {
     return (S().AsyncKeyState[virtKey & 0xFF] & 0x80) ? SHORT(0x8000) : SHORT(0);
 }
 
-HMENU GetSystemMenu(HWND hwnd, BOOL revert) {
-    if (!FromHandle(hwnd) || revert)
-        return nullptr;
+namespace {
+
+// The menu handle of a window's system menu is its window handle with the lowest bit
+// set (window handles are even).
+HMENU SystemMenuHandle(HWND hwnd) {
     return reinterpret_cast<HMENU>(std::uintptr_t(hwnd) | 1);
 }
 
-BOOL DeleteMenu(HMENU menu, UINT, UINT) {
-    return menu ? TRUE : FALSE;
+std::vector<UINT>* SystemMenuItems(HMENU menu) {
+    auto bits = std::uintptr_t(menu);
+    if (!(bits & 1)) {
+        SetLastError(ERROR_INVALID_MENU_HANDLE);
+        return nullptr;
+    }
+    Window* w = FromHandleQuiet(reinterpret_cast<HWND>(bits & ~std::uintptr_t(1)));
+    if (!w || !w->HasSystemMenu) {
+        SetLastError(ERROR_INVALID_MENU_HANDLE);
+        return nullptr;
+    }
+    return &w->SystemMenu;
 }
-BOOL RemoveMenu(HMENU menu, UINT, UINT) {
-    return menu ? TRUE : FALSE;
+
+void ResetSystemMenu(Window* w) {
+    // The standard window menu: Restore, Move, Size, Minimize, Maximize, a separator and
+    // Close.
+    w->SystemMenu = {SC_RESTORE, SC_MOVE, SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE, 0, SC_CLOSE};
+}
+
+BOOL RemoveMenuItem(HMENU menu, UINT position, UINT flags) {
+    std::vector<UINT>* items = SystemMenuItems(menu);
+    if (!items)
+        return FALSE;
+    auto it = items->end();
+    if (flags & MF_BYPOSITION) {
+        if (position < items->size())
+            it = items->begin() + std::ptrdiff_t(position);
+    } else {
+        it = std::find(items->begin(), items->end(), position);
+    }
+    if (it == items->end())
+        return FALSE;
+    items->erase(it);
+    return TRUE;
+}
+
+} // namespace
+
+HMENU GetSystemMenu(HWND hwnd, BOOL revert) {
+    Window* w = FromHandle(hwnd);
+    if (!w || (w->Style & WS_CHILD))
+        return nullptr;
+    if (revert) {
+        // Back to the standard menu; the window's copy is gone.
+        w->HasSystemMenu = false;
+        w->SystemMenu.clear();
+        return nullptr;
+    }
+    if (!w->HasSystemMenu) {
+        ResetSystemMenu(w);
+        w->HasSystemMenu = true;
+    }
+    return SystemMenuHandle(hwnd);
+}
+
+BOOL DeleteMenu(HMENU menu, UINT position, UINT flags) {
+    return RemoveMenuItem(menu, position, flags);
+}
+
+BOOL RemoveMenu(HMENU menu, UINT position, UINT flags) {
+    // The window menu has no submenus, so removing and deleting are the same.
+    return RemoveMenuItem(menu, position, flags);
+}
+
+int GetMenuItemCount(HMENU menu) {
+    std::vector<UINT>* items = SystemMenuItems(menu);
+    return items ? int(items->size()) : -1;
+}
+
+UINT GetMenuItemID(HMENU menu, int position) {
+    std::vector<UINT>* items = SystemMenuItems(menu);
+    if (!items || position < 0 || std::size_t(position) >= items->size())
+        return UINT(-1);
+    return (*items)[std::size_t(position)];
 }
 
 namespace platform::user {

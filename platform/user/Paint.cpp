@@ -122,6 +122,25 @@ BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase) {
     return TRUE;
 }
 
+namespace {} // namespace
+
+// Validates the rectangles `rects` (client coordinates) of w, keeping the bounding box of
+// what is left invalid.
+void platform::user::ValidateRects(Window* w, const std::vector<RECT>& rects) {
+    if (!w->HasUpdate)
+        return;
+    std::vector<RECT> rest{w->Update};
+    for (const RECT& r : rects)
+        Subtract(rest, r);
+    RECT left{};
+    for (const RECT& r : rest)
+        left = Union(left, r);
+    w->HasUpdate = !RectEmpty(left);
+    w->Update = left;
+    if (!w->HasUpdate)
+        w->Erase = false;
+}
+
 namespace {
 
 void ValidateIn(Window* w, const RECT& rect, bool children) {
@@ -344,7 +363,8 @@ HDC BeginPaint(HWND hwnd, LPPAINTSTRUCT paint) {
     std::memset(paint, 0, sizeof *paint);
     paint->hdc = dc;
     paint->rcPaint = update;
-    paint->fErase = TRUE;
+    // The caller erases only what was due to be erased and WM_ERASEBKGND left alone.
+    paint->fErase = erase ? TRUE : FALSE;
     if (erase && dc)
         paint->fErase = SendMessageA(hwnd, WM_ERASEBKGND, WPARAM(dc), 0) ? FALSE : TRUE;
     return dc;

@@ -65,6 +65,10 @@ struct Window {
     bool FrameDirty = false; // child windows with a border: WM_NCPAINT due
     bool Destroying = false;
     bool Created = false;
+    // The window menu (system menu) as command identifiers, 0 for a separator; made on
+    // the first GetSystemMenu call.
+    bool HasSystemMenu = false;
+    std::vector<UINT> SystemMenu;
     // Top-level windows only: the client-area pixels and the parts changed since the
     // backend last presented them (surface coordinates).
     PixelStore Pixels;
@@ -210,6 +214,8 @@ void MarkDirty(Window* top, const RECT& surfaceRect);
 // Invalidates `rect` (client coordinates of w) in w and, following the real rules,
 // in the children it covers; `allChildren` forces the children.
 void InvalidateIn(Window* w, const RECT& rect, bool erase, bool allChildren);
+// Validates the rectangles (client coordinates of w) of w's update area.
+void ValidateRects(Window* w, const std::vector<RECT>& rects);
 // The area of `parent`'s client `rect` was uncovered: everything in it repaints.
 void ExposeArea(Window* parent, const RECT& rect);
 Window* HitTestWindow(POINT screen, bool skipDisabled, Window* onlyTop = nullptr);

@@ -7,6 +7,7 @@
 
 #include "MainFormMock.h"
 #include "StreamBytes.h"
+#include "tests/common/TempDir.h"
 #include "tools/formdump/FormDump.h"
 
 using namespace formstream;
@@ -22,13 +23,11 @@ protected:
         RegisterStreamClass(&mainform::TForm1::ClassInfo);
     }
     void TearDown() override { ResetClassRegistry(); }
+    testutil::TTempDir FDir{"formdump"};
 
     // Runs the command line on a file holding `bytes`.
     int Run(const std::string& bytes, std::string& out, std::string& err) {
-        // One file per test: ctest runs the tests of this program in parallel processes.
-        const std::string path = ::testing::TempDir() + "/formdump_" +
-                                 ::testing::UnitTest::GetInstance()->current_test_info()->name() +
-                                 ".bin";
+        const std::string path = FDir / "form.bin";
         std::ofstream(path, std::ios::binary) << bytes;
         const char* argv[] = {"formdump", path.c_str()};
         std::ostringstream o, e;
@@ -104,7 +103,10 @@ TEST_F(FormDump, ListsTheMainWindow) {
     ASSERT_EQ(Run(ReadAll(std::string(QUILLOT_BUILD_DIR) + "/generated/TFORM1.bin"), out, err), 0)
         << err;
     EXPECT_EQ(out.substr(0, 40), "object Form1: TForm1\n  Left = -4\n  Top =");
-    EXPECT_NE(out.find("    Picture.Data = <TGIFImage picture, 1051510 bytes>\n"),
+    const std::size_t gifBytes =
+        ReadAll(std::string(QUILLOT_BUILD_DIR) + "/generated/MainImage.gif").size();
+    EXPECT_NE(out.find("    Picture.Data = <TGIFImage picture, " + std::to_string(gifBytes) +
+                       " bytes>\n"),
               std::string::npos);
     EXPECT_NE(out.find("    Display = ShowPanel\n"), std::string::npos);
     EXPECT_NE(out.find("    OnClick = b_englishClick\n"), std::string::npos);
@@ -113,7 +115,8 @@ TEST_F(FormDump, ListsTheMainWindow) {
 }
 
 TEST(FormDumpProgram, ProgramWithoutTheClassesReportsTheMissingClass) {
-    const std::string out = ::testing::TempDir() + "/formdump_out.txt";
+    const testutil::TTempDir dir("formdump");
+    const std::string out = dir / "err.txt";
     const std::string command = std::string("'") + FORMDUMP_PATH + "' '" + QUILLOT_BUILD_DIR +
                                 "/generated/TFORM1.bin' >/dev/null 2>'" + out + "'";
     const int raw = std::system(command.c_str());

@@ -86,6 +86,41 @@ TEST(GifDecoder, CodeNotYetDefinedRepeatsOldStringAndItsFirstPixel) {
     EXPECT_FALSE(d.Corrupted);
 }
 
+TEST(GifDecoder, CodeWithoutPreviousStringIsLiteralWithoutEntry) {
+    // Index width 2, minimum code size 2: clear 4, end 5, first free entry 6.
+    struct TCase {
+        const char* Name;
+        std::vector<std::pair<int, int>> Codes;
+        std::vector<int> Pixels;
+    };
+    const TCase cases[] = {
+        // No clear code first: 1 adds no entry, so 2 adds 6 = (1 2), 6 adds 7 = (2 1) and
+        // widens the codes to 4 bits, 7 adds 8 = (1 2 2).
+        {"data without a leading clear code",
+         {{1, 3}, {2, 3}, {6, 3}, {7, 4}, {5, 4}},
+         {1, 2, 1, 2, 2, 1}},
+        // The second clear code is a clear code, not a pixel.
+        {"two clear codes in a row", {{4, 3}, {4, 3}, {1, 3}, {2, 3}, {5, 3}}, {1, 2, 0, 0}},
+        {"two clear codes in the middle",
+         {{4, 3}, {3, 3}, {4, 3}, {4, 3}, {1, 3}, {6, 3}, {5, 3}},
+         {3, 1, 1, 1}},
+        // A clear code followed by the end code ends the frame; the literal behind the
+        // end code is never read.
+        {"clear code then end code", {{4, 3}, {5, 3}, {3, 3}}, {0, 0, 0, 0}},
+        {"end code after a clear in the middle",
+         {{4, 3}, {2, 3}, {4, 3}, {5, 3}, {3, 3}},
+         {2, 0, 0, 0}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const int width = int(c.Pixels.size());
+        const auto item = Item(width, 1, 2, Blocks(2, PackCodes(c.Codes)));
+        const TDecoded d = Decode(*item);
+        EXPECT_EQ(Row(d, 0, width), c.Pixels);
+        EXPECT_FALSE(d.Corrupted);
+    }
+}
+
 TEST(GifDecoder, InterlacedRowsFilledOnceInPassOrder) {
     // Rows 0..H-1 of a 1-pixel-wide frame receive literals 0, 1, 2 ... in decoding order.
     const std::vector<std::pair<int, std::vector<int>>> cases = {
@@ -266,6 +301,64 @@ TEST(GifDecoder, DataEndingEarlyLeavesRestZeroAndMarksCorrupted) {
     // An end code after the last pixel is not needed.
     const auto exact = Item(2, 1, 2, Blocks(2, PackCodes({{4, 3}, {1, 3}, {2, 3}})));
     EXPECT_FALSE(Decode(*exact).Corrupted);
+}
+
+TEST(GifDecoder, PixelsNeverWrittenAreZeroInAReusedStream) {
+    struct TCase {
+        int Width, Height, Bits;
+        bool Interlaced;
+        int Pixels; // decoded before the data end
+    };
+    const TCase cases[] = {
+        {16, 10, 8, false, 40},  // rows decoded in place, turned bottom-up
+        {16, 3, 8, false, 40},   // more than half of the rows written
+        {16, 3, 8, false, 48},   // every row written
+        {13, 10, 8, false, 30},  // padded rows
+        {16, 10, 8, true, 40},   // interlaced
+        {16, 10, 1, false, 40},  // packed rows
+        {16, 10, 3, false, 100}, // nibbles
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(std::to_string(c.Width) + "x" + std::to_string(c.Height) + ", " +
+                     std::to_string(c.Bits) + " bits" + (c.Interlaced ? ", interlaced" : "") +
+                     ", " + std::to_string(c.Pixels) + " pixels");
+        const int minSize = std::max(2, c.Bits);
+        const int clear = 1 << minSize;
+        std::vector<std::pair<int, int>> codes{{clear, minSize + 1}};
+        std::vector<int> values;
+        int next = clear + 2, width = minSize + 1;
+        for (int i = 0; i < c.Pixels; ++i) {
+            values.push_back(1 + i % ((1 << c.Bits) - 1));
+            codes.push_back({values.back(), width});
+            if (i > 0 && ++next == (1 << width) && width < 12)
+                ++width;
+        }
+        const auto item = Item(c.Width, c.Height, c.Bits, Blocks(minSize, PackCodes(codes)));
+        rtl::TMemoryStream s;
+        const Bytes garbage(1 << 16, 0xFF);
+        s.WriteBuffer(garbage.data(), garbage.size());
+        const bool corrupted = WriteBitmapStream(*item, c.Interlaced, true, {}, s);
+        EXPECT_EQ(corrupted, c.Pixels < c.Width * c.Height);
+        const Bytes bmp = StreamBytes(s);
+        int pass = 0, row = 0;
+        std::vector<int> order; // image rows in decoding order
+        for (int k = 0; k < c.Height; ++k) {
+            order.push_back(row);
+            if (!c.Interlaced) {
+                ++row;
+                continue;
+            }
+            static const int step[4] = {8, 8, 4, 2}, start[4] = {0, 4, 2, 1};
+            row += step[pass];
+            while (row >= c.Height && pass < 3)
+                row = start[++pass];
+        }
+        for (int k = 0; k < c.Width * c.Height; ++k) {
+            const int want = k < c.Pixels ? values[std::size_t(k)] : 0;
+            const int x = k % c.Width, y = order[std::size_t(k / c.Width)];
+            ASSERT_EQ(BmpPixel(bmp.data(), x, y), want) << "pixel " << x << "," << y;
+        }
+    }
 }
 
 TEST(GifDecoder, SubBlockLongerThanDataRaisesReadError) {

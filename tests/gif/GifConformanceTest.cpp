@@ -12,9 +12,11 @@
 #include <memory>
 #include <random>
 
+#include "GifBuilder.h"
 #include "GifTestUtil.h"
 #include "gif/GifImage.h"
 #include "rtl/Exceptions.h"
+#include "tests/common/TempDir.h"
 
 using namespace gif;
 using namespace giftest;
@@ -131,14 +133,8 @@ protected:
     void SetUp() override {
         if (std::system("convert -version >/dev/null 2>&1") != 0)
             GTEST_SKIP() << "ImageMagick's convert is not installed";
-        FDir = fs::temp_directory_path() /
-               ("gifconf-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                "-" + std::to_string(std::rand()));
-        fs::create_directories(FDir);
-    }
-    void TearDown() override {
-        if (!FDir.empty())
-            fs::remove_all(FDir);
+        FTemp = std::make_unique<testutil::TTempDir>("gifconf");
+        FDir = FTemp->Path();
     }
     // Runs convert with `args` writing `name`; returns the file's bytes.
     Bytes Convert(const std::string& args, const std::string& name) {
@@ -147,6 +143,7 @@ protected:
         EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
         return ReadFile(out);
     }
+    std::unique_ptr<testutil::TTempDir> FTemp;
     fs::path FDir;
 };
 
@@ -255,4 +252,24 @@ TEST_F(GifConformance, DamagedFilesGiveTheirExpectedResults) {
     const Bytes px = OurPixels(*b->Frames(0), &corrupted);
     EXPECT_TRUE(corrupted);
     EXPECT_EQ(std::count(px.begin() + 1, px.end(), 0), std::ptrdiff_t(px.size() - 1));
+}
+
+TEST(GifConformanceHandBuilt, StreamsWithoutPreviousStringDecodeAsGiflibDoes) {
+    // Index width 2, minimum code size 2: clear 4, end 5.
+    const std::vector<std::pair<const char*, std::vector<std::pair<int, int>>>> rasters = {
+        {"no leading clear code", {{1, 3}, {2, 3}, {6, 3}, {7, 4}, {5, 4}}},
+        {"two clear codes in a row", {{4, 3}, {4, 3}, {1, 3}, {2, 3}, {3, 3}, {5, 3}}},
+        {"two clear codes in the middle", {{4, 3}, {3, 3}, {4, 3}, {4, 3}, {1, 3}, {6, 3}, {5, 3}}},
+    };
+    const int widths[] = {6, 3, 4};
+    for (std::size_t i = 0; i < rasters.size(); ++i) {
+        SCOPED_TRACE(rasters[i].first);
+        TGifBuilder gif;
+        gif.Header("89a", widths[i], 1, 2);
+        gif.Raw({','}).Word(0).Word(0).Word(widths[i]).Word(1).Raw({0});
+        const Bytes data = Blocks(2, PackCodes(rasters[i].second));
+        gif.B.insert(gif.B.end(), data.begin(), data.end());
+        gif.Trailer();
+        ExpectSameAsPeer(gif.B);
+    }
 }

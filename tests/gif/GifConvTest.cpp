@@ -1,6 +1,7 @@
 // The gifconv tool, run as a program.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -8,6 +9,7 @@
 #include <unistd.h>
 
 #include "GifBuilder.h"
+#include "tests/common/TempDir.h"
 
 using namespace giftest;
 namespace fs = std::filesystem;
@@ -38,8 +40,7 @@ TRun RunTool(const std::string& args) {
 class GifConv : public ::testing::Test {
 protected:
     void SetUp() override {
-        FDir = fs::temp_directory_path() / ("gifconv-test-" + std::to_string(getpid()));
-        fs::create_directories(FDir);
+        FDir = FTemp.Path();
         const Bytes gif = TGifBuilder()
                               .Header("89a", 6, 4, 2)
                               .GraphicControl(0x05, 20, 1)
@@ -53,7 +54,6 @@ protected:
         Bytes cut(gif.begin(), gif.begin() + 47); // inside the first raster
         Write("cut.gif", cut);
     }
-    void TearDown() override { fs::remove_all(FDir); }
     void Write(const std::string& name, const Bytes& b) {
         std::ofstream(FDir / name, std::ios::binary)
             .write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
@@ -63,6 +63,7 @@ protected:
         return Bytes(std::istreambuf_iterator<char>(in), {});
     }
     std::string P(const std::string& name) { return (FDir / name).string(); }
+    testutil::TTempDir FTemp{"gifconv"};
     fs::path FDir;
 };
 
@@ -126,4 +127,24 @@ TEST_F(GifConv, InfoListsTheStructure) {
     r = RunTool("--info " + P("cut.gif"));
     EXPECT_EQ(r.Exit, 0) << r.Out;
     EXPECT_NE(r.Out.find("corrupted: yes"), std::string::npos) << r.Out;
+}
+
+TEST_F(GifConv, LargeDeclaredFrameWithLittleDataGivesZeroRows) {
+    // A 4096 x 4096 frame whose data hold two pixels and end without an end code.
+    TGifBuilder gif;
+    gif.Header("89a", 4096, 4096, 8);
+    gif.Raw({','}).Word(0).Word(0).Word(4096).Word(4096).Raw({0});
+    const Bytes raster = Blocks(8, PackCodes({{256, 9}, {7, 9}, {9, 9}}));
+    gif.B.insert(gif.B.end(), raster.begin(), raster.end());
+    Write("large.gif", gif.Trailer().B);
+    const TRun r = RunTool(P("large.gif") + " " + P("large.bmp"));
+    ASSERT_EQ(r.Exit, 0) << r.Out;
+    const Bytes bmp = Read("large.bmp");
+    ASSERT_EQ(bmp.size(), 54u + 1024u + 4096u * 4096u);
+    EXPECT_EQ(BmpPixel(bmp.data(), 0, 0), 7);
+    EXPECT_EQ(BmpPixel(bmp.data(), 1, 0), 9);
+    const std::size_t offset = LE32(bmp.data() + 10);
+    // Row 0 is stored last; all other bytes are zero.
+    EXPECT_EQ(std::count(bmp.begin() + std::ptrdiff_t(offset), bmp.end(), 0),
+              std::ptrdiff_t(4096 * 4096 - 2));
 }

@@ -54,6 +54,8 @@ TWalkResult WalkDecode(const Bytes& encoded, int width, int height, int pixelBit
             r.Pixels[pos] = v;
         ++pos;
     };
+    // The first code and the code after a clear are literals that add no entry.
+    bool fresh = !stopAtString;
     int code = read(codeSize);
     for (;;) {
         if (code < 0) {
@@ -61,21 +63,21 @@ TWalkResult WalkDecode(const Bytes& encoded, int width, int height, int pixelBit
                 r.Corrupted = true;
             break;
         }
-        if (code == end || pos >= total)
+        if (pos >= total)
             break;
         if (code == clear) {
             codeSize = m + 1;
             limit = 1 << codeSize;
             freeCode = first;
-            code = read(codeSize);
-            if (code < 0) {
-                r.Corrupted = true;
-                break;
-            }
+            full = false;
+            fresh = true;
+        } else if (code == end) {
+            break;
+        } else if (fresh) {
+            fresh = false;
             oldCode = code;
             firstChar = code & pixelMask;
             put(firstChar);
-            full = false;
         } else {
             if (stopAtString)
                 break;

@@ -69,22 +69,77 @@ TEST_F(Paint, ParentWithoutClipChildrenRepaintsItsChildrenToo) {
 }
 
 TEST_F(Paint, BeginPaintReportsUpdateRectAndEraseFlag) {
-    HWND top = TopLevel(0, 0, 300, 200);
-    Drain();
-    RECT r{10, 20, 30, 40};
-    InvalidateRect(top, &r, FALSE);
-    RECT upd{};
-    EXPECT_TRUE(GetUpdateRect(top, &upd, FALSE));
-    EXPECT_TRUE(EqualRect(&upd, &r));
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(top, &ps);
-    EXPECT_NE(dc, nullptr);
-    EXPECT_TRUE(EqualRect(&ps.rcPaint, &r));
-    EXPECT_TRUE(ps.fErase); // no class brush: the background is still to be erased
-    EndPaint(top, &ps);
-    EXPECT_FALSE(GetUpdateRect(top, &upd, FALSE));
-    MSG m;
-    EXPECT_FALSE(PeekMessageA(&m, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE));
+    struct Case {
+        const char* Name;
+        BOOL EraseRequested;
+        bool ClassBrush;
+        BOOL Expected; // fErase: the caller still has to erase
+    };
+    const Case cases[] = {
+        {"no erase asked", FALSE, false, FALSE},
+        {"erase asked, nobody erases", TRUE, false, TRUE},
+        {"erase asked, class brush erases", TRUE, true, FALSE},
+        {"no erase asked, class brush", FALSE, true, FALSE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        HWND top = c.ClassBrush ? Colored("RedBack", RGB(255, 0, 0), WS_POPUP | WS_VISIBLE, 0, 0,
+                                          300, 200, nullptr)
+                                : TopLevel(0, 0, 300, 200);
+        Drain();
+        RECT r{10, 20, 30, 40};
+        InvalidateRect(top, &r, c.EraseRequested);
+        RECT upd{};
+        EXPECT_TRUE(GetUpdateRect(top, &upd, FALSE));
+        EXPECT_TRUE(EqualRect(&upd, &r));
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(top, &ps);
+        EXPECT_NE(dc, nullptr);
+        EXPECT_TRUE(EqualRect(&ps.rcPaint, &r));
+        EXPECT_EQ(ps.fErase, c.Expected);
+        EndPaint(top, &ps);
+        EXPECT_FALSE(GetUpdateRect(top, &upd, FALSE));
+        MSG m;
+        EXPECT_FALSE(PeekMessageA(&m, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE));
+        DestroyWindow(top);
+    }
+}
+
+TEST_F(Paint, ValidateRgnValidatesTheRegionNotItsBoundingBox) {
+    struct Case {
+        const char* Name;
+        std::vector<RECT> Region;
+        bool StillInvalid;
+        RECT Left;
+    };
+    const Case cases[] = {
+        // An L over the top and left: the bottom-right corner stays to be painted.
+        {"L shape", {{0, 0, 100, 50}, {0, 50, 50, 100}}, true, {50, 50, 100, 100}},
+        {"two corners", {{0, 0, 10, 10}, {90, 90, 100, 100}}, true, {0, 0, 100, 100}},
+        {"all of it in pieces", {{0, 0, 100, 50}, {0, 50, 100, 100}}, false, {}},
+        {"outside", {{200, 200, 300, 300}}, true, {0, 0, 100, 100}},
+    };
+    HWND top = TopLevel(0, 0, 300, 300);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Drain();
+        RECT all{0, 0, 100, 100};
+        InvalidateRect(top, &all, FALSE);
+        HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+        for (const RECT& r : c.Region) {
+            HRGN part = CreateRectRgnIndirect(&r);
+            CombineRgn(rgn, rgn, part, RGN_OR);
+            DeleteObject(part);
+        }
+        EXPECT_TRUE(ValidateRgn(top, rgn));
+        DeleteObject(rgn);
+        RECT upd{};
+        EXPECT_EQ(GetUpdateRect(top, &upd, FALSE) != FALSE, c.StillInvalid);
+        if (c.StillInvalid) {
+            EXPECT_TRUE(EqualRect(&upd, &c.Left));
+        }
+    }
+    EXPECT_FALSE(ValidateRgn(top, reinterpret_cast<HRGN>(0x4321)));
 }
 
 TEST_F(Paint, GetDCDrawsIntoTheWindowOnly) {

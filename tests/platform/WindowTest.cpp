@@ -501,3 +501,48 @@ TEST_F(Window, HandlersThatDestroyTheirWindowMidwayAreSurvived) {
     EnableWindow(child, FALSE); // loses the focus, and destroys itself on the way
     EXPECT_FALSE(IsWindow(child));
 }
+
+TEST_F(Window, SystemMenuItemsAreReallyRemoved) {
+    HWND w = TopLevel(0, 0, 100, 100, WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
+    HMENU menu = GetSystemMenu(w, FALSE);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(GetSystemMenu(w, FALSE), menu);
+    auto items = [&] {
+        std::vector<UINT> ids;
+        for (int i = 0; i < GetMenuItemCount(menu); ++i)
+            ids.push_back(GetMenuItemID(menu, i));
+        return ids;
+    };
+    EXPECT_EQ(items(), (std::vector<UINT>{SC_RESTORE, SC_MOVE, SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE, 0,
+                                          SC_CLOSE}));
+    struct Step {
+        bool Delete; // DeleteMenu, else RemoveMenu
+        UINT Item;
+        UINT Flags;
+        BOOL Result;
+    };
+    const Step steps[] = {
+        {true, SC_MAXIMIZE, MF_BYCOMMAND, TRUE},
+        {true, SC_MAXIMIZE, MF_BYCOMMAND, FALSE}, // already gone
+        {false, SC_SIZE, MF_BYCOMMAND, TRUE},
+        {true, SC_MOVE, MF_BYCOMMAND, TRUE},
+        {false, 2, MF_BYPOSITION, TRUE}, // the separator, now third
+        {true, 9, MF_BYPOSITION, FALSE},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.Item);
+        EXPECT_EQ(s.Delete ? DeleteMenu(menu, s.Item, s.Flags) : RemoveMenu(menu, s.Item, s.Flags),
+                  s.Result);
+    }
+    EXPECT_EQ(items(), (std::vector<UINT>{SC_RESTORE, SC_MINIMIZE, SC_CLOSE}));
+    EXPECT_EQ(GetMenuItemID(menu, 3), UINT(-1));
+    // Reverting brings back the standard menu; a child window has none; bad handles fail.
+    EXPECT_EQ(GetSystemMenu(w, TRUE), nullptr);
+    menu = GetSystemMenu(w, FALSE);
+    EXPECT_EQ(GetMenuItemCount(menu), 7);
+    EXPECT_EQ(GetSystemMenu(Child(w, 0, 0, 5, 5), FALSE), nullptr);
+    DestroyWindow(w);
+    EXPECT_EQ(GetMenuItemCount(menu), -1);
+    EXPECT_FALSE(DeleteMenu(menu, SC_CLOSE, MF_BYCOMMAND));
+    EXPECT_FALSE(RemoveMenu(reinterpret_cast<HMENU>(0x1234), SC_CLOSE, MF_BYCOMMAND));
+}

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 #include "rtl/Exceptions.h"
 #include "rtl/Stream.h"
+#include "tests/common/TempDir.h"
 
 using namespace rtl;
 
@@ -57,6 +59,20 @@ TEST(MemoryStream, SetSizeKeepsContentsAndClampsPosition) {
     s.Clear();
     EXPECT_EQ(s.Size(), 0);
     EXPECT_EQ(s.Memory(), nullptr);
+
+    // Growing an empty stream, or one that had bytes, gives zeros past the old end.
+    for (std::int64_t size : {std::int64_t(1), std::int64_t(4096), std::int64_t(64) << 20}) {
+        SCOPED_TRACE(size);
+        TMemoryStream fresh;
+        fresh.SetSize(size);
+        EXPECT_EQ(fresh.Size(), size);
+        EXPECT_EQ(fresh.Memory()[0], 0);
+        EXPECT_EQ(fresh.Memory()[size - 1], 0);
+        std::memset(fresh.Memory(), 0xAB, std::size_t(size));
+        fresh.SetSize(size / 2);
+        fresh.SetSize(size);
+        EXPECT_EQ(fresh.Memory()[size - 1], 0);
+    }
 }
 
 TEST(Stream, CopyFromCountZeroCopiesWholeSource) {
@@ -70,7 +86,8 @@ TEST(Stream, CopyFromCountZeroCopiesWholeSource) {
 }
 
 TEST(FileStream, RoundTripAndOpenErrorsNameTheFile) {
-    const auto path = std::filesystem::temp_directory_path() / "quillot_rtl_stream_test.bin";
+    const testutil::TTempDir dir("rtl-stream");
+    const std::filesystem::path path = dir / "file.bin";
     {
         TFileStream f(path.string(), fmCreate);
         f.WriteBuffer("data", 4);

@@ -45,6 +45,17 @@ void LoadGif(TGIFImage& image, const std::string& path) {
     image.LoadFromStream(in);
 }
 
+// Reads the frames with their encoded rasters only: each is decoded once, when written.
+// Returns the file's size.
+std::int64_t ReadGifFrames(TGIFImage& image, const std::string& path) {
+    rtl::TFileStream in(path, rtl::fmOpenRead | rtl::fmShareDenyWrite);
+    const std::int64_t size = in.Size();
+    if (size > 0x7FFFFFFF)
+        throw rtl::EReadError(rtl::SReadError);
+    image.ReadStream(std::int32_t(size), in, false);
+    return size;
+}
+
 void WriteBitmapFile(TGIFFrame& frame, const std::string& path) {
     rtl::TMemoryStream bmp;
     frame.SaveToBitmapStream(bmp);
@@ -74,9 +85,9 @@ std::string Printable(const std::string& s) {
 }
 
 void PrintExtension(const TExtension& ext) {
-    static const char* const disposal[8] = {"undefined", "leave", "restore background",
+    static const char* const disposal[8] = {"undefined",        "leave",      "restore background",
                                             "restore previous", "reserved 4", "reserved 5",
-                                            "reserved 6", "reserved 7"};
+                                            "reserved 6",       "reserved 7"};
     switch (ext.ExtType) {
     case ekGraphicControl:
         std::printf("    graphic control: disposal %s, delay %u/100 s, transparent %s%s\n",
@@ -100,15 +111,14 @@ void PrintExtension(const TExtension& ext) {
 
 int Info(const std::string& path) {
     TGIFImage image;
-    rtl::TFileStream in(path, rtl::fmOpenRead | rtl::fmShareDenyWrite);
-    const std::int64_t size = in.Size();
-    image.ReadStream(std::int32_t(size), in, false);
+    const std::int64_t size = ReadGifFrames(image, path);
     const TGIFData& data = *image.Data();
     std::printf("file: %s (%lld bytes)\n", path.c_str(), static_cast<long long>(size));
     std::printf("version: GIF%s\n", std::string(GIFVersionName(image.Version())).c_str());
     std::printf("screen: %d x %d, colour resolution %d bits, aspect ratio byte %d, background %s\n",
-                image.Count() ? image.GetScreenWidth() : 0, image.Count() ? image.GetScreenHeight() : 0,
-                data.ColorResolution, data.AspectRatio, ColorText(image.BackgroundColor()).c_str());
+                image.Count() ? image.GetScreenWidth() : 0,
+                image.Count() ? image.GetScreenHeight() : 0, data.ColorResolution, data.AspectRatio,
+                ColorText(image.BackgroundColor()).c_str());
     if (data.ColorTable.Count > 0)
         std::printf("global colour table: %d entries\n", data.ColorTable.Count);
     else
@@ -157,7 +167,7 @@ int Convert(const std::string& in, const std::string& out, bool all) {
     const std::string to = Extension(out);
     if (from == "gif" && to == "bmp") {
         TGIFImage image;
-        LoadGif(image, in);
+        ReadGifFrames(image, in);
         if (image.Count() == 0)
             throw rtl::EInvalidGraphicOperation(SNoGIFData);
         if (!all) {
@@ -187,8 +197,7 @@ int Convert(const std::string& in, const std::string& out, bool all) {
         image.SaveToStream(output);
         return 0;
     }
-    std::fprintf(stderr, "gifconv: cannot convert .%s to .%s\n%s", from.c_str(), to.c_str(),
-                 Usage);
+    std::fprintf(stderr, "gifconv: cannot convert .%s to .%s\n%s", from.c_str(), to.c_str(), Usage);
     return 2;
 }
 

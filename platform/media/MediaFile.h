@@ -1,0 +1,73 @@
+// Internal to the platform layer: a media file read through FFmpeg. It answers what the
+// devices need to know at open (video size, exact frame count, frame rate, sound format,
+// length of the sound) and decodes pictures by frame number and sound in order.
+//
+// One instance is used by one thread at a time.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/mmsystem.h"
+
+namespace platform::media {
+
+// A decoded picture, 0x00RRGGBB pixels, rows top-down.
+struct VideoImage {
+    int Width = 0;
+    int Height = 0;
+    std::vector<std::uint32_t> Pixels;
+};
+
+class MediaFile {
+public:
+    ~MediaFile();
+    MediaFile(const MediaFile&) = delete;
+    MediaFile& operator=(const MediaFile&) = delete;
+
+    // Opens `path` (backslashes count as separators). Returns 0 or the MCIERR_* code
+    // the real digital-video device gives: FILE_NOT_FOUND for a missing file,
+    // INVALID_FILE for one that holds no playable stream.
+    static MCIERROR Open(const std::string& path, std::unique_ptr<MediaFile>& file);
+
+    bool HasVideo() const { return FVideoStream >= 0; }
+    bool HasAudio() const { return FAudioStream >= 0; }
+    int Width() const { return FWidth; }
+    int Height() const { return FHeight; }
+    // Frames in the video stream, counted packet by packet (the container's header may
+    // be wrong or missing).
+    std::int64_t FrameCount() const { return FFrameCount; }
+    // Frames per second as a fraction.
+    int RateNum() const { return FRateNum; }
+    int RateDen() const { return FRateDen; }
+    // Length in milliseconds: the video's frames, or the sound's length without video.
+    std::int64_t LengthMs() const { return FLengthMs; }
+    int SampleRate() const { return FSampleRate; }
+    int Channels() const { return FChannels; }
+
+    // Decodes frame `index` (0-based) into `image`. A frame that cannot be decoded keeps
+    // the last picture that could; false only when no picture has been decoded at all.
+    bool DecodeFrame(std::int64_t index, VideoImage& image);
+
+    // Sound as interleaved signed 16-bit samples at SampleRate() with Channels().
+    // SeekAudio positions the next read at `ms`; ReadAudio appends up to `frames` sample
+    // frames and returns how many it appended (fewer at the end of the sound).
+    void SeekAudio(std::int64_t ms);
+    std::size_t ReadAudio(std::vector<std::int16_t>& out, std::size_t frames);
+
+private:
+    MediaFile() = default;
+    struct Context;
+    std::unique_ptr<Context> FContext;
+    int FVideoStream = -1;
+    int FAudioStream = -1;
+    int FWidth = 0, FHeight = 0;
+    std::int64_t FFrameCount = 0;
+    int FRateNum = 15, FRateDen = 1;
+    std::int64_t FLengthMs = 0;
+    int FSampleRate = 0, FChannels = 0;
+};
+
+} // namespace platform::media

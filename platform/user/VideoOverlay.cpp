@@ -1,0 +1,142 @@
+// Video frames in windows: the hand-over from media devices and the drawing into the
+// top-level surfaces on the program's thread.
+#include "platform/user/VideoOverlay.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <mutex>
+
+#include "platform/user/WindowManager.h"
+
+namespace platform::user {
+
+namespace {
+
+struct Entry {
+    HWND Hwnd = nullptr;
+    std::shared_ptr<const VideoFrame> Frame;
+    std::uint64_t Serial = 0; // counts frames handed over
+    std::uint64_t Drawn = 0;  // the serial last drawn
+    HWND DrawnIn = nullptr;
+    RECT DrawnRect{}; // where it was drawn (surface coordinates)
+    bool Removed = false;
+};
+
+struct Overlay {
+    std::mutex Lock;
+    std::map<const void*, Entry> Entries;
+};
+
+Overlay& O() {
+    static Overlay overlay;
+    return overlay;
+}
+
+bool Intersects(const RECT& a, const RECT& b) {
+    return !RectEmpty(Intersect(a, b));
+}
+
+void Draw(Window* w, const VideoFrame& frame, RECT& drawnRect) {
+    Window* top = TopLevelOf(w);
+    if (!top->Surf.Pixels)
+        return;
+    std::vector<RECT> rects = VisibleRects(w, false);
+    const POINT org = SurfaceClientOrigin(w);
+    // The video lies under the window's children, whatever its clip style.
+    if (!(w->Style & WS_CLIPCHILDREN))
+        for (const Window* ch : w->Children)
+            if (ch->Visible())
+                Subtract(rects, Offset(ch->Rect, org.x, org.y));
+    const RECT video{org.x, org.y, org.x + frame.Width, org.y + frame.Height};
+    drawnRect = video;
+    for (const RECT& r : rects) {
+        const RECT part = Intersect(r, video);
+        if (RectEmpty(part))
+            continue;
+        const int width = part.right - part.left;
+        for (int y = part.top; y < part.bottom; ++y) {
+            const std::uint32_t* src = frame.Pixels.data() +
+                                       std::size_t(y - org.y) * std::size_t(frame.Width) +
+                                       std::size_t(part.left - org.x);
+            std::uint32_t* dst = top->Surf.Pixels + std::size_t(y) * std::size_t(top->Surf.Stride) +
+                                 std::size_t(part.left);
+            std::memcpy(dst, src, std::size_t(width) * sizeof(std::uint32_t));
+        }
+        MarkDirty(top, part);
+    }
+}
+
+} // namespace
+
+void ShowVideoFrame(const void* owner, HWND hwnd, std::shared_ptr<const VideoFrame> frame) {
+    if (frame && (frame->Width <= 0 || frame->Height <= 0 ||
+                  frame->Pixels.size() != std::size_t(frame->Width) * std::size_t(frame->Height)))
+        return;
+    std::lock_guard<std::mutex> lock(O().Lock);
+    Entry& e = O().Entries[owner];
+    e.Hwnd = hwnd;
+    e.Frame = std::move(frame);
+    e.Removed = false;
+    ++e.Serial;
+}
+
+void RemoveVideo(const void* owner) {
+    std::lock_guard<std::mutex> lock(O().Lock);
+    auto it = O().Entries.find(owner);
+    if (it == O().Entries.end())
+        return;
+    it->second.Removed = true;
+    it->second.Frame.reset();
+}
+
+void ComposeVideo() {
+    struct Work {
+        const void* Owner;
+        Entry Copy;
+    };
+    std::vector<Work> work;
+    {
+        std::lock_guard<std::mutex> lock(O().Lock);
+        for (auto it = O().Entries.begin(); it != O().Entries.end();) {
+            work.push_back(Work{it->first, it->second});
+            if (it->second.Removed)
+                it = O().Entries.erase(it);
+            else
+                ++it;
+        }
+    }
+    for (Work& item : work) {
+        Entry& e = item.Copy;
+        // A frame that left its window (or moved to another): the old place repaints.
+        if (e.DrawnIn && (e.Removed || e.DrawnIn != e.Hwnd)) {
+            if (Window* old = FromHandleQuiet(e.DrawnIn))
+                InvalidateRect(old->Handle, nullptr, TRUE);
+            e.DrawnIn = nullptr;
+        }
+        if (e.Removed || !e.Frame)
+            continue;
+        Window* w = FromHandleQuiet(e.Hwnd);
+        if (!w || !IsReallyVisible(w))
+            continue;
+        Window* top = TopLevelOf(w);
+        const POINT org = SurfaceClientOrigin(w);
+        const RECT area{org.x, org.y, org.x + e.Frame->Width, org.y + e.Frame->Height};
+        bool repainted = e.Drawn != e.Serial || e.DrawnIn != e.Hwnd;
+        for (const RECT& d : top->Dirty)
+            repainted = repainted || Intersects(d, area);
+        if (!repainted)
+            continue;
+        RECT drawn{};
+        Draw(w, *e.Frame, drawn);
+        std::lock_guard<std::mutex> lock(O().Lock);
+        auto it = O().Entries.find(item.Owner);
+        if (it != O().Entries.end()) {
+            it->second.Drawn = e.Serial;
+            it->second.DrawnIn = e.Hwnd;
+            it->second.DrawnRect = drawn;
+        }
+    }
+}
+
+} // namespace platform::user

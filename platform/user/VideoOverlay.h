@@ -1,0 +1,30 @@
+// Internal to the platform layer: video frames shown in windows. A media device hands
+// over finished frames from any thread; the program's thread puts them on screen when
+// it presents (and before a capture), after the windows' own painting, clipped to the
+// window, to its children and to the windows that cover it. A frame stays on show
+// across repaints until its device takes it back; a hidden window shows nothing.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/windef.h"
+
+namespace platform::user {
+
+struct VideoFrame {
+    int Width = 0;
+    int Height = 0;
+    std::vector<std::uint32_t> Pixels; // 0x00RRGGBB, rows top-down
+};
+
+// Any thread. `owner` identifies the device; a device shows one frame in one window at a
+// time (a new call moves it). A null frame keeps the window but shows nothing yet.
+void ShowVideoFrame(const void* owner, HWND hwnd, std::shared_ptr<const VideoFrame> frame);
+// Any thread: the device's frame leaves its window, which repaints.
+void RemoveVideo(const void* owner);
+// Program's thread: draws every frame into its window's top-level surface.
+void ComposeVideo();
+
+} // namespace platform::user

@@ -1,0 +1,278 @@
+// The application object: the hidden application window, the title rule, the exception
+// box (text, caption, icon), the loop going on after a failing handler, EAbort, the
+// runtime's report for foreign exceptions, RequestTerminate and MakeForm.
+#include <stdexcept>
+
+#include "UiFixture.h"
+#include "rtl/Exceptions.h"
+
+using namespace uitest;
+using namespace ui;
+
+using App = UiTest;
+
+TEST_F(App, ApplicationWindowHasTheClassStylesPlaceAndTitle) {
+    HWND h = Application->Handle();
+    ASSERT_NE(h, nullptr);
+    char cls[64] = {};
+    ::GetClassNameA(h, cls, sizeof cls);
+    EXPECT_STREQ(cls, "TApplication");
+    EXPECT_EQ(DWORD(::GetWindowLongA(h, GWL_STYLE)) & ~WS_VISIBLE,
+              WS_POPUP | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
+    EXPECT_FALSE(::IsWindowVisible(h));
+    RECT r{};
+    ::GetWindowRect(h, &r);
+    EXPECT_EQ(r.left, 640);
+    EXPECT_EQ(r.top, 512);
+    EXPECT_EQ(r.right - r.left, 0);
+    EXPECT_EQ(r.bottom - r.top, 0);
+    // The title comes from the test program's own file name.
+    EXPECT_EQ(Application->Title(), "ui_tests");
+    char text[64] = {};
+    ::GetWindowTextA(h, text, sizeof text);
+    EXPECT_STREQ(text, "ui_tests");
+}
+
+TEST(AppTitle, TitleRuleForExecutableNames) {
+    platform::testing::UseHeadless();
+    struct Case {
+        const char* Path;
+        const char* Title;
+    } cases[] = {
+        {"C:\\Kiosk\\MENU.EXE", "Menu"},
+        {"C:\\Kiosk\\quillot05.exe", "Quillot05"},
+        {"D:\\a.b\\Prog.Name.exe", "Prog"},
+        {"/usr/local/bin/QUILLOT", "Quillot"},
+        {"noext", "Noext"},
+        {"x", "X"},
+        {"C:\\dir\\", ""},
+        {"C:\\dir\\.hidden", ""},
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Path);
+        std::string expected = c.Title;
+        if (!expected.empty()) // the first character keeps its case
+            expected[0] = c.Path[std::string(c.Path).find_last_of("\\/") + 1];
+        EXPECT_EQ(TitleFromExeName(c.Path), expected);
+    }
+}
+
+TEST(AppTitle, DoubleByteTrailBytesAreNoSeparators) {
+    platform::testing::UseHeadless();
+    platform::testing::SetCodePage(932);
+    // 0x95 0x5C is one Shift-JIS character whose second byte is a backslash.
+    EXPECT_EQ(TitleFromExeName("C:\\\x95\x5C\\\x95\x5C"
+                               "AB.EXE"),
+              "\x95\x5C"
+              "ab");
+    EXPECT_EQ(TitleFromExeName("C:\\Q\x95\x5CZ.EXE"), "Q\x95\x5Cz");
+    platform::testing::SetCodePage(0);
+}
+
+TEST(AppTitle, ErrorMessageFullStopRule) {
+    platform::testing::UseHeadless();
+    struct Case {
+        const char* Message;
+        const char* Shown;
+    } cases[] = {
+        {"No MCI device open", "No MCI device open."},
+        {"Done.", "Done."},
+        {"(see above)", "(see above)"},
+        {"Stop!", "Stop!"},
+        {"trailing ", "trailing "},
+        {"code 7", "code 7."},
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Message);
+        EXPECT_EQ(ErrorMessageText(c.Message), c.Shown);
+    }
+    platform::testing::SetCodePage(949);
+    // A double-byte last character counts as one character above ".".
+    EXPECT_EQ(ErrorMessageText("\xB0\xA1"), "\xB0\xA1.");
+    platform::testing::SetCodePage(0);
+}
+
+namespace {
+
+struct TThrower : formstream::TObject {
+    int Kind = 0;
+    void Clicked(formstream::TObject*) {
+        switch (Kind) {
+        case 0:
+            throw rtl::Exception("No MCI device open");
+        case 1:
+            throw rtl::EAbort();
+        case 2:
+            throw rtl::Exception("Already said.");
+        case 3:
+            throw rtl::Exception("");
+        default:
+            throw std::runtime_error("bad thing");
+        }
+    }
+};
+
+} // namespace
+
+TEST_F(App, ExceptionsFromHandlersAreShownAndTheLoopGoesOn) {
+    TForm* form = NewForm();
+    auto* image = new TImage(form);
+    image->SetBounds(0, 0, 50, 50);
+    image->SetParent(form);
+    TThrower thrower;
+    image->OnClick = formstream::TNotifyEvent::Of<&TThrower::Clicked>(&thrower);
+    struct Case {
+        int Kind;
+        bool Shown;
+        const char* Text;
+    } cases[] = {
+        {0, true, "No MCI device open."},
+        {1, false, ""},
+        {2, true, "Already said."},
+        {3, true, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Kind);
+        t::Reset();
+        // Reset destroys every window: make a fresh application for each case.
+        DoneApplication();
+        InitApplication();
+        form = NewForm();
+        image = new TImage(form);
+        image->SetBounds(0, 0, 50, 50);
+        image->SetParent(form);
+        image->OnClick = formstream::TNotifyEvent::Of<&TThrower::Clicked>(&thrower);
+        thrower.Kind = c.Kind;
+        Click(form, 10, 10);
+        const auto boxes = t::MessageBoxHistory();
+        ASSERT_EQ(boxes.size(), c.Shown ? 1u : 0u);
+        if (c.Shown) {
+            EXPECT_EQ(boxes[0].Text, c.Text);
+            EXPECT_EQ(boxes[0].Caption, Application->Title());
+            EXPECT_EQ(boxes[0].Flags, UINT(MB_ICONERROR));
+        }
+        // The form is usable again: the box gave back what it disabled.
+        EXPECT_TRUE(::IsWindowEnabled(form->Handle()));
+        EXPECT_EQ(::GetCapture(), nullptr);
+    }
+}
+
+TEST_F(App, ForeignExceptionsGetTheRuntimeReport) {
+    TForm* form = NewForm();
+    auto* image = new TImage(form);
+    image->SetBounds(0, 0, 50, 50);
+    image->SetParent(form);
+    TThrower thrower;
+    thrower.Kind = 9;
+    image->OnClick = formstream::TNotifyEvent::Of<&TThrower::Clicked>(&thrower);
+    Click(form, 10, 10);
+    const auto boxes = t::MessageBoxHistory();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Caption, "Application Error");
+    EXPECT_EQ(boxes[0].Flags, UINT(MB_TASKMODAL | MB_ICONERROR));
+    EXPECT_EQ(boxes[0].Text.rfind("Exception std::runtime_error in module ui_tests at ", 0), 0u)
+        << boxes[0].Text;
+    EXPECT_NE(boxes[0].Text.find(".\r\nbad thing.\r\n"), std::string::npos) << boxes[0].Text;
+}
+
+TEST_F(App, RequestTerminateTwiceEndsTheLoopOnce) {
+    TForm* main = nullptr;
+    Application->MakeForm(main);
+    ASSERT_NE(main, nullptr);
+    int ran = 0;
+    t::RunAt(t::Now() + 50, [&] {
+        ++ran;
+        Application->RequestTerminate();
+        Application->RequestTerminate();
+    });
+    Application->RunLoop();
+    EXPECT_EQ(ran, 1);
+    EXPECT_TRUE(Application->Terminated());
+    EXPECT_FALSE(Application->Running());
+    EXPECT_TRUE(::IsWindow(main->Handle()));
+}
+
+namespace {
+
+class TFailingForm : public TForm {
+public:
+    static const formstream::TClassInfo ClassInfo;
+    formstream::TClass ClassType() const override { return &ClassInfo; }
+    static TFailingForm* SeenDuringConstruction;
+    static TFailingForm* Global;
+    explicit TFailingForm(formstream::TComponent* owner) : TForm(owner) {
+        SeenDuringConstruction = Global;
+        throw rtl::EResNotFound(rtl::SResNotFound, "TFAILINGFORM");
+    }
+};
+constinit const formstream::TClassInfo TFailingForm::ClassInfo =
+    formstream::ClassInfoOf<TFailingForm, TForm>("TFailingForm");
+TFailingForm* TFailingForm::SeenDuringConstruction = nullptr;
+TFailingForm* TFailingForm::Global = nullptr;
+
+} // namespace
+
+TEST_F(App, MakeFormSetsTheReferenceBeforeTheConstructorAndClearsItWhenItRaises) {
+    EXPECT_THROW(Application->MakeForm(TFailingForm::Global), rtl::EResNotFound);
+    EXPECT_NE(TFailingForm::SeenDuringConstruction, nullptr);
+    EXPECT_EQ(TFailingForm::Global, nullptr);
+    EXPECT_EQ(Application->MainForm(), nullptr);
+
+    TForm* first = nullptr;
+    TForm* second = nullptr;
+    Application->MakeForm(first);
+    Application->MakeForm(second);
+    EXPECT_EQ(Application->MainForm(), first);
+    EXPECT_TRUE(first->HandleAllocated());
+    EXPECT_FALSE(second->HandleAllocated());
+    EXPECT_EQ(::GetWindow(first->Handle(), GW_OWNER), Application->Handle());
+    EXPECT_EQ(Screen->FormCount(), 2);
+}
+
+TEST_F(App, ClosingTheMainFormThroughItsFrameEndsTheLoop) {
+    TForm* main = nullptr;
+    Application->MakeForm(main);
+    main->SetBounds(0, 0, 300, 200);
+    t::RunAt(t::Now() + 20, [&] {
+        EXPECT_TRUE(::IsWindowVisible(main->Handle()));
+        ::PostMessageA(main->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    });
+    Application->RunLoop();
+    EXPECT_TRUE(Application->Terminated());
+    // The form is not destroyed by the close: the end step does that.
+    EXPECT_TRUE(::IsWindow(main->Handle()));
+    HWND h = main->Handle();
+    DoneApplication();
+    EXPECT_FALSE(::IsWindow(h));
+    InitApplication();
+}
+
+TEST_F(App, ShowMessageBoxDisablesOtherWindowsAndRestoresThemAndTheFocus) {
+    TForm* a = NewForm();
+    TForm* b = NewForm();
+    auto* disabled = NewForm();
+    disabled->SetEnabled(false);
+    ::SetFocus(a->Handle());
+    auto* timer = new TTimer(Application); // keeps the box open until pressed
+    struct TTick : formstream::TObject {
+        void Tick(formstream::TObject*) {}
+    } tick;
+    timer->SetOnTimer(formstream::TNotifyEvent::Of<&TTick::Tick>(&tick));
+    bool seen = false;
+    t::RunAt(t::Now() + 30, [&] {
+        seen = true;
+        EXPECT_FALSE(::IsWindowEnabled(a->Handle()));
+        EXPECT_FALSE(::IsWindowEnabled(b->Handle()));
+        auto box = t::FindMessageBox();
+        EXPECT_EQ(::GetWindow(box.Handle, GW_OWNER), Application->Handle());
+        t::PressMessageBoxButton(box.Handle, IDOK);
+    });
+    EXPECT_EQ(Application->ShowMessageBox("text", "caption", MB_OK), IDOK);
+    EXPECT_TRUE(seen);
+    EXPECT_TRUE(::IsWindowEnabled(a->Handle()));
+    EXPECT_TRUE(::IsWindowEnabled(b->Handle()));
+    EXPECT_FALSE(::IsWindowEnabled(disabled->Handle()));
+    EXPECT_EQ(::GetFocus(), a->Handle());
+}

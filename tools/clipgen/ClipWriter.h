@@ -1,0 +1,36 @@
+// Writes the catalogue's demonstration clips: AVI files with MPEG-4 part 2 video and
+// 16-bit PCM sound, made entirely by FFmpeg's own encoder and muxer.
+//
+// Every frame shows the clip's title, the frame's index and the clip's length
+// ("Frame 17 / 494", the index counted from 0, so it equals the position at which a
+// frame-based player shows it), a progress bar, a ball that moves, and a strip of
+// twelve squares that carries the index in binary for machines (see ClipPainter.h). The
+// sound is the clip's own tone with a short tick at the start of every second.
+//
+// The output depends only on the spec: the same bytes on every run (bit-exact encoder
+// on one thread, no time stamps or version strings in the file). The file is written
+// beside its final name first and renamed into place when complete, so a failed write
+// leaves no partial clip and an earlier clip of that name untouched.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace clipgen {
+
+struct TClipSpec {
+    std::string Title; // drawn on every frame, with frame number and total
+    int Frames = 0;    // exact number of video frames
+    int Width = 700, Height = 628;
+    int FramesPerSecond = 15;
+    int ToneHz = 440;     // the clip's own tone, with a short tick each second
+    bool Sound = true;    // false: video only
+    std::string Subtitle; // a smaller line under the title (for example the file name)
+    std::uint32_t Background = 0x1E2A3C; // 0xRRGGBB
+};
+
+// Writes an AVI (MPEG-4 part 2 video, PCM or ADPCM sound); same bytes on every run.
+// Throws std::runtime_error with a clear message on failure.
+void WriteClip(const std::string& path, const TClipSpec& spec);
+
+} // namespace clipgen
