@@ -1,6 +1,7 @@
 #include "app/Program.h"
 
 #include "app/Main.h"
+#include "gif/GifImage.h"
 #include "media/MPlayer.h"
 #include "rtl/Exceptions.h"
 #include "ui/Forms.h"
@@ -8,6 +9,7 @@
 namespace app {
 
 void StartFramework() {
+    gif::RegisterGifUnit();
     ui::RegisterFormsUnit();
     media::RegisterMediaUnit();
     RegisterMainClasses();

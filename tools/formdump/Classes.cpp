@@ -3,6 +3,7 @@
 #include "tools/formdump/FormDump.h"
 #ifdef FORMDUMP_PROGRAM_CLASSES
 #include "app/Main.h"
+#include "gif/GifImage.h"
 #include "media/MPlayer.h"
 #include "ui/Forms.h"
 #endif
@@ -14,6 +15,7 @@ namespace formdump {
 void RegisterFormDumpClasses() {
     formstream::RegisterStandardIdentMaps();
 #ifdef FORMDUMP_PROGRAM_CLASSES
+    gif::RegisterGifUnit();
     ui::RegisterFormsUnit();
     media::RegisterMediaUnit();
     if (!formstream::LookupStreamClass("TForm1"))

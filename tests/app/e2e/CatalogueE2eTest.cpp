@@ -218,7 +218,7 @@ TEST(CatalogueE2e, AMissingClipShowsTheDeviceErrorAndTheProgramGoesOn) {
     ASSERT_EQ(run.Dumps.size(), 3u) << run.Out;
     const TDump& error = run.Dumps[0];
     ASSERT_EQ(error.Boxes.size(), 1u) << run.Out;
-    EXPECT_EQ(TDump::Field(error.Boxes[0], "caption"), "Quillot");
+    EXPECT_EQ(TDump::Field(error.Boxes[0], "caption"), "quillot"); // the title from the file name
     const std::string text = TDump::Field(error.Boxes[0], "text");
     ASSERT_FALSE(text.empty());
     EXPECT_EQ(text.back(), '.');
