@@ -17,20 +17,20 @@ namespace pt = platform::testing;
 constexpr UINT_PTR StepTimer = 1;
 constexpr char StepClass[] = "QuillotScenarioStepper";
 
+// A value in double quotes: a quote inside is doubled, a control character is written
+// as \xHH; everything else, backslashes included, stands as it is.
 std::string Quoted(const std::string& s) {
+    static const char hex[] = "0123456789ABCDEF";
     std::string q = "\"";
     for (char c : s) {
-        switch (c) {
-        case '"':
-            q += "\\\"";
-            break;
-        case '\n':
-            q += "\\n";
-            break;
-        case '\r':
-            q += "\\r";
-            break;
-        default:
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '"') {
+            q += "\"\"";
+        } else if (u < 0x20 || u == 0x7F) {
+            q += "\\x";
+            q += hex[u >> 4];
+            q += hex[u & 15];
+        } else {
             q += c;
         }
     }

@@ -3,6 +3,16 @@
 // would wait), without moving the virtual clock; `advance` lets the loop run on for that
 // much virtual time. A message box that a line opens stays open, with the program's loop
 // running inside it, until a later `ok` answers it.
+//
+// `dump` prints one line each:
+//   window caption="..." state=maximized|normal|minimized outer=W,H client=W,H
+//   component NAME CLASS visible=0|1 enabled=0|1 bounds=L,T,W,H     (each control)
+//   component NAME CLASS enabled=0|1 [interval=N]                   (the others)
+//   player open=0|1 file="..." mode=N position=N length=N
+//   shell clipstate=N korean=0|1 exedir="..."
+//   box caption="..." text="..."                                    (each open box)
+// In quoted values a quote is doubled and a control character is written as \xHH.
+// After the script, or when the program ends, `exit N` gives its exit code.
 #pragma once
 
 #include <ostream>

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <span>
 
 #include "ScenarioRun.h"
 
@@ -115,17 +116,17 @@ struct TClipStep {
 // Every row of the transition table in one language: the introduction, then each
 // category clip, each to its end through the real device and the timer.
 void WalkLanguage(bool korean) {
-    const std::vector<TClipStep> steps =
-        korean ? std::vector<TClipStep>{{"b_korean", 1, "\\main.avi", 494},
+    static const TClipStep korean_[] = {{"b_korean", 1, "\\main.avi", 494},
                                         {"manImage", 3, "\\man.avi", 849},
                                         {"womanImage", 4, "\\woman.avi", 849},
                                         {"childbabyImage", 5, "\\baby_child.avi", 849},
-                                        {"title", 6, "\\all.avi", 1485}}
-               : std::vector<TClipStep>{{"b_english", 2, "\\main_eng.avi", 153},
+                                        {"title", 6, "\\all.avi", 1485}};
+    static const TClipStep english[] = {{"b_english", 2, "\\main_eng.avi", 153},
                                         {"manImage_eng", 3, "\\man_eng.avi", 592},
                                         {"womanImage_eng", 4, "\\woman_eng.avi", 592},
                                         {"childbabyImage1_eng", 5, "\\baby_child_eng.avi", 592},
                                         {"title_eng", 6, "\\all_eng.avi", 1228}};
+    const std::span<const TClipStep> steps = korean ? std::span(korean_) : std::span(english);
     std::string script;
     for (const TClipStep& s : steps)
         script += "click " + s.Click + "\ndump\nadvance " + std::to_string(ClipTime(s.Frames)) +

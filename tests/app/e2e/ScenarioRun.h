@@ -54,9 +54,13 @@ struct TDump {
         p += k.size();
         if (p < line.size() && line[p] == '"') {
             std::string v;
-            for (++p; p < line.size() && line[p] != '"'; ++p) {
-                if (line[p] == '\\' && p + 1 < line.size() && line[p + 1] == '"')
-                    ++p;
+            for (++p; p < line.size(); ++p) {
+                if (line[p] == '"') {
+                    if (p + 1 < line.size() && line[p + 1] == '"')
+                        ++p; // a doubled quote inside the value
+                    else
+                        break;
+                }
                 v += line[p];
             }
             return v;
