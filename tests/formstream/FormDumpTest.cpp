@@ -113,13 +113,3 @@ TEST_F(FormDump, ListsTheMainWindow) {
     EXPECT_NE(out.find("  object Save: TSaveDialog\n    FileName = '05vol1.zip'"),
               std::string::npos);
 }
-
-TEST(FormDumpProgram, ProgramWithoutTheClassesReportsTheMissingClass) {
-    const testutil::TTempDir dir("formdump");
-    const std::string out = dir / "err.txt";
-    const std::string command = std::string("'") + FORMDUMP_PATH + "' '" + QUILLOT_BUILD_DIR +
-                                "/generated/TFORM1.bin' >/dev/null 2>'" + out + "'";
-    const int raw = std::system(command.c_str());
-    EXPECT_EQ(WEXITSTATUS(raw), 1);
-    EXPECT_EQ(ReadAll(out), "Class TForm1 not found\n");
-}
