@@ -245,11 +245,15 @@ bool MediaFile::DecodeFrame(std::int64_t index, VideoImage& image) {
             }
             c.Image.Width = w;
             c.Image.Height = h;
-            c.Image.Pixels.resize(std::size_t(w) * std::size_t(h));
+            // The scaler's vector code may write a little past the end of the last row:
+            // give it room, then cut the image back to its size (the room stays owned).
+            constexpr std::size_t ScalerSlack = 64;
+            c.Image.Pixels.resize(std::size_t(w) * std::size_t(h) + ScalerSlack);
             std::uint8_t* dst[4] = {reinterpret_cast<std::uint8_t*>(c.Image.Pixels.data()), nullptr,
                                     nullptr, nullptr};
             int dstStride[4] = {w * 4, 0, 0, 0};
             sws_scale(c.Scaler, c.Frame->data, c.Frame->linesize, 0, h, dst, dstStride);
+            c.Image.Pixels.resize(std::size_t(w) * std::size_t(h));
             for (std::uint32_t& p : c.Image.Pixels)
                 p &= 0x00FFFFFF;
             av_frame_unref(c.Frame);
