@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Figures of the running catalogue on a virtual display (Xvfb), side by side with ffplay
-# on the same clip: processor time while a clip plays (the program plus the X server),
+# Figures of the running catalogue on a virtual display (Xvfb), side by side with its
+# peers: start-up to the first frame on the screen beside a bare SDL2 program (paired
+# launches, medians), a click on the English choice to the first clip frame, processor
+# time while a clip plays (the program plus the X server) beside ffplay on the same clip,
 # processor time while idle on the category screen, resident memory while playing.
 #   bench/app/figures.sh BUILD_DIR
-# Prints each figure as a percentage of one core (processor time over wall time).
+# Times are medians in milliseconds; processor time is a percentage of one core.
 set -euo pipefail
 build="${1:?usage: figures.sh BUILD_DIR}"
 program="$build/app/quillot"
@@ -14,6 +16,22 @@ xpid=$!
 trap 'kill $xpid 2>/dev/null || true' EXIT
 export DISPLAY="$display"
 sleep 2
+
+median() { sort -n | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
+ff="$build/bench/app/firstframe"
+rounds=7
+for _ in $(seq $rounds); do
+    "$ff" startup 640 500 "$build/bench/app/baresdl" >>/tmp/figures-bare.$$
+    "$ff" startup 640 500 "$program" 2>/dev/null >>/tmp/figures-quillot.$$
+done
+bare=$(median </tmp/figures-bare.$$)
+ours=$(median </tmp/figures-quillot.$$)
+echo "start-up to the first frame: catalogue $ours ms, bare SDL2 $bare ms (medians of $rounds pairs)"
+for _ in $(seq $rounds); do
+    "$ff" click 639 524 855 672 "$program" 2>/dev/null >>/tmp/figures-click.$$
+done
+echo "click on the English choice to the first clip frame: $(median </tmp/figures-click.$$) ms (median of $rounds)"
+rm -f /tmp/figures-*.$$
 
 ticks() { # utime + stime of a process, in clock ticks
     awk '{print $14 + $15}' "/proc/$1/stat"
