@@ -1,16 +1,15 @@
 #include "formstream/Reader.h"
 
 #include <algorithm>
-#include <atomic>
 #include <bit>
-#include <cmath>
 #include <cstring>
-#include <mutex>
 
 #include "formstream/ClassRegistry.h"
 #include "formstream/Collection.h"
 #include "formstream/Component.h"
+#include "formstream/GlobalFixups.h"
 #include "formstream/IdentMaps.h"
+#include "formstream/ReaderSupport.h"
 #include "formstream/TextCodec.h"
 #include "rtl/Exceptions.h"
 #include "rtl/Locks.h"
@@ -19,40 +18,7 @@
 
 namespace formstream {
 
-namespace {
-
-// Deeper nesting of components, lists or collections than this is refused, so that a
-// damaged stream cannot exhaust the stack.
-constexpr int MaxNesting = 200;
-// Blocks whose length the stream cannot vouch for are read in pieces of this size.
-constexpr std::size_t BlockChunk = 1 << 20;
-constexpr std::size_t SkipChunk = 256;
-
-struct TGlobalFixupList {
-    std::recursive_mutex Lock;
-    std::vector<TPropFixup> List;
-    std::atomic<int> Count{0};
-    void Sync() { Count.store(static_cast<int>(List.size())); }
-};
-
-TGlobalFixupList& GlobalFixups() {
-    static TGlobalFixupList list;
-    return list;
-}
-
-thread_local std::vector<TReader*> tActiveReaders;
-thread_local std::vector<std::unique_ptr<std::vector<TComponent*>>> tLoadingStack;
-
-[[noreturn]] void ReadError() {
-    throw rtl::EReadError(rtl::SReadError);
-}
-[[noreturn]] void InvalidValue() {
-    throw rtl::EReadError(rtl::SInvalidPropertyValue);
-}
-
-bool IsIntegerTag(TValueTag tag) {
-    return tag == tagInt8 || tag == tagInt16 || tag == tagInt32;
-}
+using namespace readersupport;
 
 // Follows a reference path from `root`: segments separated by "." or "-" (optionally
 // "->"), each an owned component of the one before; "Owner" that names no owned
@@ -80,113 +46,16 @@ TComponent* FindNestedComponent(TComponent* root, std::string_view path) {
     }
 }
 
-void RemoveGlobalFixupsFor(const TPersistent* instance, const TPropInfo* prop) {
-    TGlobalFixupList& g = GlobalFixups();
-    if (g.Count.load() == 0)
-        return;
-    std::lock_guard lock(g.Lock);
-    std::erase_if(g.List,
-                  [&](const TPropFixup& f) { return f.Instance == instance && f.Prop == prop; });
-    g.Sync();
-}
-
-void AddGlobalFixup(TPropFixup fixup) {
-    TGlobalFixupList& g = GlobalFixups();
-    std::lock_guard lock(g.Lock);
-    g.List.push_back(std::move(fixup));
-    g.Sync();
-}
-
-std::uint32_t LoadLE32(const std::uint8_t* b) {
-    return std::uint32_t(b[0]) | (std::uint32_t(b[1]) << 8) | (std::uint32_t(b[2]) << 16) |
-           (std::uint32_t(b[3]) << 24);
-}
-std::uint64_t LoadLE64(const std::uint8_t* b) {
-    return std::uint64_t(LoadLE32(b)) | (std::uint64_t(LoadLE32(b + 4)) << 32);
-}
-
-} // namespace
-
-// Counts nesting levels of one reader; refuses to go deeper than MaxNesting.
-class TNestingGuard {
-public:
-    explicit TNestingGuard(TReader& reader) : FReader(reader) {
-        if (FReader.FDepth >= MaxNesting)
-            ReadError();
-        ++FReader.FDepth;
-    }
-    ~TNestingGuard() { --FReader.FDepth; }
-    TNestingGuard(const TNestingGuard&) = delete;
-    TNestingGuard& operator=(const TNestingGuard&) = delete;
-
-private:
-    TReader& FReader;
-};
-
-// --- 80-bit floats
-
-long double ExtendedToLongDouble(const std::uint8_t bytes[10]) {
-    const std::uint64_t mantissa = LoadLE64(bytes);
-    const unsigned se = unsigned(bytes[8]) | (unsigned(bytes[9]) << 8);
-    const bool negative = (se & 0x8000) != 0;
-    const int exponent = static_cast<int>(se & 0x7FFF);
-    long double v;
-    if (exponent == 0x7FFF) {
-        v = (mantissa << 1) == 0 ? HUGE_VALL : std::nanl("");
-    } else if (exponent == 0 && mantissa == 0) {
-        v = 0.0L;
-    } else {
-        const int e = (exponent == 0 ? 1 : exponent) - 16383 - 63;
-        v = std::ldexp(static_cast<long double>(mantissa), e);
-    }
-    return negative ? -v : v;
-}
-
-void LongDoubleToExtended(long double value, std::uint8_t bytes[10]) {
-    std::uint64_t mantissa = 0;
-    unsigned exponent = 0;
-    const bool negative = std::signbit(value);
-    if (std::isnan(value)) {
-        exponent = 0x7FFF;
-        mantissa = 0xC000000000000000ull;
-    } else if (std::isinf(value)) {
-        exponent = 0x7FFF;
-        mantissa = 0x8000000000000000ull;
-    } else if (value != 0) {
-        int e = 0;
-        const long double m = std::frexp(std::fabs(value), &e); // [0.5, 1)
-        long double scaled = std::ldexp(m, 64);
-        if (scaled >= 18446744073709551616.0L)
-            scaled = 18446744073709551615.0L;
-        mantissa = static_cast<std::uint64_t>(scaled);
-        int biased = e - 1 + 16383;
-        if (biased >= 0x7FFF) {
-            biased = 0x7FFF;
-            mantissa = 0x8000000000000000ull;
-        } else if (biased <= 0) {
-            const int shift = 1 - biased;
-            mantissa = shift >= 64 ? 0 : mantissa >> shift;
-            biased = 0;
-        }
-        exponent = static_cast<unsigned>(biased);
-    }
-    for (int i = 0; i < 8; ++i)
-        bytes[i] = static_cast<std::uint8_t>(mantissa >> (8 * i));
-    const unsigned se = exponent | (negative ? 0x8000u : 0u);
-    bytes[8] = static_cast<std::uint8_t>(se);
-    bytes[9] = static_cast<std::uint8_t>(se >> 8);
-}
-
 // --- construction, buffer
 
 TReader::TReader(rtl::TStream& stream, int bufSize)
     : FStream(stream), FBufSize(static_cast<std::size_t>(bufSize < 1 ? 1 : bufSize)) {
     FBuffer.reset(new std::uint8_t[FBufSize]);
-    tActiveReaders.push_back(this);
+    RegisterActiveReader(this);
 }
 
 TReader::~TReader() {
-    std::erase(tActiveReaders, this);
+    UnregisterActiveReader(this);
     if (FBufPos < FBufEnd) {
         try {
             FStream.Seek(-static_cast<std::int64_t>(FBufEnd - FBufPos),
@@ -279,27 +148,6 @@ std::uint32_t TReader::ReadLength(std::uint64_t unitSize) {
     }
     return n;
 }
-
-namespace {
-// Reads `count` elements into a growable buffer, in bounded pieces when the stream could
-// not vouch for the length. `read` fills n elements at p.
-template <class Buf, class ReadFn>
-void ReadSized(Buf& buf, std::size_t count, bool vouched, ReadFn&& read) {
-    if (vouched) {
-        buf.resize(count);
-        if (count)
-            read(buf.data(), count);
-        return;
-    }
-    std::size_t done = 0;
-    while (done < count) {
-        const std::size_t n = std::min(count - done, BlockChunk);
-        buf.resize(done + n);
-        read(buf.data() + done, n);
-        done += n;
-    }
-}
-} // namespace
 
 std::string TReader::ReadShortStr() {
     const std::uint8_t len = ReadByte();
@@ -459,274 +307,6 @@ void TReader::SkipComponentEntry(bool skipHeader) {
     while (!AtListEnd())
         SkipComponentEntry(true);
     ReadByte();
-}
-
-// --- typed values
-
-std::int64_t TReader::ReadIntegerAfterTag(TValueTag tag) {
-    switch (tag) {
-    case tagInt8:
-        return static_cast<std::int8_t>(ReadByte());
-    case tagInt16: {
-        std::uint8_t b[2];
-        Read(b, 2);
-        return static_cast<std::int16_t>(std::uint16_t(b[0] | (b[1] << 8)));
-    }
-    case tagInt32: {
-        std::uint8_t b[4];
-        Read(b, 4);
-        return static_cast<std::int32_t>(LoadLE32(b));
-    }
-    default:
-        ValueError();
-    }
-}
-
-std::int32_t TReader::ReadIntegerValue() {
-    return static_cast<std::int32_t>(ReadIntegerAfterTag(ReadValueTag()));
-}
-
-std::int64_t TReader::ReadInt64Value() {
-    const TValueTag tag = ReadValueTag();
-    if (tag == tagInt64) {
-        std::uint8_t b[8];
-        Read(b, 8);
-        return static_cast<std::int64_t>(LoadLE64(b));
-    }
-    return ReadIntegerAfterTag(tag);
-}
-
-std::string TReader::ReadStringBody(TValueTag tag) {
-    if (tag == tagString) {
-        const std::uint8_t len = ReadByte();
-        std::string s(len, '\0');
-        Read(s.data(), len);
-        return s;
-    }
-    // tagLString, tagUtf8String: a 4-byte byte count.
-    const std::uint32_t len = ReadLength(1);
-    std::string s;
-    ReadSized(s, len, Remaining() >= 0, [this](char* p, std::size_t n) { Read(p, n); });
-    return s;
-}
-
-std::u16string TReader::ReadWideBody(TValueTag tag) {
-    if (tag == tagWString) {
-        const std::uint32_t count = ReadLength(2);
-        std::u16string w;
-        ReadSized(w, count, Remaining() >= 0,
-                  [this](char16_t* p, std::size_t n) { Read(p, n * sizeof(char16_t)); });
-        if constexpr (std::endian::native == std::endian::big)
-            for (char16_t& c : w)
-                c = static_cast<char16_t>((c >> 8) | (c << 8));
-        return w;
-    }
-    return Utf8ToUtf16(ReadStringBody(tag));
-}
-
-std::string TReader::ReadStringValue() {
-    const TValueTag tag = ReadValueTag();
-    switch (tag) {
-    case tagString:
-    case tagLString:
-        return ReadStringBody(tag);
-    case tagWString:
-    case tagUtf8String:
-        return Utf16ToAnsi(ReadWideBody(tag));
-    default:
-        ValueError();
-    }
-}
-
-std::u16string TReader::ReadWideStringValue() {
-    const TValueTag tag = ReadValueTag();
-    switch (tag) {
-    case tagString:
-    case tagLString:
-        return AnsiToUtf16(ReadStringBody(tag));
-    case tagWString:
-    case tagUtf8String:
-        return ReadWideBody(tag);
-    default:
-        ValueError();
-    }
-}
-
-std::string TReader::ReadIdentValue() {
-    switch (ReadValueTag()) {
-    case tagIdent:
-        return ReadShortStr();
-    case tagFalse:
-        return "False";
-    case tagTrue:
-        return "True";
-    case tagNil:
-        return "nil";
-    case tagNull:
-        return "Null";
-    default:
-        ValueError();
-    }
-}
-
-char TReader::ReadCharValue() {
-    const std::string s = ReadStringValue();
-    if (s.size() > 1)
-        InvalidValue();
-    return s.empty() ? '\0' : s[0];
-}
-
-bool TReader::ReadBoolValue() {
-    return ReadValueTag() == tagTrue;
-}
-
-long double TReader::ReadFloatValue() {
-    if (ReadValueTag() == tagExtended) {
-        std::uint8_t b[10];
-        Read(b, 10);
-        return ExtendedToLongDouble(b);
-    }
-    UnreadByte();
-    return ReadIntegerValue();
-}
-
-float TReader::ReadSingleValue() {
-    if (ReadValueTag() == tagSingle) {
-        std::uint8_t b[4];
-        Read(b, 4);
-        return std::bit_cast<float>(LoadLE32(b));
-    }
-    UnreadByte();
-    return static_cast<float>(ReadIntegerValue());
-}
-
-std::int64_t TReader::ReadCurrencyValue() {
-    if (ReadValueTag() == tagCurrency) {
-        std::uint8_t b[8];
-        Read(b, 8);
-        return static_cast<std::int64_t>(LoadLE64(b));
-    }
-    UnreadByte();
-    return std::int64_t(ReadIntegerValue()) * 10000;
-}
-
-double TReader::ReadDateValue() {
-    if (ReadValueTag() == tagDate) {
-        std::uint8_t b[8];
-        Read(b, 8);
-        return std::bit_cast<double>(LoadLE64(b));
-    }
-    UnreadByte();
-    return ReadIntegerValue();
-}
-
-std::uint32_t TReader::ReadSetValue(const TTypeInfo& setType) {
-    if (ReadValueTag() != tagSet || setType.Kind != TTypeKind::tkSet || !setType.CompType)
-        ValueError();
-    std::uint32_t bits = 0;
-    try {
-        for (;;) {
-            const std::string name = ReadShortStr();
-            if (name.empty())
-                break;
-            const int ordinal = GetEnumValue(*setType.CompType, name);
-            if (ordinal >= 0 && ordinal < 32)
-                bits |= std::uint32_t(1) << ordinal;
-        }
-    } catch (const rtl::Exception&) {
-        try {
-            SkipSetBody();
-        } catch (const rtl::Exception&) {
-        }
-        throw;
-    }
-    return bits;
-}
-
-void TReader::ReadCollectionValue(TCollection* collection) {
-    if (ReadValueTag() != tagCollection || !collection)
-        ValueError();
-    TNestingGuard guard(*this);
-    collection->BeginUpdate();
-    try {
-        if (!AtListEnd())
-            collection->Clear();
-        while (!AtListEnd()) {
-            if (IsIntegerTag(PeekValueTag()))
-                ReadIntegerValue();
-            TCollectionItem* item = collection->Add();
-            ExpectListBegin();
-            while (!AtListEnd())
-                ReadPropertyEntry(item);
-            ExpectListEnd();
-        }
-        ExpectListEnd();
-    } catch (...) {
-        collection->EndUpdate();
-        throw;
-    }
-    collection->EndUpdate();
-}
-
-TVariant TReader::ReadVariantValue() {
-    using V = TVariant::TVarType;
-    TVariant v;
-    const TValueTag tag = ReadValueTag();
-    switch (tag) {
-    case tagNil:
-        v.VType = V::varEmpty;
-        break;
-    case tagNull:
-        v.VType = V::varNull;
-        break;
-    case tagInt8:
-    case tagInt16:
-    case tagInt32:
-        v.VType = V::varInteger;
-        v.Int = ReadIntegerAfterTag(tag);
-        break;
-    case tagExtended:
-    case tagSingle:
-        UnreadByte();
-        v.VType = V::varDouble;
-        v.Float = tag == tagExtended ? ReadFloatValue() : ReadSingleValue();
-        break;
-    case tagCurrency:
-        UnreadByte();
-        v.VType = V::varCurrency;
-        v.Int = ReadCurrencyValue();
-        break;
-    case tagDate:
-        UnreadByte();
-        v.VType = V::varDate;
-        v.Float = ReadDateValue();
-        break;
-    case tagString:
-    case tagLString:
-        v.VType = V::varString;
-        v.Str = ReadStringBody(tag);
-        break;
-    case tagWString:
-    case tagUtf8String:
-        v.VType = V::varWString;
-        v.WStr = ReadWideBody(tag);
-        break;
-    case tagFalse:
-    case tagTrue:
-        v.VType = V::varBoolean;
-        v.Int = tag == tagTrue ? 1 : 0;
-        break;
-    case tagInt64:
-        UnreadByte();
-        v.VType = V::varInt64;
-        v.Int = ReadInt64Value();
-        break;
-    default:
-        // Custom variants (tagBinary) need a variant type that this program does not
-        // have; other tags are no variant at all.
-        ReadError();
-    }
-    return v;
 }
 
 // --- defined properties
@@ -1189,82 +769,6 @@ TComponent* TReader::ReadRootEntry(TComponent* root) {
         throw;
     }
     return result;
-}
-
-// --- global services
-
-rtl::TMultiReadExclusiveWriteSynchronizer& GlobalNameSpace() {
-    static rtl::TMultiReadExclusiveWriteSynchronizer lock;
-    return lock;
-}
-
-void GlobalFixupReferences() {
-    TGlobalFixupList& g = GlobalFixups();
-    if (g.Count.load() == 0)
-        return;
-    rtl::TWriteLock ns(GlobalNameSpace());
-    std::lock_guard lock(g.Lock);
-    std::size_t i = 0;
-    while (i < g.List.size()) {
-        const TPropFixup fixup = g.List[i];
-        TComponent* root = FindGlobalRoot(fixup.RootName);
-        if (!root && GetObjectProp(fixup.Instance, *fixup.Prop) == nullptr) {
-            ++i;
-            continue;
-        }
-        g.List.erase(g.List.begin() + static_cast<std::ptrdiff_t>(i));
-        g.Sync();
-        if (root)
-            SetObjectProp(fixup.Instance, *fixup.Prop, FindNestedComponent(root, fixup.Name));
-        i = std::min(i, g.List.size());
-    }
-}
-
-void RemoveFixupReferences(TComponent* root) {
-    TGlobalFixupList& g = GlobalFixups();
-    std::lock_guard lock(g.Lock);
-    std::erase_if(g.List, [root](const TPropFixup& f) { return !root || f.Root == root; });
-    g.Sync();
-}
-
-void RemoveFixups(const TObject* obj) {
-    TGlobalFixupList& g = GlobalFixups();
-    if (g.Count.load() > 0) {
-        std::lock_guard lock(g.Lock);
-        std::erase_if(g.List, [obj](const TPropFixup& f) {
-            return f.Instance == obj || f.Component == obj || f.Root == obj;
-        });
-        g.Sync();
-    }
-    for (TReader* r : tActiveReaders)
-        r->RemoveFixupsOf(obj);
-    for (auto& list : tLoadingStack)
-        std::erase(*list, obj);
-}
-
-int GlobalFixupCount() {
-    return GlobalFixups().Count.load();
-}
-
-void BeginGlobalLoading() {
-    tLoadingStack.push_back(std::make_unique<std::vector<TComponent*>>());
-}
-
-void NotifyGlobalLoading() {
-    if (tLoadingStack.empty())
-        return;
-    std::vector<TComponent*>& list = *tLoadingStack.back();
-    for (std::size_t i = 0; i < list.size(); ++i)
-        list[i]->Loaded();
-}
-
-void EndGlobalLoading() {
-    if (!tLoadingStack.empty())
-        tLoadingStack.pop_back();
-}
-
-std::vector<TComponent*>* GlobalLoadingList() {
-    return tLoadingStack.empty() ? nullptr : tLoadingStack.back().get();
 }
 
 } // namespace formstream

@@ -5,16 +5,13 @@
 #include <unordered_map>
 #include <vector>
 
+#include "graphics/BmpHeaders.h"
+
 namespace gif {
 
 TMappingMethod DefaultMappingMethod = mmHistogram;
 
 namespace {
-
-void PutLE(std::uint8_t* p, std::uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        p[i] = std::uint8_t(v >> (8 * i));
-}
 
 struct TRgb {
     std::uint8_t B, G, R;
@@ -125,24 +122,19 @@ void BitmapToMemoryStream(graphics::TBitmap* bitmap, rtl::TMemoryStream& stream,
     }
 
     const std::size_t stride = (std::size_t(width) + 3) & ~std::size_t(3);
-    const std::uint32_t offset = 54 + 1024;
-    stream.SetSize(std::int64_t(offset + stride * std::size_t(height)));
+    const std::uint32_t imageSize = std::uint32_t(stride * std::size_t(height));
+    const std::uint32_t tableEntries = 256;
+    const std::uint32_t headers = graphics::BmpFileHeaderSize + graphics::BmpInfoHeaderSize;
+    stream.SetSize(std::int64_t(headers + tableEntries * sizeof(RGBQUAD) + imageSize));
     std::uint8_t* p = stream.Memory();
     std::memset(p, 0, std::size_t(stream.Size()));
-    p[0] = 'B';
-    p[1] = 'M';
-    PutLE(p + 2, std::uint32_t(stream.Size()), 4);
-    PutLE(p + 10, offset, 4);
-    PutLE(p + 14, 40, 4);
-    PutLE(p + 18, std::uint32_t(width), 4);
-    PutLE(p + 22, std::uint32_t(height), 4);
-    PutLE(p + 26, 1, 2);
-    PutLE(p + 28, 8, 2);
-    PutLE(p + 34, std::uint32_t(stride * std::size_t(height)), 4);
+    const std::uint32_t offset =
+        graphics::WriteBmpHeaders(p, width, height, 8, tableEntries, imageSize);
     for (std::size_t i = 0; i < palette.size(); ++i) {
-        p[54 + 4 * i] = palette[i].B;
-        p[55 + 4 * i] = palette[i].G;
-        p[56 + 4 * i] = palette[i].R;
+        std::uint8_t* q = p + headers + sizeof(RGBQUAD) * i;
+        q[0] = palette[i].B;
+        q[1] = palette[i].G;
+        q[2] = palette[i].R;
     }
     for (int y = 0; y < height; ++y)
         std::memcpy(p + offset + std::size_t(height - 1 - y) * stride,

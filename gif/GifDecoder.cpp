@@ -18,6 +18,7 @@
 #include "gif/GifCodec.h"
 #include "gif/GifConsts.h"
 #include "gif/GifTypes.h"
+#include "graphics/BmpHeaders.h"
 #include "rtl/Exceptions.h"
 
 namespace gif {
@@ -515,13 +516,6 @@ bool DecodeRaster(const std::uint8_t* data, std::size_t size, const TDecodeParam
     return corrupted;
 }
 
-namespace {
-void PutLE(std::uint8_t* p, std::uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        p[i] = std::uint8_t(v >> (8 * i));
-}
-} // namespace
-
 bool WriteBitmapStream(const TGIFItem& item, bool interlaced, bool tolerant,
                        const TGIFProgress& progress, rtl::TMemoryStream& dest) {
     const int depth = BitmapDepthFor(item.BitsPerPixel);
@@ -529,8 +523,9 @@ bool WriteBitmapStream(const TGIFItem& item, bool interlaced, bool tolerant,
     const std::int64_t height = std::max(item.Height, 0);
     const std::int64_t stride = BitmapStride(width, depth);
     const std::int64_t imageSize = stride * height;
-    const std::int64_t paletteSize = std::int64_t(4) << depth;
-    const std::int64_t offset = 54 + paletteSize;
+    const int colors = 1 << depth;
+    const std::int64_t offset = graphics::BmpFileHeaderSize + graphics::BmpInfoHeaderSize +
+                                std::int64_t(colors) * std::int64_t(sizeof(RGBQUAD));
     if (width > MaxFrameDimension || height > MaxFrameDimension || imageSize > MaxFrameBytes)
         throw rtl::EInvalidGraphicOperation(SGIFImageTooLarge);
 
@@ -540,20 +535,13 @@ bool WriteBitmapStream(const TGIFItem& item, bool interlaced, bool tolerant,
     dest.Clear();
     dest.SetSize(offset + imageSize + std::int64_t(DecodeSlack));
     std::uint8_t* const p = dest.Memory();
-    p[0] = 'B';
-    p[1] = 'M';
-    PutLE(p + 2, std::uint32_t(offset + imageSize), 4);
-    PutLE(p + 10, std::uint32_t(offset), 4);
-    PutLE(p + 14, 40, 4);
-    PutLE(p + 18, std::uint32_t(width), 4);
-    PutLE(p + 22, std::uint32_t(height), 4);
-    PutLE(p + 26, 1, 2);
-    PutLE(p + 28, std::uint32_t(depth), 2);
-    PutLE(p + 34, std::uint32_t(imageSize), 4);
-    const int colors = 1 << depth;
+    graphics::WriteBmpHeaders(p, std::int32_t(width), std::int32_t(height), depth,
+                              std::uint32_t(colors), std::uint32_t(imageSize));
+    // Table entries the colour table lacks are grey (128 in all four bytes).
     const int count = std::clamp(item.ColorTable.Count, 0, colors);
+    std::uint8_t* const palette = p + graphics::BmpFileHeaderSize + graphics::BmpInfoHeaderSize;
     for (int i = 0; i < colors; ++i) {
-        std::uint8_t* q = p + 54 + 4 * i;
+        std::uint8_t* q = palette + sizeof(RGBQUAD) * std::size_t(i);
         if (i < count) {
             const TGIFColorItem& c = item.ColorTable.Colors[std::size_t(i)];
             q[0] = c.Blue;

@@ -223,7 +223,8 @@ extern UINT CF_GIF;
 // Registers CF_GIF, the stream classes TGIFFrame and TGIFImage, "gif" in the picture
 // format list and CF_GIF in the clipboard format list. Idempotent.
 void RegisterGifUnit();
-// Removes TGIFImage from the picture format lists (the module's end).
+// Removes TGIFImage from the picture format lists (the module's end); RegisterGifUnit
+// puts it back.
 void UnregisterGifUnit();
 
 } // namespace gif

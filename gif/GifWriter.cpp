@@ -5,6 +5,7 @@
 
 #include "gif/ColorReduction.h"
 #include "gif/GifImage.h"
+#include "graphics/BmpHeaders.h"
 #include "rtl/Exceptions.h"
 
 namespace gif {
@@ -40,11 +41,6 @@ int BitsFor(int count) {
     return b;
 }
 
-std::uint32_t LE32(const std::uint8_t* p) {
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
-           std::uint32_t(p[3]) << 24;
-}
-
 } // namespace
 
 // ---------------------------------------------------------------- frames
@@ -71,13 +67,15 @@ void TGIFFrame::EncodeBitmapStream(TMemoryStream& stream) {
     stream.SetPosition(0);
     const std::int64_t size = stream.Size();
     const std::uint8_t* b = stream.Memory();
-    if (size < 54 || b[0] != 'B' || b[1] != 'M')
+    BITMAPFILEHEADER fileHeader;
+    BITMAPINFOHEADER infoHeader;
+    if (!graphics::ParseBmpHeaders(b, std::size_t(size), fileHeader, infoHeader))
         throw rtl::EInvalidGraphicOperation(SGIFEncodeError);
-    const std::uint32_t headerSize = LE32(b + 14);
-    const std::int32_t width = std::int32_t(LE32(b + 18));
-    const std::int32_t rawHeight = std::int32_t(LE32(b + 22));
-    const int depth = b[28] | b[29] << 8;
-    const std::uint32_t offset = LE32(b + 10);
+    const std::uint32_t headerSize = infoHeader.biSize;
+    const std::int32_t width = infoHeader.biWidth;
+    const std::int32_t rawHeight = infoHeader.biHeight;
+    const int depth = infoHeader.biBitCount;
+    const std::uint32_t offset = fileHeader.bfOffBits;
     int colors;
     switch (depth) {
     case 1:
@@ -101,10 +99,10 @@ void TGIFFrame::EncodeBitmapStream(TMemoryStream& stream) {
     TGIFItem& item = *FImage;
     item.ColorTable.Clear();
     item.ColorTable.Count = std::min(256, colors);
-    const std::int64_t paletteStart = 14 + std::int64_t(headerSize);
+    const std::int64_t paletteStart = graphics::BmpFileHeaderSize + std::int64_t(headerSize);
     for (int i = 0; i < item.ColorTable.Count; ++i) {
-        const std::int64_t at = paletteStart + 4 * std::int64_t(i);
-        if (at + 4 > std::int64_t(offset))
+        const std::int64_t at = paletteStart + std::int64_t(sizeof(RGBQUAD)) * i;
+        if (at + std::int64_t(sizeof(RGBQUAD)) > std::int64_t(offset))
             break; // a short palette: the missing entries stay black
         item.ColorTable.Colors[std::size_t(i)] = {b[at + 2], b[at + 1], b[at]};
     }

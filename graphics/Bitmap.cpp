@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "graphics/BmpCodec.h"
+#include "graphics/BmpHeaders.h"
 #include "graphics/Canvas.h"
 #include "graphics/Colors.h"
 #include "graphics/DibImage.h"
@@ -633,8 +634,9 @@ std::unique_ptr<TDibImage> ImageFromPackedDib(HGLOBAL memory) {
         throw rtl::EInvalidGraphic(SInvalidBitmap);
     }
     rtl::TMemoryStream stream;
-    const std::uint8_t fileHeader[14] = {'B', 'M'}; // pixels right after the colour table
-    stream.WriteBuffer(fileHeader, sizeof fileHeader);
+    BITMAPFILEHEADER fileHeader{}; // no pixel offset: the pixels follow the colour table
+    fileHeader.bfType = BmpSignature;
+    stream.WriteBuffer(&fileHeader, sizeof fileHeader);
     stream.WriteBuffer(bytes, size);
     GlobalUnlock(memory);
     stream.SetPosition(0);

@@ -3,6 +3,7 @@
 #include <bit>
 #include <cstring>
 
+#include "graphics/BmpHeaders.h"
 #include "graphics/GraphicsConsts.h"
 #include "rtl/Exceptions.h"
 #include "rtl/Stream.h"
@@ -11,8 +12,7 @@ namespace graphics {
 
 namespace {
 
-constexpr WORD kBmpSignature = 0x4D42; // "BM"
-constexpr std::uint32_t kFileHeaderSize = 14;
+constexpr std::uint32_t kFileHeaderSize = BmpFileHeaderSize;
 constexpr std::uint32_t kCoreHeaderSize = 12;
 constexpr std::uint32_t kInfoHeaderSize = 40;
 constexpr std::uint32_t kOs2HeaderSize = 64;
@@ -107,7 +107,7 @@ std::unique_ptr<TDibImage> ReadBmp(rtl::TStream& stream) {
 
     std::uint8_t fileHeader[kFileHeaderSize];
     ReadExact(stream, fileHeader, sizeof fileHeader);
-    if (Get16(fileHeader) != kBmpSignature)
+    if (Get16(fileHeader) != BmpSignature)
         Invalid();
     const std::uint32_t offBits = Get32(fileHeader + 10);
 
@@ -242,12 +242,11 @@ void WriteBmp(const TDibImage& image, rtl::TStream& stream) {
     const std::vector<std::uint8_t> info = image.Info(image.BitCount <= 8 && image.Colors.empty());
     const std::uint64_t imageSize = image.ImageSize();
     const std::uint64_t offBits = kFileHeaderSize + info.size();
-    std::uint8_t fileHeader[kFileHeaderSize] = {'B', 'M'};
-    const std::uint32_t fileSize = std::uint32_t(offBits + imageSize);
-    std::memcpy(fileHeader + 2, &fileSize, 4);
-    const std::uint32_t off = std::uint32_t(offBits);
-    std::memcpy(fileHeader + 10, &off, 4);
-    stream.WriteBuffer(fileHeader, sizeof fileHeader);
+    BITMAPFILEHEADER fileHeader{};
+    fileHeader.bfType = BmpSignature;
+    fileHeader.bfSize = DWORD(offBits + imageSize);
+    fileHeader.bfOffBits = DWORD(offBits);
+    stream.WriteBuffer(&fileHeader, sizeof fileHeader);
     stream.WriteBuffer(info.data(), info.size());
     GdiFlush();
     stream.WriteBuffer(image.Bits(), std::size_t(imageSize));

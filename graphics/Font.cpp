@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/winbase.h"
+
 namespace graphics {
 
 using namespace formstream;
@@ -18,19 +20,6 @@ constinit const TPropInfo TFont::Published[] = {
 };
 constinit const TClassInfo TFont::ClassInfo =
     ClassInfoOf<TFont, TGraphicsObject>("TFont", TFont::Published);
-
-namespace {
-
-// a * b / c rounded to the nearest integer (halves away from zero).
-int MulDiv(int a, int b, int c) {
-    if (c == 0)
-        return -1;
-    const long long p = static_cast<long long>(a) * b;
-    const long long q = (p >= 0) == (c > 0) ? (2 * p + c) / (2LL * c) : (2 * p - c) / (2LL * c);
-    return static_cast<int>(q);
-}
-
-} // namespace
 
 TFont::TFont() = default;
 
@@ -85,11 +74,11 @@ void TFont::SetPitch(TFontPitch value) {
 }
 
 int TFont::Size() const {
-    return -MulDiv(FHeight, 72, FPixelsPerInch);
+    return -::MulDiv(FHeight, 72, FPixelsPerInch);
 }
 
 void TFont::SetSize(int value) {
-    SetHeight(-MulDiv(value, FPixelsPerInch, 72));
+    SetHeight(-::MulDiv(value, FPixelsPerInch, 72));
 }
 
 void TFont::SetStyle(TFontStyles value) {

@@ -79,6 +79,12 @@ Image CaptureScreen();          // top-level windows composited in z-order, with
 bool SavePng(const Image& image, const std::string& path);
 bool SaveBmp(const Image& image, const std::string& path);
 
+// The display's window manager: another program takes the focus (our active window is
+// deactivated, the program gets WM_ACTIVATEAPP FALSE, the focus and the capture go);
+// the close button of a top-level window's frame is pressed.
+void ActivateOtherApplication();
+void CloseFromWindowManager(HWND top);
+
 // Windows and message boxes.
 struct TopLevelWindow {
     HWND Handle;
@@ -119,6 +125,9 @@ struct MciSound {
     int Rate = 0;
     int Channels = 0;
 };
+// Devices opened from now on run as with a real display: decoding on a helper thread
+// of the device, positions on the real clock (for tests of the threads). Reset() ends it.
+void MciUseRealTime(bool on);
 // Sound played by an open device; all zero for an unknown one.
 MciSound MciSoundPlayed(MCIDEVICEID device);
 

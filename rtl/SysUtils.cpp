@@ -32,11 +32,11 @@ String LowerCase(std::string_view s) {
     return r;
 }
 
-static bool IsIdentStart(char c) {
+bool IsIdentStartChar(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
 }
-static bool IsIdentChar(char c) {
-    return IsIdentStart(c) || (c >= '0' && c <= '9');
+bool IsIdentChar(char c) {
+    return IsIdentStartChar(c) || (c >= '0' && c <= '9');
 }
 
 bool IsValidIdent(std::string_view s, bool dotted) {
@@ -45,7 +45,7 @@ bool IsValidIdent(std::string_view s, bool dotted) {
     bool atStart = true;
     for (char c : s) {
         if (atStart) {
-            if (!IsIdentStart(c))
+            if (!IsIdentStartChar(c))
                 return false;
             atStart = false;
         } else if (dotted && c == '.') {

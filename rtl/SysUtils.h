@@ -36,6 +36,10 @@ int CompareText(std::string_view a, std::string_view b);
 String UpperCase(std::string_view s);
 String LowerCase(std::string_view s);
 
+// The characters of identifiers (ASCII): a letter or underscore first, then letters,
+// digits or underscores.
+bool IsIdentStartChar(char c);
+bool IsIdentChar(char c);
 // A letter or underscore, then letters, digits or underscores (ASCII). With `dotted`,
 // identifiers joined by single dots are accepted too.
 bool IsValidIdent(std::string_view s, bool dotted = false);

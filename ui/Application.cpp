@@ -78,8 +78,21 @@ void DoneApplication() {
 }
 
 void HandleException(TObject* sender) {
-    if (Application)
+    if (Application) {
         Application->HandleLoopException(sender);
+        return;
+    }
+    // No application object to show it: at least say so on the error output.
+    const std::exception_ptr current = std::current_exception();
+    if (!current)
+        return;
+    try {
+        std::rethrow_exception(current);
+    } catch (const std::exception& e) {
+        ::OutputDebugStringA(e.what());
+    } catch (...) {
+        ::OutputDebugStringA("unknown exception in a handler");
+    }
 }
 
 std::string TitleFromExeName(std::string_view path) {
@@ -206,7 +219,13 @@ void TApplication::MakeForm(TClass formClass, TComponent*& reference) {
             rtl::Format("Cannot make a form of class %s", formClass ? formClass->Name : "(none)"));
     auto* form = static_cast<TCustomForm*>(formClass->Create(this));
     reference = form;
-    FormMade(form);
+    try {
+        FormMade(form);
+    } catch (...) {
+        reference = nullptr;
+        Free(form);
+        throw;
+    }
 }
 
 void TApplication::FormMade(TCustomForm* form) {

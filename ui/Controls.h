@@ -116,6 +116,9 @@ namespace ui {
 // (Sender, Button, Shift, X, Y) and (Sender, Shift, X, Y).
 using TMouseEvent = formstream::TEvent<TObject*, TMouseButton, TShiftState, int, int>;
 using TMouseMoveEvent = formstream::TEvent<TObject*, TShiftState, int, int>;
+// (Sender, Key, Shift): a handler may change the key (0 swallows it); (Sender, Key).
+using TKeyEvent = formstream::TEvent<TObject*, WORD&, TShiftState>;
+using TKeyPressEvent = formstream::TEvent<TObject*, char&>;
 
 // A message as a window procedure receives it, with room for the answer.
 struct TMessage {
@@ -413,6 +416,15 @@ public:
     // what `dc` lets through (the paint handler's work, also used for copies).
     void PaintControlsTo(HDC dc);
 
+    // Keyboard focus on this control's window.
+    void SetFocus();
+    bool Focused() const;
+    bool CanFocus() const;
+
+    TKeyEvent OnKeyDown;
+    TKeyEvent OnKeyUp;
+    TKeyPressEvent OnKeyPress;
+
     int TabOrder() const { return FTabOrder; }
     void SetTabOrder(int value) { FTabOrder = value; }
     bool TabStop() const { return FTabStop; }
@@ -425,6 +437,11 @@ public:
     void MainWndProc(TMessage& message);
 
 protected:
+    // Keys that reach the window (WM_KEYDOWN / WM_SYSKEYDOWN, WM_KEYUP / WM_SYSKEYUP,
+    // WM_CHAR); the defaults call the events.
+    virtual void KeyDown(WORD& key, TShiftState shift) { OnKeyDown(this, key, shift); }
+    virtual void KeyUp(WORD& key, TShiftState shift) { OnKeyUp(this, key, shift); }
+    virtual void KeyPress(char& key) { OnKeyPress(this, key); }
     virtual void CreateParams(TCreateParams& params);
     virtual void CreateWnd();
     virtual void CreateWindowHandle(const TCreateParams& params);

@@ -72,10 +72,13 @@ void TCustomForm::BeforeDestruction() {
 }
 
 void TCustomForm::AfterConstruction() {
-    if (FCreated)
-        return;
-    FCreated = true;
-    OnCreate(this);
+    if (!FCreated) {
+        FCreated = true;
+        OnCreate(this);
+    }
+    // A stream that made the form visible shows it once it is whole.
+    if (FVisible && !(FHandle && ::IsWindowVisible(FHandle)))
+        UpdateShowing();
 }
 
 void TCustomForm::ReadFormResource() {

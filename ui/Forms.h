@@ -84,7 +84,8 @@ void InitApplication();
 // destroys the forms), then destroys both objects. Safe to call more than once.
 void DoneApplication();
 // Hands the exception being handled (call it inside a catch block) to the application
-// object's HandleLoopException; without an application object it is dropped.
+// object's HandleLoopException; without an application object its message goes to the
+// error output.
 void HandleException(TObject* sender);
 // The program's title made from an executable's path: the name after the last path
 // separator, cut at its first dot, every character after the first in lower case.
@@ -105,7 +106,8 @@ public:
     ~TCustomForm() override;
     void BeforeDestruction() override;
 
-    // Runs OnCreate (MakeForm calls it once the constructor is done).
+    // Runs OnCreate and shows a form whose stream made it visible (MakeForm calls it
+    // once the constructor is done).
     virtual void AfterConstruction();
 
     void Show();
@@ -272,7 +274,14 @@ public:
             ::operator delete(memory);
             throw;
         }
-        FormMade(instance);
+        try {
+            FormMade(instance);
+        } catch (...) {
+            // OnCreate or the window failed: the form is not made after all.
+            reference = nullptr;
+            formstream::Free(instance);
+            throw;
+        }
     }
     // The same through a class reference (the reference is set once the object exists).
     void MakeForm(TClass formClass, TComponent*& reference);

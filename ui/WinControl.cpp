@@ -39,6 +39,9 @@ bool IsMouseMessage(UINT msg) {
 constinit const TPropInfo TWinControl::Published[] = {
     Prop<&TWinControl::GetTabOrderProp, &TWinControl::SetTabOrderProp>("TabOrder", Default(-1)),
     Prop<&TWinControl::TabStop, &TWinControl::SetTabStop>("TabStop", Default(false)),
+    Prop<&TWinControl::OnKeyDown, &TWinControl::OnKeyDown>("OnKeyDown"),
+    Prop<&TWinControl::OnKeyPress, &TWinControl::OnKeyPress>("OnKeyPress"),
+    Prop<&TWinControl::OnKeyUp, &TWinControl::OnKeyUp>("OnKeyUp"),
 };
 constinit const TClassInfo TWinControl::ClassInfo =
     ClassInfoOf<TWinControl, TControl>("TWinControl", TWinControl::Published);
@@ -210,6 +213,37 @@ void TWinControl::WndProc(TMessage& m) {
         DefaultHandler(m);
         UpdateBounds();
         return;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYUP: {
+        WORD key = WORD(m.WParam);
+        TShiftState shift;
+        if (::GetKeyState(VK_SHIFT) < 0)
+            shift.Include(ssShift);
+        if (::GetKeyState(VK_CONTROL) < 0)
+            shift.Include(ssCtrl);
+        if (::GetKeyState(VK_MENU) < 0)
+            shift.Include(ssAlt);
+        if (m.Msg == WM_KEYDOWN || m.Msg == WM_SYSKEYDOWN)
+            KeyDown(key, shift);
+        else
+            KeyUp(key, shift);
+        if (key == 0)
+            return; // a handler swallowed it
+        m.WParam = key;
+        DefaultHandler(m);
+        return;
+    }
+    case WM_CHAR: {
+        char key = char(m.WParam);
+        KeyPress(key);
+        if (key == 0)
+            return;
+        m.WParam = WPARAM(static_cast<unsigned char>(key));
+        DefaultHandler(m);
+        return;
+    }
     case WM_CANCELMODE: {
         TControl* captured = GetCaptureControl();
         if (captured && captured != this && captured->Parent() == this)
@@ -426,6 +460,22 @@ void TWinControl::Invalidate() {
 void TWinControl::Update() {
     if (FHandle)
         ::UpdateWindow(FHandle);
+}
+
+void TWinControl::SetFocus() {
+    if (CanFocus())
+        ::SetFocus(Handle());
+}
+
+bool TWinControl::Focused() const {
+    return FHandle && ::GetFocus() == FHandle;
+}
+
+bool TWinControl::CanFocus() const {
+    for (const TControl* c = this; c; c = c->Parent())
+        if (!c->Visible() || !c->Enabled())
+            return false;
+    return true;
 }
 
 void TWinControl::VisibleChanged() {

@@ -23,10 +23,12 @@ public:
     void WaitEvents(DWORD timeout) override {
         if (!user::S().Input.empty())
             return;
+        std::uint64_t wakes = 0;
         {
             std::lock_guard<std::mutex> lock(user::Posted().Lock);
-            if (!user::Posted().Messages.empty())
+            if (!user::Posted().Messages.empty() || !user::Posted().Sent.empty())
                 return;
+            wakes = user::Posted().WakeCount;
         }
         auto& actions = Actions();
         DWORD now = Clock();
@@ -38,11 +40,24 @@ public:
             RunDueActions();
             return;
         }
-        if (timeout != INFINITE)
+        if (timeout != INFINITE) {
             Clock() = now + timeout;
-        // Nothing is ever due: return rather than hang.
+            return;
+        }
+        // Nothing is ever due on the virtual clock. Another thread of the layer may still
+        // post or send something: give it a moment of real time, then return rather than
+        // hang.
+        std::unique_lock<std::mutex> lock(user::Posted().Lock);
+        user::Posted().Woken.wait_for(lock, std::chrono::milliseconds(10),
+                                      [&] { return user::Posted().WakeCount != wakes; });
     }
-    void Wake() override {}
+    void Wake() override {
+        {
+            std::lock_guard<std::mutex> lock(user::Posted().Lock);
+            ++user::Posted().WakeCount;
+        }
+        user::Posted().Woken.notify_all();
+    }
     void TopLevelChanged(user::Window*, unsigned) override {}
     void Present(user::Window*) override {}
     void SetCursorShape(HCURSOR, bool) override {}

@@ -304,6 +304,10 @@ void RemoveMciRecorder() {
     Installed().reset();
 }
 
+void MciUseRealTime(bool on) {
+    media::MciRealTimeForced() = on;
+}
+
 MciSound MciSoundPlayed(MCIDEVICEID device) {
     media::MciSoundCount c = media::MciDeviceSound(device);
     return MciSound{c.Samples, c.Checksum, c.Rate, c.Channels};

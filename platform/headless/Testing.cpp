@@ -35,6 +35,7 @@ void Reset() {
     EnsureInit();
     RemoveMciRecorder();
     media::CloseAllMciDevices();
+    MciUseRealTime(false);
     ResetAll();
     headless::Actions().clear();
 }
@@ -163,6 +164,7 @@ Image CaptureWindow(HWND hwnd) {
     Window* top = TopLevelOf(w);
     POINT org = SurfaceClientOrigin(w);
     RECT cr = ClientRectOf(w);
+    PixelLock lock = LockPixels();
     img.Width = cr.right;
     img.Height = cr.bottom;
     img.Pixels.assign(std::size_t(img.Width) * std::size_t(img.Height), 0);
@@ -192,6 +194,7 @@ Image CaptureScreen() {
                 img.Pixels[std::size_t(y) * std::size_t(img.Width) + std::size_t(x)] = colour;
     };
     Surface screen{img.Pixels.data(), img.Width, img.Height, img.Width};
+    PixelLock lock = LockPixels();
     auto& tops = S().Desktop->Children;
     for (auto it = tops.rbegin(); it != tops.rend(); ++it) {
         Window* w = *it;
@@ -295,6 +298,16 @@ bool SaveBmp(const Image& image, const std::string& path) {
         ok = std::fwrite(row.data(), 1, row.size(), f) == row.size();
     }
     return std::fclose(f) == 0 && ok;
+}
+
+void ActivateOtherApplication() {
+    EnsureInit();
+    DeactivateApplication();
+}
+
+void CloseFromWindowManager(HWND top) {
+    EnsureInit();
+    user::CloseFromWindowManager(FromHandleQuiet(top));
 }
 
 std::vector<TopLevelWindow> ListTopLevelWindows() {

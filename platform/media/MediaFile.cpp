@@ -67,9 +67,7 @@ struct MediaFile::Context {
     std::int64_t StartTs = 0;
     std::int64_t NextIndex = -1; // the index of the next frame the decoder gives; -1 unknown
     bool VideoEnd = false;       // the decoder has been drained
-    bool HaveImage = false;
-    std::int64_t ImageIndex = -1;
-    VideoImage Image;
+    std::vector<std::uint8_t> Scratch;
     // Sound.
     AVFormatContext* AudioFormat = nullptr;
     AVCodecContext* AudioDecoder = nullptr;
@@ -203,10 +201,6 @@ bool MediaFile::DecodeFrame(std::int64_t index, VideoImage& image) {
     if (!c.VideoDecoder)
         return false;
     index = std::clamp<std::int64_t>(index, 0, std::max<std::int64_t>(0, FFrameCount - 1));
-    if (c.HaveImage && c.ImageIndex == index) {
-        image = c.Image;
-        return true;
-    }
     AVStream* stream = c.VideoFormat->streams[FVideoStream];
     const AVRational frameBase{FRateDen, FRateNum};
     // Far ahead or behind: seek to the key frame before the target and decode from there.
@@ -243,31 +237,30 @@ bool MediaFile::DecodeFrame(std::int64_t index, VideoImage& image) {
                 av_frame_unref(c.Frame);
                 continue;
             }
-            c.Image.Width = w;
-            c.Image.Height = h;
-            // The scaler's vector code may write a little past the end of the last row:
-            // give it room, then cut the image back to its size (the room stays owned).
-            constexpr std::size_t ScalerSlack = 64;
-            c.Image.Pixels.resize(std::size_t(w) * std::size_t(h) + ScalerSlack);
-            std::uint8_t* dst[4] = {reinterpret_cast<std::uint8_t*>(c.Image.Pixels.data()), nullptr,
-                                    nullptr, nullptr};
-            int dstStride[4] = {w * 4, 0, 0, 0};
+            // The converter writes whole vector blocks: give it aligned rows with room to
+            // spare, then copy the picture out.
+            const int stride = (w * 4 + 63) & ~63;
+            c.Scratch.resize(std::size_t(stride) * std::size_t(h + 1) + 64);
+            std::uint8_t* dst[4] = {c.Scratch.data(), nullptr, nullptr, nullptr};
+            int dstStride[4] = {stride, 0, 0, 0};
             sws_scale(c.Scaler, c.Frame->data, c.Frame->linesize, 0, h, dst, dstStride);
-            c.Image.Pixels.resize(std::size_t(w) * std::size_t(h));
-            for (std::uint32_t& p : c.Image.Pixels)
-                p &= 0x00FFFFFF;
+            image.Width = w;
+            image.Height = h;
+            image.Pixels.resize(std::size_t(w) * std::size_t(h));
+            for (int y = 0; y < h; ++y) {
+                const std::uint8_t* row = c.Scratch.data() + std::size_t(y) * std::size_t(stride);
+                std::uint32_t* out = image.Pixels.data() + std::size_t(y) * std::size_t(w);
+                for (int x = 0; x < w; ++x, row += 4)
+                    out[x] = std::uint32_t(row[0]) | (std::uint32_t(row[1]) << 8) |
+                             (std::uint32_t(row[2]) << 16);
+            }
             av_frame_unref(c.Frame);
-            c.HaveImage = true;
-            c.ImageIndex = index;
-            image = c.Image;
             return true;
         }
         if (got == AVERROR_EOF || (got == AVERROR(EAGAIN) && flushing)) {
             // The stream ended before the frame: keep what was last shown.
             c.VideoEnd = true;
-            if (c.HaveImage)
-                image = c.Image;
-            return c.HaveImage;
+            return false;
         }
         int read = av_read_frame(c.VideoFormat, c.Packet);
         if (read < 0) {

@@ -47,8 +47,8 @@ public:
     int SampleRate() const { return FSampleRate; }
     int Channels() const { return FChannels; }
 
-    // Decodes frame `index` (0-based) into `image`. A frame that cannot be decoded keeps
-    // the last picture that could; false only when no picture has been decoded at all.
+    // Decodes frame `index` (0-based) into `image`. False when the stream ends before it
+    // (a damaged or cut file): the caller keeps showing what it showed.
     bool DecodeFrame(std::int64_t index, VideoImage& image);
 
     // Sound as interleaved signed 16-bit samples at SampleRate() with Channels().

@@ -2,6 +2,7 @@
 #include "platform/media/SdlAudio.h"
 
 #include <SDL.h>
+#include <algorithm>
 #include <mutex>
 
 namespace platform::media {
@@ -33,6 +34,9 @@ std::unique_ptr<AudioOutput> AudioOutput::Open(int rate, int channels) {
     std::unique_ptr<AudioOutput> out(new AudioOutput);
     out->FDevice = id;
     out->FChannels = channels;
+    // The device's buffer, in our sample frames.
+    out->FLatency =
+        std::size_t(have.samples) * std::size_t(rate) / std::size_t(std::max(have.freq, 1));
     SDL_PauseAudioDevice(id, 0);
     return out;
 }

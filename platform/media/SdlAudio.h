@@ -19,7 +19,8 @@ public:
 
     // Any thread.
     void Queue(const std::int16_t* samples, std::size_t frames);
-    std::size_t QueuedFrames() const; // queued and not yet played
+    std::size_t QueuedFrames() const;                      // queued and not yet played
+    std::size_t LatencyFrames() const { return FLatency; } // held by the device beyond that
     void Clear();
     void Pause(bool pause);
 
@@ -27,6 +28,7 @@ private:
     AudioOutput() = default;
     std::uint32_t FDevice = 0;
     int FChannels = 0;
+    std::size_t FLatency = 0;
 };
 
 } // namespace platform::media

@@ -9,7 +9,9 @@
 // the video overlay, samples queued to SDL, a posted notification.
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -34,8 +36,13 @@ constexpr std::int64_t AudioSlackMs = 30;
 
 enum class Mode { Stopped, Playing, Paused };
 
-DWORD Now() {
-    return user::GetBackend().Now();
+// The clock of devices that run on a helper thread.
+DWORD RealNow() {
+    static const auto start = std::chrono::steady_clock::now();
+    return DWORD(std::chrono::duration_cast<std::chrono::milliseconds>(
+                     std::chrono::steady_clock::now() - start)
+                     .count()) +
+           1000;
 }
 
 std::int64_t Elapsed(DWORD now, DWORD since) {
@@ -72,7 +79,8 @@ public:
             FLength = FFile ? FFile->LengthMs() : 0;
             FTimeFormat = video ? MCI_FORMAT_FRAMES : MCI_FORMAT_MILLISECONDS;
         }
-        FRealTime = !user::GetBackend().IsHeadless();
+        FHeadless = user::GetBackend().IsHeadless();
+        FRealTime = !FHeadless || MciRealTimeForced();
     }
 
     ~Player() { StopWorker(); }
@@ -114,10 +122,14 @@ private:
     bool FHasVideo = false, FHasAudio = false;
     std::int64_t FNum = 1000, FDen = 1; // units per second (frames, or milliseconds)
     std::int64_t FLength = 0;           // units
-    bool FRealTime = false;
+    bool FRealTime = false; // a helper thread on the real clock (else the virtual clock)
+    bool FHeadless = false;
 
     // Service() only.
     std::int64_t FShownFrame = -1;
+    std::shared_ptr<user::VideoFrame> FPicture; // the last picture decoded
+    std::shared_ptr<user::VideoFrame> FSpare;   // the one before, for its memory
+    std::int64_t FPictureFrame = -1;
     HWND FShownWindow = nullptr;
     int FAudioSegment = -1;
     std::int64_t FAudioCursor = 0;
@@ -193,6 +205,7 @@ private:
         FStopSample = -1;
     }
     HWND WindowLocked() const { return FBound ? FBound : FDefault; }
+    DWORD Now() const { return FRealTime ? RealNow() : user::GetBackend().Now(); }
 
     void EnsureDefaultWindow(bool show);
     std::optional<DWORD> Service();
@@ -226,9 +239,11 @@ void Player::EnsureDefaultWindow(bool show) {
         std::size_t slash = title.find_last_of("\\/");
         if (slash != std::string::npos)
             title = title.substr(slash + 1);
-        FDefault = CreateWindowExA(0, VideoClassName, title.c_str(), WS_OVERLAPPEDWINDOW,
-                                   CW_USEDEFAULT, CW_USEDEFAULT, r.right - r.left, r.bottom - r.top,
-                                   nullptr, nullptr, nullptr, nullptr);
+        HWND created = CreateWindowExA(0, VideoClassName, title.c_str(), WS_OVERLAPPEDWINDOW,
+                                       CW_USEDEFAULT, CW_USEDEFAULT, r.right - r.left,
+                                       r.bottom - r.top, nullptr, nullptr, nullptr, nullptr);
+        std::lock_guard<std::mutex> lock(FLock);
+        FDefault = created;
     }
     if (FDefault && show && !IsWindowVisible(FDefault))
         ShowWindow(FDefault, SW_SHOWNA);
@@ -251,7 +266,7 @@ void Player::ServiceAudio(bool playing, int segment, std::int64_t segStart, std:
     if (!FHasAudio || segment == 0)
         return;
     const std::int64_t rate = FFile->SampleRate();
-    if (FRealTime && !FOutputTried) {
+    if (FRealTime && !FHeadless && !FOutputTried) {
         FOutputTried = true;
         FOutput = AudioOutput::Open(int(rate), FFile->Channels());
     }
@@ -272,16 +287,20 @@ void Player::ServiceAudio(bool playing, int segment, std::int64_t segStart, std:
             FOutput->Clear();
         return;
     } else {
-        if (FOutput) {
-            // The sound actually heard lies `queued` behind the cursor; keep it on the clock.
-            const std::int64_t heard = FAudioCursor - std::int64_t(FOutput->QueuedFrames());
-            if (heard > clock + AudioSlackMs * rate / 1000) {
-                FOutput->Clear();
-                FFile->SeekAudio(clock * 1000 / rate);
-                FAudioCursor = clock;
+        const std::int64_t queued = FOutput ? std::int64_t(FOutput->QueuedFrames()) : 0;
+        const std::int64_t heard =
+            FOutput ? FAudioCursor - queued - std::int64_t(FOutput->LatencyFrames()) : 0;
+        if (FOutput && queued > 0 && heard > segStart) {
+            // The picture follows the sound: move the segment's clock to where the sound
+            // output says it is.
+            const DWORD implied = now - DWORD((heard - segStart) * 1000 / rate);
+            std::lock_guard<std::mutex> lock(FLock);
+            const std::int32_t drift = std::int32_t(implied - FStartTick);
+            if (FSegment == segment && FMode == Mode::Playing && std::abs(drift) > 2) {
+                FStartTick += DWORD(drift);
+                FEndTick += DWORD(drift);
             }
-        }
-        if (FAudioCursor < clock - AudioSlackMs * rate / 1000) {
+        } else if (FAudioCursor < clock - AudioSlackMs * rate / 1000) {
             // Fell behind (no output, or it ran dry): skip to the clock.
             FFile->SeekAudio(clock * 1000 / rate);
             FAudioCursor = clock;
@@ -330,13 +349,27 @@ std::optional<DWORD> Player::Service() {
     if (FHasVideo && window) {
         const std::int64_t frame = std::clamp<std::int64_t>(position, 0, FLength - 1);
         if (frame != FShownFrame || window != FShownWindow) {
-            auto picture = std::make_shared<user::VideoFrame>();
-            VideoImage image;
-            if (FFile->DecodeFrame(frame, image)) {
-                picture->Width = image.Width;
-                picture->Height = image.Height;
-                picture->Pixels = std::move(image.Pixels);
-                user::ShowVideoFrame(this, window, std::move(picture));
+            if (frame != FPictureFrame || !FPicture) {
+                // Reuse the pixels of the picture before last once the overlay let go of it.
+                std::shared_ptr<user::VideoFrame> picture;
+                if (FSpare && FSpare.use_count() == 1)
+                    picture = std::move(FSpare);
+                else
+                    picture = std::make_shared<user::VideoFrame>();
+                VideoImage image;
+                image.Pixels = std::move(picture->Pixels);
+                if (FFile->DecodeFrame(frame, image)) {
+                    picture->Width = image.Width;
+                    picture->Height = image.Height;
+                    picture->Pixels = std::move(image.Pixels);
+                    picture->Number = frame;
+                    FSpare = std::move(FPicture);
+                    FPicture = std::move(picture);
+                    FPictureFrame = frame;
+                }
+            }
+            if (FPicture) {
+                user::ShowVideoFrame(this, window, FPicture);
                 if (FRealTime)
                     user::GetBackend().Wake();
             }
@@ -541,11 +574,11 @@ MCIERROR Player::Play(DWORD flags, DWORD_PTR param) {
         PostLocked(notify ? MCI_NOTIFY_SUPERSEDED : MCI_NOTIFY_ABORTED);
         BeginLocked(from, to, now);
         FNotify = notify ? callback : 0;
-        if (!FBound)
-            EnsureDefaultWindow(true);
         SettleLocked(now); // an empty range is finished at once
         segment = FSegment;
     }
+    if (!FBound)
+        EnsureDefaultWindow(true);
     Kick();
     if (flags & MCI_WAIT) {
         for (;;) {
@@ -558,7 +591,11 @@ MCIERROR Player::Play(DWORD flags, DWORD_PTR param) {
                     break;
                 remaining = DWORD(std::max<std::int32_t>(1, std::int32_t(FEndTick - now)));
             }
-            user::GetBackend().Sleep(FRealTime ? std::min<DWORD>(remaining, 10) : remaining);
+            if (FRealTime)
+                std::this_thread::sleep_for(
+                    std::chrono::milliseconds(std::min<DWORD>(remaining, 10)));
+            else
+                user::GetBackend().Sleep(remaining);
         }
         Kick();
     }
@@ -772,10 +809,13 @@ MCIERROR Player::Close() {
     StopWorker();
     FOutput.reset();
     user::RemoveVideo(this);
-    if (FDefault) {
-        DestroyWindow(FDefault);
-        FDefault = nullptr;
+    HWND own = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(FLock);
+        std::swap(own, FDefault);
     }
+    if (own)
+        DestroyWindow(own);
     return 0;
 }
 

@@ -144,6 +144,7 @@ public:
         SDL_Event ev;
         while (SDL_PollEvent(&ev))
             Handle(ev);
+        SettleFocus();
     }
 
     void WaitEvents(DWORD timeout) override {
@@ -154,6 +155,17 @@ public:
         if (got)
             Handle(ev);
         PumpEvents();
+    }
+
+    // The active window lost the keyboard focus: when none of our windows has it once the
+    // pending events are handled, another program is active now.
+    void SettleFocus() {
+        if (!FocusLost)
+            return;
+        FocusLost = false;
+        SDL_Window* focus = SDL_GetKeyboardFocus();
+        if (!focus || !FromId(SDL_GetWindowID(focus)))
+            user::DeactivateApplication();
     }
 
     void Wake() override {
@@ -217,6 +229,15 @@ public:
         }
         if (changes & ZOrder && user::S().Active == top->Handle)
             SDL_RaiseWindow(sw->Handle);
+        if (changes & Shown)
+            LinkModal(top);
+        if (changes & Enabled) {
+            // Disabled under a pop-up it owns (a message box): the display's window manager
+            // learns that the pop-up is modal for it.
+            for (Window* o : user::S().Desktop->Children)
+                if (o->Owner == top)
+                    LinkModal(o);
+        }
         Applying = false;
     }
 
@@ -310,15 +331,22 @@ private:
         }
         ById[SDL_GetWindowID(sw->Handle)] = top->Handle;
         ApplyIcon(top, sw);
-        if (top->Owner) {
-            SdlWindow* owner = Find(top->Owner);
-            if (owner && owner->Handle && !top->Owner->Enabled())
-                SDL_SetWindowModalFor(sw->Handle, owner->Handle);
-        }
+        LinkModal(top);
         if (user::S().Active == top->Handle)
             SDL_RaiseWindow(sw->Handle);
         top->Dirty.assign(1, RECT{0, 0, top->Surf.Width, top->Surf.Height});
         Applying = false;
+    }
+
+    // An enabled, visible window whose owner is disabled is modal for it.
+    void LinkModal(Window* top) {
+        SdlWindow* sw = Find(top);
+        Window* owner = top->Owner;
+        if (!sw || !sw->Handle || !owner || owner->Enabled() || !top->Enabled() || !top->Visible())
+            return;
+        SdlWindow* ow = Find(owner);
+        if (ow && ow->Handle)
+            SDL_SetWindowModalFor(sw->Handle, ow->Handle);
     }
 
     void ApplyIcon(Window* top, SdlWindow* sw) {
@@ -415,7 +443,7 @@ private:
         HWND hwnd = top->Handle;
         switch (e.event) {
         case SDL_WINDOWEVENT_CLOSE:
-            PostMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+            user::CloseFromWindowManager(top);
             break;
         case SDL_WINDOWEVENT_SIZE_CHANGED:
             if (e.data1 != top->Surf.Width || e.data2 != top->Surf.Height) {
@@ -456,8 +484,17 @@ private:
             top->Dirty.assign(1, RECT{0, 0, top->Surf.Width, top->Surf.Height});
             break;
         case SDL_WINDOWEVENT_FOCUS_GAINED:
-            if (user::S().Active != hwnd && top->Enabled())
+            if (!top->Enabled()) {
+                // A window disabled under a modal pop-up passes the activation on to it.
+                HWND popup = GetWindow(hwnd, GW_ENABLEDPOPUP);
+                top = popup ? user::FromHandleQuiet(popup) : nullptr;
+            }
+            if (top && user::S().Active != top->Handle)
                 user::ActivateWindow(top, WA_ACTIVE);
+            break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+            if (user::S().Active == hwnd)
+                FocusLost = true;
             break;
         default:
             break;
@@ -469,6 +506,7 @@ private:
     std::map<Uint32, HWND> ById;
     std::map<int, SDL_Cursor*> Cursors;
     bool Applying = false;
+    bool FocusLost = false;
 
 public:
     unsigned long Frames = 0;

@@ -383,7 +383,8 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SYSCOMMAND:
         switch (wParam & 0xFFF0) {
         case SC_CLOSE:
-            if (!(w->Class && (w->Class->Style & CS_NOCLOSE)))
+            // A disabled window (under a modal box) is not closed behind the box's back.
+            if (w->Enabled() && !(w->Class && (w->Class->Style & CS_NOCLOSE)))
                 SendMessageA(hwnd, WM_CLOSE, 0, 0);
             break;
         case SC_MINIMIZE:

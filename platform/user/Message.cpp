@@ -134,6 +134,8 @@ void ResetAll() {
         std::lock_guard<std::mutex> lock(Posted().Lock);
         Posted().Messages.clear();
     }
+    // Senders on other threads are not left waiting for windows that are gone.
+    ProcessSentMessages();
     MessageBoxLog().clear();
 }
 
@@ -141,6 +143,8 @@ void PresentAll() {
     if (!CurrentBackend() || !S().Desktop)
         return;
     ComposeVideo();
+    // The backend reads the pixels while it presents them.
+    PixelLock lock = LockPixels();
     for (Window* top : S().Desktop->Children)
         if (!top->Dirty.empty()) {
             GetBackend().Present(top);
@@ -255,7 +259,9 @@ bool RouteInput(const InputEvent& ev, MSG& out, bool sendSideMessages, const BYT
     if (ev.Message == WM_KEYDOWN || ev.Message == WM_KEYUP || ev.Message == WM_CHAR ||
         ev.Message == WM_SYSKEYDOWN || ev.Message == WM_SYSKEYUP) {
         HWND target = s.Focus ? s.Focus : s.Active;
-        if (!target || !FromHandleQuiet(target))
+        Window* tw = FromHandleQuiet(target);
+        // A disabled window takes no keys (its Alt+F4 would close it under a modal box).
+        if (!tw || !tw->Enabled() || !TopLevelOf(tw)->Enabled())
             return false;
         UINT msg = ev.Message;
         if (!s.Focus && (msg == WM_KEYDOWN || msg == WM_KEYUP))
@@ -384,6 +390,8 @@ bool PeekInternal(MSG* msg, HWND filter, UINT lo, UINT hi, UINT remove) {
     State& s = S();
     if (CurrentBackend())
         GetBackend().PumpEvents();
+    // Messages other threads sent are handled here and never returned.
+    ProcessSentMessages();
     bool doRemove = (remove & PM_REMOVE) != 0;
     // 1. Posted messages.
     {
@@ -481,9 +489,68 @@ bool AnythingPending() {
     return PeekInternal(&m, nullptr, 0, 0, PM_NOREMOVE);
 }
 
+// A send from a thread other than the GUI thread: the GUI thread runs the procedure (in
+// its message retrieval) while this one waits.
+LRESULT SendFromOtherThread(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    SentMessage sent;
+    sent.Msg = MSG{hwnd, msg, wParam, lParam, 0, POINT{}};
+    PostedQueue& q = Posted();
+    {
+        std::lock_guard<std::mutex> lock(q.Lock);
+        if (hwnd != HWND_BROADCAST && !q.LiveHandles.count(std::uintptr_t(hwnd))) {
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return 0;
+        }
+        q.Sent.push_back(&sent);
+    }
+    if (Backend* backend = CurrentBackend())
+        backend->Wake();
+    std::unique_lock<std::mutex> lock(q.Lock);
+    q.SentDone.wait(lock, [&] { return sent.Done; });
+    return sent.Result;
+}
+
 } // namespace
 
+namespace platform::user {
+
+bool ProcessSentMessages() {
+    PostedQueue& q = Posted();
+    bool any = false;
+    for (;;) {
+        SentMessage* sent = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(q.Lock);
+            if (q.Sent.empty())
+                return any;
+            sent = q.Sent.front();
+            q.Sent.pop_front();
+        }
+        any = true;
+        LRESULT result = 0;
+        // The sender is released even when the procedure throws (the exception goes on
+        // in this thread).
+        struct Release {
+            SentMessage* Sent;
+            LRESULT& Result;
+            ~Release() {
+                std::lock_guard<std::mutex> lock(Posted().Lock);
+                Sent->Result = Result;
+                Sent->Done = true;
+                Posted().SentDone.notify_all();
+            }
+        } release{sent, result};
+        const MSG m = sent->Msg;
+        if (m.hwnd == HWND_BROADCAST || FromHandleQuiet(m.hwnd))
+            result = SendMessageA(m.hwnd, m.message, m.wParam, m.lParam);
+    }
+}
+
+} // namespace platform::user
+
 LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (!IsGuiThread())
+        return SendFromOtherThread(hwnd, msg, wParam, lParam);
     if (hwnd == HWND_BROADCAST) {
         std::vector<HWND> tops;
         for (Window* w : S().Desktop->Children)
@@ -601,6 +668,8 @@ DWORD GetQueueStatus(UINT flags) {
         std::lock_guard<std::mutex> lock(Posted().Lock);
         if (!Posted().Messages.empty())
             status |= QS_POSTMESSAGE | QS_ALLPOSTMESSAGE;
+        if (!Posted().Sent.empty())
+            status |= QS_SENDMESSAGE;
     }
     for (const InputEvent& ev : S().Input)
         status |= ev.Message == WM_MOUSEMOVE                                    ? QS_MOUSEMOVE

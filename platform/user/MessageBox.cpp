@@ -54,26 +54,82 @@ HFONT MakeFont(bool bold = false) {
     return CreateFontIndirectA(&lf);
 }
 
-// The stop sign: a red disc with a white cross, 32 x 32, bottom-up 32-bit DIB.
-std::vector<std::uint32_t> StopIcon(COLORREF background) {
-    std::vector<std::uint32_t> pixels = [&] {
-        std::uint32_t back = (std::uint32_t(GetRValue(background)) << 16) |
-                             (std::uint32_t(GetGValue(background)) << 8) | GetBValue(background);
-        std::vector<std::uint32_t> px(IconSize * IconSize, back);
-        double c = (IconSize - 1) / 2.0, r = IconSize / 2.0 - 1;
-        for (int y = 0; y < IconSize; ++y)
-            for (int x = 0; x < IconSize; ++x) {
-                double dx = x - c, dy = y - c;
-                if (dx * dx + dy * dy > r * r)
-                    continue;
+// The icon a message box's flags ask for; 0 for none (no icon flag, or one of the
+// values that name no icon).
+UINT IconKind(UINT flags) {
+    UINT kind = flags & MB_ICONMASK;
+    switch (kind) {
+    case MB_ICONHAND:
+    case MB_ICONQUESTION:
+    case MB_ICONEXCLAMATION:
+    case MB_ICONASTERISK:
+        return kind;
+    default:
+        return 0;
+    }
+}
+
+// The four standard icons, 32 x 32, as a bottom-up 32-bit DIB over `background`: the stop
+// sign (a red disc with a white cross), the question mark and the information sign (white
+// on a blue disc) and the warning sign (a black exclamation mark on a yellow triangle).
+std::vector<std::uint32_t> IconPixels(UINT kind, COLORREF background) {
+    const std::uint32_t back = (std::uint32_t(GetRValue(background)) << 16) |
+                               (std::uint32_t(GetGValue(background)) << 8) | GetBValue(background);
+    constexpr std::uint32_t Red = 0x00D02020, Blue = 0x002060C0, Yellow = 0x00F0C020,
+                            White = 0x00FFFFFF, Black = 0x00000000;
+    std::vector<std::uint32_t> px(IconSize * IconSize, back);
+    const double c = IconSize / 2.0, r = IconSize / 2.0 - 1;
+    auto dist = [](double x, double y, double cx, double cy) {
+        return std::sqrt((x - cx) * (x - cx) + (y - cy) * (y - cy));
+    };
+    for (int y = 0; y < IconSize; ++y)
+        for (int x = 0; x < IconSize; ++x) {
+            const double fx = x + 0.5, fy = y + 0.5;
+            const bool inDisc = dist(fx, fy, c, c) <= r;
+            std::uint32_t colour = back;
+            switch (kind) {
+            case MB_ICONHAND: {
+                if (!inDisc)
+                    break;
+                double dx = fx - c, dy = fy - c;
                 bool cross = (std::abs(dx - dy) < 2.6 || std::abs(dx + dy) < 2.6) &&
                              std::abs(dx) < r * 0.5 && std::abs(dy) < r * 0.5;
-                std::uint32_t colour = cross ? 0x00FFFFFF : 0x00D02020;
-                px[std::size_t((IconSize - 1 - y) * IconSize + x)] = colour;
+                colour = cross ? White : Red;
+                break;
             }
-        return px;
-    }();
-    return pixels;
+            case MB_ICONQUESTION: {
+                if (!inDisc)
+                    break;
+                double d = dist(fx, fy, c, 12);
+                bool hook = d >= 3.5 && d <= 6.5 && (fy < 12 || fx > c);
+                bool stem = std::abs(fx - c) <= 1.6 && fy >= 17 && fy <= 21;
+                bool dot = dist(fx, fy, c, 25) <= 2;
+                colour = hook || stem || dot ? White : Blue;
+                break;
+            }
+            case MB_ICONEXCLAMATION: {
+                bool inTriangle = fy >= 2 && fy <= 30 && std::abs(fx - c) <= (fy - 2) * 15 / 28;
+                if (!inTriangle)
+                    break;
+                bool bar = std::abs(fx - c) <= 1.6 && fy >= 10 && fy <= 21;
+                bool dot = dist(fx, fy, c, 25.5) <= 2;
+                colour = bar || dot ? Black : Yellow;
+                break;
+            }
+            case MB_ICONASTERISK: {
+                if (!inDisc)
+                    break;
+                bool dot = dist(fx, fy, c, 9) <= 2.2;
+                bool bar = std::abs(fx - c) <= 2 && fy >= 13 && fy <= 25;
+                colour = dot || bar ? White : Blue;
+                break;
+            }
+            default:
+                break;
+            }
+            px[std::size_t((IconSize - 1 - y) * IconSize + x)] = colour;
+        }
+    return px;
 }
 
 struct ButtonSpec {
@@ -210,7 +266,7 @@ LRESULT BoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             PAINTSTRUCT ps;
             HDC dc = BeginPaint(hwnd, &ps);
             if (st) {
-                if ((st->Flags & MB_ICONMASK) != 0) {
+                if (UINT kind = IconKind(st->Flags)) {
                     BITMAPINFO bi{};
                     bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
                     bi.bmiHeader.biWidth = IconSize;
@@ -219,8 +275,8 @@ LRESULT BoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
                     bi.bmiHeader.biBitCount = 32;
                     bi.bmiHeader.biCompression = BI_RGB;
                     StretchDIBits(dc, Margin, Margin, IconSize, IconSize, 0, 0, IconSize, IconSize,
-                                  StopIcon(GetSysColor(COLOR_BTNFACE)).data(), &bi, DIB_RGB_COLORS,
-                                  SRCCOPY);
+                                  IconPixels(kind, GetSysColor(COLOR_BTNFACE)).data(), &bi,
+                                  DIB_RGB_COLORS, SRCCOPY);
                 }
                 HGDIOBJ oldFont = st->Font ? SelectObject(dc, st->Font) : nullptr;
                 SetBkMode(dc, TRANSPARENT);
@@ -316,7 +372,7 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
         tr = RECT{0, 0, std::min(maxText, std::max(chars, 1) * 7),
                   17 * std::max(1, (chars + perLine - 1) / perLine)};
     }
-    bool icon = (type & MB_ICONMASK) != 0;
+    bool icon = IconKind(type) != 0;
     int textLeft = Margin + (icon ? IconSize + Margin : 0);
     int textHeight = tr.bottom - tr.top;
     int contentHeight = std::max(textHeight, icon ? IconSize : 0);

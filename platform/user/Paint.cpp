@@ -2,10 +2,15 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/gdi/GdiObjects.h"
 #include "platform/user/WindowManager.h"
 #include "platform/wingdi.h"
 
 namespace platform::user {
+
+PixelLock LockPixels() {
+    return PixelLock(gdi::GdiMutex());
+}
 
 void ResizeSurface(Window* top) {
     // Hidden windows keep no pixels; a new size is repainted as a whole, so the old
@@ -14,15 +19,22 @@ void ResizeSurface(Window* top) {
     int w = cr.right, h = cr.bottom;
     if (w == top->Surf.Width && h == top->Surf.Height)
         return;
-    if (!top->Pixels.Assign(size_t(w) * size_t(h), 0x00FFFFFFu))
+    PixelStore fresh;
+    if (!fresh.Assign(size_t(w) * size_t(h), 0x00FFFFFFu))
         w = h = 0; // out of memory: the window shows nothing rather than failing
+    // Another thread may be drawing through a context of this window: the new pixels go
+    // in and every context moves to them before the old ones are freed, all under the lock.
+    PixelLock lock = LockPixels();
+    top->Pixels.Swap(fresh);
     top->Surf = Surface{top->Pixels.Data(), w, h, w};
     top->Dirty.clear();
     top->Dirty.push_back(RECT{0, 0, w, h});
     RetargetDcs(top);
+    fresh.Release();
 }
 
 void RetargetDcs(Window* top) {
+    PixelLock lock = LockPixels();
     for (auto& [dc, info] : S().Dcs) {
         Window* w = FromHandleQuiet(info.Hwnd);
         if (!w || TopLevelOf(w) != top)
@@ -50,6 +62,7 @@ void RetargetDcs(Window* top) {
 }
 
 void MarkDirty(Window* top, const RECT& r) {
+    PixelLock lock = LockPixels();
     RECT b{0, 0, top->Surf.Width, top->Surf.Height};
     RECT c = Intersect(r, b);
     if (RectEmpty(c))
@@ -270,6 +283,7 @@ HDC MakeDc(Window* w, bool whole, bool paint, RECT paintClip) {
             r = Intersect(r, clip);
         vis.erase(std::remove_if(vis.begin(), vis.end(), RectEmpty), vis.end());
     }
+    PixelLock lock = LockPixels();
     HDC dc = platform::CreateSurfaceDC(top->Surf, org, std::move(vis));
     if (dc)
         S().Dcs[dc] = State::DcInfo{w->Handle, whole, paint, paintClip};
@@ -277,6 +291,7 @@ HDC MakeDc(Window* w, bool whole, bool paint, RECT paintClip) {
 }
 
 void FinishDc(HDC dc) {
+    PixelLock lock = LockPixels();
     auto it = S().Dcs.find(dc);
     if (it == S().Dcs.end())
         return;
@@ -306,6 +321,7 @@ HDC GetDC(HWND hwnd) {
     if (!hwnd) {
         RECT sr = GetBackend().ScreenRect();
         int w = sr.right - sr.left, h = sr.bottom - sr.top;
+        PixelLock lock = LockPixels();
         if (s.ScreenSurface.Width != w || s.ScreenSurface.Height != h) {
             s.ScreenPixels.assign(size_t(w) * size_t(h), 0);
             s.ScreenSurface = platform::Surface{s.ScreenPixels.data(), w, h, w};
@@ -332,6 +348,7 @@ HDC GetWindowDC(HWND hwnd) {
 }
 
 int ReleaseDC(HWND, HDC dc) {
+    PixelLock lock = LockPixels();
     if (!dc || !S().Dcs.count(dc))
         return 0;
     FinishDc(dc);
@@ -339,6 +356,7 @@ int ReleaseDC(HWND, HDC dc) {
 }
 
 HWND WindowFromDC(HDC dc) {
+    PixelLock lock = LockPixels();
     auto it = S().Dcs.find(dc);
     return it == S().Dcs.end() ? nullptr : it->second.Hwnd;
 }
@@ -373,6 +391,7 @@ HDC BeginPaint(HWND hwnd, LPPAINTSTRUCT paint) {
 BOOL EndPaint(HWND, const PAINTSTRUCT* paint) {
     if (!paint || !paint->hdc)
         return TRUE;
+    PixelLock lock = LockPixels();
     if (S().Dcs.count(paint->hdc))
         FinishDc(paint->hdc);
     return TRUE;

@@ -44,6 +44,13 @@ bool PixelStore::Assign(std::size_t count, std::uint32_t value) {
     return true;
 }
 
+void PixelStore::Swap(PixelStore& other) noexcept {
+    std::swap(Pixels, other.Pixels);
+    std::swap(Count, other.Count);
+    std::swap(Mapping, other.Mapping);
+    std::swap(MappingBytes, other.MappingBytes);
+}
+
 void PixelStore::Release() {
     if (Mapping)
         munmap(Mapping, MappingBytes);

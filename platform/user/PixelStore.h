@@ -19,6 +19,8 @@ public:
     // cannot be had (the store is then empty).
     bool Assign(std::size_t count, std::uint32_t value);
     void Release();
+    // Exchanges the contents with `other` (a new surface goes in, the old one comes out).
+    void Swap(PixelStore& other) noexcept;
 
     std::uint32_t* Data() const { return Pixels; }
     std::size_t Size() const { return Count; }

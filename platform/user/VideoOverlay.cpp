@@ -26,6 +26,7 @@ struct Entry {
 struct Overlay {
     std::mutex Lock;
     std::map<const void*, Entry> Entries;
+    VideoStats Stats;
 };
 
 Overlay& O() {
@@ -128,8 +129,16 @@ void ComposeVideo() {
         if (!repainted)
             continue;
         RECT drawn{};
-        Draw(w, *e.Frame, drawn);
+        {
+            // The frame goes into the window's pixels, which the backend may be reading.
+            PixelLock pixels = LockPixels();
+            Draw(w, *e.Frame, drawn);
+        }
         std::lock_guard<std::mutex> lock(O().Lock);
+        if (e.Drawn != e.Serial) {
+            ++O().Stats.Drawn;
+            O().Stats.LastNumber = e.Frame->Number;
+        }
         auto it = O().Entries.find(item.Owner);
         if (it != O().Entries.end()) {
             it->second.Drawn = e.Serial;
@@ -137,6 +146,11 @@ void ComposeVideo() {
             it->second.DrawnRect = drawn;
         }
     }
+}
+
+VideoStats GetVideoStats() {
+    std::lock_guard<std::mutex> lock(O().Lock);
+    return O().Stats;
 }
 
 } // namespace platform::user

@@ -17,6 +17,7 @@ struct VideoFrame {
     int Width = 0;
     int Height = 0;
     std::vector<std::uint32_t> Pixels; // 0x00RRGGBB, rows top-down
+    std::int64_t Number = -1;          // the frame's number in its clip
 };
 
 // Any thread. `owner` identifies the device; a device shows one frame in one window at a
@@ -26,5 +27,12 @@ void ShowVideoFrame(const void* owner, HWND hwnd, std::shared_ptr<const VideoFra
 void RemoveVideo(const void* owner);
 // Program's thread: draws every frame into its window's top-level surface.
 void ComposeVideo();
+
+// For measurements: how many frames have been drawn, and the number of the last one.
+struct VideoStats {
+    std::uint64_t Drawn = 0;
+    std::int64_t LastNumber = -1;
+};
+VideoStats GetVideoStats();
 
 } // namespace platform::user

@@ -224,6 +224,25 @@ void DestroyTree(Window* w);
 
 } // namespace
 
+namespace {
+
+// WM_ACTIVATEAPP goes to every top-level window of the program, hidden ones included.
+void SendActivateApp(BOOL active) {
+    std::vector<HWND> tops;
+    for (Window* t : S().Desktop->Children)
+        tops.push_back(t->Handle);
+    for (HWND h : tops)
+        if (FromHandleQuiet(h))
+            SendMessageA(h, WM_ACTIVATEAPP, active, 0);
+}
+
+bool FocusWithin(HWND top) {
+    HWND focus = S().Focus;
+    return focus && FromHandleQuiet(focus) && (focus == top || IsChild(top, focus));
+}
+
+} // namespace
+
 void ActivateWindow(Window* w, WPARAM how) {
     State& s = S();
     HWND newActive = w ? w->Handle : nullptr;
@@ -235,11 +254,9 @@ void ActivateWindow(Window* w, WPARAM how) {
         SendMessageA(old, WM_NCACTIVATE, FALSE, 0);
         if (FromHandleQuiet(old))
             SendMessageA(old, WM_ACTIVATE, WA_INACTIVE, LPARAM(newActive));
-        if (s.Focus && FromHandleQuiet(old) && IsChild(old, s.Focus))
-            s.Focus = nullptr;
     }
     if (!old && newActive)
-        SendMessageA(newActive, WM_ACTIVATEAPP, TRUE, 0);
+        SendActivateApp(TRUE);
     if (newActive && FromHandleQuiet(newActive)) {
         InsertInZOrder(w, HWND_TOP);
         BringOwnedAbove(w);
@@ -247,9 +264,44 @@ void ActivateWindow(Window* w, WPARAM how) {
         SendMessageA(newActive, WM_NCACTIVATE, TRUE, 0);
         if (FromHandleQuiet(newActive))
             SendMessageA(newActive, WM_ACTIVATE, how, LPARAM(old));
-    } else if (old && FromHandleQuiet(old)) {
-        SendMessageA(old, WM_ACTIVATEAPP, FALSE, 0);
+    } else if (old) {
+        SendActivateApp(FALSE);
     }
+    // The focus does not stay in a window that is no longer active. (The default
+    // procedure of the newly active window has normally moved it already.)
+    if (old && s.Active == newActive && FocusWithin(old)) {
+        HWND focus = s.Focus;
+        s.Focus = nullptr;
+        SendMessageA(focus, WM_KILLFOCUS, 0, 0);
+    }
+}
+
+void DeactivateApplication() {
+    State& s = S();
+    // Another program takes the keyboard and the pointer: a mode that holds the capture
+    // ends, then the active window, the program and the focus are told in that order.
+    if (HWND capture = s.Capture) {
+        if (FromHandleQuiet(capture))
+            SendMessageA(capture, WM_CANCELMODE, 0, 0);
+        if (s.Capture)
+            ReleaseCapture();
+    }
+    if (s.Active)
+        ActivateWindow(nullptr, WA_INACTIVE);
+}
+
+void CloseFromWindowManager(Window* top) {
+    if (!top || !top->IsTopLevel())
+        return;
+    if (!top->Enabled()) {
+        // Under a modal window the frame's close button does nothing but bring the modal
+        // window forward, as a click on the disabled window would.
+        MessageBeep(0);
+        if (HWND popup = GetWindow(top->Handle, GW_ENABLEDPOPUP))
+            ActivateWindow(FromHandleQuiet(popup), WA_ACTIVE);
+        return;
+    }
+    PostMessageA(top->Handle, WM_SYSCOMMAND, SC_CLOSE, 0);
 }
 
 namespace {
@@ -273,13 +325,19 @@ void DestroyTree(Window* w) {
                                   [&](const Timer& t) { return t.Hwnd == hwnd; }),
                    s.Timers.end());
     SendMessageA(hwnd, WM_NCDESTROY, 0, 0);
-    for (auto it = s.Dcs.begin(); it != s.Dcs.end();) {
-        if (it->second.Hwnd == hwnd) {
-            DeleteSurfaceDC(it->first);
-            it = s.Dcs.erase(it);
-        } else {
-            ++it;
+    {
+        PixelLock lock = LockPixels();
+        for (auto it = s.Dcs.begin(); it != s.Dcs.end();) {
+            if (it->second.Hwnd == hwnd) {
+                DeleteSurfaceDC(it->first);
+                it = s.Dcs.erase(it);
+            } else {
+                ++it;
+            }
         }
+        // No context draws on its pixels any more.
+        w->Surf = platform::Surface{};
+        w->Pixels.Release();
     }
     if (w->IsTopLevel())
         NotifyTop(w, Backend::Destroyed);
@@ -940,9 +998,11 @@ HWND SetParent(HWND child, HWND newParent) {
         ResizeSurface(w);
         NotifyTop(w, Backend::Created | (w->Visible() ? Backend::Shown : 0u));
     } else {
-        w->Pixels.Release();
+        // Its contexts move to the new top-level window's surface before its own pixels go.
+        PixelLock lock = LockPixels();
         w->Surf = platform::Surface{};
         RetargetDcs(TopLevelOf(w));
+        w->Pixels.Release();
     }
     if (IsReallyVisible(w))
         InvalidateIn(w, ClientRectOf(w), true, true);

@@ -1,9 +1,32 @@
 // Internal to the platform layer: the window manager's state (classes, windows, the
 // message queue, timers, input) shared by the USER functions and the backends.
-// Everything here runs on the program's one GUI thread, except the posted-message queue,
-// which other threads may append to through PostMessageA.
+//
+// Threads. Everything here belongs to the program's one GUI thread (the thread that made
+// the first window), with these exceptions:
+// - Any thread may call PostMessageA / PostThreadMessageA (they append to the posted
+//   queue under its lock and wake the backend) and SendMessageA. A SendMessageA from
+//   another thread does not run the window procedure itself: it queues the message for
+//   the GUI thread and waits until that thread has run the procedure, which happens while
+//   the GUI thread is in PeekMessageA, GetMessageA or WaitMessage (as on the real system).
+//   So a helper thread must never send while the GUI thread waits for it (joins it, or
+//   waits for a lock it holds): it would wait forever. A send to a window that is gone,
+//   or that goes before it is handled, returns 0.
+// - Window pixels are guarded by the pixel lock (LockPixels below), the same recursive
+//   lock every drawing function takes. A surface is replaced only under it, and the old
+//   pixels are freed only after every device context was moved to the new ones; the
+//   table of device contexts, presenting to the display and the test captures are under
+//   it too. So a device context the GUI thread hands to a helper thread stays safe to
+//   draw on while its window is resized, moved or hidden (drawing then lands on the new
+//   surface, clipped to what is visible); the GUI thread releases it (ReleaseDC) only
+//   after the helper has stopped using it.
+// - A helper thread never reads or changes the window tables (Window, State) themselves:
+//   it hands finished data (a decoded frame, a notification) to the GUI thread, which
+//   puts it in place; code that then writes pixels directly (not through a device
+//   context) holds LockPixels() while it does. Never send or wait for another thread
+//   while holding the lock.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -137,6 +160,10 @@ public:
     virtual bool HasPendingWork() { return true; }
 };
 
+using PixelLock = std::unique_lock<std::recursive_mutex>;
+// Takes the pixel lock (recursive: the holder may call drawing functions).
+PixelLock LockPixels();
+
 Backend& GetBackend();
 Backend* CurrentBackend(); // null until one was chosen
 void SelectBackend(const char* name);
@@ -180,17 +207,28 @@ struct State {
         bool Paint;
         RECT PaintClip; // client coordinates, used for BeginPaint contexts
     };
-    std::unordered_map<HDC, DcInfo> Dcs;
+    std::unordered_map<HDC, DcInfo> Dcs; // under the pixel lock
     std::vector<std::uint32_t> ScreenPixels;
     Surface ScreenSurface;
 };
 
 State& S();
 
-// Posted messages, shared with other threads.
+// A message another thread sends, waiting for the GUI thread to run the procedure.
+struct SentMessage {
+    MSG Msg{};
+    LRESULT Result = 0;
+    bool Done = false;
+};
+
+// Posted messages, and messages sent from other threads, shared with those threads.
 struct PostedQueue {
     std::mutex Lock;
     std::deque<MSG> Messages;
+    std::deque<SentMessage*> Sent;    // owned by their waiting senders
+    std::condition_variable SentDone; // a sent message was handled
+    std::uint64_t WakeCount = 0;      // counts Wake() calls (headless waits on it)
+    std::condition_variable Woken;
     std::unordered_set<std::uintptr_t> LiveHandles;
     std::uint64_t GuiThread = 0;
 };
@@ -222,11 +260,19 @@ Window* HitTestWindow(POINT screen, bool skipDisabled, Window* onlyTop = nullptr
 // Applies a position or size that the backend's window manager imposed (no state change).
 void ApplyExternalGeometry(Window* top, int x, int y, int width, int height, UINT flags);
 void ActivateWindow(Window* w, WPARAM how);
+// Another program became active (the backend saw our last window lose the focus).
+void DeactivateApplication();
+// The display's window manager asks to close a top-level window (its close button): a
+// disabled window refuses and brings its enabled pop-up forward instead.
+void CloseFromWindowManager(Window* top);
 void PresentAll();
 // Takes the next message off the calling thread's queue and dispatches it, as a message
 // loop does. A WM_QUIT is posted again, for the loop outside to see.
 enum class PumpResult { Empty, Dispatched, Quit };
 PumpResult DispatchNext();
+// Runs the procedures of the messages other threads sent (GUI thread; the message
+// retrieval functions call it). True when there were any.
+bool ProcessSentMessages();
 void EnsureInit();
 DWORD Now();
 bool IsGuiThread();

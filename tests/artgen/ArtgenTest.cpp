@@ -21,6 +21,7 @@
 #include "platform/win32.h"
 #include "rtl/Stream.h"
 #include "tools/artgen/Artgen.h"
+#include "tools/artgen/Output.h"
 #include "tools/artgen/Render.h"
 
 using namespace artgen;
@@ -155,6 +156,17 @@ TEST(ArtgenLayout, ResizeArithmeticAtTheEdgeCases) {
         EXPECT_EQ(l.Start, c.Expected.Start);
         EXPECT_EQ(l.Select, c.Expected.Select);
     }
+}
+
+TEST(ArtgenLayout, WindowFontKeepsTheStoredTextHeight) {
+    // The stored bounds are scaled when the window's font is not 13 pixels high on the
+    // running system; the labels are placed for unscaled bounds.
+    graphics::TBitmap bitmap;
+    bitmap.SetPixelFormat(graphics::pf24bit);
+    bitmap.SetSize(8, 8);
+    bitmap.Canvas()->Font()->SetName("MS Sans Serif");
+    bitmap.Canvas()->Font()->SetHeight(-11);
+    EXPECT_EQ(bitmap.Canvas()->TextHeight("0"), 13);
 }
 
 // Worked out by hand from the resize handler's offsets for a maximised window.

@@ -7,6 +7,7 @@
 
 #include "MainFormMock.h"
 #include "StreamBytes.h"
+#include "tests/common/Golden.h"
 #include "tests/common/TempDir.h"
 #include "tools/formdump/FormDump.h"
 
@@ -112,4 +113,12 @@ TEST_F(FormDump, ListsTheMainWindow) {
     EXPECT_NE(out.find("    OnClick = b_englishClick\n"), std::string::npos);
     EXPECT_NE(out.find("  object Save: TSaveDialog\n    FileName = '05vol1.zip'"),
               std::string::npos);
+}
+
+TEST_F(FormDump, MainWindowListingMatchesGoldenFile) {
+    std::string out, err;
+    ASSERT_EQ(Run(ReadAll(std::string(QUILLOT_BUILD_DIR) + "/generated/TFORM1.bin"), out, err), 0)
+        << err;
+    testutil::ExpectMatchesGoldenFile(out, std::string(QUILLOT_TEST_DATA) +
+                                               "/formstream/golden/TFORM1.formdump.txt");
 }

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "GifBuilder.h"
+#include "tests/common/Golden.h"
 #include "tests/common/TempDir.h"
 
 using namespace giftest;
@@ -21,9 +22,10 @@ struct TRun {
     std::string Out; // stdout and stderr together
 };
 
-TRun RunTool(const std::string& args) {
-    const std::string cmd =
-        std::string(QUILLOT_BUILD_DIR) + "/tools/gifconv/gifconv " + args + " 2>&1";
+// Runs gifconv with `args`, in the folder `dir` when one is given.
+TRun RunTool(const std::string& args, const std::string& dir = "") {
+    const std::string cmd = (dir.empty() ? "" : "cd '" + dir + "' && ") + QUILLOT_BUILD_DIR +
+                            "/tools/gifconv/gifconv " + args + " 2>&1";
     TRun r;
     FILE* p = popen(cmd.c_str(), "r");
     if (!p)
@@ -147,4 +149,21 @@ TEST_F(GifConv, LargeDeclaredFrameWithLittleDataGivesZeroRows) {
     // Row 0 is stored last; all other bytes are zero.
     EXPECT_EQ(std::count(bmp.begin() + std::ptrdiff_t(offset), bmp.end(), 0),
               std::ptrdiff_t(4096 * 4096 - 2));
+}
+
+TEST(GifConvGolden, InfoOfTheTestFilesMatchesGoldenFiles) {
+    // Run from the data folder, so that the listings name the files as they stand there.
+    const std::string data = std::string(QUILLOT_TEST_DATA) + "/gif";
+    std::vector<std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(data))
+        if (entry.path().extension() == ".gif")
+            files.push_back(fs::relative(entry.path(), data).string());
+    std::sort(files.begin(), files.end());
+    ASSERT_FALSE(files.empty());
+    for (const std::string& file : files) {
+        SCOPED_TRACE(file);
+        const TRun r = RunTool("--info '" + file + "'", data);
+        const std::string golden = data + "/golden/" + fs::path(file).stem().string() + ".info.txt";
+        testutil::ExpectMatchesGoldenFile("exit " + std::to_string(r.Exit) + "\n" + r.Out, golden);
+    }
 }

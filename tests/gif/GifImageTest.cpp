@@ -262,6 +262,13 @@ TEST(GifImage, RegisteredForPictures) {
     EXPECT_EQ(formstream::FindGraphicClassByName("TGIFImage"), &TGIFImage::ClassInfo);
     EXPECT_EQ(formstream::FindGraphicClassByName("TGifImage"), nullptr);
     EXPECT_EQ(formstream::FindGraphicClassByExtension("GIF"), &TGIFImage::ClassInfo);
+    // Unregistered, then registered again.
+    UnregisterGifUnit();
+    EXPECT_EQ(formstream::FindGraphicClassByExtension("gif"), nullptr);
+    EXPECT_EQ(formstream::FindGraphicClassByClipboardFormat(CF_GIF), nullptr);
+    RegisterGifUnit();
+    EXPECT_EQ(formstream::FindGraphicClassByExtension("gif"), &TGIFImage::ClassInfo);
+    EXPECT_EQ(formstream::FindGraphicClassByClipboardFormat(CF_GIF), &TGIFImage::ClassInfo);
 
     const Bytes gif = PictureLike(6, 5);
     Bytes block{9};

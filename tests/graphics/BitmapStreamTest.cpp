@@ -43,7 +43,7 @@ TEST(BitmapStream, EveryDepthAndRowOrderRoundTripsExactly) {
     for (const TDepthCase& d : kDepths) {
         for (bool topDown : {false, true}) {
             SCOPED_TRACE(std::string(d.Name) + (topDown ? ", top-down" : ", bottom-up"));
-            TBmpSpec spec;
+            TBmpFields spec;
             spec.Width = 13; // odd widths exercise row padding and partial bytes
             spec.Height = 5;
             spec.BitCount = d.BitCount;
@@ -78,7 +78,7 @@ TEST(BitmapStream, EveryDepthAndRowOrderRoundTripsExactly) {
 }
 
 TEST(BitmapStream, RoundTripSurvivesDrawingHandleCreation) {
-    TBmpSpec spec;
+    TBmpFields spec;
     spec.Width = 6;
     spec.Height = 3;
     spec.BitCount = 8;
@@ -102,7 +102,7 @@ TEST(BitmapStream, DecoderLayoutLoadsWithExactlyItsPixels) {
     table[2] = Quad(255, 0, 0);
     table[3] = Quad(0, 0, 255);
     const std::uint8_t image[3][5] = {{0, 1, 2, 3, 0}, {1, 1, 1, 1, 1}, {3, 2, 1, 0, 4}};
-    TBmpSpec spec;
+    TBmpFields spec;
     spec.Width = w;
     spec.Height = h;
     spec.BitCount = 8;
@@ -130,7 +130,7 @@ TEST(BitmapStream, DecoderLayoutLoadsWithExactlyItsPixels) {
 }
 
 TEST(BitmapStream, LoadLeavesTheStreamAfterThePixels) {
-    TBmpSpec spec;
+    TBmpFields spec;
     spec.Width = 3;
     spec.Height = 2;
     spec.Pixels = PatternPixels(3, 2, 24);
@@ -226,7 +226,7 @@ TEST(BitmapStream, UnusualChannelMasksAreUnpacked) {
 }
 
 TEST(BitmapStream, ZeroPixelOffsetMeansRightAfterTheTable) {
-    TBmpSpec spec;
+    TBmpFields spec;
     spec.Width = 2;
     spec.Height = 1;
     spec.BitCount = 8;
@@ -240,7 +240,7 @@ TEST(BitmapStream, ZeroPixelOffsetMeansRightAfterTheTable) {
 }
 
 TEST(BitmapStream, PictureDataCarriesALengthPrefix) {
-    TBmpSpec spec;
+    TBmpFields spec;
     spec.Width = 4;
     spec.Height = 2;
     spec.BitCount = 4;
@@ -307,7 +307,7 @@ TEST(BitmapStream, MalformedFilesAreRefused) {
 
 TEST(BitmapStream, EveryTruncationIsRefused) {
     for (int depth : {1, 8, 16, 32}) {
-        TBmpSpec spec;
+        TBmpFields spec;
         spec.Width = 3;
         spec.Height = 2;
         spec.BitCount = depth;

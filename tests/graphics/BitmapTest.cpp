@@ -18,7 +18,7 @@ using namespace testbmp;
 namespace {
 
 void LoadPalette8(TBitmap& bitmap) {
-    TBmpSpec spec;
+    TBmpFields spec;
     spec.Width = 3;
     spec.Height = 2;
     spec.BitCount = 8;
@@ -115,7 +115,7 @@ TEST(Bitmap, MonochromeMeansOneBitBlackAndWhite) {
     EXPECT_EQ(formstream::clBlack, bitmap.Canvas()->Pixels(0, 0));
 
     // One bit with other colours is not monochrome.
-    TBmpSpec spec;
+    TBmpFields spec;
     spec.BitCount = 1;
     spec.Colors = {Quad(255, 0, 0), Quad(0, 0, 255)};
     spec.Pixels = {0, 0, 0, 0};
@@ -317,7 +317,7 @@ TEST(Bitmap, PictureDataNamingTBitmapLoadsABitmap) {
 TEST(Bitmap, EveryPaletteDepthTurnsIntoTheSameDevicePicture) {
     for (int depth : {1, 4, 8}) {
         SCOPED_TRACE("depth " + std::to_string(depth));
-        TBmpSpec spec;
+        TBmpFields spec;
         spec.Width = 11;
         spec.Height = 3;
         spec.BitCount = depth;
@@ -344,7 +344,7 @@ TEST(Bitmap, LargePicturesTurnIntoDeviceBitmapsPixelForPixel) {
     for (int width : {1283, 1280}) {
         SCOPED_TRACE("width " + std::to_string(width));
         const int height = 1000;
-        TBmpSpec spec;
+        TBmpFields spec;
         spec.Width = width;
         spec.Height = height;
         spec.BitCount = 8;
@@ -376,7 +376,7 @@ TEST(Bitmap, LargePicturesTurnIntoDeviceBitmapsPixelForPixel) {
 }
 
 TEST(Bitmap, PackedDibsFromTheClipboardAreCheckedLikeFiles) {
-    TBmpSpec spec;
+    TBmpFields spec;
     spec.Width = 5;
     spec.Height = 2;
     spec.BitCount = 16;

@@ -12,7 +12,7 @@
 
 namespace testbmp {
 
-struct TBmpSpec {
+struct TBmpFields {
     int Width = 1;
     int Height = 1;
     int BitCount = 24;
@@ -35,7 +35,7 @@ inline void Put32(std::vector<std::uint8_t>& b, std::uint32_t v) {
     Put16(b, v >> 16);
 }
 
-inline std::vector<std::uint8_t> BuildBmp(const TBmpSpec& s) {
+inline std::vector<std::uint8_t> BuildBmp(const TBmpFields& s) {
     const bool masks = s.BitCount == 16 && s.Is565;
     const std::uint32_t tableBytes = std::uint32_t(s.Colors.size() * 4);
     const std::uint32_t offBits = 14 + 40 + (masks ? 12 : 0) + tableBytes;
@@ -51,7 +51,7 @@ inline std::vector<std::uint8_t> BuildBmp(const TBmpSpec& s) {
     Put32(b, std::uint32_t(s.TopDown ? -s.Height : s.Height)); // height
     Put16(b, 1);                                               // planes
     Put16(b, std::uint32_t(s.BitCount));                       // bits per pixel
-    Put32(b, masks ? 3 : 0);                                   // compression
+    Put32(b, masks ? BI_BITFIELDS : BI_RGB);                   // compression
     Put32(b, imageSize);                                       // image size
     Put32(b, 0);                                               // horizontal resolution
     Put32(b, 0);                                               // vertical resolution

@@ -164,7 +164,7 @@ TEST(Canvas, StretchDrawScalesTheBitmap) {
 }
 
 TEST(Canvas, DrawOfAPaletteBitmapUsesItsColours) {
-    TBmpSpec spec;
+    TBmpFields spec;
     spec.Width = 2;
     spec.Height = 1;
     spec.BitCount = 4;
@@ -193,7 +193,7 @@ TEST(Canvas, CopyRectUsesTheCopyMode) {
 
 TEST(Canvas, BrushCopyReplacesOneColourByTheBrush) {
     // A 4-bit glyph: olive background with a black stroke, as the media bar's glyphs.
-    TBmpSpec spec;
+    TBmpFields spec;
     spec.Width = 4;
     spec.Height = 2;
     spec.BitCount = 4;

@@ -114,7 +114,7 @@ TEST(TransparentDraw, SizesBelowOneTakeTheBitmapsAndSourceRectanglesCut) {
 
 TEST(TransparentDraw, PaletteBitmapLeavesOutItsTransparentEntry) {
     // 8-bit, like a decoded GIF frame: index 1 (white) is transparent.
-    TBmpSpec spec;
+    TBmpFields spec;
     spec.Width = 3;
     spec.Height = 1;
     spec.BitCount = 8;
@@ -140,7 +140,7 @@ TEST(TransparentDraw, PaletteBitmapLeavesOutItsTransparentEntry) {
 }
 
 TEST(TransparentDraw, MonochromeBitmapAlwaysLeavesOutWhite) {
-    TBmpSpec spec;
+    TBmpFields spec;
     spec.Width = 2;
     spec.Height = 1;
     spec.BitCount = 1;

@@ -5,6 +5,7 @@
 
 #include "HeadlessFixture.h"
 #include "MciClip.h"
+#include "tools/clipgen/ClipPainter.h"
 
 namespace {
 
@@ -82,11 +83,11 @@ TEST_F(MciDevice, LengthIsTheExactFrameCountWhateverTheHeaderSays) {
         std::int64_t Lie; // a frame count written into the headers, or -1
     };
     const Case cases[] = {
-        {"one.avi", {1, 32, 32, 15, true}, -1},
+        {"one.avi", {1, 48, 32, 15, true}, -1},
         {"seven.avi", {7, 64, 48, 15, false}, -1},
         {"forty.avi", {40, 64, 48, 25, true}, -1},
-        {"lies_more.avi", {12, 32, 32, 15, true}, 999},
-        {"lies_zero.avi", {12, 32, 32, 15, true}, 0},
+        {"lies_more.avi", {12, 48, 32, 15, true}, 999},
+        {"lies_zero.avi", {12, 48, 32, 15, true}, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -155,7 +156,7 @@ TEST_F(MciDevice, CapabilitiesAndRefusalsOfTheDigitalVideoDevice) {
 }
 
 TEST_F(MciDevice, PositionFollowsTheVirtualClockAndRestsAtTheEnd) {
-    MCIDEVICEID id = OpenOk(Clip("clock.avi", {40, 32, 32, 15, true}));
+    MCIDEVICEID id = OpenOk(Clip("clock.avi", {40, 48, 32, 15, true}));
     ASSERT_EQ(Play(id), 0u);
     EXPECT_EQ(Status(id, MCI_STATUS_MODE), MCI_MODE_PLAY);
     struct Step {
@@ -181,7 +182,7 @@ TEST_F(MciDevice, PositionFollowsTheVirtualClockAndRestsAtTheEnd) {
 }
 
 TEST_F(MciDevice, WaitMessageJumpsToTheEndOfAPlay) {
-    MCIDEVICEID id = OpenOk(Clip("jump.avi", {30, 32, 32, 15, false}));
+    MCIDEVICEID id = OpenOk(Clip("jump.avi", {30, 48, 32, 15, false}));
     const DWORD start = platform::testing::Now();
     ASSERT_EQ(Play(id), 0u);
     MSG m;
@@ -201,7 +202,7 @@ TEST_F(MciDevice, WaitMessageJumpsToTheEndOfAPlay) {
 }
 
 TEST_F(MciDevice, FromToPausesAndResumes) {
-    MCIDEVICEID id = OpenOk(Clip("range.avi", {60, 32, 32, 15, true}));
+    MCIDEVICEID id = OpenOk(Clip("range.avi", {60, 48, 32, 15, true}));
     ASSERT_EQ(Play(id, MCI_NOTIFY | MCI_FROM | MCI_TO, 10, 25), 0u);
     EXPECT_EQ(Status(id, MCI_STATUS_POSITION), 10u);
     AdvanceClock(400);
@@ -225,7 +226,7 @@ TEST_F(MciDevice, FromToPausesAndResumes) {
 }
 
 TEST_F(MciDevice, EachInterruptionGivesOneOutcomeToEachRequest) {
-    MCIDEVICEID id = OpenOk(Clip("outcomes.avi", {90, 32, 32, 15, false}));
+    MCIDEVICEID id = OpenOk(Clip("outcomes.avi", {90, 48, 32, 15, false}));
     struct Case {
         const char* What;
         std::function<MCIERROR()> Interrupt;
@@ -365,8 +366,8 @@ TEST_F(MciDevice, DamagedInputsAnswerErrorsOrPlayAsFarAsTheyCan) {
 }
 
 TEST_F(MciDevice, OpenByTypeAndSoundOnlyFiles) {
-    const std::string clip = Clip("typed.avi", {15, 32, 32, 15, true});
-    const std::string sound = Clip("sound.avi", {15, 32, 32, 15, true, false});
+    const std::string clip = Clip("typed.avi", {15, 48, 32, 15, true});
+    const std::string sound = Clip("sound.avi", {15, 48, 32, 15, true, false});
     struct Case {
         const char* Type; // null: chosen from the element
         const std::string* Element;
@@ -538,8 +539,8 @@ TEST_F(MciDevice, HiddenResizedOrDestroyedWindowWhilePlaying) {
 }
 
 TEST_F(MciDevice, SoundChecksumFollowsTheTone) {
-    const std::string a = Clip("tone_a.avi", {15, 32, 32, 15, true, true, 440});
-    const std::string b = Clip("tone_b.avi", {15, 32, 32, 15, true, true, 660});
+    const std::string a = Clip("tone_a.avi", {15, 48, 32, 15, true, true, 440});
+    const std::string b = Clip("tone_b.avi", {15, 48, 32, 15, true, true, 660});
     std::vector<std::uint64_t> sums;
     for (const std::string* path : {&a, &a, &b}) {
         MCIDEVICEID id = OpenOk(*path);
@@ -551,4 +552,55 @@ TEST_F(MciDevice, SoundChecksumFollowsTheTone) {
     }
     EXPECT_EQ(sums[0], sums[1]);
     EXPECT_NE(sums[0], sums[2]);
+}
+
+TEST_F(MciDevice, TheTenCatalogueClipsHaveTheirEndPositionsAsLength) {
+    struct CatalogueClip {
+        const char* Name;
+        DWORD_PTR Frames;
+    };
+    const CatalogueClip clips[] = {
+        {"main.avi", 494},       {"main_eng.avi", 153},       {"man.avi", 849},
+        {"man_eng.avi", 592},    {"woman.avi", 849},          {"woman_eng.avi", 592},
+        {"baby_child.avi", 849}, {"baby_child_eng.avi", 592}, {"all.avi", 1485},
+        {"all_eng.avi", 1228},
+    };
+    const std::string dir = std::string(QUILLOT_BUILD_DIR) + "/app/";
+    for (const CatalogueClip& c : clips) {
+        SCOPED_TRACE(c.Name);
+        // The program names its clips with backslashes.
+        MCIDEVICEID id = OpenOk(dir + "\\" + c.Name);
+        EXPECT_EQ(Status(id, MCI_STATUS_LENGTH), c.Frames);
+        MCI_DGV_RECT_PARMS where{};
+        mciSendCommandA(id, MCI_WHERE, MCI_DGV_WHERE_SOURCE, DWORD_PTR(&where));
+        EXPECT_EQ(where.rc.right, 700);
+        EXPECT_EQ(where.rc.bottom, 628);
+        EXPECT_EQ(Simple(id, MCI_CLOSE), 0u);
+    }
+}
+
+TEST_F(MciDevice, CatalogueClipShowsTheFrameOfItsPositionAndEndsOnce) {
+    const std::string path = std::string(QUILLOT_BUILD_DIR) + "/app/main_eng.avi";
+    MoveWindow(Top, 0, 0, 760, 700, TRUE);
+    HWND panel = WhiteChild(Top, 20, 20, 700, 628);
+    Drain();
+    MCIDEVICEID id = OpenOk(path);
+    ASSERT_EQ(Bind(id, panel), 0u);
+    ASSERT_EQ(Play(id), 0u);
+    for (DWORD step : {0u, 1000u, 3333u, 2000u}) {
+        SCOPED_TRACE(step);
+        RunFor(step);
+        const DWORD_PTR position = Status(id, MCI_STATUS_POSITION);
+        const Image shot = platform::testing::CaptureWindow(panel);
+        const int code =
+            clipgen::ReadFrameCode(700, 628, [&](int x, int y) { return shot.At(x, y); });
+        EXPECT_EQ(code, int(position));
+    }
+    RunFor(10000);
+    EXPECT_EQ(Status(id, MCI_STATUS_POSITION), 153u);
+    EXPECT_EQ(Status(id, MCI_STATUS_MODE), MCI_MODE_STOP);
+    EXPECT_EQ(Outcomes(), std::vector<WPARAM>{MCI_NOTIFY_SUCCESSFUL});
+    const Image last = platform::testing::CaptureWindow(panel);
+    EXPECT_EQ(clipgen::ReadFrameCode(700, 628, [&](int x, int y) { return last.At(x, y); }), 152)
+        << "at rest at the end, the last frame stays on show";
 }

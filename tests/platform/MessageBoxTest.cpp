@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "HeadlessFixture.h"
 
 namespace t = platform::testing;
@@ -143,4 +145,51 @@ TEST_F(MessageBox, ExceptionFromADispatchedHandlerClosesTheBoxAndReenablesTheOwn
     EXPECT_EQ(t::FindMessageBox().Handle, nullptr);
     for (const auto& w : t::ListTopLevelWindows())
         EXPECT_NE(w.ClassName, "#32770");
+}
+
+TEST_F(MessageBox, DrawsTheIconItsFlagsAskFor) {
+    struct Case {
+        const char* Name;
+        UINT Flags;
+        std::uint32_t Main; // the colour most of the icon shows; 0 for no icon
+    };
+    const Case cases[] = {
+        {"stop", MB_ICONERROR, 0xD02020},
+        {"question", MB_ICONQUESTION, 0x2060C0},
+        {"warning", MB_ICONWARNING, 0xF0C020},
+        {"information", MB_ICONINFORMATION, 0x2060C0},
+        {"none", 0, 0},
+    };
+    std::vector<std::vector<std::uint32_t>> icons;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::vector<std::uint32_t> icon;
+        t::RunAt(t::Now() + 10, [&] {
+            HWND box = t::FindMessageBox().Handle;
+            ASSERT_NE(box, nullptr);
+            UpdateWindow(box);
+            t::Image shot = t::CaptureWindow(box);
+            // The icon's square sits at the top left, 14 pixels in.
+            for (int y = 14; y < 46; ++y)
+                for (int x = 14; x < 46; ++x)
+                    icon.push_back(shot.At(x, y));
+            t::PressMessageBoxButton(box, IDOK);
+        });
+        MessageBoxA(nullptr, "Text", "Caption", MB_OK | c.Flags);
+        ASSERT_EQ(icon.size(), 32u * 32u);
+        auto count = [&](std::uint32_t colour) {
+            return std::count(icon.begin(), icon.end(), colour);
+        };
+        if (c.Main) {
+            EXPECT_GT(count(c.Main), 300) << std::hex << c.Main;
+        } else {
+            for (std::uint32_t colour : {0xD02020u, 0x2060C0u, 0xF0C020u})
+                EXPECT_EQ(count(colour), 0) << std::hex << colour;
+        }
+        icons.push_back(icon);
+    }
+    // Each icon is its own picture (question and information share the blue disc).
+    for (std::size_t i = 0; i + 1 < icons.size(); ++i)
+        for (std::size_t j = i + 1; j < icons.size(); ++j)
+            EXPECT_NE(icons[i], icons[j]) << cases[i].Name << " / " << cases[j].Name;
 }

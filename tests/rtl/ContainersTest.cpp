@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
+#include <vector>
 
 #include "rtl/List.h"
 #include "rtl/Locks.h"
@@ -76,17 +78,59 @@ TEST(Synchronizer, WriterMayReenterAndReadersWaitForIt) {
     TMultiReadExclusiveWriteSynchronizer sync;
     sync.BeginWrite();
     sync.BeginWrite();
-    sync.BeginRead();
+    sync.BeginRead(); // the writer may read what it writes
     sync.EndRead();
     sync.EndWrite();
-    bool readerIn = false;
+    // A reader that starts while the write lock is held gets in only after its release.
+    std::atomic<bool> readerStarted{false}, writeDone{false}, readerIn{false};
+    bool sawWriteDone = false;
     std::thread reader([&] {
+        readerStarted = true;
         sync.BeginRead();
+        sawWriteDone = writeDone.load();
         readerIn = true;
         sync.EndRead();
     });
-    std::this_thread::yield();
+    while (!readerStarted)
+        std::this_thread::yield();
+    for (int i = 0; i < 1000 && !readerIn; ++i)
+        std::this_thread::yield();
+    EXPECT_FALSE(readerIn.load()) << "a reader entered during a write";
+    writeDone = true;
     sync.EndWrite();
     reader.join();
-    EXPECT_TRUE(readerIn);
+    EXPECT_TRUE(sawWriteDone);
+}
+
+TEST(Synchronizer, ReadersNeverSeeAWriteHalfDone) {
+    // Writers change two plain fields in steps; readers inside the read lock must always
+    // find them equal (and the thread sanitizer build sees any unguarded access).
+    TMultiReadExclusiveWriteSynchronizer sync;
+    long first = 0, second = 0;
+    std::atomic<int> torn{0};
+    std::vector<std::thread> threads;
+    for (int w = 0; w < 2; ++w)
+        threads.emplace_back([&] {
+            for (int i = 0; i < 500; ++i) {
+                TWriteLock lock(sync);
+                ++first;
+                std::this_thread::yield();
+                ++second;
+            }
+        });
+    for (int r = 0; r < 3; ++r)
+        threads.emplace_back([&] {
+            for (int i = 0; i < 2000; ++i) {
+                sync.BeginRead();
+                if (first != second)
+                    ++torn;
+                sync.EndRead();
+                std::this_thread::yield();
+            }
+        });
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(torn.load(), 0) << "readers saw a write half done";
+    EXPECT_EQ(first, 1000);
+    EXPECT_EQ(second, 1000);
 }

@@ -276,3 +276,129 @@ TEST_F(App, ShowMessageBoxDisablesOtherWindowsAndRestoresThemAndTheFocus) {
     EXPECT_FALSE(::IsWindowEnabled(disabled->Handle()));
     EXPECT_EQ(::GetFocus(), a->Handle());
 }
+
+namespace {
+
+// A windowed control that takes F5 in the key check and records the keys it receives.
+class TKeyControl : public TCustomControl {
+public:
+    static const formstream::TClassInfo ClassInfo;
+    formstream::TClass ClassType() const override { return &ClassInfo; }
+    using TCustomControl::TCustomControl;
+    std::vector<std::string> Keys;
+    void WndProc(TMessage& m) override {
+        if (m.Msg == CN_BASE + WM_KEYDOWN) {
+            Keys.push_back("check " + std::to_string(m.WParam));
+            m.Result = m.WParam == VK_F1;
+            return;
+        }
+        if (m.Msg == WM_KEYDOWN)
+            Keys.push_back("down " + std::to_string(m.WParam));
+        TCustomControl::WndProc(m);
+    }
+};
+constinit const formstream::TClassInfo TKeyControl::ClassInfo =
+    formstream::ClassInfoOf<TKeyControl, TCustomControl>("TKeyControl");
+
+struct TFailingMouse : formstream::TObject {
+    int Clicks = 0;
+    void Down(formstream::TObject*, TMouseButton, TShiftState, int, int) {
+        throw rtl::Exception("Mouse failed");
+    }
+    void Clicked(formstream::TObject*) { ++Clicks; }
+};
+
+} // namespace
+
+TEST_F(App, KeyCheckOffersKeysToTheControlWindowFirst) {
+    TForm* form = NewForm();
+    auto* keys = new TKeyControl(form);
+    keys->SetBounds(0, 0, 50, 50);
+    keys->SetParent(form);
+    ::SetFocus(keys->Handle());
+    t::KeyPress(VK_F1);
+    t::KeyPress(VK_F12);
+    Application->ProcessMessages();
+    EXPECT_EQ(keys->Keys, (std::vector<std::string>{"check " + std::to_string(VK_F1),
+                                                    "check " + std::to_string(VK_F12),
+                                                    "down " + std::to_string(VK_F12)}));
+    // What passes the check reaches OnKeyDown; a handler may swallow it.
+    struct TKeys : formstream::TObject {
+        std::vector<WORD> Seen;
+        void Down(formstream::TObject*, WORD& key, TShiftState) {
+            Seen.push_back(key);
+            key = 0;
+        }
+    } seen;
+    keys->OnKeyDown = TKeyEvent::Of<&TKeys::Down>(&seen);
+    EXPECT_TRUE(keys->Focused());
+    t::KeyPress(VK_F12);
+    Application->ProcessMessages();
+    EXPECT_EQ(seen.Seen, std::vector<WORD>{WORD(VK_F12)});
+}
+
+TEST_F(App, IdleStepTellsControlsWhenTheMouseEntersAndLeaves) {
+    TForm* form = NewForm();
+    auto* button = new TSpeedButton(form);
+    button->SetBounds(10, 10, 40, 40);
+    button->SetFlat(true);
+    button->SetParent(form);
+    MouseMove(form, 20, 20);
+    Application->ProcessMessages();
+    Application->HandleMessage(false); // the queue is empty: the idle step
+    EXPECT_EQ(Application->MouseControl(), button);
+    EXPECT_TRUE(button->MouseInControl());
+    MouseMove(form, 200, 200);
+    Application->HandleMessage(false);
+    EXPECT_EQ(Application->MouseControl(), form);
+    EXPECT_FALSE(button->MouseInControl());
+    // A destroyed control is forgotten.
+    MouseMove(form, 20, 20);
+    Application->HandleMessage(false);
+    formstream::Free(button);
+    EXPECT_EQ(Application->MouseControl(), nullptr);
+}
+
+TEST_F(App, LoopExceptionCancelsTheMouseCapture) {
+    TForm* form = NewForm();
+    auto* hot = new TImage(form);
+    hot->SetBounds(0, 0, 50, 50);
+    hot->SetParent(form);
+    TFailingMouse failing;
+    hot->OnMouseDown = TMouseEvent::Of<&TFailingMouse::Down>(&failing);
+    hot->OnClick = formstream::TNotifyEvent::Of<&TFailingMouse::Clicked>(&failing);
+    MouseDown(form, 10, 10);
+    EXPECT_EQ(::GetCapture(), nullptr);
+    MouseUp(form, 10, 10);
+    EXPECT_EQ(failing.Clicks, 0);
+    ASSERT_EQ(t::MessageBoxHistory().size(), 1u);
+    EXPECT_EQ(t::MessageBoxHistory()[0].Text, "Mouse failed.");
+}
+
+TEST_F(App, StartupShowMaximizedShowsTheMainFormMaximized) {
+    struct Case {
+        int Show;
+        bool Visible, Zoomed;
+    } cases[] = {{SW_SHOWMAXIMIZED, true, true}, {SW_SHOWDEFAULT, true, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Show);
+        DoneApplication();
+        InitApplication();
+        TForm* main = nullptr;
+        Application->MakeForm(main);
+        Application->SetStartupShowState(c.Show);
+        t::RunAt(t::Now() + 10, [] { Application->RequestTerminate(); });
+        Application->RunLoop();
+        EXPECT_EQ(::IsWindowVisible(main->Handle()) != FALSE, c.Visible);
+        EXPECT_EQ(::IsZoomed(main->Handle()) != FALSE, c.Zoomed);
+        EXPECT_EQ(main->WindowState(), c.Zoomed ? wsMaximized : wsNormal);
+    }
+}
+
+TEST_F(App, ApplicationWindowCloseClosesTheMainForm) {
+    TForm* main = nullptr;
+    Application->MakeForm(main);
+    t::RunAt(t::Now() + 10, [] { ::PostMessageA(Application->Handle(), WM_CLOSE, 0, 0); });
+    Application->RunLoop();
+    EXPECT_TRUE(Application->Terminated());
+}

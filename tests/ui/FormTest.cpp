@@ -49,7 +49,12 @@ public:
         Calls.push_back(std::string(IsLoading() ? "resize while loading " : "resize ") +
                         std::to_string(Width()) + "x" + std::to_string(Height()));
     }
-    void FormCreate(TObject*) { Calls.push_back("create"); }
+    static inline bool FailCreate = false;
+    void FormCreate(TObject*) {
+        if (FailCreate)
+            throw rtl::Exception("Create failed");
+        Calls.push_back("create");
+    }
     static inline int Destroyed = 0;
     void FormDestroy(TObject*) { ++Destroyed; }
     void Timer1Timer(TObject*) { Calls.push_back("tick"); }
@@ -289,4 +294,23 @@ TEST_F(Forms, FailuresLeaveTheReferenceNullAndNoWindowBehind) {
         EXPECT_EQ(Screen->FormCount(), 0);
         EXPECT_EQ(Application->MainForm(), nullptr);
     }
+}
+
+TEST_F(Forms, OnCreateThatRaisesUnmakesTheForm) {
+    AddFormText("TTestForm", FormText(MeasuredTextHeight()));
+    TTestForm::FailCreate = true;
+    TTestForm* form = nullptr;
+    EXPECT_EQ(MessageOf<rtl::Exception>([&] { Application->MakeForm(form); }), "Create failed");
+    TTestForm::FailCreate = false;
+    EXPECT_EQ(form, nullptr);
+    EXPECT_EQ(Application->ComponentCount(), 0);
+    EXPECT_EQ(Screen->FormCount(), 0);
+    EXPECT_EQ(Application->MainForm(), nullptr);
+}
+
+TEST_F(Forms, AStreamThatMakesTheFormVisibleShowsItOnceMade) {
+    AddFormText("TTestForm", FormText(MeasuredTextHeight(), "  Visible = True"));
+    TTestForm* form = nullptr;
+    Application->MakeForm(form);
+    EXPECT_TRUE(::IsWindowVisible(form->Handle()));
 }

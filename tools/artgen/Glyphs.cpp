@@ -8,6 +8,7 @@
 
 #include "rtl/Stream.h"
 #include "tools/artgen/Artgen.h"
+#include "tools/artgen/Output.h"
 #include "tools/artgen/Render.h"
 
 namespace artgen {

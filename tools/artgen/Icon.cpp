@@ -8,6 +8,7 @@
 
 #include "rtl/Exceptions.h"
 #include "tools/artgen/Artgen.h"
+#include "tools/artgen/Output.h"
 #include "tools/artgen/Render.h"
 
 namespace artgen {

@@ -68,6 +68,10 @@ TRunLayout RunLayout(int outerWidth, int outerHeight) {
 // (301, 386), title (396, 456) at (371, 388), title_eng (409, 461) at (384, 393), and
 // so on. These differ by a few pixels from the stored design positions (b_korean's
 // design place in the start picture is (298, 381)).
+// At other sizes the pictures keep these distances to the anchor (25, 62 for the start
+// picture, 25, 68 for the category pictures), except that the category hot-spots come
+// one pixel higher on their picture when the background's height is odd (half(MH - 491)
+// then loses no half pixel while half(MH - 628) does).
 TRunLayout MaximisedLayout() {
     return RunLayout(ScreenWidth, ScreenHeight);
 }

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "rtl/Exceptions.h"
 #include "tools/artgen/Artgen.h"
+#include "tools/artgen/Output.h"
 #include "tools/artgen/Render.h"
 
 namespace artgen {
@@ -33,6 +35,7 @@ const char* const Serif = "Liberation Serif";
 const char* const Sans = "Liberation Sans";
 const char* const KoreanSans = "NanumGothic";
 const char* const KoreanSerif = "NanumMyeongjo";
+// Texts are UTF-8, the system code page the text functions take.
 
 enum TFigure { fgMan, fgWoman, fgChild, fgBaby };
 
@@ -161,7 +164,7 @@ const THotSpot& Spot(TPictureId picture, const char* name) {
     for (const THotSpot& h : HotSpots(picture))
         if (std::strcmp(h.Name, name) == 0)
             return h;
-    return HotSpots(picture)[0];
+    throw rtl::Exception(std::string("no hot-spot named ") + name);
 }
 
 // "QUILLOT" with its volume line, centred on `cx` from `top`.
@@ -172,7 +175,7 @@ void Masthead(TCanvas* c, int cx, int top, int size) {
     DrawSpaced(c, cx - width / 2, top, "QUILLOT", brand, spacing);
     const int line = top + size * 13 / 10 + 6;
     const TTextStyle vol{Serif, size * 4 / 10, false, Gold};
-    DrawText(c, TRect{cx - 150, line, cx + 150, line + size / 2 + 4}, "05  \xC2\xB7  Vol. 1", vol);
+    DrawText(c, TRect{cx - 150, line, cx + 150, line + size / 2 + 4}, "05  ·  Vol. 1", vol);
 }
 
 std::unique_ptr<TBitmap> DrawMain() {
@@ -195,12 +198,9 @@ std::unique_ptr<TBitmap> DrawMain() {
     auto out = s.Reduce();
     TCanvas* c = out->Canvas();
     DrawSpaced(c, 48, 40, "QUILLOT", TTextStyle{Serif, 34, true, GoldLight}, 8);
-    DrawTextAt(c, 50, 114, "05  \xC2\xB7  Vol. 1", TTextStyle{Serif, 16, false, Rgb(0xC9C2B4)});
+    DrawTextAt(c, 50, 114, "05  ·  Vol. 1", TTextStyle{Serif, 16, false, Rgb(0xC9C2B4)});
     DrawTextAt(c, 48, 944, "Style Catalogue", TTextStyle{Sans, 13, false, Rgb(0x8E96A6)});
-    DrawTextAt(
-        c, 160, 944,
-        "\xEC\x8A\xA4\xED\x83\x80\xEC\x9D\xBC \xEC\xB9\xB4\xED\x83\x88\xEB\xA1\x9C\xEA\xB7\xB8",
-        TTextStyle{KoreanSans, 13, false, Rgb(0x8E96A6)});
+    DrawTextAt(c, 160, 944, "스타일 카탈로그", TTextStyle{KoreanSans, 13, false, Rgb(0x8E96A6)});
     return out;
 }
 
@@ -221,19 +221,13 @@ std::unique_ptr<TBitmap> DrawStart() {
     Masthead(c, cx, 70, 46);
     DrawText(c, TRect{cx - 170, 214, cx + 170, 238}, "Style Catalogue",
              TTextStyle{Serif, 20, false, Ink});
-    // "스타일 카탈로그"
-    DrawText(
-        c, TRect{cx - 170, 244, cx + 170, 268},
-        "\xEC\x8A\xA4\xED\x83\x80\xEC\x9D\xBC \xEC\xB9\xB4\xED\x83\x88\xEB\xA1\x9C\xEA\xB7\xB8",
-        TTextStyle{KoreanSerif, 18, false, Ink});
-    // "언어를 선택하세요" / "Choose your language"
-    DrawText(c, TRect{cx - 170, 318, cx + 170, 338},
-             "\xEC\x96\xB8\xEC\x96\xB4\xEB\xA5\xBC \xEC\x84\xA0\xED\x83\x9D\xED\x95\x98\xEC\x84\xB8"
-             "\xEC\x9A\x94",
+    DrawText(c, TRect{cx - 170, 244, cx + 170, 268}, "스타일 카탈로그",
+             TTextStyle{KoreanSerif, 18, false, Ink});
+    DrawText(c, TRect{cx - 170, 318, cx + 170, 338}, "언어를 선택하세요",
              TTextStyle{KoreanSans, 14, false, Muted});
     DrawText(c, TRect{cx - 170, 358, cx + 170, 376}, "Choose your language",
              TTextStyle{Sans, 13, false, Muted});
-    ChipText(c, kor, "\xED\x95\x9C\xEA\xB5\xAD\xEC\x96\xB4", KoreanSans, 15); // "한국어"
+    ChipText(c, kor, "한국어", KoreanSans, 15);
     ChipText(c, eng, "English", Sans, 15);
     DrawText(c, TRect{PanelWidth + 20, spec.Height - 44, spec.Width - 20, spec.Height - 26},
              "Quillot 05 Vol. 1", TTextStyle{Sans, 11, false, Muted});
@@ -251,20 +245,13 @@ struct TCategoryText {
     int ChoiceHeight;
 };
 
-// "카테고리를 선택하세요", "보고 싶은 스타일을 고르면", "패션쇼 영상이 시작됩니다.",
-// "전체 컬렉션 보기", "남성", "여성", "아동", "유아".
 const TCategoryText KoreanText = {
-    "\xEC\xB9\xB4\xED\x85\x8C\xEA\xB3\xA0\xEB\xA6\xAC\xEB\xA5\xBC \xEC\x84\xA0\xED\x83\x9D"
-    "\xED\x95\x98\xEC\x84\xB8\xEC\x9A\x94",
+    "카테고리를 선택하세요",
     KoreanSerif,
-    {"\xEB\xB3\xB4\xEA\xB3\xA0 \xEC\x8B\xB6\xEC\x9D\x80 \xEC\x8A\xA4\xED\x83\x80\xEC\x9D\xBC"
-     "\xEC\x9D\x84 \xEA\xB3\xA0\xEB\xA5\xB4\xEB\xA9\xB4",
-     "\xED\x8C\xA8\xEC\x85\x98\xEC\x87\xBC \xEC\x98\x81\xEC\x83\x81\xEC\x9D\xB4 \xEC\x8B\x9C"
-     "\xEC\x9E\x91\xEB\x90\xA9\xEB\x8B\x88\xEB\x8B\xA4."},
+    {"보고 싶은 스타일을 고르면", "패션쇼 영상이 시작됩니다."},
     KoreanSans,
-    "\xEC\xA0\x84\xEC\xB2\xB4 \xEC\xBB\xAC\xEB\xA0\x89\xEC\x85\x98 \xEB\xB3\xB4\xEA\xB8\xB0",
-    {"\xEB\x82\xA8\xEC\x84\xB1", "\xEC\x97\xAC\xEC\x84\xB1", "\xEC\x95\x84\xEB\x8F\x99",
-     "\xEC\x9C\xA0\xEC\x95\x84"},
+    "전체 컬렉션 보기",
+    {"남성", "여성", "아동", "유아"},
     KoreanSans,
     12,
 };

@@ -1,7 +1,6 @@
 // Drawing helpers of the artwork, all on our own TCanvas: a true-colour sketch drawn at
 // a multiple of its size and reduced by averaging (smooth edges for shapes), gradients,
-// rounded rectangles and centred text, and the reduction of a true-colour picture to the
-// 256 colours of a GIF frame.
+// rounded rectangles and centred text.
 #pragma once
 
 #include <cstdint>
@@ -24,8 +23,9 @@ std::uint32_t RgbOf(formstream::TColor color);
 // a + (b - a) * t / 255, channel by channel.
 formstream::TColor Mix(formstream::TColor a, formstream::TColor b, int t);
 
-// A drawing of Width x Height pixels kept Scale times larger; coordinates given to its
-// operations are in final pixels and may be fractional through the scale (Sub()).
+// A drawing of Width x Height pixels kept Scale times larger, so that shapes get smooth
+// edges when it is reduced. Coordinates given to its operations are in final pixels,
+// except for PolygonSub and the canvas itself, which work in the larger pixels.
 class TSketch {
 public:
     TSketch(int width, int height, int scale);
@@ -50,8 +50,6 @@ public:
     void Ellipse(const rtl::TRect& rect, formstream::TColor fill);
     // A polygon of points given in 1/Scale pixels (multiply final coordinates by Scale()).
     void PolygonSub(const rtl::TPoint* points, int count, formstream::TColor fill);
-    // A line of `width` final pixels.
-    void Line(int x1, int y1, int x2, int y2, formstream::TColor color, int width = 1);
 
     // The drawing at its final size, as a 24-bit bitmap.
     std::unique_ptr<graphics::TBitmap> Reduce();
@@ -86,17 +84,5 @@ int DrawSpaced(graphics::TCanvas* canvas, int x, int y, const std::string& text,
 
 int SpacedWidth(graphics::TCanvas* canvas, const std::string& text, const TTextStyle& style,
                 int spacing);
-
-// A 256-colour bitmap of a 24-bit picture: index 0 black, index 1 white (kept out of the
-// picture, so that white may serve as the transparent colour), 254 colours chosen by
-// median cut of the picture's own colours, every pixel mapped to its nearest entry.
-std::unique_ptr<graphics::TBitmap> ToIndexed(graphics::TBitmap& picture);
-
-// The GIF stream of a 256-colour bitmap: GIF89a, its colour table as the global table,
-// one graphic control extension with white transparent, one frame of the screen's size.
-std::string EncodeGif(graphics::TBitmap& indexed);
-
-// Writes `bytes` to `path`; raises rtl::Exception with the path when that fails.
-void WriteFile(const std::string& path, const std::string& bytes);
 
 } // namespace artgen

@@ -162,17 +162,26 @@ void TClipPainter::PaintStill() {
 // Every frame repaints the same bands (the number, the track, the inside of the bar and
 // the code) completely, so a frame looks the same whatever was painted before it.
 TBitmap& TClipPainter::Paint(int index) {
-    if (!FStillPainted)
+    const bool first = !FStillPainted;
+    if (first)
         PaintStill();
     const int w = FSpec.Width, h = FSpec.Height;
     const TLayout l = LayoutFor(w, h);
+    FChangedRows.clear();
+    auto changed = [&](const rtl::TRect& band) {
+        if (!first)
+            FChangedRows.emplace_back(std::clamp(band.Top, 0, h), std::clamp(band.Bottom, 0, h));
+        return band;
+    };
+    if (first)
+        FChangedRows.emplace_back(0, h);
     TCanvas* canvas = FBitmap->Canvas();
     const TColor background = Rgb(FSpec.Background);
 
     const rtl::TRect numberBand = rtl::Rect(0, l.NumberTop, w, l.NumberTop + FNumberCell);
     canvas->Brush()->SetStyle(graphics::bsSolid);
     canvas->Brush()->SetColor(background);
-    canvas->FillRect(numberBand);
+    canvas->FillRect(changed(numberBand));
     const std::string number = FrameText(index, FSpec.Frames);
     SetFace(canvas, number, FNumberPixels, true);
     canvas->Font()->SetColor(TextColor);
@@ -184,7 +193,8 @@ TBitmap& TClipPainter::Paint(int index) {
     // next.
     canvas->Brush()->SetStyle(graphics::bsSolid);
     canvas->Brush()->SetColor(background);
-    canvas->FillRect(rtl::Rect(0, l.TrackY - l.BallRadius - 1, w, l.TrackY + l.BallRadius + 2));
+    canvas->FillRect(
+        changed(rtl::Rect(0, l.TrackY - l.BallRadius - 1, w, l.TrackY + l.BallRadius + 2)));
     const int trackLeft = l.Margin + l.BallRadius, trackRight = w - l.Margin - l.BallRadius;
     canvas->Pen()->SetColor(TrackColor);
     canvas->Pen()->SetWidth(std::max(1, std::min(h / 200, l.BallRadius)));
@@ -206,11 +216,12 @@ TBitmap& TClipPainter::Paint(int index) {
     const int filled =
         int(static_cast<long long>(inside.Right - inside.Left) * (index + 1) / FSpec.Frames);
     canvas->Brush()->SetColor(background);
-    canvas->FillRect(inside);
+    canvas->FillRect(changed(inside));
     canvas->Brush()->SetColor(BarColor);
     canvas->FillRect(rtl::Rect(inside.Left, inside.Top, inside.Left + filled, inside.Bottom));
 
     const TFrameCodeLayout code = FrameCodeLayout(w, h);
+    changed(rtl::Rect(0, code.Top, w, code.Top + code.Square));
     for (int bit = 0; bit < TFrameCodeLayout::Bits; ++bit) {
         const int x = code.Left + bit * code.Square;
         canvas->Brush()->SetColor(Rgb((index >> bit) & 1 ? 0xFFFFFF : 0x000000));

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "tools/clipgen/ClipWriter.h"
 
@@ -46,6 +48,10 @@ public:
     // by the next call.
     graphics::TBitmap& Paint(int index);
 
+    // The rows [first, second) that the last Paint drew on (the whole frame the first time,
+    // then only the bands that change from frame to frame); everything else kept its pixels.
+    const std::vector<std::pair<int, int>>& ChangedRows() const { return FChangedRows; }
+
 private:
     void PaintStill();
 
@@ -54,6 +60,7 @@ private:
     bool FStillPainted = false;
     int FNumberPixels = 0; // type size of the frame number
     int FNumberCell = 0;   // height of its line
+    std::vector<std::pair<int, int>> FChangedRows;
 };
 
 } // namespace clipgen

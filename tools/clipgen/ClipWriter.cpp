@@ -1,6 +1,7 @@
 #include "tools/clipgen/ClipWriter.h"
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <stdexcept>
 #include <vector>
@@ -41,7 +42,7 @@ std::string AvError(int code) {
 
 void Validate(const std::string& path, const TClipSpec& spec) {
     if (path.empty())
-        throw std::runtime_error("cannot write clip: the file name is empty");
+        Fail(path, "the file name is empty");
     if (spec.Frames < 1 || spec.Frames > MaxFrames)
         Fail(path, "the frame count must be between 1 and " + std::to_string(MaxFrames) + ", not " +
                        std::to_string(spec.Frames));
@@ -56,30 +57,36 @@ void Validate(const std::string& path, const TClipSpec& spec) {
                        " frames per second, not " + std::to_string(spec.FramesPerSecond));
     if (spec.Sound && (spec.ToneHz < 20 || spec.ToneHz > ClipSampleRate / 2))
         Fail(path, "the tone must be between 20 and " + std::to_string(ClipSampleRate / 2) +
-                       " Hz, not " + std::to_string(spec.ToneHz));
+                       " Hz, not " + std::to_string(spec.ToneHz) + " Hz");
 }
 
 // BT.601 studio range, the colour space MPEG-4 part 2 decoders assume; each chroma sample
 // is taken from the average of its 2 x 2 pixels. Pixels are 32-bit words 0x..RRGGBB (the
 // bytes blue, green, red, unused); the sums stay below 2^16, which lets the compiler
 // work on many pixels at once.
-void ToYuv420(graphics::TBitmap& bitmap, AVFrame* frame) {
-    const int w = frame->width, h = frame->height;
+struct TYuvPlanes {
+    int Width = 0, Height = 0;
+    std::vector<std::uint8_t> Luma, Cb, Cr; // Width x Height, chroma half each way
+};
+
+// Converts the rows first .. last - 1 (both even) into `planes`.
+void ToYuv420(graphics::TBitmap& bitmap, int first, int last, TYuvPlanes& planes) {
+    const int w = planes.Width;
     // Two rows at a time, so that the chroma pass finds them still in the cache.
-    for (int y = 0; y < h; y += 2) {
+    for (int y = first; y < last; y += 2) {
         const auto* p0 = static_cast<const std::uint32_t*>(bitmap.ScanLine(y));
         const auto* p1 = static_cast<const std::uint32_t*>(bitmap.ScanLine(y + 1));
         for (int dy = 0; dy < 2; ++dy) {
             const std::uint32_t* p = dy ? p1 : p0;
-            std::uint8_t* luma = frame->data[0] + std::ptrdiff_t(y + dy) * frame->linesize[0];
+            std::uint8_t* luma = planes.Luma.data() + std::ptrdiff_t(y + dy) * w;
             for (int x = 0; x < w; ++x) {
                 const std::uint16_t r = (p[x] >> 16) & 0xFF, g = (p[x] >> 8) & 0xFF,
                                     b = p[x] & 0xFF;
                 luma[x] = std::uint8_t((std::uint16_t(66 * r + 129 * g + 25 * b + 128) >> 8) + 16);
             }
         }
-        std::uint8_t* cb = frame->data[1] + std::ptrdiff_t(y / 2) * frame->linesize[1];
-        std::uint8_t* cr = frame->data[2] + std::ptrdiff_t(y / 2) * frame->linesize[2];
+        std::uint8_t* cb = planes.Cb.data() + std::ptrdiff_t(y / 2) * (w / 2);
+        std::uint8_t* cr = planes.Cr.data() + std::ptrdiff_t(y / 2) * (w / 2);
         for (int x = 0; x < w / 2; ++x) {
             const std::uint32_t a = p0[2 * x], b = p0[2 * x + 1], c = p1[2 * x], d = p1[2 * x + 1];
             auto average = [&](int shift) {
@@ -92,6 +99,13 @@ void ToYuv420(graphics::TBitmap& bitmap, AVFrame* frame) {
             cr[x] = std::uint8_t(((112 * red - 94 * green - 18 * blue + 128) >> 8) + 128);
         }
     }
+}
+
+void CopyPlane(const std::vector<std::uint8_t>& from, int width, int height, std::uint8_t* to,
+               int stride) {
+    for (int y = 0; y < height; ++y)
+        std::memcpy(to + std::ptrdiff_t(y) * stride, from.data() + std::ptrdiff_t(y) * width,
+                    std::size_t(width));
 }
 
 // One AVI file being written; everything it holds is released however it ends.
@@ -130,9 +144,16 @@ public:
     TAviWriter(const TAviWriter&) = delete;
     TAviWriter& operator=(const TAviWriter&) = delete;
 
-    void AddFrame(graphics::TBitmap& bitmap, int index) {
+    // `changed`: the rows of `bitmap` that differ from the previous frame's.
+    void AddFrame(graphics::TBitmap& bitmap, const std::vector<std::pair<int, int>>& changed,
+                  int index) {
+        for (const auto& [top, bottom] : changed)
+            ToYuv420(bitmap, top & ~1, std::min(FPlanes.Height, (bottom + 1) & ~1), FPlanes);
         Check(av_frame_make_writable(FFrame), "no frame buffer");
-        ToYuv420(bitmap, FFrame);
+        const int w = FPlanes.Width, h = FPlanes.Height;
+        CopyPlane(FPlanes.Luma, w, h, FFrame->data[0], FFrame->linesize[0]);
+        CopyPlane(FPlanes.Cb, w / 2, h / 2, FFrame->data[1], FFrame->linesize[1]);
+        CopyPlane(FPlanes.Cr, w / 2, h / 2, FFrame->data[2], FFrame->linesize[2]);
         FFrame->pts = index;
         FFrame->quality = FEncoder->global_quality;
         Check(avcodec_send_frame(FEncoder, FFrame), "the video encoder refused a frame");
@@ -186,6 +207,11 @@ private:
         FFrame->width = FSpec.Width;
         FFrame->height = FSpec.Height;
         Check(av_frame_get_buffer(FFrame, 0), "no frame buffer");
+        FPlanes.Width = FSpec.Width;
+        FPlanes.Height = FSpec.Height;
+        FPlanes.Luma.assign(std::size_t(FSpec.Width) * std::size_t(FSpec.Height), 16);
+        FPlanes.Cb.assign(FPlanes.Luma.size() / 4, 128);
+        FPlanes.Cr.assign(FPlanes.Luma.size() / 4, 128);
     }
 
     void OpenSound() {
@@ -245,6 +271,7 @@ private:
     AVCodecContext* FEncoder = nullptr;
     AVFrame* FFrame = nullptr;
     AVPacket* FPacket = nullptr;
+    TYuvPlanes FPlanes; // the picture as sent last, updated where the painter drew
 };
 
 } // namespace
@@ -257,7 +284,7 @@ void WriteClip(const std::string& path, const TClipSpec& spec) {
         TClipPainter painter(spec);
         TAviWriter writer(partial, path, spec);
         for (int i = 0; i < spec.Frames; ++i)
-            writer.AddFrame(painter.Paint(i), i);
+            writer.AddFrame(painter.Paint(i), painter.ChangedRows(), i);
         writer.Finish();
     } catch (const std::exception& e) {
         std::error_code ignored;

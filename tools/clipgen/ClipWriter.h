@@ -11,6 +11,11 @@
 // on one thread, no time stamps or version strings in the file). The file is written
 // beside its final name first and renamed into place when complete, so a failed write
 // leaves no partial clip and an earlier clip of that name untouched.
+//
+// Accepted specs: 1 to 1000000 frames; even width and height from 48 x 32 up to
+// 4096 x 4096; 1 to 120 frames per second; with sound, a tone from 20 to 11025 Hz (the
+// sound is mono at 22050 samples a second, a whole number of samples per frame at the
+// usual rates). Anything else is refused with a message that says what and why.
 #pragma once
 
 #include <cstdint>

@@ -12,6 +12,7 @@
 #include "../MciClip.h"
 #include "platform/testing.h"
 #include "platform/win32.h"
+#include "tools/clipgen/ClipPainter.h"
 
 namespace {
 
@@ -149,6 +150,10 @@ TEST(MciGui, ClipPlaysIntoAChildWindowAndNowhereElse) {
         const int frame = ShownFrame(shot, left + 40, top + 30, frames, W, H, error);
         EXPECT_EQ(frame, int(position)) << "error " << error;
         EXPECT_LT(error, long(W / 3) * (H / 3) * 3 * 3) << "the picture is the decoded frame";
+        // The frame number the clip writer drew into the frame says the same.
+        EXPECT_EQ(clipgen::ReadFrameCode(
+                      W, H, [&](int x, int y) { return shot.At(left + 40 + x, top + 30 + y); }),
+                  int(position));
         shown.push_back(frame);
         // The panel beyond the video, the main window around the panel, the other window.
         EXPECT_EQ(shot.At(left + 40 + W + 10, top + 30 + 10), 0x009600u);

@@ -1,0 +1,136 @@
+// The services shared by all readers of a thread or of the process: the lock on the
+// global name space, the global fix-up list (references to roots not read yet) and
+// the stack of loading lists.
+#include "formstream/GlobalFixups.h"
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "formstream/ClassRegistry.h"
+#include "formstream/Component.h"
+#include "rtl/Locks.h"
+
+namespace formstream {
+
+namespace {
+
+struct TGlobalFixupList {
+    std::recursive_mutex Lock;
+    std::vector<TPropFixup> List;
+    std::atomic<int> Count{0};
+    void Sync() { Count.store(static_cast<int>(List.size())); }
+};
+
+TGlobalFixupList& GlobalFixups() {
+    static TGlobalFixupList list;
+    return list;
+}
+
+thread_local std::vector<TReader*> tActiveReaders;
+thread_local std::vector<std::unique_ptr<std::vector<TComponent*>>> tLoadingStack;
+
+} // namespace
+
+void RegisterActiveReader(TReader* reader) {
+    tActiveReaders.push_back(reader);
+}
+
+void UnregisterActiveReader(TReader* reader) {
+    std::erase(tActiveReaders, reader);
+}
+
+void RemoveGlobalFixupsFor(const TPersistent* instance, const TPropInfo* prop) {
+    TGlobalFixupList& g = GlobalFixups();
+    if (g.Count.load() == 0)
+        return;
+    std::lock_guard lock(g.Lock);
+    std::erase_if(g.List,
+                  [&](const TPropFixup& f) { return f.Instance == instance && f.Prop == prop; });
+    g.Sync();
+}
+
+void AddGlobalFixup(TPropFixup fixup) {
+    TGlobalFixupList& g = GlobalFixups();
+    std::lock_guard lock(g.Lock);
+    g.List.push_back(std::move(fixup));
+    g.Sync();
+}
+
+rtl::TMultiReadExclusiveWriteSynchronizer& GlobalNameSpace() {
+    static rtl::TMultiReadExclusiveWriteSynchronizer lock;
+    return lock;
+}
+
+void GlobalFixupReferences() {
+    TGlobalFixupList& g = GlobalFixups();
+    if (g.Count.load() == 0)
+        return;
+    rtl::TWriteLock ns(GlobalNameSpace());
+    std::lock_guard lock(g.Lock);
+    std::size_t i = 0;
+    while (i < g.List.size()) {
+        const TPropFixup fixup = g.List[i];
+        TComponent* root = FindGlobalRoot(fixup.RootName);
+        if (!root && GetObjectProp(fixup.Instance, *fixup.Prop) == nullptr) {
+            ++i;
+            continue;
+        }
+        g.List.erase(g.List.begin() + static_cast<std::ptrdiff_t>(i));
+        g.Sync();
+        if (root)
+            SetObjectProp(fixup.Instance, *fixup.Prop, FindNestedComponent(root, fixup.Name));
+        i = std::min(i, g.List.size());
+    }
+}
+
+void RemoveFixupReferences(TComponent* root) {
+    TGlobalFixupList& g = GlobalFixups();
+    std::lock_guard lock(g.Lock);
+    std::erase_if(g.List, [root](const TPropFixup& f) { return !root || f.Root == root; });
+    g.Sync();
+}
+
+void RemoveFixups(const TObject* obj) {
+    TGlobalFixupList& g = GlobalFixups();
+    if (g.Count.load() > 0) {
+        std::lock_guard lock(g.Lock);
+        std::erase_if(g.List, [obj](const TPropFixup& f) {
+            return f.Instance == obj || f.Component == obj || f.Root == obj;
+        });
+        g.Sync();
+    }
+    for (TReader* r : tActiveReaders)
+        r->RemoveFixupsOf(obj);
+    for (auto& list : tLoadingStack)
+        std::erase(*list, obj);
+}
+
+int GlobalFixupCount() {
+    return GlobalFixups().Count.load();
+}
+
+void BeginGlobalLoading() {
+    tLoadingStack.push_back(std::make_unique<std::vector<TComponent*>>());
+}
+
+void NotifyGlobalLoading() {
+    if (tLoadingStack.empty())
+        return;
+    std::vector<TComponent*>& list = *tLoadingStack.back();
+    for (std::size_t i = 0; i < list.size(); ++i)
+        list[i]->Loaded();
+}
+
+void EndGlobalLoading() {
+    if (!tLoadingStack.empty())
+        tLoadingStack.pop_back();
+}
+
+std::vector<TComponent*>* GlobalLoadingList() {
+    return tLoadingStack.empty() ? nullptr : tLoadingStack.back().get();
+}
+
+} // namespace formstream

@@ -1,0 +1,167 @@
+// A stand-in for the program's main window class, for running the real main window
+// definition (app/Form1.txt, compiled by formc into TFORM1.bin at build time) on the
+// framework before the program itself exists: TForm1 with its 23 published fields and
+// ten handlers, which record what they are called for, and a TMediaPlayer stand-in (a
+// windowed control with a Display) until the media player joins. The constructor sets up
+// the start screen as the program does.
+#pragma once
+
+#include <fstream>
+#include <initializer_list>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "formstream/ClassRegistry.h"
+#include "formstream/FormResources.h"
+#include "gif/GifImage.h"
+#include "graphics/Graphics.h"
+#include "rtl/Stream.h"
+#include "ui/Forms.h"
+
+namespace mainwindow {
+
+using formstream::TObject;
+using namespace ui;
+
+class TMediaPlayer : public TCustomControl {
+public:
+    static const formstream::TClassInfo ClassInfo;
+    formstream::TClass ClassType() const override { return &ClassInfo; }
+    using TCustomControl::TCustomControl;
+    TWinControl* Display = nullptr;
+    static const formstream::TPropInfo Published[];
+};
+inline constinit const formstream::TPropInfo TMediaPlayer::Published[] = {
+    formstream::Prop<&TMediaPlayer::Display, &TMediaPlayer::Display>("Display"),
+};
+inline constinit const formstream::TClassInfo TMediaPlayer::ClassInfo =
+    formstream::ClassInfoOf<TMediaPlayer, TCustomControl>("TMediaPlayer", TMediaPlayer::Published);
+
+class TForm1 : public TForm {
+public:
+    static const formstream::TClassInfo ClassInfo;
+    formstream::TClass ClassType() const override { return &ClassInfo; }
+
+    TMediaPlayer* MediaPlayer1 = nullptr;
+    TPanel* ShowPanel = nullptr;
+    TTimer* Timer1 = nullptr;
+    TImage *MainImage = nullptr, *SelectImage = nullptr, *womanImage = nullptr, *manImage = nullptr,
+           *childbabyImage = nullptr, *title = nullptr;
+    TSaveDialog* Save = nullptr;
+    TImage *childbabyImage1 = nullptr, *control = nullptr, *start = nullptr, *b_korean = nullptr,
+           *b_english = nullptr;
+    TSpeedButton *back = nullptr, *close = nullptr;
+    TImage *SelectImage_eng = nullptr, *title_eng = nullptr, *manImage_eng = nullptr,
+           *womanImage_eng = nullptr, *childbabyImage_eng = nullptr, *childbabyImage1_eng = nullptr;
+
+    std::vector<std::string> Calls;
+    int Ticks = 0;
+    int Resizes = 0;
+
+    explicit TForm1(formstream::TComponent* owner) : TForm(owner) {
+        ReadFormResource();
+        for (TControl* c : std::initializer_list<TControl*>{start, b_korean, b_english})
+            c->SetVisible(true);
+        back->SetEnabled(false);
+        MainImage->SetVisible(true);
+        for (TControl* c : std::initializer_list<TControl*>{
+                 SelectImage, title, womanImage, manImage, childbabyImage, childbabyImage1,
+                 SelectImage_eng, title_eng, womanImage_eng, manImage_eng, childbabyImage_eng,
+                 childbabyImage1_eng, ShowPanel, MediaPlayer1})
+            c->SetVisible(false);
+    }
+
+    void Timer1Timer(TObject*) { ++Ticks; }
+    void womanImageClick(TObject*) { Calls.push_back("womanImageClick"); }
+    void manImageClick(TObject*) { Calls.push_back("manImageClick"); }
+    void childbabyImageClick(TObject*) { Calls.push_back("childbabyImageClick"); }
+    void backClick(TObject*) { Calls.push_back("backClick"); }
+    void titleClick(TObject*) { Calls.push_back("titleClick"); }
+    void FormResize(TObject*) { ++Resizes; }
+    void closeClick(TObject*) {
+        Calls.push_back("closeClick");
+        Application->RequestTerminate();
+    }
+    void b_koreanClick(TObject*) {
+        Calls.push_back("b_koreanClick");
+        back->SetEnabled(true);
+    }
+    void b_englishClick(TObject*) { Calls.push_back("b_englishClick"); }
+
+    static const formstream::TMethodEntry Methods[];
+    static const formstream::TFieldEntry Fields[];
+};
+
+inline constinit const formstream::TMethodEntry TForm1::Methods[] = {
+    formstream::Method<&TForm1::Timer1Timer>("Timer1Timer"),
+    formstream::Method<&TForm1::womanImageClick>("womanImageClick"),
+    formstream::Method<&TForm1::manImageClick>("manImageClick"),
+    formstream::Method<&TForm1::childbabyImageClick>("childbabyImageClick"),
+    formstream::Method<&TForm1::backClick>("backClick"),
+    formstream::Method<&TForm1::titleClick>("titleClick"),
+    formstream::Method<&TForm1::FormResize>("FormResize"),
+    formstream::Method<&TForm1::closeClick>("closeClick"),
+    formstream::Method<&TForm1::b_koreanClick>("b_koreanClick"),
+    formstream::Method<&TForm1::b_englishClick>("b_englishClick"),
+};
+inline constinit const formstream::TFieldEntry TForm1::Fields[] = {
+    formstream::Field<&TForm1::MediaPlayer1>("MediaPlayer1"),
+    formstream::Field<&TForm1::ShowPanel>("ShowPanel"),
+    formstream::Field<&TForm1::Timer1>("Timer1"),
+    formstream::Field<&TForm1::MainImage>("MainImage"),
+    formstream::Field<&TForm1::SelectImage>("SelectImage"),
+    formstream::Field<&TForm1::womanImage>("womanImage"),
+    formstream::Field<&TForm1::manImage>("manImage"),
+    formstream::Field<&TForm1::childbabyImage>("childbabyImage"),
+    formstream::Field<&TForm1::title>("title"),
+    formstream::Field<&TForm1::Save>("Save"),
+    formstream::Field<&TForm1::childbabyImage1>("childbabyImage1"),
+    formstream::Field<&TForm1::control>("control"),
+    formstream::Field<&TForm1::start>("start"),
+    formstream::Field<&TForm1::b_korean>("b_korean"),
+    formstream::Field<&TForm1::b_english>("b_english"),
+    formstream::Field<&TForm1::back>("back"),
+    formstream::Field<&TForm1::close>("close"),
+    formstream::Field<&TForm1::SelectImage_eng>("SelectImage_eng"),
+    formstream::Field<&TForm1::title_eng>("title_eng"),
+    formstream::Field<&TForm1::manImage_eng>("manImage_eng"),
+    formstream::Field<&TForm1::womanImage_eng>("womanImage_eng"),
+    formstream::Field<&TForm1::childbabyImage_eng>("childbabyImage_eng"),
+    formstream::Field<&TForm1::childbabyImage1_eng>("childbabyImage1_eng"),
+};
+inline constinit const formstream::TClassInfo TForm1::ClassInfo =
+    formstream::ClassInfoOf<TForm1, TForm>("TForm1", {}, TForm1::Methods, TForm1::Fields);
+
+// The compiled main window definition, read from the build tree.
+inline const std::string& MainFormBytes() {
+    static const std::string bytes = [] {
+        std::ifstream in(std::string(QUILLOT_BUILD_DIR) + "/generated/TFORM1.bin",
+                         std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }();
+    return bytes;
+}
+
+inline std::unique_ptr<rtl::TStream> ServeMainForm(std::string_view className) {
+    if (!rtl::SameText(className, "TForm1") || MainFormBytes().empty())
+        return nullptr;
+    auto s = std::make_unique<rtl::TMemoryStream>();
+    s->WriteBuffer(MainFormBytes().data(), MainFormBytes().size());
+    s->SetPosition(0);
+    return s;
+}
+
+// Registers the GIF graphic and the stand-in player, and serves TFORM1 from the build.
+inline void UseMainForm() {
+    ui::RegisterFormsUnit();
+    gif::RegisterGifUnit();
+    if (!formstream::LookupStreamClass("TMediaPlayer"))
+        formstream::RegisterStreamClass(&TMediaPlayer::ClassInfo);
+    formstream::SetFormResourceLookup(&ServeMainForm);
+}
+
+} // namespace mainwindow
