@@ -86,6 +86,14 @@ public:
     ~Player() { StopWorker(); }
 
     void Start() {
+        // Opening a sound device can take a long while (probing drivers): it happens on a
+        // thread of its own, and the picture runs on the system clock until it is there.
+        if (FRealTime && !FHeadless && FHasAudio)
+            FOpener = std::thread([this] {
+                auto output = AudioOutput::Open(FFile->SampleRate(), FFile->Channels());
+                std::lock_guard<std::mutex> lock(FOpenerLock);
+                FOpened = std::move(output);
+            });
         if (FRealTime && FFile)
             FWorker = std::thread([this] { WorkerLoop(); });
     }
@@ -134,7 +142,9 @@ private:
     int FAudioSegment = -1;
     std::int64_t FAudioCursor = 0;
     std::unique_ptr<AudioOutput> FOutput;
-    bool FOutputTried = false;
+    std::thread FOpener;
+    std::mutex FOpenerLock;
+    std::unique_ptr<AudioOutput> FOpened; // handed from the opener to Service()
     std::vector<std::int16_t> FSamples;
     std::mutex FSoundLock;
     MciSoundCount FSound;
@@ -266,11 +276,18 @@ void Player::ServiceAudio(bool playing, int segment, std::int64_t segStart, std:
     if (!FHasAudio || segment == 0)
         return;
     const std::int64_t rate = FFile->SampleRate();
-    if (FRealTime && !FHeadless && !FOutputTried) {
-        FOutputTried = true;
-        FOutput = AudioOutput::Open(int(rate), FFile->Channels());
-    }
     const std::int64_t clock = segStart + Elapsed(now, startTick) * rate / 1000;
+    if (!FOutput && FOpener.joinable()) {
+        std::lock_guard<std::mutex> lock(FOpenerLock);
+        if (FOpened) {
+            // The output arrives: its sound starts where the clock stands.
+            FOutput = std::move(FOpened);
+            if (FAudioSegment == segment && playing) {
+                FFile->SeekAudio(clock * 1000 / rate);
+                FAudioCursor = clock;
+            }
+        }
+    }
     if (FAudioSegment != segment) {
         if (FAudioCursor != segStart)
             FFile->SeekAudio(segStart * 1000 / rate);
@@ -383,7 +400,7 @@ std::optional<DWORD> Player::Service() {
     DWORD due = endTick;
     if (FHasVideo) {
         const DWORD next =
-            FStartTick + DWORD(((position - from + 1) * FDen * 1000 + FNum - 1) / FNum);
+            startTick + DWORD(((position - from + 1) * FDen * 1000 + FNum - 1) / FNum);
         if (std::int32_t(next - due) < 0)
             due = next;
     }
@@ -442,6 +459,8 @@ void Player::StopWorker() {
     FWake.notify_one();
     if (FWorker.joinable())
         FWorker.join();
+    if (FOpener.joinable())
+        FOpener.join();
 }
 
 MCIERROR Player::Command(UINT command, DWORD flags, DWORD_PTR param) {

@@ -402,3 +402,31 @@ TEST_F(App, ApplicationWindowCloseClosesTheMainForm) {
     Application->RunLoop();
     EXPECT_TRUE(Application->Terminated());
 }
+
+TEST_F(App, ScreenMapsCursorsToThePlatformsShapes) {
+    struct Case {
+        formstream::TCursor Cursor;
+        LPCSTR Shape;
+    } cases[] = {
+        {formstream::crDefault, IDC_ARROW},   {formstream::crArrow, IDC_ARROW},
+        {formstream::crHandPoint, IDC_HAND},  {formstream::crIBeam, IDC_IBEAM},
+        {formstream::crCross, IDC_CROSS},     {formstream::crHourGlass, IDC_WAIT},
+        {formstream::crSizeAll, IDC_SIZEALL}, {formstream::crSizeWE, IDC_SIZEWE},
+        {formstream::crSizeNS, IDC_SIZENS},   {formstream::crNo, IDC_NO},
+        {formstream::crHelp, IDC_HELP},       {formstream::crAppStart, IDC_APPSTARTING},
+        {formstream::TCursor(42), IDC_ARROW},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(int(c.Cursor));
+        EXPECT_EQ(Screen->Cursors(c.Cursor), ::LoadCursorA(nullptr, c.Shape));
+    }
+    EXPECT_EQ(Screen->Cursors(formstream::crNone), nullptr);
+    // A screen cursor overrides every control's.
+    TForm* form = NewForm();
+    Screen->SetCursor(formstream::crHourGlass);
+    MouseMove(form, 20, 20);
+    EXPECT_EQ(::GetCursor(), ::LoadCursorA(nullptr, IDC_WAIT));
+    Screen->SetCursor(formstream::crDefault);
+    MouseMove(form, 30, 30);
+    EXPECT_EQ(::GetCursor(), ::LoadCursorA(nullptr, IDC_ARROW));
+}

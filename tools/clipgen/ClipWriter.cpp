@@ -113,33 +113,16 @@ class TAviWriter {
 public:
     TAviWriter(const std::string& file, const std::string& shownPath, const TClipSpec& spec)
         : FPath(shownPath), FSpec(spec) {
-        int rc = avformat_alloc_output_context2(&FFormat, nullptr, "avi", file.c_str());
-        if (rc < 0 || !FFormat)
-            Fail(FPath, "the AVI muxer is not available (" + AvError(rc) + ")");
-        // No version strings or creation times: the same clip gives the same bytes.
-        FFormat->flags |= AVFMT_FLAG_BITEXACT;
-        OpenVideo();
-        if (spec.Sound)
-            OpenSound();
-        rc = avio_open(&FFormat->pb, file.c_str(), AVIO_FLAG_WRITE);
-        if (rc < 0)
-            Fail(FPath, AvError(rc));
-        Check(avformat_write_header(FFormat, nullptr), "writing the header failed");
-        FPacket = av_packet_alloc();
-        if (!FPacket)
-            Fail(FPath, "out of memory");
-    }
-
-    ~TAviWriter() {
-        av_packet_free(&FPacket);
-        av_frame_free(&FFrame);
-        avcodec_free_context(&FEncoder);
-        if (FFormat) {
-            if (FFormat->pb)
-                avio_closep(&FFormat->pb);
-            avformat_free_context(FFormat);
+        // A constructor that throws gets no destructor call: release by hand.
+        try {
+            Open(file);
+        } catch (...) {
+            Release();
+            throw;
         }
     }
+
+    ~TAviWriter() { Release(); }
 
     TAviWriter(const TAviWriter&) = delete;
     TAviWriter& operator=(const TAviWriter&) = delete;
@@ -172,6 +155,36 @@ public:
     }
 
 private:
+    void Open(const std::string& file) {
+        int rc = avformat_alloc_output_context2(&FFormat, nullptr, "avi", file.c_str());
+        if (rc < 0 || !FFormat)
+            Fail(FPath, "the AVI muxer is not available (" + AvError(rc) + ")");
+        // No version strings or creation times: the same clip gives the same bytes.
+        FFormat->flags |= AVFMT_FLAG_BITEXACT;
+        OpenVideo();
+        if (FSpec.Sound)
+            OpenSound();
+        rc = avio_open(&FFormat->pb, file.c_str(), AVIO_FLAG_WRITE);
+        if (rc < 0)
+            Fail(FPath, AvError(rc));
+        Check(avformat_write_header(FFormat, nullptr), "writing the header failed");
+        FPacket = av_packet_alloc();
+        if (!FPacket)
+            Fail(FPath, "out of memory");
+    }
+
+    void Release() {
+        av_packet_free(&FPacket);
+        av_frame_free(&FFrame);
+        avcodec_free_context(&FEncoder);
+        if (FFormat) {
+            if (FFormat->pb)
+                avio_closep(&FFormat->pb);
+            avformat_free_context(FFormat);
+            FFormat = nullptr;
+        }
+    }
+
     void Check(int rc, const char* what) {
         if (rc < 0)
             Fail(FPath, std::string(what) + " (" + AvError(rc) + ")");

@@ -68,7 +68,7 @@ void TPlayerForm::OpenFile() {
     LayOut();
     UpdateCaption();
     if (FPlayer->HandleAllocated())
-        SetFocus(FPlayer->Handle());
+        ::SetFocus(FPlayer->Handle());
 }
 
 // The video fills the client area above the bar; the bar keeps its own width.
