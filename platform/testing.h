@@ -28,6 +28,10 @@ void UseHeadless();
 bool IsHeadless();
 void SetScreenSize(int width, int height);
 void SetCodePage(UINT codePage); // 0 restores the default, 65001 (UTF-8)
+// Makes GetModuleFileNameA report `path` (in its backslash form) as the main module's
+// file, so that a program can be run as if it were installed elsewhere; "" restores the
+// real path.
+void SetModuleFileName(const std::string& path);
 // Destroys every window, empties the queue and forgets focus, capture and timers.
 void Reset();
 

@@ -241,6 +241,16 @@ HMODULE GetModuleHandleA(LPCSTR moduleName) {
     return nullptr;
 }
 
+namespace {
+std::string ModuleFileOverride;
+} // namespace
+
+namespace platform::testing {
+void SetModuleFileName(const std::string& path) {
+    ModuleFileOverride = path;
+}
+} // namespace platform::testing
+
 DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size) {
     if (!platform::ValidModule(module)) {
         SetLastError(ERROR_MOD_NOT_FOUND);
@@ -251,7 +261,13 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size) {
         return 0;
     }
     char path[4096];
-    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    ssize_t n = -1;
+    if (!ModuleFileOverride.empty()) {
+        n = ssize_t(std::min(ModuleFileOverride.size(), sizeof path - 1));
+        std::memcpy(path, ModuleFileOverride.data(), std::size_t(n));
+    } else {
+        n = readlink("/proc/self/exe", path, sizeof path - 1);
+    }
     if (n <= 0) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         fileName[0] = 0;

@@ -115,16 +115,6 @@ TEST_F(FormDump, ListsTheMainWindow) {
               std::string::npos);
 }
 
-TEST(FormDumpProgram, ProgramWithoutTheClassesReportsTheMissingClass) {
-    const testutil::TTempDir dir("formdump");
-    const std::string out = dir / "err.txt";
-    const std::string command = std::string("'") + FORMDUMP_PATH + "' '" + QUILLOT_BUILD_DIR +
-                                "/generated/TFORM1.bin' >/dev/null 2>'" + out + "'";
-    const int raw = std::system(command.c_str());
-    EXPECT_EQ(WEXITSTATUS(raw), 1);
-    EXPECT_EQ(ReadAll(out), "Class TForm1 not found\n");
-}
-
 TEST_F(FormDump, MainWindowListingMatchesGoldenFile) {
     std::string out, err;
     ASSERT_EQ(Run(ReadAll(std::string(QUILLOT_BUILD_DIR) + "/generated/TFORM1.bin"), out, err), 0)

@@ -1,0 +1,53 @@
+// The catalogue's clips: which file each clip state plays in each language, and the
+// player position at which the clip counts as finished. The end of a clip is found by
+// polling the position and comparing it for equality; the media device's own end
+// notification is not used.
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+namespace app {
+
+// Values of TForm1::FClipState.
+enum TClipState : int {
+    csNone = 0,
+    csKoreanIntro = 1,
+    csEnglishIntro = 2,
+    csMan = 3,
+    csWoman = 4,
+    csChildBaby = 5,
+    csOverview = 6,
+};
+
+struct TClipInfo {
+    TClipState State;
+    std::string_view KoreanFile; // each name begins with a backslash, joined to the folder
+    int KoreanEnd;
+    std::string_view EnglishFile;
+    int EnglishEnd;
+};
+
+inline constexpr TClipInfo Clips[] = {
+    {csKoreanIntro, "\\main.avi", 494, "", 0},
+    {csEnglishIntro, "", 0, "\\main_eng.avi", 153},
+    {csMan, "\\man.avi", 849, "\\man_eng.avi", 592},
+    {csWoman, "\\woman.avi", 849, "\\woman_eng.avi", 592},
+    {csChildBaby, "\\baby_child.avi", 849, "\\baby_child_eng.avi", 592},
+    {csOverview, "\\all.avi", 1485, "\\all_eng.avi", 1228},
+};
+
+// The file a category handler opens for `state` (3 to 6) in the chosen language.
+std::string_view ClipFile(TClipState state, bool korean);
+
+// What the timer watches for in `state`: the end position, and whether the Korean
+// category screen follows (else the English one). Nothing for state 0 or a value out of
+// range, so the timer does not read the position then. The introductions fix their own
+// language; the other clips follow `korean`.
+struct TClipEnd {
+    int Position;
+    bool KoreanScreen;
+};
+std::optional<TClipEnd> ClipEnd(int state, bool korean);
+
+} // namespace app

@@ -1,0 +1,166 @@
+// The real catalogue on a real display (Xvfb in CI), driven with real X input: the
+// English choice plays its introduction in the clip frame, "Back" leads to the category
+// screen, a category clip plays, "Close" ends the program with exit code 0.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+class TTempDir {
+public:
+    TTempDir() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "quillot-gui-XXXXXX").string();
+        if (mkdtemp(pattern.data()))
+            FPath = pattern;
+    }
+    ~TTempDir() {
+        std::error_code ec;
+        if (!FPath.empty())
+            std::filesystem::remove_all(FPath, ec);
+    }
+    const std::filesystem::path& Path() const { return FPath; }
+
+private:
+    std::filesystem::path FPath;
+};
+
+std::string Output(const std::string& command) {
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buf[256];
+        while (std::fgets(buf, sizeof buf, p))
+            out += buf;
+        pclose(p);
+    }
+    return out;
+}
+
+// Raw RGB bytes of a screen rectangle, through ImageMagick's screen grab.
+std::string Grab(const TTempDir& dir, int x, int y, int w, int h, const std::string& keepAs) {
+    const auto raw = dir.Path() / "grab.rgb";
+    std::ostringstream cmd;
+    cmd << "import -window root -crop " << w << "x" << h << "+" << x << "+" << y
+        << " -depth 8 'rgb:" << raw.string() << "'";
+    if (std::system(cmd.str().c_str()) != 0)
+        return {};
+    if (!keepAs.empty())
+        std::system(("import -window root '" + (dir.Path() / keepAs).string() + "'").c_str());
+    std::ifstream in(raw, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+bool Uniform(const std::string& rgb) {
+    for (std::size_t i = 3; i + 2 < rgb.size(); i += 3)
+        if (rgb.compare(i, 3, rgb, 0, 3) != 0)
+            return false;
+    return true;
+}
+
+class CatalogueGui : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::getenv("DISPLAY"))
+            GTEST_SKIP() << "no display";
+        FPid = fork();
+        if (FPid == 0) {
+            execl(QUILLOT_PATH, "quillot", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        ASSERT_GT(FPid, 0);
+        const std::string found =
+            Output("timeout 30 xdotool search --sync --onlyvisible --name 'Quillot 05 Vol. 1'");
+        ASSERT_FALSE(found.empty()) << "the catalogue's window did not appear";
+        FWindow = found.substr(0, found.find('\n'));
+        std::string geometry = Output("xdotool getwindowgeometry --shell " + FWindow);
+        std::istringstream lines(geometry);
+        for (std::string line; std::getline(lines, line);) {
+            if (line.rfind("X=", 0) == 0)
+                FX = std::stoi(line.substr(2));
+            else if (line.rfind("Y=", 0) == 0)
+                FY = std::stoi(line.substr(2));
+            else if (line.rfind("WIDTH=", 0) == 0)
+                FWidth = std::stoi(line.substr(6));
+            else if (line.rfind("HEIGHT=", 0) == 0)
+                FHeight = std::stoi(line.substr(7));
+        }
+        ASSERT_GT(FWidth, 0);
+        // The running layout: the background is the outer size less (9, 36), the frame
+        // adds (8, 34) to the client size, and the clip frame (700 x 628) is centred.
+        FCL = (FWidth + 8 - 9 - 700) / 2;
+        FCT = (FHeight + 34 - 36 - 628) / 2;
+    }
+    void TearDown() override {
+        if (FPid > 0 && !FEnded) {
+            kill(FPid, SIGKILL);
+            waitpid(FPid, nullptr, 0);
+        }
+    }
+    void Click(int x, int y) {
+        std::system(("xdotool mousemove --window " + FWindow + " " + std::to_string(x) + " " +
+                     std::to_string(y) + " click 1")
+                        .c_str());
+    }
+    // The clip frame, on the screen.
+    std::string Frame(const std::string& keepAs = "") {
+        return Grab(FDir, FX + FCL, FY + FCT, 700, 628, keepAs);
+    }
+    // Waits until the frame's centre shows something other than `before`.
+    bool FrameChanges(const std::string& before, const std::string& keepAs) {
+        for (int i = 0; i < 100; ++i) {
+            const std::string now = Frame();
+            if (!now.empty() && now != before && !Uniform(now)) {
+                Frame(keepAs);
+                return true;
+            }
+            usleep(100 * 1000);
+        }
+        return false;
+    }
+    int WaitExit() {
+        for (int i = 0; i < 100; ++i) {
+            int status = 0;
+            if (waitpid(FPid, &status, WNOHANG) == FPid) {
+                FEnded = true;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+            usleep(100 * 1000);
+        }
+        return -2;
+    }
+
+    TTempDir FDir;
+    pid_t FPid = -1;
+    bool FEnded = false;
+    std::string FWindow;
+    int FX = 0, FY = 0, FWidth = 0, FHeight = 0, FCL = 0, FCT = 0;
+};
+
+TEST_F(CatalogueGui, EnglishIntroductionBackCategoryClipClose) {
+    const std::string start = Frame("start.png");
+    ASSERT_FALSE(start.empty());
+    Click(FCL + 493 + 73, FCT + 448 + 14); // the English choice
+    EXPECT_TRUE(FrameChanges(start, "introduction.png")) << "no clip frame appeared";
+    const std::string intro = Frame();
+    Click(FCL + 192 + 50, FCT + 651 + 14); // Back: the English category screen
+    EXPECT_TRUE(FrameChanges(intro, "category.png"));
+    const std::string category = Frame();
+    Click(FCL + 457 + 20, FCT + 504 + 8); // man
+    EXPECT_TRUE(FrameChanges(category, "clip.png")) << "the category clip did not show";
+    Click(FCL + 402 + 50, FCT + 651 + 14); // Close
+    EXPECT_EQ(WaitExit(), 0);
+}
+
+} // namespace
