@@ -256,6 +256,19 @@ void InvalidateIn(Window* w, const RECT& rect, bool erase, bool allChildren);
 void ValidateRects(Window* w, const std::vector<RECT>& rects);
 // The area of `parent`'s client `rect` was uncovered: everything in it repaints.
 void ExposeArea(Window* parent, const RECT& rect);
+// Window classes (WindowClass.cpp).
+std::string Upper(const char* s); // class names compare without case
+std::shared_ptr<WindowClass> FindClass(LPCSTR name);
+// Z-order and hierarchy helpers shared by creation, positioning and activation.
+void RemoveFromParent(Window* w);
+void InsertInZOrder(Window* w, HWND after); // into the parent's child list, where `after` names
+void BringOwnedAbove(Window* owner);
+void NotifyTop(Window* w, unsigned changes);
+Window* NextActivationCandidate(Window* leaving);
+bool IsDescendant(Window* ancestor, Window* w);
+// Applies a new position, size, z-order and visibility; sends the position messages.
+BOOL SetPos(Window* w, HWND after, int x, int y, int cx, int cy, UINT flags, bool stateChanged);
+RECT MaximizedRect(Window* w);
 Window* HitTestWindow(POINT screen, bool skipDisabled, Window* onlyTop = nullptr);
 // Applies a position or size that the backend's window manager imposed (no state change).
 void ApplyExternalGeometry(Window* top, int x, int y, int width, int height, UINT flags);
