@@ -119,3 +119,14 @@ SHORT GetKeyState(int virtKey) {
 SHORT GetAsyncKeyState(int virtKey) {
     return (S().AsyncKeyState[virtKey & 0xFF] & 0x80) ? SHORT(0x8000) : SHORT(0);
 }
+
+BOOL GetKeyboardState(BYTE* keyState) {
+    if (!keyState)
+        return FALSE;
+    std::memcpy(keyState, S().KeyState, 256);
+    return TRUE;
+}
+
+UINT GetDoubleClickTime() {
+    return 500;
+}

@@ -396,3 +396,40 @@ BOOL EndPaint(HWND, const PAINTSTRUCT* paint) {
         FinishDc(paint->hdc);
     return TRUE;
 }
+
+BOOL InvalidateRgn(HWND hwnd, HRGN region, BOOL erase) {
+    if (!region)
+        return InvalidateRect(hwnd, nullptr, erase);
+    RECT box{};
+    if (GetRgnBox(region, &box) == ERROR)
+        return FALSE;
+    return InvalidateRect(hwnd, &box, erase);
+}
+
+BOOL ValidateRgn(HWND hwnd, HRGN region) {
+    if (!region)
+        return ValidateRect(hwnd, nullptr);
+    Window* w = FromHandle(hwnd);
+    if (!w)
+        return FALSE;
+    std::vector<RECT> rects;
+    {
+        platform::gdi::GdiLock lock(platform::gdi::GdiMutex());
+        auto rgn = platform::gdi::Lookup<platform::gdi::Region>(region, OBJ_REGION);
+        if (!rgn)
+            return FALSE;
+        rects = rgn->Rects;
+    }
+    // The region itself: its bounding box may hold parts that are still to be painted.
+    ValidateRects(w, rects);
+    return TRUE;
+}
+
+int GetUpdateRgn(HWND hwnd, HRGN region, BOOL erase) {
+    RECT r{};
+    if (!FromHandle(hwnd) || !region)
+        return ERROR;
+    BOOL any = GetUpdateRect(hwnd, &r, erase);
+    SetRectRgn(region, r.left, r.top, r.right, r.bottom);
+    return any ? SIMPLEREGION : NULLREGION;
+}

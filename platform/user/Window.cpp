@@ -726,3 +726,25 @@ int GetWindowTextLengthA(HWND hwnd) {
         return 0;
     return int(SendMessageA(hwnd, WM_GETTEXTLENGTH, 0, 0));
 }
+
+HWND GetLastActivePopup(HWND hwnd) {
+    if (!FromHandle(hwnd))
+        return nullptr;
+    HWND popup = GetWindow(hwnd, GW_ENABLEDPOPUP);
+    return popup ? popup : hwnd;
+}
+
+int GetDlgCtrlID(HWND hwnd) {
+    Window* w = FromHandle(hwnd);
+    return w && (w->Style & WS_CHILD) ? int(w->Id) : 0;
+}
+
+HWND GetDlgItem(HWND parent, int id) {
+    Window* p = FromHandle(parent);
+    if (!p)
+        return nullptr;
+    for (Window* c : p->Children)
+        if (c->Id == id)
+            return c->Handle;
+    return nullptr;
+}

@@ -377,3 +377,32 @@ Window* HitTestWindow(POINT screen, bool skipDisabled, Window* onlyTop) {
 }
 
 } // namespace platform::user
+
+BOOL GetWindowPlacement(HWND hwnd, WINDOWPLACEMENT* placement) {
+    Window* w = FromHandle(hwnd);
+    if (!w || !placement)
+        return FALSE;
+    placement->flags = 0;
+    placement->showCmd = !w->Visible()    ? SW_HIDE
+                         : w->Minimized() ? SW_SHOWMINIMIZED
+                         : w->Maximized() ? SW_SHOWMAXIMIZED
+                                          : SW_SHOWNORMAL;
+    placement->ptMinPosition = POINT{-1, -1};
+    placement->ptMaxPosition = POINT{-1, -1};
+    placement->rcNormalPosition = (w->Maximized() || w->Minimized()) ? w->RestoreRect : w->Rect;
+    return TRUE;
+}
+
+BOOL SetWindowPlacement(HWND hwnd, const WINDOWPLACEMENT* placement) {
+    Window* w = FromHandle(hwnd);
+    if (!w || !placement)
+        return FALSE;
+    const RECT& r = placement->rcNormalPosition;
+    if (w->Maximized() || w->Minimized())
+        w->RestoreRect = r;
+    else
+        SetWindowPos(hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    ShowWindow(hwnd, int(placement->showCmd));
+    return TRUE;
+}
