@@ -307,7 +307,7 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             SendMessageA(TopLevelOf(w)->Handle, WM_SYSCOMMAND, SC_CLOSE, 0);
         return 0;
     case WM_CANCELMODE:
-        if (S().Capture == hwnd)
+        if (Wm().Capture == hwnd)
             ReleaseCapture();
         return 0;
     case WM_SETICON: {
@@ -349,7 +349,7 @@ HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
 }
 
 HCURSOR SetCursor(HCURSOR cursor) {
-    State& s = S();
+    WindowManagerState& s = Wm();
     HCURSOR old = s.Cursor;
     s.Cursor = cursor;
     if (old != cursor && CurrentBackend())
@@ -358,11 +358,11 @@ HCURSOR SetCursor(HCURSOR cursor) {
 }
 
 HCURSOR GetCursor() {
-    return S().Cursor;
+    return Wm().Cursor;
 }
 
 int ShowCursor(BOOL show) {
-    State& s = S();
+    WindowManagerState& s = Wm();
     s.CursorShowCount += show ? 1 : -1;
     if (CurrentBackend())
         GetBackend().SetCursorShape(s.Cursor, s.CursorShowCount >= 0);

@@ -14,7 +14,7 @@ using namespace platform::user;
 
 HWND SetFocus(HWND hwnd) {
     EnsureInit();
-    State& s = S();
+    WindowManagerState& s = Wm();
     HWND old = s.Focus;
     if (hwnd) {
         Window* w = FromHandle(hwnd);
@@ -41,18 +41,18 @@ HWND SetFocus(HWND hwnd) {
 }
 
 HWND GetFocus() {
-    return S().Focus;
+    return Wm().Focus;
 }
 HWND GetActiveWindow() {
-    return S().Active;
+    return Wm().Active;
 }
 HWND GetForegroundWindow() {
-    return S().Active;
+    return Wm().Active;
 }
 
 HWND SetActiveWindow(HWND hwnd) {
     EnsureInit();
-    HWND old = S().Active;
+    HWND old = Wm().Active;
     Window* w = hwnd ? FromHandle(hwnd) : nullptr;
     if (hwnd && !w)
         return nullptr;
@@ -70,7 +70,7 @@ BOOL SetForegroundWindow(HWND hwnd) {
 
 HWND SetCapture(HWND hwnd) {
     EnsureInit();
-    State& s = S();
+    WindowManagerState& s = Wm();
     HWND old = s.Capture;
     if (!FromHandle(hwnd))
         return nullptr;
@@ -83,7 +83,7 @@ HWND SetCapture(HWND hwnd) {
 }
 
 BOOL ReleaseCapture() {
-    State& s = S();
+    WindowManagerState& s = Wm();
     HWND old = s.Capture;
     s.Capture = nullptr;
     if (old && FromHandleQuiet(old))
@@ -92,13 +92,13 @@ BOOL ReleaseCapture() {
 }
 
 HWND GetCapture() {
-    return S().Capture;
+    return Wm().Capture;
 }
 
 BOOL GetCursorPos(LPPOINT point) {
     if (!point)
         return FALSE;
-    *point = S().CursorPos;
+    *point = Wm().CursorPos;
     return TRUE;
 }
 
@@ -106,24 +106,24 @@ BOOL SetCursorPos(int x, int y) {
     EnsureInit();
     RECT sr = GetBackend().ScreenRect();
     POINT p{std::clamp<LONG>(x, sr.left, sr.right - 1), std::clamp<LONG>(y, sr.top, sr.bottom - 1)};
-    S().CursorPos = p;
+    Wm().CursorPos = p;
     GetBackend().WarpPointer(p);
     return TRUE;
 }
 
 SHORT GetKeyState(int virtKey) {
-    BYTE k = S().KeyState[virtKey & 0xFF];
+    BYTE k = Wm().KeyState[virtKey & 0xFF];
     return SHORT(((k & 0x80) ? 0x8000 : 0) | (k & 0x01));
 }
 
 SHORT GetAsyncKeyState(int virtKey) {
-    return (S().AsyncKeyState[virtKey & 0xFF] & 0x80) ? SHORT(0x8000) : SHORT(0);
+    return (Wm().AsyncKeyState[virtKey & 0xFF] & 0x80) ? SHORT(0x8000) : SHORT(0);
 }
 
 BOOL GetKeyboardState(BYTE* keyState) {
     if (!keyState)
         return FALSE;
-    std::memcpy(keyState, S().KeyState, 256);
+    std::memcpy(keyState, Wm().KeyState, 256);
     return TRUE;
 }
 

@@ -97,7 +97,7 @@ void UpdateKeyState(BYTE* keys, UINT message, WPARAM wParam) {
 // Returns false when the event goes nowhere (it is then dropped).
 bool RouteInput(const InputEvent& ev, MSG& out, bool sendSideMessages, const BYTE* keys,
                 POINT cursor) {
-    State& s = S();
+    WindowManagerState& s = Wm();
     out = MSG{};
     out.time = ev.Time;
     out.pt = cursor;
@@ -207,7 +207,7 @@ bool RouteInput(const InputEvent& ev, MSG& out, bool sendSideMessages, const BYT
 Window* FindPaint(Window* w, HWND filter) {
     if (!w->Visible())
         return nullptr;
-    if (w != S().Desktop && (w->HasUpdate || w->InternalPaint) && InFilter(filter, w->Handle) &&
+    if (w != Wm().Desktop && (w->HasUpdate || w->InternalPaint) && InFilter(filter, w->Handle) &&
         !(w->IsTopLevel() && w->Minimized()))
         return w;
     if (w->IsTopLevel() && w->Minimized())
@@ -220,7 +220,7 @@ Window* FindPaint(Window* w, HWND filter) {
 
 Timer* FindDueTimer(HWND filter, DWORD now) {
     Timer* best = nullptr;
-    for (Timer& t : S().Timers) {
+    for (Timer& t : Wm().Timers) {
         if (!InFilter(filter, t.Hwnd))
             continue;
         if (std::int32_t(now - t.Due) < 0)
@@ -232,7 +232,7 @@ Timer* FindDueTimer(HWND filter, DWORD now) {
 }
 
 bool PeekInternal(MSG* msg, HWND filter, UINT lo, UINT hi, UINT remove) {
-    State& s = S();
+    WindowManagerState& s = Wm();
     if (CurrentBackend())
         GetBackend().PumpEvents();
     // Messages other threads sent are handled here and never returned.
@@ -398,7 +398,7 @@ LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return SendFromOtherThread(hwnd, msg, wParam, lParam);
     if (hwnd == HWND_BROADCAST) {
         std::vector<HWND> tops;
-        for (Window* w : S().Desktop->Children)
+        for (Window* w : Wm().Desktop->Children)
             tops.push_back(w->Handle);
         for (HWND h : tops)
             if (FromHandleQuiet(h))
@@ -416,7 +416,7 @@ LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 BOOL PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (hwnd == HWND_BROADCAST) {
         std::vector<HWND> tops;
-        for (Window* w : S().Desktop->Children)
+        for (Window* w : Wm().Desktop->Children)
             tops.push_back(w->Handle);
         for (HWND h : tops)
             PostMessageA(h, msg, wParam, lParam);
@@ -429,7 +429,7 @@ BOOL PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             SetLastError(ERROR_INVALID_WINDOW_HANDLE);
             return FALSE;
         }
-        POINT pt = IsGuiThread() ? S().CursorPos : POINT{};
+        POINT pt = IsGuiThread() ? Wm().CursorPos : POINT{};
         Posted().Messages.push_back(MSG{hwnd, msg, wParam, lParam, time, pt});
     }
     if (CurrentBackend())
@@ -442,8 +442,8 @@ BOOL PostThreadMessageA(DWORD, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void PostQuitMessage(int exitCode) {
-    S().QuitPosted = true;
-    S().QuitCode = exitCode;
+    Wm().QuitPosted = true;
+    Wm().QuitCode = exitCode;
     if (CurrentBackend())
         CurrentBackend()->Wake();
 }
@@ -480,7 +480,7 @@ BOOL WaitMessage() {
     PresentAll();
     DWORD timeout = INFINITE;
     DWORD now = Now();
-    for (const Timer& t : S().Timers) {
+    for (const Timer& t : Wm().Timers) {
         std::int32_t d = std::int32_t(t.Due - now);
         DWORD wait = d < 0 ? 0 : DWORD(d);
         timeout = std::min(timeout, wait);
@@ -498,7 +498,7 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE*, BOOL, DWORD millisec
     PresentAll();
     DWORD timeout = milliseconds;
     DWORD now = Now();
-    for (const Timer& t : S().Timers) {
+    for (const Timer& t : Wm().Timers) {
         std::int32_t d = std::int32_t(t.Due - now);
         timeout = std::min(timeout, d < 0 ? DWORD(0) : DWORD(d));
     }
@@ -516,11 +516,11 @@ DWORD GetQueueStatus(UINT flags) {
         if (!Posted().Sent.empty())
             status |= QS_SENDMESSAGE;
     }
-    for (const InputEvent& ev : S().Input)
+    for (const InputEvent& ev : Wm().Input)
         status |= ev.Message == WM_MOUSEMOVE                                    ? QS_MOUSEMOVE
                   : (ev.Message >= WM_MOUSEFIRST && ev.Message <= WM_MOUSELAST) ? QS_MOUSEBUTTON
                                                                                 : QS_KEY;
-    if (FindPaint(S().Desktop, nullptr))
+    if (FindPaint(Wm().Desktop, nullptr))
         status |= QS_PAINT;
     if (FindDueTimer(nullptr, Now()))
         status |= QS_TIMER;
@@ -528,11 +528,11 @@ DWORD GetQueueStatus(UINT flags) {
 }
 
 LONG GetMessageTime() {
-    return LONG(S().LastMessage.time);
+    return LONG(Wm().LastMessage.time);
 }
 
 DWORD GetMessagePos() {
-    POINT p = S().LastMessage.pt;
+    POINT p = Wm().LastMessage.pt;
     return DWORD(MAKELONG(WORD(SHORT(p.x)), WORD(SHORT(p.y))));
 }
 
@@ -540,9 +540,9 @@ BOOL TranslateMessage(const MSG* msg) {
     if (!msg || (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN))
         return FALSE;
     int vk = int(msg->wParam & 0xFF);
-    bool shift = (S().KeyState[VK_SHIFT] & 0x80) != 0;
-    bool ctrl = (S().KeyState[VK_CONTROL] & 0x80) != 0;
-    bool caps = (S().KeyState[VK_CAPITAL] & 0x01) != 0;
+    bool shift = (Wm().KeyState[VK_SHIFT] & 0x80) != 0;
+    bool ctrl = (Wm().KeyState[VK_CONTROL] & 0x80) != 0;
+    bool caps = (Wm().KeyState[VK_CAPITAL] & 0x01) != 0;
     int ch = -1;
     if (vk >= 'A' && vk <= 'Z') {
         if (ctrl)
@@ -613,7 +613,7 @@ LRESULT DispatchMessageA(const MSG* msg) {
 
 UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc) {
     EnsureInit();
-    State& s = S();
+    WindowManagerState& s = Wm();
     if (hwnd && !FromHandle(hwnd))
         return 0;
     if (s.FailTimers > 0) {
@@ -648,7 +648,7 @@ UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc) {
 }
 
 BOOL KillTimer(HWND hwnd, UINT_PTR id) {
-    State& s = S();
+    WindowManagerState& s = Wm();
     auto it = std::find_if(s.Timers.begin(), s.Timers.end(),
                            [&](const Timer& t) { return t.Hwnd == hwnd && t.Id == id; });
     if (it == s.Timers.end()) {
@@ -663,8 +663,8 @@ namespace platform::user {
 
 // Called by the backends to queue input (screen coordinates).
 void QueueInput(const InputEvent& ev) {
-    UpdateKeyState(S().AsyncKeyState, ev.Message, ev.WParam);
-    auto& input = S().Input;
+    UpdateKeyState(Wm().AsyncKeyState, ev.Message, ev.WParam);
+    auto& input = Wm().Input;
     // Pointer moves are coalesced as the real system does: only the latest position of a
     // run of moves is kept.
     if (ev.Message == WM_MOUSEMOVE && !input.empty() && input.back().Message == WM_MOUSEMOVE &&

@@ -132,12 +132,12 @@ std::vector<std::uint32_t> IconPixels(UINT kind, COLORREF background) {
     return px;
 }
 
-struct ButtonSpec {
+struct ButtonIdAndLabel {
     int Id;
     const char* Label;
 };
 
-std::vector<ButtonSpec> ButtonsFor(UINT type) {
+std::vector<ButtonIdAndLabel> ButtonsFor(UINT type) {
     switch (type & MB_TYPEMASK) {
     case MB_OKCANCEL:
         return {{IDOK, "OK"}, {IDCANCEL, "Cancel"}};
@@ -409,7 +409,7 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     std::vector<HWND> disabled;
     if ((type & MB_TASKMODAL) || !ownerTop) {
         if (type & MB_TASKMODAL)
-            for (Window* w : S().Desktop->Children)
+            for (Window* w : Wm().Desktop->Children)
                 if (w->Enabled() && w->Visible() && w->Class && w->Class->Name != "#32770")
                     disabled.push_back(w->Handle);
     }
@@ -481,7 +481,7 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
             continue;
         // On the headless backend nobody may ever answer: give the default answer when
         // nothing can arrive any more, or after an hour of virtual time.
-        if (GetBackend().IsHeadless() && ((S().Timers.empty() && !GetBackend().HasPendingWork()) ||
+        if (GetBackend().IsHeadless() && ((Wm().Timers.empty() && !GetBackend().HasPendingWork()) ||
                                           GetTickCount() - opened > 3600u * 1000u)) {
             state.Result = state.DefaultId;
             if (BackendIsFallback()) // nobody sees the box: its text goes to the terminal

@@ -35,7 +35,7 @@ void ResizeSurface(Window* top) {
 
 void RetargetDcs(Window* top) {
     PixelLock lock = LockPixels();
-    for (auto& [dc, info] : S().Dcs) {
+    for (auto& [dc, info] : Wm().Dcs) {
         Window* w = FromHandleQuiet(info.Hwnd);
         if (!w || TopLevelOf(w) != top)
             continue;
@@ -112,7 +112,7 @@ void InvalidateIn(Window* w, const RECT& rect, bool erase, bool allChildren) {
 }
 
 void ExposeArea(Window* parent, const RECT& rect) {
-    if (!parent || parent == S().Desktop)
+    if (!parent || parent == Wm().Desktop)
         return;
     InvalidateIn(parent, rect, true, true);
 }
@@ -124,7 +124,7 @@ using namespace platform::user;
 BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase) {
     EnsureInit();
     if (!hwnd) {
-        for (Window* top : S().Desktop->Children)
+        for (Window* top : Wm().Desktop->Children)
             InvalidateIn(top, ClientRectOf(top), erase, true);
         return TRUE;
     }
@@ -221,7 +221,7 @@ BOOL RedrawWindow(HWND hwnd, const RECT* rect, HRGN region, UINT flags) {
     if (w)
         targets.push_back(w);
     else
-        targets = S().Desktop->Children;
+        targets = Wm().Desktop->Children;
     for (Window* t : targets) {
         RECT r = rect ? *rect : ClientRectOf(t);
         bool children = (flags & RDW_ALLCHILDREN) != 0;
@@ -286,14 +286,14 @@ HDC MakeDc(Window* w, bool whole, bool paint, RECT paintClip) {
     PixelLock lock = LockPixels();
     HDC dc = platform::CreateSurfaceDC(top->Surf, org, std::move(vis));
     if (dc)
-        S().Dcs[dc] = State::DcInfo{w->Handle, whole, paint, paintClip};
+        Wm().Dcs[dc] = WindowManagerState::DcInfo{w->Handle, whole, paint, paintClip};
     return dc;
 }
 
 void FinishDc(HDC dc) {
     PixelLock lock = LockPixels();
-    auto it = S().Dcs.find(dc);
-    if (it == S().Dcs.end())
+    auto it = Wm().Dcs.find(dc);
+    if (it == Wm().Dcs.end())
         return;
     Window* w = FromHandleQuiet(it->second.Hwnd);
     if (w) {
@@ -310,14 +310,14 @@ void FinishDc(HDC dc) {
             GetBackend().Wake();
     }
     platform::DeleteSurfaceDC(dc);
-    S().Dcs.erase(it);
+    Wm().Dcs.erase(it);
 }
 
 } // namespace
 
 HDC GetDC(HWND hwnd) {
     EnsureInit();
-    State& s = S();
+    WindowManagerState& s = Wm();
     if (!hwnd) {
         RECT sr = GetBackend().ScreenRect();
         int w = sr.right - sr.left, h = sr.bottom - sr.top;
@@ -329,7 +329,7 @@ HDC GetDC(HWND hwnd) {
         HDC dc = platform::CreateSurfaceDC(s.ScreenSurface, POINT{0, 0},
                                            std::vector<RECT>{RECT{0, 0, w, h}});
         if (dc)
-            s.Dcs[dc] = State::DcInfo{nullptr, false, false, RECT{}};
+            s.Dcs[dc] = WindowManagerState::DcInfo{nullptr, false, false, RECT{}};
         return dc;
     }
     Window* w = FromHandle(hwnd);
@@ -342,14 +342,14 @@ HDC GetWindowDC(HWND hwnd) {
     Window* w = FromHandle(hwnd);
     if (!w)
         return nullptr;
-    if (w == S().Desktop)
+    if (w == Wm().Desktop)
         return GetDC(nullptr);
     return MakeDc(w, true, false, RECT{});
 }
 
 int ReleaseDC(HWND, HDC dc) {
     PixelLock lock = LockPixels();
-    if (!dc || !S().Dcs.count(dc))
+    if (!dc || !Wm().Dcs.count(dc))
         return 0;
     FinishDc(dc);
     return 1;
@@ -357,8 +357,8 @@ int ReleaseDC(HWND, HDC dc) {
 
 HWND WindowFromDC(HDC dc) {
     PixelLock lock = LockPixels();
-    auto it = S().Dcs.find(dc);
-    return it == S().Dcs.end() ? nullptr : it->second.Hwnd;
+    auto it = Wm().Dcs.find(dc);
+    return it == Wm().Dcs.end() ? nullptr : it->second.Hwnd;
 }
 
 HDC BeginPaint(HWND hwnd, LPPAINTSTRUCT paint) {
@@ -392,7 +392,7 @@ BOOL EndPaint(HWND, const PAINTSTRUCT* paint) {
     if (!paint || !paint->hdc)
         return TRUE;
     PixelLock lock = LockPixels();
-    if (S().Dcs.count(paint->hdc))
+    if (Wm().Dcs.count(paint->hdc))
         FinishDc(paint->hdc);
     return TRUE;
 }

@@ -45,7 +45,7 @@ void BringOwnedAbove(Window* owner) {
     if (!owner->IsTopLevel())
         return;
     std::vector<Window*> owned;
-    for (Window* w : S().Desktop->Children)
+    for (Window* w : Wm().Desktop->Children)
         if (w->Owner == owner && w->Visible())
             owned.push_back(w);
     for (auto it = owned.rbegin(); it != owned.rend(); ++it) {
@@ -63,7 +63,7 @@ Window* NextActivationCandidate(Window* leaving) {
     if (leaving && leaving->Owner && leaving->Owner->Visible() && leaving->Owner->Enabled() &&
         !leaving->Owner->Destroying)
         return leaving->Owner;
-    for (Window* w : S().Desktop->Children)
+    for (Window* w : Wm().Desktop->Children)
         if (w != leaving && w->Visible() && w->Enabled() && !w->Destroying && !w->Minimized() &&
             !(w->ExStyle & WS_EX_TOOLWINDOW) && w->Rect.right > w->Rect.left)
             return w;
@@ -88,7 +88,7 @@ namespace {
 // WM_ACTIVATEAPP goes to every top-level window of the program, hidden ones included.
 void SendActivateApp(BOOL active) {
     std::vector<HWND> tops;
-    for (Window* t : S().Desktop->Children)
+    for (Window* t : Wm().Desktop->Children)
         tops.push_back(t->Handle);
     for (HWND h : tops)
         if (FromHandleQuiet(h))
@@ -96,14 +96,14 @@ void SendActivateApp(BOOL active) {
 }
 
 bool FocusWithin(HWND top) {
-    HWND focus = S().Focus;
+    HWND focus = Wm().Focus;
     return focus && FromHandleQuiet(focus) && (focus == top || IsChild(top, focus));
 }
 
 } // namespace
 
 void ActivateWindow(Window* w, WPARAM how) {
-    State& s = S();
+    WindowManagerState& s = Wm();
     HWND newActive = w ? w->Handle : nullptr;
     if (s.Active == newActive)
         return;
@@ -136,7 +136,7 @@ void ActivateWindow(Window* w, WPARAM how) {
 }
 
 void DeactivateApplication() {
-    State& s = S();
+    WindowManagerState& s = Wm();
     // Another program takes the keyboard and the pointer: a mode that holds the capture
     // ends, then the active window, the program and the focus are told in that order.
     if (HWND capture = s.Capture) {
@@ -173,7 +173,7 @@ void DestroyTree(Window* w) {
     for (Window* c : children)
         if (FromHandleQuiet(c->Handle) && !c->Destroying)
             DestroyTree(c);
-    State& s = S();
+    WindowManagerState& s = Wm();
     if (s.Capture == hwnd) {
         s.Capture = nullptr;
         SendMessageA(hwnd, WM_CAPTURECHANGED, 0, 0);
@@ -223,7 +223,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
                      int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
                      LPVOID param) {
     EnsureInit();
-    State& s = S();
+    WindowManagerState& s = Wm();
     auto cls = FindClass(className);
     if (!cls) {
         SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
@@ -336,7 +336,7 @@ BOOL DestroyWindow(HWND hwnd) {
         return TRUE;
     // Owned windows go first.
     std::vector<HWND> owned;
-    for (Window* o : S().Desktop->Children)
+    for (Window* o : Wm().Desktop->Children)
         if (o->Owner == w)
             owned.push_back(o->Handle);
     for (HWND o : owned)
@@ -352,12 +352,12 @@ BOOL DestroyWindow(HWND hwnd) {
     Window* parent = w->Parent;
     RECT area = w->Rect;
     bool wasTop = w->IsTopLevel();
-    bool wasActive = S().Active == hwnd;
+    bool wasActive = Wm().Active == hwnd;
     DestroyTree(w);
     if (!wasTop && FromHandleQuiet(parent->Handle))
         ExposeArea(parent, area);
-    if (wasActive && S().Active == hwnd) {
-        S().Active = nullptr;
+    if (wasActive && Wm().Active == hwnd) {
+        Wm().Active = nullptr;
         ActivateWindow(NextActivationCandidate(nullptr), WA_ACTIVE);
     }
     return TRUE;
@@ -501,9 +501,9 @@ BOOL EnableWindow(HWND hwnd, BOOL enable) {
         w->Style &= ~WS_DISABLED;
     } else {
         w->Style |= WS_DISABLED;
-        if (S().Focus && IsDescendant(w, FromHandleQuiet(S().Focus)))
+        if (Wm().Focus && IsDescendant(w, FromHandleQuiet(Wm().Focus)))
             SetFocus(nullptr);
-        if (S().Capture && IsDescendant(w, FromHandleQuiet(S().Capture)))
+        if (Wm().Capture && IsDescendant(w, FromHandleQuiet(Wm().Capture)))
             ReleaseCapture();
         if (!FromHandleQuiet(hwnd))
             return wasDisabled;
@@ -547,9 +547,9 @@ HWND GetParent(HWND hwnd) {
 
 HWND SetParent(HWND child, HWND newParent) {
     Window* w = FromHandle(child);
-    if (!w || w == S().Desktop)
+    if (!w || w == Wm().Desktop)
         return nullptr;
-    Window* p = newParent ? FromHandle(newParent) : S().Desktop;
+    Window* p = newParent ? FromHandle(newParent) : Wm().Desktop;
     if (!p || IsDescendant(w, p))
         return nullptr;
     HWND old = w->Parent ? w->Parent->Handle : nullptr;
@@ -574,14 +574,14 @@ HWND SetParent(HWND child, HWND newParent) {
     }
     if (IsReallyVisible(w))
         InvalidateIn(w, ClientRectOf(w), true, true);
-    if (old == S().Desktop->Handle)
+    if (old == Wm().Desktop->Handle)
         return GetDesktopWindow();
     return old;
 }
 
 HWND GetDesktopWindow() {
     EnsureInit();
-    return S().Desktop->Handle;
+    return Wm().Desktop->Handle;
 }
 
 HWND GetWindow(HWND hwnd, UINT cmd) {
@@ -609,7 +609,7 @@ HWND GetWindow(HWND hwnd, UINT cmd) {
         return it != list.begin() ? (*(it - 1))->Handle : nullptr;
     }
     case GW_ENABLEDPOPUP:
-        for (Window* o : S().Desktop->Children)
+        for (Window* o : Wm().Desktop->Children)
             if (o->Owner == w && o->Visible() && o->Enabled())
                 return o->Handle;
         return nullptr;
@@ -621,7 +621,7 @@ HWND GetWindow(HWND hwnd, UINT cmd) {
 
 HWND GetAncestor(HWND hwnd, UINT flags) {
     Window* w = FromHandle(hwnd);
-    if (!w || w == S().Desktop)
+    if (!w || w == Wm().Desktop)
         return nullptr;
     switch (flags) {
     case GA_PARENT:
@@ -641,7 +641,7 @@ HWND GetAncestor(HWND hwnd, UINT flags) {
 
 HWND GetTopWindow(HWND hwnd) {
     EnsureInit();
-    Window* w = hwnd ? FromHandle(hwnd) : S().Desktop;
+    Window* w = hwnd ? FromHandle(hwnd) : Wm().Desktop;
     if (!w || w->Children.empty())
         return nullptr;
     return w->Children.front()->Handle;
@@ -656,7 +656,7 @@ BOOL EnumWindows(WNDENUMPROC proc, LPARAM lParam) {
     if (!proc)
         return FALSE;
     std::vector<HWND> list;
-    for (Window* w : S().Desktop->Children)
+    for (Window* w : Wm().Desktop->Children)
         list.push_back(w->Handle);
     for (HWND h : list)
         if (FromHandleQuiet(h) && !proc(h, lParam))
@@ -670,7 +670,7 @@ BOOL EnumThreadWindows(DWORD, WNDENUMPROC proc, LPARAM lParam) {
 
 BOOL EnumChildWindows(HWND parent, WNDENUMPROC proc, LPARAM lParam) {
     EnsureInit();
-    Window* p = parent ? FromHandle(parent) : S().Desktop;
+    Window* p = parent ? FromHandle(parent) : Wm().Desktop;
     if (!p || !proc)
         return FALSE;
     std::vector<HWND> list;
@@ -689,7 +689,7 @@ BOOL EnumChildWindows(HWND parent, WNDENUMPROC proc, LPARAM lParam) {
 
 HWND FindWindowA(LPCSTR className, LPCSTR windowName) {
     EnsureInit();
-    for (Window* w : S().Desktop->Children) {
+    for (Window* w : Wm().Desktop->Children) {
         if (className && !IS_INTRESOURCE(className) &&
             Upper(className) != Upper(w->Class->Name.c_str()))
             continue;

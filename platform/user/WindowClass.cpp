@@ -18,7 +18,7 @@ std::string Upper(const char* s) {
 }
 
 std::shared_ptr<WindowClass> FindClass(LPCSTR name) {
-    auto& classes = S().Classes;
+    auto& classes = Wm().Classes;
     if (!name)
         return nullptr;
     if (IS_INTRESOURCE(name)) {
@@ -46,7 +46,7 @@ ATOM RegisterClassExA(const WNDCLASSEXA* wc) {
     std::string key;
     for (const char* p = wc->lpszClassName; *p; ++p)
         key += char(std::toupper(static_cast<unsigned char>(*p)));
-    if (S().Classes.count(key)) {
+    if (Wm().Classes.count(key)) {
         SetLastError(ERROR_CLASS_ALREADY_EXISTS);
         return 0;
     }
@@ -63,8 +63,8 @@ ATOM RegisterClassExA(const WNDCLASSEXA* wc) {
     cls->WindowExtra = wc->cbWndExtra;
     if (wc->lpszMenuName && !IS_INTRESOURCE(wc->lpszMenuName))
         cls->MenuName = wc->lpszMenuName;
-    cls->Atom = S().NextAtom++;
-    S().Classes[key] = cls;
+    cls->Atom = Wm().NextAtom++;
+    Wm().Classes[key] = cls;
     return cls->Atom;
 }
 
@@ -90,7 +90,7 @@ BOOL UnregisterClassA(LPCSTR className, HINSTANCE) {
         SetLastError(ERROR_CLASS_HAS_WINDOWS);
         return FALSE;
     }
-    S().Classes.erase(Upper(cls->Name.c_str()));
+    Wm().Classes.erase(Upper(cls->Name.c_str()));
     return TRUE;
 }
 
@@ -181,7 +181,7 @@ ULONG_PTR SetClassLongPtrA(HWND hwnd, int index, LONG_PTR value) {
         break;
     case GCLP_HICON:
         c.Icon = reinterpret_cast<HICON>(value);
-        for (auto& [h, o] : S().Windows)
+        for (auto& [h, o] : Wm().Windows)
             if (o->Class.get() == &c)
                 NotifyTop(o.get(), Backend::Icon);
         break;

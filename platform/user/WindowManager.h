@@ -19,7 +19,8 @@
 //   draw on while its window is resized, moved or hidden (drawing then lands on the new
 //   surface, clipped to what is visible); the GUI thread releases it (ReleaseDC) only
 //   after the helper has stopped using it.
-// - A helper thread never reads or changes the window tables (Window, State) themselves:
+// - A helper thread never reads or changes the window tables (Window, WindowManagerState)
+// themselves:
 //   it hands finished data (a decoded frame, a notification) to the GUI thread, which
 //   puts it in place; code that then writes pixels directly (not through a device
 //   context) holds LockPixels() while it does. Never send or wait for another thread
@@ -171,7 +172,7 @@ bool BackendIsFallback(); // the display could not be opened: headless instead o
 std::unique_ptr<Backend> MakeHeadlessBackend();
 std::unique_ptr<Backend> MakeSdlBackend();
 
-struct State {
+struct WindowManagerState {
     std::unordered_map<std::uintptr_t, std::unique_ptr<Window>> Windows;
     std::map<std::string, std::shared_ptr<WindowClass>> Classes; // key: upper-case name
     Window* Desktop = nullptr;
@@ -212,7 +213,7 @@ struct State {
     Surface ScreenSurface;
 };
 
-State& S();
+WindowManagerState& Wm();
 
 // A message another thread sends, waiting for the GUI thread to run the procedure.
 struct SentMessage {

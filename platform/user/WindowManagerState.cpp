@@ -31,8 +31,8 @@ std::uint64_t ThisThread() {
 
 } // namespace
 
-State& S() {
-    static State state;
+WindowManagerState& Wm() {
+    static WindowManagerState state;
     return state;
 }
 
@@ -80,7 +80,7 @@ bool IsGuiThread() {
 }
 
 void EnsureInit() {
-    State& s = S();
+    WindowManagerState& s = Wm();
     if (s.Desktop)
         return;
     if (Posted().GuiThread == 0)
@@ -98,7 +98,7 @@ void EnsureInit() {
 Window* FromHandleQuiet(HWND hwnd) {
     if (!hwnd)
         return nullptr;
-    auto& windows = S().Windows;
+    auto& windows = Wm().Windows;
     auto it = windows.find(std::uintptr_t(hwnd));
     return it == windows.end() ? nullptr : it->second.get();
 }
@@ -111,7 +111,7 @@ Window* FromHandle(HWND hwnd) {
 }
 
 void ResetAll() {
-    State& s = S();
+    WindowManagerState& s = Wm();
     if (!s.Desktop)
         return;
     std::vector<HWND> tops;
@@ -139,12 +139,12 @@ void ResetAll() {
 }
 
 void PresentAll() {
-    if (!CurrentBackend() || !S().Desktop)
+    if (!CurrentBackend() || !Wm().Desktop)
         return;
     ComposeVideo();
     // The backend reads the pixels while it presents them.
     PixelLock lock = LockPixels();
-    for (Window* top : S().Desktop->Children)
+    for (Window* top : Wm().Desktop->Children)
         if (!top->Dirty.empty()) {
             GetBackend().Present(top);
             top->Dirty.clear();

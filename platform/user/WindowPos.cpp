@@ -89,15 +89,15 @@ BOOL SetPos(Window* w, HWND after, int x, int y, int cx, int cy, UINT flags, boo
     if (changes & Backend::Hidden) {
         // A hidden window loses the capture and the focus; the active window moves on.
         // (Each step sends messages whose handlers may destroy the window.)
-        if (S().Capture && IsDescendant(w, FromHandleQuiet(S().Capture)))
+        if (Wm().Capture && IsDescendant(w, FromHandleQuiet(Wm().Capture)))
             ReleaseCapture();
         if (!FromHandleQuiet(hwnd))
             return TRUE;
-        if (S().Focus && IsDescendant(w, FromHandleQuiet(S().Focus)))
+        if (Wm().Focus && IsDescendant(w, FromHandleQuiet(Wm().Focus)))
             SetFocus(w->IsTopLevel() ? nullptr : w->Parent->Handle);
         if (!FromHandleQuiet(hwnd))
             return TRUE;
-        if (w->IsTopLevel() && S().Active == hwnd) {
+        if (w->IsTopLevel() && Wm().Active == hwnd) {
             Window* next = NextActivationCandidate(w);
             ActivateWindow(next, WA_ACTIVE);
         }
@@ -131,7 +131,7 @@ using namespace platform::user;
 
 BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
     Window* w = FromHandle(hwnd);
-    if (!w || w == S().Desktop)
+    if (!w || w == Wm().Desktop)
         return FALSE;
     // Unlike ShowWindow, showing or hiding through SetWindowPos sends no WM_SHOWWINDOW.
     if (!(flags & SWP_NOSIZE) || !(flags & SWP_NOMOVE)) {
@@ -155,7 +155,7 @@ BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint) {
 
 BOOL ShowWindow(HWND hwnd, int cmdShow) {
     Window* w = FromHandle(hwnd);
-    if (!w || w == S().Desktop)
+    if (!w || w == Wm().Desktop)
         return FALSE;
     BOOL wasVisible = w->Visible() ? TRUE : FALSE;
     UINT flags = SWP_NOZORDER | SWP_NOMOVE | SWP_NOSIZE;
@@ -230,7 +230,7 @@ BOOL ShowWindow(HWND hwnd, int cmdShow) {
         w->WasMaximized = w->Maximized();
         w->Style = (w->Style & ~WS_MAXIMIZE) | WS_MINIMIZE;
         stateChanged = true;
-        if (S().Active == hwnd)
+        if (Wm().Active == hwnd)
             ActivateWindow(NextActivationCandidate(w), WA_ACTIVE);
         if (!FromHandleQuiet(hwnd))
             return wasVisible;
@@ -295,8 +295,8 @@ BOOL ScreenToClient(HWND hwnd, LPPOINT point) {
 
 int MapWindowPoints(HWND from, HWND to, LPPOINT points, UINT count) {
     EnsureInit();
-    Window* f = from ? FromHandle(from) : S().Desktop;
-    Window* t = to ? FromHandle(to) : S().Desktop;
+    Window* f = from ? FromHandle(from) : Wm().Desktop;
+    Window* t = to ? FromHandle(to) : Wm().Desktop;
     if (!f || !t) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
@@ -367,7 +367,7 @@ Window* HitTestWindow(POINT screen, bool skipDisabled, Window* onlyTop) {
     };
     if (onlyTop && onlyTop->Visible() && !onlyTop->Minimized())
         return PtInRect(&onlyTop->Rect, screen) ? descend(onlyTop, screen) : nullptr;
-    for (Window* top : S().Desktop->Children) {
+    for (Window* top : Wm().Desktop->Children) {
         if (!top->Visible() || top->Minimized())
             continue;
         if (PtInRect(&top->Rect, screen))
