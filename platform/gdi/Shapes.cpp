@@ -244,11 +244,6 @@ void PolylineTarget(DC& dc, const std::vector<POINT>& pts, bool includeLast) {
     }
 }
 
-POINT TargetPoint(const DC& dc, int x, int y) {
-    POINT p = LogicalToDevice(dc, x, y);
-    return POINT{p.x + dc.Origin.x, p.y + dc.Origin.y};
-}
-
 void EdgeRing(Painter& p, RECT& r, UINT flags, std::uint32_t tl, std::uint32_t br) {
     if (RectEmpty(r))
         return;

@@ -27,7 +27,7 @@ HBITMAP LoadBitmapA(HINSTANCE instance, LPCSTR name) {
     DWORD colours = header.biClrUsed;
     if (colours == 0 && header.biBitCount <= 8)
         colours = 1u << header.biBitCount;
-    if (header.biCompression == 3 /* BI_BITFIELDS */ && header.biSize == sizeof(BITMAPINFOHEADER))
+    if (header.biCompression == BI_BITFIELDS && header.biSize == sizeof(BITMAPINFOHEADER))
         colours = 3;
     std::uint64_t offset = std::uint64_t(header.biSize) + std::uint64_t(colours) * 4;
     std::uint64_t stride = ((std::uint64_t(header.biWidth) * header.biBitCount + 31) / 32) * 4;

@@ -303,7 +303,7 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     case WM_SYSKEYDOWN:
-        if (wParam == WPARAM(VK_F1 + 3) && (HIWORD(DWORD_PTR(lParam)) & 0x2000)) // Alt+F4
+        if (wParam == WPARAM(VK_F4) && (HIWORD(DWORD_PTR(lParam)) & KF_ALTDOWN)) // Alt+F4
             SendMessageA(TopLevelOf(w)->Handle, WM_SYSCOMMAND, SC_CLOSE, 0);
         return 0;
     case WM_CANCELMODE:

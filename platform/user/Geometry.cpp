@@ -12,16 +12,9 @@ constexpr int CaptionHeight = 26;
 constexpr int SmallCaptionHeight = 20;
 } // namespace
 
-bool RectEmpty(const RECT& r) {
-    return r.right <= r.left || r.bottom <= r.top;
-}
-
 RECT Intersect(const RECT& a, const RECT& b) {
-    RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-           std::min(a.bottom, b.bottom)};
-    if (RectEmpty(r))
-        return RECT{};
-    return r;
+    RECT r = gdi::RectIntersect(a, b);
+    return RectEmpty(r) ? RECT{} : r;
 }
 
 RECT Union(const RECT& a, const RECT& b) {

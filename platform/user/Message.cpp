@@ -590,7 +590,7 @@ BOOL TranslateMessage(const MSG* msg) {
 LRESULT DispatchMessageA(const MSG* msg) {
     if (!msg)
         return 0;
-    if ((msg->message == WM_TIMER || msg->message == 0x0118 /* WM_SYSTIMER */) && msg->lParam) {
+    if ((msg->message == WM_TIMER || msg->message == WM_SYSTIMER) && msg->lParam) {
         auto proc = reinterpret_cast<TIMERPROC>(msg->lParam);
         proc(msg->hwnd, msg->message, msg->wParam, Now());
         return 0;

@@ -135,8 +135,6 @@ BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase) {
     return TRUE;
 }
 
-namespace {} // namespace
-
 // Validates the rectangles `rects` (client coordinates) of w, keeping the bounding box of
 // what is left invalid.
 void platform::user::ValidateRects(Window* w, const std::vector<RECT>& rects) {
@@ -157,19 +155,7 @@ void platform::user::ValidateRects(Window* w, const std::vector<RECT>& rects) {
 namespace {
 
 void ValidateIn(Window* w, const RECT& rect, bool children) {
-    if (w->HasUpdate) {
-        RECT u = w->Update;
-        // Keep the bounding box of what is left when a part is validated.
-        std::vector<RECT> rest{u};
-        Subtract(rest, rect);
-        RECT left{};
-        for (const RECT& r : rest)
-            left = Union(left, r);
-        w->HasUpdate = !RectEmpty(left);
-        w->Update = left;
-        if (!w->HasUpdate)
-            w->Erase = false;
-    }
+    ValidateRects(w, {rect});
     if (!children)
         return;
     for (Window* c : w->Children) {
@@ -267,14 +253,9 @@ BOOL GetUpdateRect(HWND hwnd, LPRECT rect, BOOL erase) {
 
 namespace {
 
-HDC MakeDc(Window* w, bool whole, bool paint, RECT paintClip) {
-    Window* top = TopLevelOf(w);
-    POINT org = SurfaceClientOrigin(w);
-    if (whole) {
-        RECT in = FrameInsets(w);
-        org.x -= in.left;
-        org.y -= in.top;
-    }
+// The parts of the surface a context of w draws on, in surface coordinates: the visible
+// parts of its client area (or whole window), cut to the paint clip for BeginPaint.
+std::vector<RECT> DcVisibleRects(Window* w, bool whole, bool paint, const RECT& paintClip) {
     std::vector<RECT> vis = VisibleRects(w, whole);
     if (paint) {
         POINT co = SurfaceClientOrigin(w);
@@ -283,6 +264,18 @@ HDC MakeDc(Window* w, bool whole, bool paint, RECT paintClip) {
             r = Intersect(r, clip);
         vis.erase(std::remove_if(vis.begin(), vis.end(), RectEmpty), vis.end());
     }
+    return vis;
+}
+
+HDC MakeDc(Window* w, bool whole, bool paint, RECT paintClip) {
+    Window* top = TopLevelOf(w);
+    POINT org = SurfaceClientOrigin(w);
+    if (whole) {
+        RECT in = FrameInsets(w);
+        org.x -= in.left;
+        org.y -= in.top;
+    }
+    std::vector<RECT> vis = DcVisibleRects(w, whole, paint, paintClip);
     PixelLock lock = LockPixels();
     HDC dc = platform::CreateSurfaceDC(top->Surf, org, std::move(vis));
     if (dc)
@@ -298,14 +291,9 @@ void FinishDc(HDC dc) {
     Window* w = FromHandleQuiet(it->second.Hwnd);
     if (w) {
         Window* top = TopLevelOf(w);
-        for (const RECT& r : VisibleRects(w, it->second.WholeWindow)) {
-            RECT d = r;
-            if (it->second.Paint) {
-                POINT co = SurfaceClientOrigin(w);
-                d = Intersect(d, Offset(it->second.PaintClip, co.x, co.y));
-            }
-            MarkDirty(top, d);
-        }
+        const WindowManagerState::DcInfo& info = it->second;
+        for (const RECT& r : DcVisibleRects(w, info.WholeWindow, info.Paint, info.PaintClip))
+            MarkDirty(top, r);
         if (CurrentBackend())
             GetBackend().Wake();
     }

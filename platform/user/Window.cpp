@@ -267,11 +267,11 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
         w->Id = LONG_PTR(menu);
     if (!(style & WS_CHILD) && !(style & WS_POPUP)) {
         RECT screen = GetBackend().ScreenRect();
-        static int cascade = 0;
         if (x == CW_USEDEFAULT) {
-            x = 26 * (cascade % 8);
-            y = 26 * (cascade % 8);
-            ++cascade;
+            // Default positions cascade down and to the right, starting over after a few.
+            constexpr int CascadeStep = 26, CascadePlaces = 8;
+            x = y = CascadeStep * (s.DefaultPlacements % CascadePlaces);
+            ++s.DefaultPlacements;
         }
         if (width == CW_USEDEFAULT) {
             width = (screen.right - screen.left) * 3 / 4;

@@ -39,6 +39,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/gdi/Rects.h"
 #include "platform/gdi/Surface.h"
 #include "platform/user/PixelStore.h"
 #include "platform/winuser.h"
@@ -182,7 +183,8 @@ struct WindowManagerState {
     std::deque<InputEvent> Input;
     std::vector<Timer> Timers;
     UINT_PTR NextThreadTimerId = 0x7F00;
-    int FailTimers = 0; // tests: the next this many SetTimer calls are refused
+    int FailTimers = 0;        // tests: the next this many SetTimer calls are refused
+    int DefaultPlacements = 0; // top-level windows placed at CW_USEDEFAULT so far
     bool QuitPosted = false;
     int QuitCode = 0;
 
@@ -293,8 +295,8 @@ bool IsGuiThread();
 void QueueInput(const InputEvent& ev); // backends: raw input in screen coordinates
 void ResetAll();                       // for tests: destroys every window and empties the queue
 
-// Helpers on rectangles.
-bool RectEmpty(const RECT& r);
+// Helpers on rectangles (the drawing code's, with an empty overlap made (0, 0, 0, 0)).
+using gdi::RectEmpty;
 RECT Intersect(const RECT& a, const RECT& b);
 RECT Union(const RECT& a, const RECT& b);
 RECT Offset(RECT r, int dx, int dy);

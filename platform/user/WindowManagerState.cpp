@@ -124,6 +124,7 @@ void ResetAll() {
     s.Timers.clear();
     s.FailTimers = 0;
     s.QuitPosted = false;
+    s.DefaultPlacements = 0;
     s.Focus = s.Active = s.Capture = nullptr;
     std::memset(s.KeyState, 0, sizeof s.KeyState);
     std::memset(s.AsyncKeyState, 0, sizeof s.AsyncKeyState);
