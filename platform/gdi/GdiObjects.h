@@ -157,6 +157,14 @@ inline POINT TargetPoint(const DC& dc, int x, int y) {
     POINT p = LogicalToDevice(dc, x, y);
     return POINT{p.x + dc.Origin.x, p.y + dc.Origin.y};
 }
+// A logical rectangle in target coordinates, corners mapped as they stand (not reordered).
+inline RECT TargetRect(const DC& dc, int l, int t, int r, int b) {
+    POINT a = TargetPoint(dc, l, t), c = TargetPoint(dc, r, b);
+    return RECT{a.x, a.y, c.x, c.y};
+}
+inline RECT TargetRect(const DC& dc, const RECT& r) {
+    return TargetRect(dc, r.left, r.top, r.right, r.bottom);
+}
 // The context's effective clip in target coordinates (bitmap or surface pixels).
 std::vector<RECT> TargetClip(const DC& dc);
 

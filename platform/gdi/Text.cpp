@@ -496,11 +496,6 @@ void DrawRun(DC& dc, FontFace& ff, const std::vector<std::uint32_t>& cps, const 
     }
 }
 
-RECT TargetRect(const DC& dc, const RECT& r) {
-    POINT a = TargetPoint(dc, r.left, r.top), b = TargetPoint(dc, r.right, r.bottom);
-    return RECT{a.x, a.y, b.x, b.y};
-}
-
 } // namespace
 
 void ReleaseFontFace(Font& font) {
