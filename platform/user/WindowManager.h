@@ -41,6 +41,7 @@
 
 #include "platform/gdi/Rects.h"
 #include "platform/gdi/Surface.h"
+#include "platform/user/Backend.h"
 #include "platform/user/PixelStore.h"
 #include "platform/winuser.h"
 
@@ -126,52 +127,9 @@ struct Timer {
     DWORD Due = 0;
 };
 
-// Operations a backend provides (the core drives them; see sdl/ and headless/).
-class Backend {
-public:
-    virtual ~Backend() = default;
-    virtual const char* Name() const = 0;
-    virtual DWORD Now() = 0;
-    virtual RECT ScreenRect() = 0;
-    // Moves platform events into the input queue without blocking.
-    virtual void PumpEvents() = 0;
-    // Blocks until an event arrives or `timeout` ms (INFINITE: no limit) have passed.
-    virtual void WaitEvents(DWORD timeout) = 0;
-    // Called from any thread after a message was posted.
-    virtual void Wake() = 0;
-    enum Change : unsigned {
-        Created = 1,
-        Shown = 2,
-        Hidden = 4,
-        Moved = 8,
-        Resized = 16,
-        Title = 32,
-        Icon = 64,
-        Destroyed = 128,
-        State = 256, // maximised / minimised / restored
-        ZOrder = 512,
-        Enabled = 1024,
-    };
-    virtual void TopLevelChanged(Window* top, unsigned changes) = 0;
-    virtual void Present(Window* top) = 0;
-    virtual void SetCursorShape(HCURSOR cursor, bool visible) = 0;
-    virtual void WarpPointer(POINT screen) = 0;
-    virtual void Sleep(DWORD ms) = 0;
-    virtual bool IsHeadless() const = 0;
-    // False when no input or scheduled event can arrive any more (headless only).
-    virtual bool HasPendingWork() { return true; }
-};
-
 using PixelLock = std::unique_lock<std::recursive_mutex>;
 // Takes the pixel lock (recursive: the holder may call drawing functions).
 PixelLock LockPixels();
-
-Backend& GetBackend();
-Backend* CurrentBackend(); // null until one was chosen
-void SelectBackend(const char* name);
-bool BackendIsFallback(); // the display could not be opened: headless instead of sdl
-std::unique_ptr<Backend> MakeHeadlessBackend();
-std::unique_ptr<Backend> MakeSdlBackend();
 
 struct WindowManagerState {
     std::unordered_map<std::uintptr_t, std::unique_ptr<Window>> Windows;
