@@ -10,6 +10,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/gdi/Rects.h"
 #include "platform/gdi/Surface.h"
 #include "platform/wingdi.h"
 
@@ -140,16 +141,6 @@ constexpr COLORREF ColorrefFromPix(std::uint32_t p) {
 std::uint32_t ResolveColor(const DC& dc, COLORREF c);
 DWORD SysColor(int index);
 
-// Region arithmetic on disjoint rectangle lists.
-std::vector<RECT> RectsIntersect(const std::vector<RECT>& a, const std::vector<RECT>& b);
-std::vector<RECT> RectsSubtract(const std::vector<RECT>& a, const std::vector<RECT>& b);
-std::vector<RECT> RectsUnion(const std::vector<RECT>& a, const std::vector<RECT>& b);
-std::vector<RECT> RectsXor(const std::vector<RECT>& a, const std::vector<RECT>& b);
-void RectsCoalesce(std::vector<RECT>& rects);
-bool RectEmpty(const RECT& r);
-RECT RectIntersect(const RECT& a, const RECT& b);
-RECT BoundingBox(const std::vector<RECT>& rects);
-
 // Coordinates.
 // Logical to device coordinates, clamped so that extreme values cannot overflow later
 // arithmetic.
@@ -160,6 +151,19 @@ inline LONG ClampCoord(long long v) {
 inline POINT LogicalToDevice(const DC& dc, int x, int y) {
     return POINT{ClampCoord(static_cast<long long>(x) - dc.St.WindowOrg.x + dc.St.ViewportOrg.x),
                  ClampCoord(static_cast<long long>(y) - dc.St.WindowOrg.y + dc.St.ViewportOrg.y)};
+}
+// Logical coordinates to target coordinates (bitmap or surface pixels).
+inline POINT TargetPoint(const DC& dc, int x, int y) {
+    POINT p = LogicalToDevice(dc, x, y);
+    return POINT{p.x + dc.Origin.x, p.y + dc.Origin.y};
+}
+// A logical rectangle in target coordinates, corners mapped as they stand (not reordered).
+inline RECT TargetRect(const DC& dc, int l, int t, int r, int b) {
+    POINT a = TargetPoint(dc, l, t), c = TargetPoint(dc, r, b);
+    return RECT{a.x, a.y, c.x, c.y};
+}
+inline RECT TargetRect(const DC& dc, const RECT& r) {
+    return TargetRect(dc, r.left, r.top, r.right, r.bottom);
 }
 // The context's effective clip in target coordinates (bitmap or surface pixels).
 std::vector<RECT> TargetClip(const DC& dc);

@@ -70,15 +70,19 @@ std::shared_ptr<Brush> BrushArg(HBRUSH h) {
     return Lookup<Brush>(h, OBJ_BRUSH);
 }
 
-RECT ToTarget(const DC& dc, int l, int t, int r, int b) {
-    POINT a = LogicalToDevice(dc, l, t);
-    POINT c = LogicalToDevice(dc, r, b);
-    return RECT{a.x + dc.Origin.x, a.y + dc.Origin.y, c.x + dc.Origin.x, c.y + dc.Origin.y};
+// Logical points in target coordinates.
+std::vector<POINT> TargetPoints(const DC& dc, const POINT* points, int count) {
+    std::vector<POINT> pts;
+    pts.reserve(std::size_t(count));
+    for (int i = 0; i < count; ++i)
+        pts.push_back(TargetPoint(dc, points[i].x, points[i].y));
+    return pts;
 }
 
-// The same, with left above right and top above bottom, as the shapes take their box.
+// A target rectangle with left above right and top above bottom, as the shapes take
+// their box.
 RECT OrderedTarget(const DC& dc, int l, int t, int r, int b) {
-    RECT box = ToTarget(dc, l, t, r, b);
+    RECT box = TargetRect(dc, l, t, r, b);
     if (box.left > box.right)
         std::swap(box.left, box.right);
     if (box.top > box.bottom)
@@ -244,11 +248,6 @@ void PolylineTarget(DC& dc, const std::vector<POINT>& pts, bool includeLast) {
     }
 }
 
-POINT TargetPoint(const DC& dc, int x, int y) {
-    POINT p = LogicalToDevice(dc, x, y);
-    return POINT{p.x + dc.Origin.x, p.y + dc.Origin.y};
-}
-
 void EdgeRing(Painter& p, RECT& r, UINT flags, std::uint32_t tl, std::uint32_t br) {
     if (RectEmpty(r))
         return;
@@ -405,7 +404,7 @@ int FillRect(HDC hdc, const RECT* rect, HBRUSH hbr) {
     Painter p(*dc);
     p.Pat = BrushPattern(*dc, *brush, p.G);
     p.Rop = 0xF0;
-    p.Rect(ToTarget(*dc, rect->left, rect->top, rect->right, rect->bottom));
+    p.Rect(TargetRect(*dc, rect->left, rect->top, rect->right, rect->bottom));
     return 1;
 }
 
@@ -415,7 +414,7 @@ int FrameRect(HDC hdc, const RECT* rect, HBRUSH hbr) {
     auto brush = BrushArg(hbr);
     if (!dc || !rect || !brush)
         return 0;
-    RECT r = ToTarget(*dc, rect->left, rect->top, rect->right, rect->bottom);
+    RECT r = TargetRect(*dc, rect->left, rect->top, rect->right, rect->bottom);
     if (RectEmpty(r) || brush->Style == BS_NULL)
         return 1;
     Painter p(*dc);
@@ -437,7 +436,7 @@ BOOL InvertRect(HDC hdc, const RECT* rect) {
         return FALSE;
     Painter p(*dc);
     p.Rop = 0x55;
-    p.Rect(ToTarget(*dc, rect->left, rect->top, rect->right, rect->bottom));
+    p.Rect(TargetRect(*dc, rect->left, rect->top, rect->right, rect->bottom));
     return TRUE;
 }
 
@@ -568,9 +567,7 @@ BOOL Polyline(HDC hdc, const POINT* points, int count) {
     auto dc = LookupDC(hdc);
     if (!dc || !points || count < 2 || count > (1 << 20))
         return FALSE;
-    std::vector<POINT> pts;
-    for (int i = 0; i < count; ++i)
-        pts.push_back(TargetPoint(*dc, points[i].x, points[i].y));
+    std::vector<POINT> pts = TargetPoints(*dc, points, count);
     PolylineTarget(*dc, pts, false);
     return TRUE;
 }
@@ -580,9 +577,7 @@ BOOL Polygon(HDC hdc, const POINT* points, int count) {
     auto dc = LookupDC(hdc);
     if (!dc || !points || count < 2 || count > (1 << 20))
         return FALSE;
-    std::vector<POINT> pts;
-    for (int i = 0; i < count; ++i)
-        pts.push_back(TargetPoint(*dc, points[i].x, points[i].y));
+    std::vector<POINT> pts = TargetPoints(*dc, points, count);
     Painter p(*dc);
     if (SetupBrush(*dc, p)) {
         // Even-odd fill sampled at pixel centres.
@@ -618,7 +613,7 @@ BOOL DrawEdge(HDC hdc, LPRECT rect, UINT edge, UINT flags) {
     auto dc = LookupDC(hdc);
     if (!dc || !rect)
         return FALSE;
-    RECT r = ToTarget(*dc, rect->left, rect->top, rect->right, rect->bottom);
+    RECT r = TargetRect(*dc, rect->left, rect->top, rect->right, rect->bottom);
     RECT orig = r;
     Painter p(*dc);
     p.Rop = 0xF0;
@@ -666,7 +661,7 @@ BOOL DrawFrameControl(HDC hdc, LPRECT rect, UINT type, UINT state) {
     auto dc = LookupDC(hdc);
     if (!dc || !rect || type < DFC_CAPTION || type > DFC_BUTTON)
         return FALSE;
-    RECT r = ToTarget(*dc, rect->left, rect->top, rect->right, rect->bottom);
+    RECT r = TargetRect(*dc, rect->left, rect->top, rect->right, rect->bottom);
     Painter p(*dc);
     p.Rop = 0xF0;
     bool pushed = (state & (DFCS_PUSHED | DFCS_CHECKED)) != 0;
@@ -698,7 +693,7 @@ BOOL DrawFocusRect(HDC hdc, const RECT* rect) {
     auto dc = LookupDC(hdc);
     if (!dc || !rect)
         return FALSE;
-    RECT r = ToTarget(*dc, rect->left, rect->top, rect->right, rect->bottom);
+    RECT r = TargetRect(*dc, rect->left, rect->top, rect->right, rect->bottom);
     if (RectEmpty(r))
         return TRUE;
     Painter p(*dc);

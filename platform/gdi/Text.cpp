@@ -496,16 +496,6 @@ void DrawRun(DC& dc, FontFace& ff, const std::vector<std::uint32_t>& cps, const 
     }
 }
 
-POINT TargetPoint(const DC& dc, int x, int y) {
-    POINT p = LogicalToDevice(dc, x, y);
-    return POINT{p.x + dc.Origin.x, p.y + dc.Origin.y};
-}
-
-RECT TargetRect(const DC& dc, const RECT& r) {
-    POINT a = TargetPoint(dc, r.left, r.top), b = TargetPoint(dc, r.right, r.bottom);
-    return RECT{a.x, a.y, b.x, b.y};
-}
-
 } // namespace
 
 void ReleaseFontFace(Font& font) {

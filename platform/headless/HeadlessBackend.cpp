@@ -21,7 +21,7 @@ public:
     RECT ScreenRect() override { return RECT{0, 0, ScreenWidth(), ScreenHeight()}; }
     void PumpEvents() override { RunDueActions(); }
     void WaitEvents(DWORD timeout) override {
-        if (!user::S().Input.empty())
+        if (!user::Wm().Input.empty())
             return;
         std::uint64_t wakes = 0;
         {
@@ -73,7 +73,7 @@ public:
         RunDueActions();
     }
     bool IsHeadless() const override { return true; }
-    bool HasPendingWork() override { return !Actions().empty() || !user::S().Input.empty(); }
+    bool HasPendingWork() override { return !Actions().empty() || !user::Wm().Input.empty(); }
 };
 
 } // namespace

@@ -26,8 +26,8 @@ bool IsHeadless() {
 void SetScreenSize(int width, int height) {
     headless::ScreenWidth() = std::max(1, width);
     headless::ScreenHeight() = std::max(1, height);
-    if (S().Desktop)
-        S().Desktop->Rect = RECT{0, 0, headless::ScreenWidth(), headless::ScreenHeight()};
+    if (Wm().Desktop)
+        Wm().Desktop->Rect = RECT{0, 0, headless::ScreenWidth(), headless::ScreenHeight()};
     SetGdiScreenSize(headless::ScreenWidth(), headless::ScreenHeight());
 }
 
@@ -42,7 +42,7 @@ void Reset() {
 
 void FailNextSetTimer(int count) {
     EnsureInit();
-    S().FailTimers = std::max(0, count);
+    Wm().FailTimers = std::max(0, count);
 }
 
 DWORD Now() {
@@ -195,7 +195,7 @@ Image CaptureScreen() {
     };
     Surface screen{img.Pixels.data(), img.Width, img.Height, img.Width};
     PixelLock lock = LockPixels();
-    auto& tops = S().Desktop->Children;
+    auto& tops = Wm().Desktop->Children;
     for (auto it = tops.rbegin(); it != tops.rend(); ++it) {
         Window* w = *it;
         if (!w->Visible() || w->Minimized())
@@ -205,7 +205,7 @@ Image CaptureScreen() {
         if (in.left || in.top)
             fill(wr, 0x00C0C0C0);
         if (in.top > in.left) {
-            bool active = S().Active == w->Handle;
+            bool active = Wm().Active == w->Handle;
             RECT cap{wr.left + in.left, wr.top + in.left, wr.right - in.right, wr.top + in.top};
             fill(cap, active ? 0x00204080 : 0x00808080);
             HDC dc = CreateSurfaceDC(screen, POINT{0, 0}, std::vector<RECT>{cap});
@@ -313,7 +313,7 @@ void CloseFromWindowManager(HWND top) {
 std::vector<TopLevelWindow> ListTopLevelWindows() {
     EnsureInit();
     std::vector<TopLevelWindow> list;
-    for (Window* w : S().Desktop->Children)
+    for (Window* w : Wm().Desktop->Children)
         list.push_back(TopLevelWindow{w->Handle, w->Class->Name, w->Text, w->Visible(),
                                       w->Enabled(), w->Rect});
     return list;

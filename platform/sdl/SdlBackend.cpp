@@ -184,7 +184,7 @@ public:
         if (changes & Icon) {
             // Owned windows show their owner's icon (the application window carries the
             // program's icon without ever being on the screen).
-            for (Window* o : user::S().Desktop->Children) {
+            for (Window* o : user::Wm().Desktop->Children) {
                 bool owned = false;
                 for (Window* p = o->Owner; p && !owned; p = p->Owner)
                     owned = p == top;
@@ -227,14 +227,14 @@ public:
             SDL_ShowWindow(sw->Handle);
             top->Dirty.assign(1, RECT{0, 0, top->Surf.Width, top->Surf.Height});
         }
-        if (changes & ZOrder && user::S().Active == top->Handle)
+        if (changes & ZOrder && user::Wm().Active == top->Handle)
             SDL_RaiseWindow(sw->Handle);
         if (changes & Shown)
             LinkModal(top);
         if (changes & Enabled) {
             // Disabled under a pop-up it owns (a message box): the display's window manager
             // learns that the pop-up is modal for it.
-            for (Window* o : user::S().Desktop->Children)
+            for (Window* o : user::Wm().Desktop->Children)
                 if (o->Owner == top)
                     LinkModal(o);
         }
@@ -332,7 +332,7 @@ private:
         ById[SDL_GetWindowID(sw->Handle)] = top->Handle;
         ApplyIcon(top, sw);
         LinkModal(top);
-        if (user::S().Active == top->Handle)
+        if (user::Wm().Active == top->Handle)
             SDL_RaiseWindow(sw->Handle);
         top->Dirty.assign(1, RECT{0, 0, top->Surf.Width, top->Surf.Height});
         Applying = false;
@@ -489,11 +489,11 @@ private:
                 HWND popup = GetWindow(hwnd, GW_ENABLEDPOPUP);
                 top = popup ? user::FromHandleQuiet(popup) : nullptr;
             }
-            if (top && user::S().Active != top->Handle)
+            if (top && user::Wm().Active != top->Handle)
                 user::ActivateWindow(top, WA_ACTIVE);
             break;
         case SDL_WINDOWEVENT_FOCUS_LOST:
-            if (user::S().Active == hwnd)
+            if (user::Wm().Active == hwnd)
                 FocusLost = true;
             break;
         default:

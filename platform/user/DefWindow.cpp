@@ -1,8 +1,8 @@
 // The default window procedure, cursors and icons.
 #include <algorithm>
 #include <cstring>
-#include <png.h>
 
+#include "platform/user/IconDecoder.h"
 #include "platform/user/WindowManager.h"
 #include "platform/winbase.h"
 #include "platform/wingdi.h"
@@ -122,80 +122,6 @@ int CursorShapeId(HCURSOR cursor) {
     return 0;
 }
 
-namespace {
-
-std::uint32_t Le32(const unsigned char* p) {
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
-           std::uint32_t(p[3]) << 24;
-}
-
-bool DecodePng(const unsigned char* data, std::size_t size, int& width, int& height,
-               std::vector<std::uint32_t>& pixels) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_memory(&image, data, size))
-        return false;
-    if (image.width == 0 || image.height == 0 || image.width > 1024 || image.height > 1024) {
-        png_image_free(&image);
-        return false;
-    }
-    image.format = PNG_FORMAT_BGRA; // little-endian 0xAARRGGBB
-    pixels.assign(std::size_t(image.width) * image.height, 0);
-    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
-        png_image_free(&image);
-        return false;
-    }
-    width = int(image.width);
-    height = int(image.height);
-    return true;
-}
-
-bool DecodeDib(const unsigned char* data, std::size_t size, int& width, int& height,
-               std::vector<std::uint32_t>& pixels) {
-    if (size < 40 || Le32(data) < 40 || Le32(data) > size)
-        return false;
-    auto w = std::int32_t(Le32(data + 4)), h2 = std::int32_t(Le32(data + 8));
-    int bits = data[14] | data[15] << 8;
-    if (w <= 0 || w > 1024 || h2 <= 0 || h2 > 2048 || (bits != 32 && bits != 24))
-        return false;
-    int h = h2 / 2;
-    std::size_t offset = Le32(data);
-    std::size_t stride = ((std::size_t(w) * std::size_t(bits) + 31) / 32) * 4;
-    std::size_t maskStride = ((std::size_t(w) + 31) / 32) * 4;
-    if (offset + stride * std::size_t(h) > size)
-        return false;
-    bool haveMask = offset + stride * std::size_t(h) + maskStride * std::size_t(h) <= size;
-    pixels.assign(std::size_t(w) * std::size_t(h), 0);
-    bool anyAlpha = false;
-    for (int y = 0; y < h; ++y) {
-        const unsigned char* row = data + offset + stride * std::size_t(h - 1 - y);
-        for (int x = 0; x < w; ++x) {
-            const unsigned char* p = row + std::size_t(x) * std::size_t(bits / 8);
-            std::uint32_t a = bits == 32 ? p[3] : 0xFF;
-            anyAlpha = anyAlpha || (bits == 32 && a != 0);
-            pixels[std::size_t(y) * std::size_t(w) + std::size_t(x)] =
-                a << 24 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
-        }
-    }
-    if (haveMask && (bits == 24 || !anyAlpha)) {
-        const unsigned char* mask = data + offset + stride * std::size_t(h);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                bool transparent =
-                    (mask[maskStride * std::size_t(h - 1 - y) + std::size_t(x / 8)] >>
-                     (7 - x % 8)) &
-                    1;
-                std::uint32_t& px = pixels[std::size_t(y) * std::size_t(w) + std::size_t(x)];
-                px = (px & 0x00FFFFFF) | (transparent ? 0u : 0xFF000000u);
-            }
-    }
-    width = w;
-    height = h;
-    return true;
-}
-
-} // namespace
-
 bool IconImage(HICON icon, int& width, int& height, std::vector<std::uint32_t>& pixels) {
     if (!icon || IsStandard(icon))
         return false;
@@ -203,34 +129,10 @@ bool IconImage(HICON icon, int& width, int& height, std::vector<std::uint32_t>& 
     for (auto& i : LoadedIcons())
         if (reinterpret_cast<HICON>(i.get()) == icon)
             found = i.get();
-    if (!found || !found->Data || found->Size < 6)
+    if (!found || !found->Data)
         return false;
-    const auto* d = static_cast<const unsigned char*>(found->Data);
-    std::size_t size = found->Size;
-    unsigned count = d[4] | d[5] << 8;
-    if (d[0] != 0 || d[1] != 0 || d[2] != 1 || d[3] != 0 || count == 0 || 6 + 16 * count > size)
-        return false;
-    // The largest entry, the deepest among equals.
-    int best = -1, bestSize = 0, bestBits = 0;
-    for (unsigned i = 0; i < count; ++i) {
-        const unsigned char* e = d + 6 + 16 * i;
-        int w = e[0] ? e[0] : 256;
-        int bits = e[6] | e[7] << 8;
-        if (w > bestSize || (w == bestSize && bits > bestBits)) {
-            best = int(i);
-            bestSize = w;
-            bestBits = bits;
-        }
-    }
-    const unsigned char* e = d + 6 + 16 * best;
-    std::size_t bytes = Le32(e + 8), offset = Le32(e + 12);
-    if (offset >= size || bytes > size - offset)
-        return false;
-    const unsigned char* image = d + offset;
-    static const unsigned char pngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    if (bytes >= 8 && std::memcmp(image, pngSignature, 8) == 0)
-        return DecodePng(image, bytes, width, height, pixels);
-    return DecodeDib(image, bytes, width, height, pixels);
+    return DecodeIconResource(static_cast<const unsigned char*>(found->Data), found->Size, width,
+                              height, pixels);
 }
 
 } // namespace platform::user
@@ -401,11 +303,11 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     case WM_SYSKEYDOWN:
-        if (wParam == WPARAM(VK_F1 + 3) && (HIWORD(DWORD_PTR(lParam)) & 0x2000)) // Alt+F4
+        if (wParam == WPARAM(VK_F4) && (HIWORD(DWORD_PTR(lParam)) & KF_ALTDOWN)) // Alt+F4
             SendMessageA(TopLevelOf(w)->Handle, WM_SYSCOMMAND, SC_CLOSE, 0);
         return 0;
     case WM_CANCELMODE:
-        if (S().Capture == hwnd)
+        if (Wm().Capture == hwnd)
             ReleaseCapture();
         return 0;
     case WM_SETICON: {
@@ -447,7 +349,7 @@ HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
 }
 
 HCURSOR SetCursor(HCURSOR cursor) {
-    State& s = S();
+    WindowManagerState& s = Wm();
     HCURSOR old = s.Cursor;
     s.Cursor = cursor;
     if (old != cursor && CurrentBackend())
@@ -456,11 +358,11 @@ HCURSOR SetCursor(HCURSOR cursor) {
 }
 
 HCURSOR GetCursor() {
-    return S().Cursor;
+    return Wm().Cursor;
 }
 
 int ShowCursor(BOOL show) {
-    State& s = S();
+    WindowManagerState& s = Wm();
     s.CursorShowCount += show ? 1 : -1;
     if (CurrentBackend())
         GetBackend().SetCursorShape(s.Cursor, s.CursorShowCount >= 0);

@@ -12,16 +12,9 @@ constexpr int CaptionHeight = 26;
 constexpr int SmallCaptionHeight = 20;
 } // namespace
 
-bool RectEmpty(const RECT& r) {
-    return r.right <= r.left || r.bottom <= r.top;
-}
-
 RECT Intersect(const RECT& a, const RECT& b) {
-    RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-           std::min(a.bottom, b.bottom)};
-    if (RectEmpty(r))
-        return RECT{};
-    return r;
+    RECT r = gdi::RectIntersect(a, b);
+    return RectEmpty(r) ? RECT{} : r;
 }
 
 RECT Union(const RECT& a, const RECT& b) {
@@ -49,7 +42,7 @@ void Subtract(std::vector<RECT>& rects, const RECT& cut) {
 }
 
 bool Window::IsTopLevel() const {
-    return Parent != nullptr && Parent == S().Desktop;
+    return Parent != nullptr && Parent == Wm().Desktop;
 }
 
 RECT FrameInsets(const Window* w) {
@@ -74,7 +67,7 @@ RECT FrameInsets(const Window* w) {
 }
 
 RECT ClientRectOf(const Window* w) {
-    if (w == S().Desktop)
+    if (w == Wm().Desktop)
         return RECT{0, 0, w->Rect.right - w->Rect.left, w->Rect.bottom - w->Rect.top};
     if (w->Minimized() && w->IsTopLevel())
         return RECT{};
@@ -91,7 +84,7 @@ POINT ClientOriginInParent(const Window* w) {
 
 POINT ScreenWindowOrigin(const Window* w) {
     POINT p{w->Rect.left, w->Rect.top};
-    if (w->Parent && w->Parent != S().Desktop) {
+    if (w->Parent && w->Parent != Wm().Desktop) {
         POINT o = ScreenClientOrigin(w->Parent);
         p.x += o.x;
         p.y += o.y;
@@ -100,10 +93,10 @@ POINT ScreenWindowOrigin(const Window* w) {
 }
 
 POINT ScreenClientOrigin(const Window* w) {
-    if (w == S().Desktop)
+    if (w == Wm().Desktop)
         return POINT{0, 0};
     POINT p = ClientOriginInParent(w);
-    if (w->Parent && w->Parent != S().Desktop) {
+    if (w->Parent && w->Parent != Wm().Desktop) {
         POINT o = ScreenClientOrigin(w->Parent);
         p.x += o.x;
         p.y += o.y;
@@ -112,7 +105,7 @@ POINT ScreenClientOrigin(const Window* w) {
 }
 
 POINT SurfaceClientOrigin(const Window* w) {
-    if (w->IsTopLevel() || w == S().Desktop)
+    if (w->IsTopLevel() || w == Wm().Desktop)
         return POINT{0, 0};
     POINT p = ClientOriginInParent(w);
     POINT o = SurfaceClientOrigin(w->Parent);
@@ -120,13 +113,13 @@ POINT SurfaceClientOrigin(const Window* w) {
 }
 
 Window* TopLevelOf(Window* w) {
-    while (w && w->Parent && w->Parent != S().Desktop)
+    while (w && w->Parent && w->Parent != Wm().Desktop)
         w = w->Parent;
     return w;
 }
 
 bool IsReallyVisible(const Window* w) {
-    for (; w && w != S().Desktop; w = w->Parent)
+    for (; w && w != Wm().Desktop; w = w->Parent)
         if (!w->Visible())
             return false;
     return true;
@@ -134,7 +127,7 @@ bool IsReallyVisible(const Window* w) {
 
 std::vector<RECT> VisibleRects(const Window* w, bool wholeWindow) {
     std::vector<RECT> rects;
-    if (!w || w == S().Desktop || !IsReallyVisible(w))
+    if (!w || w == Wm().Desktop || !IsReallyVisible(w))
         return rects;
     const Window* top = TopLevelOf(const_cast<Window*>(w));
     if (top->Minimized())

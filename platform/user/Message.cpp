@@ -1,6 +1,6 @@
 // The message queue: posting and sending, retrieval in the real system's order (posted
-// messages, input, quit, paint, timers), input routing, translation, dispatch, timers,
-// focus, activation and capture.
+// messages, input, quit, paint, timers), input routing, translation, dispatch and
+// timers.
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -11,161 +11,6 @@
 #include "platform/user/VideoOverlay.h"
 #include "platform/user/WindowManager.h"
 #include "platform/winbase.h"
-
-namespace platform::user {
-
-namespace {
-
-std::unique_ptr<Backend>& BackendSlot() {
-    static std::unique_ptr<Backend> backend;
-    return backend;
-}
-
-bool& FallbackFlag() {
-    static bool fallback = false;
-    return fallback;
-}
-
-std::uint64_t ThisThread() {
-    return std::hash<std::thread::id>()(std::this_thread::get_id());
-}
-
-} // namespace
-
-State& S() {
-    static State state;
-    return state;
-}
-
-PostedQueue& Posted() {
-    static PostedQueue queue;
-    return queue;
-}
-
-Backend* CurrentBackend() {
-    return BackendSlot().get();
-}
-
-void SelectBackend(const char* name) {
-    if (BackendSlot())
-        return;
-    std::string n = name ? name : "";
-    if (n == "headless")
-        BackendSlot() = MakeHeadlessBackend();
-    else
-        BackendSlot() = MakeSdlBackend();
-    if (!BackendSlot()) {
-        BackendSlot() = MakeHeadlessBackend();
-        FallbackFlag() = true;
-    }
-}
-
-bool BackendIsFallback() {
-    return FallbackFlag();
-}
-
-Backend& GetBackend() {
-    if (!BackendSlot()) {
-        const char* env = std::getenv("QUILLOT_BACKEND");
-        SelectBackend(env && *env ? env : "sdl");
-    }
-    return *BackendSlot();
-}
-
-DWORD Now() {
-    return GetBackend().Now();
-}
-
-bool IsGuiThread() {
-    return Posted().GuiThread == 0 || Posted().GuiThread == ThisThread();
-}
-
-void EnsureInit() {
-    State& s = S();
-    if (s.Desktop)
-        return;
-    if (Posted().GuiThread == 0)
-        Posted().GuiThread = ThisThread();
-    auto desk = std::make_unique<Window>();
-    desk->Handle = reinterpret_cast<HWND>(std::uintptr_t(0x10000));
-    desk->Style = WS_VISIBLE | WS_CLIPCHILDREN | WS_POPUP;
-    desk->Rect = GetBackend().ScreenRect();
-    SetGdiScreenSize(desk->Rect.right - desk->Rect.left, desk->Rect.bottom - desk->Rect.top);
-    s.Desktop = desk.get();
-    s.Windows[0x10000] = std::move(desk);
-    RegisterSystemClasses();
-}
-
-Window* FromHandleQuiet(HWND hwnd) {
-    if (!hwnd)
-        return nullptr;
-    auto& windows = S().Windows;
-    auto it = windows.find(std::uintptr_t(hwnd));
-    return it == windows.end() ? nullptr : it->second.get();
-}
-
-Window* FromHandle(HWND hwnd) {
-    Window* w = FromHandleQuiet(hwnd);
-    if (!w)
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return w;
-}
-
-void ResetAll() {
-    State& s = S();
-    if (!s.Desktop)
-        return;
-    std::vector<HWND> tops;
-    for (Window* w : s.Desktop->Children)
-        tops.push_back(w->Handle);
-    for (HWND h : tops)
-        if (FromHandleQuiet(h))
-            DestroyWindow(h);
-    s.Input.clear();
-    s.Timers.clear();
-    s.FailTimers = 0;
-    s.QuitPosted = false;
-    s.Focus = s.Active = s.Capture = nullptr;
-    std::memset(s.KeyState, 0, sizeof s.KeyState);
-    std::memset(s.AsyncKeyState, 0, sizeof s.AsyncKeyState);
-    s.LastClickMessage = 0;
-    s.LastClickWindow = nullptr;
-    {
-        std::lock_guard<std::mutex> lock(Posted().Lock);
-        Posted().Messages.clear();
-    }
-    // Senders on other threads are not left waiting for windows that are gone.
-    ProcessSentMessages();
-    MessageBoxLog().clear();
-}
-
-void PresentAll() {
-    if (!CurrentBackend() || !S().Desktop)
-        return;
-    ComposeVideo();
-    // The backend reads the pixels while it presents them.
-    PixelLock lock = LockPixels();
-    for (Window* top : S().Desktop->Children)
-        if (!top->Dirty.empty()) {
-            GetBackend().Present(top);
-            top->Dirty.clear();
-        }
-}
-
-PumpResult DispatchNext() {
-    MSG m;
-    if (!PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE))
-        return PumpResult::Empty;
-    if (m.message == WM_QUIT) {
-        PostQuitMessage(int(m.wParam));
-        return PumpResult::Quit;
-    }
-    TranslateMessage(&m);
-    DispatchMessageA(&m);
-    return PumpResult::Dispatched;
-}
-
-} // namespace platform::user
 
 using namespace platform::user;
 
@@ -252,7 +97,7 @@ void UpdateKeyState(BYTE* keys, UINT message, WPARAM wParam) {
 // Returns false when the event goes nowhere (it is then dropped).
 bool RouteInput(const InputEvent& ev, MSG& out, bool sendSideMessages, const BYTE* keys,
                 POINT cursor) {
-    State& s = S();
+    WindowManagerState& s = Wm();
     out = MSG{};
     out.time = ev.Time;
     out.pt = cursor;
@@ -362,7 +207,7 @@ bool RouteInput(const InputEvent& ev, MSG& out, bool sendSideMessages, const BYT
 Window* FindPaint(Window* w, HWND filter) {
     if (!w->Visible())
         return nullptr;
-    if (w != S().Desktop && (w->HasUpdate || w->InternalPaint) && InFilter(filter, w->Handle) &&
+    if (w != Wm().Desktop && (w->HasUpdate || w->InternalPaint) && InFilter(filter, w->Handle) &&
         !(w->IsTopLevel() && w->Minimized()))
         return w;
     if (w->IsTopLevel() && w->Minimized())
@@ -375,7 +220,7 @@ Window* FindPaint(Window* w, HWND filter) {
 
 Timer* FindDueTimer(HWND filter, DWORD now) {
     Timer* best = nullptr;
-    for (Timer& t : S().Timers) {
+    for (Timer& t : Wm().Timers) {
         if (!InFilter(filter, t.Hwnd))
             continue;
         if (std::int32_t(now - t.Due) < 0)
@@ -387,7 +232,7 @@ Timer* FindDueTimer(HWND filter, DWORD now) {
 }
 
 bool PeekInternal(MSG* msg, HWND filter, UINT lo, UINT hi, UINT remove) {
-    State& s = S();
+    WindowManagerState& s = Wm();
     if (CurrentBackend())
         GetBackend().PumpEvents();
     // Messages other threads sent are handled here and never returned.
@@ -553,7 +398,7 @@ LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return SendFromOtherThread(hwnd, msg, wParam, lParam);
     if (hwnd == HWND_BROADCAST) {
         std::vector<HWND> tops;
-        for (Window* w : S().Desktop->Children)
+        for (Window* w : Wm().Desktop->Children)
             tops.push_back(w->Handle);
         for (HWND h : tops)
             if (FromHandleQuiet(h))
@@ -571,7 +416,7 @@ LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 BOOL PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (hwnd == HWND_BROADCAST) {
         std::vector<HWND> tops;
-        for (Window* w : S().Desktop->Children)
+        for (Window* w : Wm().Desktop->Children)
             tops.push_back(w->Handle);
         for (HWND h : tops)
             PostMessageA(h, msg, wParam, lParam);
@@ -584,7 +429,7 @@ BOOL PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             SetLastError(ERROR_INVALID_WINDOW_HANDLE);
             return FALSE;
         }
-        POINT pt = IsGuiThread() ? S().CursorPos : POINT{};
+        POINT pt = IsGuiThread() ? Wm().CursorPos : POINT{};
         Posted().Messages.push_back(MSG{hwnd, msg, wParam, lParam, time, pt});
     }
     if (CurrentBackend())
@@ -597,8 +442,8 @@ BOOL PostThreadMessageA(DWORD, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void PostQuitMessage(int exitCode) {
-    S().QuitPosted = true;
-    S().QuitCode = exitCode;
+    Wm().QuitPosted = true;
+    Wm().QuitCode = exitCode;
     if (CurrentBackend())
         CurrentBackend()->Wake();
 }
@@ -635,7 +480,7 @@ BOOL WaitMessage() {
     PresentAll();
     DWORD timeout = INFINITE;
     DWORD now = Now();
-    for (const Timer& t : S().Timers) {
+    for (const Timer& t : Wm().Timers) {
         std::int32_t d = std::int32_t(t.Due - now);
         DWORD wait = d < 0 ? 0 : DWORD(d);
         timeout = std::min(timeout, wait);
@@ -653,7 +498,7 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE*, BOOL, DWORD millisec
     PresentAll();
     DWORD timeout = milliseconds;
     DWORD now = Now();
-    for (const Timer& t : S().Timers) {
+    for (const Timer& t : Wm().Timers) {
         std::int32_t d = std::int32_t(t.Due - now);
         timeout = std::min(timeout, d < 0 ? DWORD(0) : DWORD(d));
     }
@@ -671,11 +516,11 @@ DWORD GetQueueStatus(UINT flags) {
         if (!Posted().Sent.empty())
             status |= QS_SENDMESSAGE;
     }
-    for (const InputEvent& ev : S().Input)
+    for (const InputEvent& ev : Wm().Input)
         status |= ev.Message == WM_MOUSEMOVE                                    ? QS_MOUSEMOVE
                   : (ev.Message >= WM_MOUSEFIRST && ev.Message <= WM_MOUSELAST) ? QS_MOUSEBUTTON
                                                                                 : QS_KEY;
-    if (FindPaint(S().Desktop, nullptr))
+    if (FindPaint(Wm().Desktop, nullptr))
         status |= QS_PAINT;
     if (FindDueTimer(nullptr, Now()))
         status |= QS_TIMER;
@@ -683,11 +528,11 @@ DWORD GetQueueStatus(UINT flags) {
 }
 
 LONG GetMessageTime() {
-    return LONG(S().LastMessage.time);
+    return LONG(Wm().LastMessage.time);
 }
 
 DWORD GetMessagePos() {
-    POINT p = S().LastMessage.pt;
+    POINT p = Wm().LastMessage.pt;
     return DWORD(MAKELONG(WORD(SHORT(p.x)), WORD(SHORT(p.y))));
 }
 
@@ -695,9 +540,9 @@ BOOL TranslateMessage(const MSG* msg) {
     if (!msg || (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN))
         return FALSE;
     int vk = int(msg->wParam & 0xFF);
-    bool shift = (S().KeyState[VK_SHIFT] & 0x80) != 0;
-    bool ctrl = (S().KeyState[VK_CONTROL] & 0x80) != 0;
-    bool caps = (S().KeyState[VK_CAPITAL] & 0x01) != 0;
+    bool shift = (Wm().KeyState[VK_SHIFT] & 0x80) != 0;
+    bool ctrl = (Wm().KeyState[VK_CONTROL] & 0x80) != 0;
+    bool caps = (Wm().KeyState[VK_CAPITAL] & 0x01) != 0;
     int ch = -1;
     if (vk >= 'A' && vk <= 'Z') {
         if (ctrl)
@@ -745,7 +590,7 @@ BOOL TranslateMessage(const MSG* msg) {
 LRESULT DispatchMessageA(const MSG* msg) {
     if (!msg)
         return 0;
-    if ((msg->message == WM_TIMER || msg->message == 0x0118 /* WM_SYSTIMER */) && msg->lParam) {
+    if ((msg->message == WM_TIMER || msg->message == WM_SYSTIMER) && msg->lParam) {
         auto proc = reinterpret_cast<TIMERPROC>(msg->lParam);
         proc(msg->hwnd, msg->message, msg->wParam, Now());
         return 0;
@@ -768,7 +613,7 @@ LRESULT DispatchMessageA(const MSG* msg) {
 
 UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc) {
     EnsureInit();
-    State& s = S();
+    WindowManagerState& s = Wm();
     if (hwnd && !FromHandle(hwnd))
         return 0;
     if (s.FailTimers > 0) {
@@ -803,7 +648,7 @@ UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc) {
 }
 
 BOOL KillTimer(HWND hwnd, UINT_PTR id) {
-    State& s = S();
+    WindowManagerState& s = Wm();
     auto it = std::find_if(s.Timers.begin(), s.Timers.end(),
                            [&](const Timer& t) { return t.Hwnd == hwnd && t.Id == id; });
     if (it == s.Timers.end()) {
@@ -814,205 +659,12 @@ BOOL KillTimer(HWND hwnd, UINT_PTR id) {
     return TRUE;
 }
 
-HWND SetFocus(HWND hwnd) {
-    EnsureInit();
-    State& s = S();
-    HWND old = s.Focus;
-    if (hwnd) {
-        Window* w = FromHandle(hwnd);
-        if (!w)
-            return nullptr;
-        if (hwnd == old)
-            return old;
-        Window* top = TopLevelOf(w);
-        if (s.Active != top->Handle) {
-            ActivateWindow(top, WA_ACTIVE);
-            if (!FromHandleQuiet(hwnd))
-                return nullptr;
-            if (s.Focus == hwnd)
-                return old;
-            old = s.Focus;
-        }
-    }
-    s.Focus = hwnd;
-    if (old && FromHandleQuiet(old))
-        SendMessageA(old, WM_KILLFOCUS, WPARAM(hwnd), 0);
-    if (hwnd && s.Focus == hwnd && FromHandleQuiet(hwnd))
-        SendMessageA(hwnd, WM_SETFOCUS, WPARAM(old), 0);
-    return old;
-}
-
-HWND GetFocus() {
-    return S().Focus;
-}
-HWND GetActiveWindow() {
-    return S().Active;
-}
-HWND GetForegroundWindow() {
-    return S().Active;
-}
-
-HWND SetActiveWindow(HWND hwnd) {
-    EnsureInit();
-    HWND old = S().Active;
-    Window* w = hwnd ? FromHandle(hwnd) : nullptr;
-    if (hwnd && !w)
-        return nullptr;
-    ActivateWindow(w ? TopLevelOf(w) : nullptr, WA_ACTIVE);
-    return old;
-}
-
-BOOL SetForegroundWindow(HWND hwnd) {
-    Window* w = FromHandle(hwnd);
-    if (!w)
-        return FALSE;
-    ActivateWindow(TopLevelOf(w), WA_ACTIVE);
-    return TRUE;
-}
-
-HWND SetCapture(HWND hwnd) {
-    EnsureInit();
-    State& s = S();
-    HWND old = s.Capture;
-    if (!FromHandle(hwnd))
-        return nullptr;
-    if (old == hwnd)
-        return old;
-    s.Capture = hwnd;
-    if (old && FromHandleQuiet(old))
-        SendMessageA(old, WM_CAPTURECHANGED, 0, LPARAM(hwnd));
-    return old;
-}
-
-BOOL ReleaseCapture() {
-    State& s = S();
-    HWND old = s.Capture;
-    s.Capture = nullptr;
-    if (old && FromHandleQuiet(old))
-        SendMessageA(old, WM_CAPTURECHANGED, 0, 0);
-    return TRUE;
-}
-
-HWND GetCapture() {
-    return S().Capture;
-}
-
-BOOL GetCursorPos(LPPOINT point) {
-    if (!point)
-        return FALSE;
-    *point = S().CursorPos;
-    return TRUE;
-}
-
-BOOL SetCursorPos(int x, int y) {
-    EnsureInit();
-    RECT sr = GetBackend().ScreenRect();
-    POINT p{std::clamp<LONG>(x, sr.left, sr.right - 1), std::clamp<LONG>(y, sr.top, sr.bottom - 1)};
-    S().CursorPos = p;
-    GetBackend().WarpPointer(p);
-    return TRUE;
-}
-
-SHORT GetKeyState(int virtKey) {
-    BYTE k = S().KeyState[virtKey & 0xFF];
-    return SHORT(((k & 0x80) ? 0x8000 : 0) | (k & 0x01));
-}
-
-SHORT GetAsyncKeyState(int virtKey) {
-    return (S().AsyncKeyState[virtKey & 0xFF] & 0x80) ? SHORT(0x8000) : SHORT(0);
-}
-
-namespace {
-
-// The menu handle of a window's system menu is its window handle with the lowest bit
-// set (window handles are even).
-HMENU SystemMenuHandle(HWND hwnd) {
-    return reinterpret_cast<HMENU>(std::uintptr_t(hwnd) | 1);
-}
-
-std::vector<UINT>* SystemMenuItems(HMENU menu) {
-    auto bits = std::uintptr_t(menu);
-    if (!(bits & 1)) {
-        SetLastError(ERROR_INVALID_MENU_HANDLE);
-        return nullptr;
-    }
-    Window* w = FromHandleQuiet(reinterpret_cast<HWND>(bits & ~std::uintptr_t(1)));
-    if (!w || !w->HasSystemMenu) {
-        SetLastError(ERROR_INVALID_MENU_HANDLE);
-        return nullptr;
-    }
-    return &w->SystemMenu;
-}
-
-void ResetSystemMenu(Window* w) {
-    // The standard window menu: Restore, Move, Size, Minimize, Maximize, a separator and
-    // Close.
-    w->SystemMenu = {SC_RESTORE, SC_MOVE, SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE, 0, SC_CLOSE};
-}
-
-BOOL RemoveMenuItem(HMENU menu, UINT position, UINT flags) {
-    std::vector<UINT>* items = SystemMenuItems(menu);
-    if (!items)
-        return FALSE;
-    auto it = items->end();
-    if (flags & MF_BYPOSITION) {
-        if (position < items->size())
-            it = items->begin() + std::ptrdiff_t(position);
-    } else {
-        it = std::find(items->begin(), items->end(), position);
-    }
-    if (it == items->end())
-        return FALSE;
-    items->erase(it);
-    return TRUE;
-}
-
-} // namespace
-
-HMENU GetSystemMenu(HWND hwnd, BOOL revert) {
-    Window* w = FromHandle(hwnd);
-    if (!w || (w->Style & WS_CHILD))
-        return nullptr;
-    if (revert) {
-        // Back to the standard menu; the window's copy is gone.
-        w->HasSystemMenu = false;
-        w->SystemMenu.clear();
-        return nullptr;
-    }
-    if (!w->HasSystemMenu) {
-        ResetSystemMenu(w);
-        w->HasSystemMenu = true;
-    }
-    return SystemMenuHandle(hwnd);
-}
-
-BOOL DeleteMenu(HMENU menu, UINT position, UINT flags) {
-    return RemoveMenuItem(menu, position, flags);
-}
-
-BOOL RemoveMenu(HMENU menu, UINT position, UINT flags) {
-    // The window menu has no submenus, so removing and deleting are the same.
-    return RemoveMenuItem(menu, position, flags);
-}
-
-int GetMenuItemCount(HMENU menu) {
-    std::vector<UINT>* items = SystemMenuItems(menu);
-    return items ? int(items->size()) : -1;
-}
-
-UINT GetMenuItemID(HMENU menu, int position) {
-    std::vector<UINT>* items = SystemMenuItems(menu);
-    if (!items || position < 0 || std::size_t(position) >= items->size())
-        return UINT(-1);
-    return (*items)[std::size_t(position)];
-}
-
 namespace platform::user {
 
 // Called by the backends to queue input (screen coordinates).
 void QueueInput(const InputEvent& ev) {
-    UpdateKeyState(S().AsyncKeyState, ev.Message, ev.WParam);
-    auto& input = S().Input;
+    UpdateKeyState(Wm().AsyncKeyState, ev.Message, ev.WParam);
+    auto& input = Wm().Input;
     // Pointer moves are coalesced as the real system does: only the latest position of a
     // run of moves is kept.
     if (ev.Message == WM_MOUSEMOVE && !input.empty() && input.back().Message == WM_MOUSEMOVE &&

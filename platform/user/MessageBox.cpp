@@ -1,6 +1,6 @@
 // Message boxes: a modal window (class "#32770") with an icon, wrapped text and push
 // buttons (class "Button"), running its own message loop so that timers of other windows
-// keep ticking; and LoadBitmapA.
+// keep ticking.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -132,12 +132,12 @@ std::vector<std::uint32_t> IconPixels(UINT kind, COLORREF background) {
     return px;
 }
 
-struct ButtonSpec {
+struct ButtonIdAndLabel {
     int Id;
     const char* Label;
 };
 
-std::vector<ButtonSpec> ButtonsFor(UINT type) {
+std::vector<ButtonIdAndLabel> ButtonsFor(UINT type) {
     switch (type & MB_TYPEMASK) {
     case MB_OKCANCEL:
         return {{IDOK, "OK"}, {IDCANCEL, "Cancel"}};
@@ -409,7 +409,7 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     std::vector<HWND> disabled;
     if ((type & MB_TASKMODAL) || !ownerTop) {
         if (type & MB_TASKMODAL)
-            for (Window* w : S().Desktop->Children)
+            for (Window* w : Wm().Desktop->Children)
                 if (w->Enabled() && w->Visible() && w->Class && w->Class->Name != "#32770")
                     disabled.push_back(w->Handle);
     }
@@ -481,7 +481,7 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
             continue;
         // On the headless backend nobody may ever answer: give the default answer when
         // nothing can arrive any more, or after an hour of virtual time.
-        if (GetBackend().IsHeadless() && ((S().Timers.empty() && !GetBackend().HasPendingWork()) ||
+        if (GetBackend().IsHeadless() && ((Wm().Timers.empty() && !GetBackend().HasPendingWork()) ||
                                           GetTickCount() - opened > 3600u * 1000u)) {
             state.Result = state.DefaultId;
             if (BackendIsFallback()) // nobody sees the box: its text goes to the terminal
@@ -497,41 +497,4 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     if (ownerTop && IsWindow(ownerTop) && IsWindowVisible(ownerTop))
         SetActiveWindow(ownerTop);
     return result;
-}
-
-HBITMAP LoadBitmapA(HINSTANCE instance, LPCSTR name) {
-    if (!instance) {
-        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-        return nullptr; // no predefined system bitmaps
-    }
-    HRSRC res = FindResourceA(instance, name, RT_BITMAP);
-    if (!res)
-        return nullptr;
-    const auto* data = static_cast<const BYTE*>(LockResource(LoadResource(instance, res)));
-    DWORD size = SizeofResource(instance, res);
-    if (!data || size < sizeof(BITMAPINFOHEADER))
-        return nullptr;
-    BITMAPINFOHEADER header;
-    std::memcpy(&header, data, sizeof header);
-    if (header.biSize < sizeof(BITMAPINFOHEADER) || header.biSize > size || header.biWidth <= 0 ||
-        header.biHeight == 0 || header.biPlanes != 1)
-        return nullptr;
-    DWORD colours = header.biClrUsed;
-    if (colours == 0 && header.biBitCount <= 8)
-        colours = 1u << header.biBitCount;
-    if (header.biCompression == 3 /* BI_BITFIELDS */ && header.biSize == sizeof(BITMAPINFOHEADER))
-        colours = 3;
-    std::uint64_t offset = std::uint64_t(header.biSize) + std::uint64_t(colours) * 4;
-    std::uint64_t stride = ((std::uint64_t(header.biWidth) * header.biBitCount + 31) / 32) * 4;
-    std::uint64_t rows = std::uint64_t(header.biHeight < 0 ? -std::int64_t(header.biHeight)
-                                                           : std::int64_t(header.biHeight));
-    if (header.biCompression == BI_RGB && offset + stride * rows > size)
-        return nullptr;
-    if (offset > size)
-        return nullptr;
-    HDC screen = GetDC(nullptr);
-    HBITMAP bmp = CreateDIBitmap(screen, &header, CBM_INIT, data + offset,
-                                 reinterpret_cast<const BITMAPINFO*>(data), DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
-    return bmp;
 }

@@ -35,7 +35,7 @@ void ResizeSurface(Window* top) {
 
 void RetargetDcs(Window* top) {
     PixelLock lock = LockPixels();
-    for (auto& [dc, info] : S().Dcs) {
+    for (auto& [dc, info] : Wm().Dcs) {
         Window* w = FromHandleQuiet(info.Hwnd);
         if (!w || TopLevelOf(w) != top)
             continue;
@@ -112,7 +112,7 @@ void InvalidateIn(Window* w, const RECT& rect, bool erase, bool allChildren) {
 }
 
 void ExposeArea(Window* parent, const RECT& rect) {
-    if (!parent || parent == S().Desktop)
+    if (!parent || parent == Wm().Desktop)
         return;
     InvalidateIn(parent, rect, true, true);
 }
@@ -124,7 +124,7 @@ using namespace platform::user;
 BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase) {
     EnsureInit();
     if (!hwnd) {
-        for (Window* top : S().Desktop->Children)
+        for (Window* top : Wm().Desktop->Children)
             InvalidateIn(top, ClientRectOf(top), erase, true);
         return TRUE;
     }
@@ -134,8 +134,6 @@ BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase) {
     InvalidateIn(w, rect ? *rect : ClientRectOf(w), erase != FALSE, false);
     return TRUE;
 }
-
-namespace {} // namespace
 
 // Validates the rectangles `rects` (client coordinates) of w, keeping the bounding box of
 // what is left invalid.
@@ -157,19 +155,7 @@ void platform::user::ValidateRects(Window* w, const std::vector<RECT>& rects) {
 namespace {
 
 void ValidateIn(Window* w, const RECT& rect, bool children) {
-    if (w->HasUpdate) {
-        RECT u = w->Update;
-        // Keep the bounding box of what is left when a part is validated.
-        std::vector<RECT> rest{u};
-        Subtract(rest, rect);
-        RECT left{};
-        for (const RECT& r : rest)
-            left = Union(left, r);
-        w->HasUpdate = !RectEmpty(left);
-        w->Update = left;
-        if (!w->HasUpdate)
-            w->Erase = false;
-    }
+    ValidateRects(w, {rect});
     if (!children)
         return;
     for (Window* c : w->Children) {
@@ -221,7 +207,7 @@ BOOL RedrawWindow(HWND hwnd, const RECT* rect, HRGN region, UINT flags) {
     if (w)
         targets.push_back(w);
     else
-        targets = S().Desktop->Children;
+        targets = Wm().Desktop->Children;
     for (Window* t : targets) {
         RECT r = rect ? *rect : ClientRectOf(t);
         bool children = (flags & RDW_ALLCHILDREN) != 0;
@@ -267,14 +253,9 @@ BOOL GetUpdateRect(HWND hwnd, LPRECT rect, BOOL erase) {
 
 namespace {
 
-HDC MakeDc(Window* w, bool whole, bool paint, RECT paintClip) {
-    Window* top = TopLevelOf(w);
-    POINT org = SurfaceClientOrigin(w);
-    if (whole) {
-        RECT in = FrameInsets(w);
-        org.x -= in.left;
-        org.y -= in.top;
-    }
+// The parts of the surface a context of w draws on, in surface coordinates: the visible
+// parts of its client area (or whole window), cut to the paint clip for BeginPaint.
+std::vector<RECT> DcVisibleRects(Window* w, bool whole, bool paint, const RECT& paintClip) {
     std::vector<RECT> vis = VisibleRects(w, whole);
     if (paint) {
         POINT co = SurfaceClientOrigin(w);
@@ -283,41 +264,48 @@ HDC MakeDc(Window* w, bool whole, bool paint, RECT paintClip) {
             r = Intersect(r, clip);
         vis.erase(std::remove_if(vis.begin(), vis.end(), RectEmpty), vis.end());
     }
+    return vis;
+}
+
+HDC MakeDc(Window* w, bool whole, bool paint, RECT paintClip) {
+    Window* top = TopLevelOf(w);
+    POINT org = SurfaceClientOrigin(w);
+    if (whole) {
+        RECT in = FrameInsets(w);
+        org.x -= in.left;
+        org.y -= in.top;
+    }
+    std::vector<RECT> vis = DcVisibleRects(w, whole, paint, paintClip);
     PixelLock lock = LockPixels();
     HDC dc = platform::CreateSurfaceDC(top->Surf, org, std::move(vis));
     if (dc)
-        S().Dcs[dc] = State::DcInfo{w->Handle, whole, paint, paintClip};
+        Wm().Dcs[dc] = WindowManagerState::DcInfo{w->Handle, whole, paint, paintClip};
     return dc;
 }
 
 void FinishDc(HDC dc) {
     PixelLock lock = LockPixels();
-    auto it = S().Dcs.find(dc);
-    if (it == S().Dcs.end())
+    auto it = Wm().Dcs.find(dc);
+    if (it == Wm().Dcs.end())
         return;
     Window* w = FromHandleQuiet(it->second.Hwnd);
     if (w) {
         Window* top = TopLevelOf(w);
-        for (const RECT& r : VisibleRects(w, it->second.WholeWindow)) {
-            RECT d = r;
-            if (it->second.Paint) {
-                POINT co = SurfaceClientOrigin(w);
-                d = Intersect(d, Offset(it->second.PaintClip, co.x, co.y));
-            }
-            MarkDirty(top, d);
-        }
+        const WindowManagerState::DcInfo& info = it->second;
+        for (const RECT& r : DcVisibleRects(w, info.WholeWindow, info.Paint, info.PaintClip))
+            MarkDirty(top, r);
         if (CurrentBackend())
             GetBackend().Wake();
     }
     platform::DeleteSurfaceDC(dc);
-    S().Dcs.erase(it);
+    Wm().Dcs.erase(it);
 }
 
 } // namespace
 
 HDC GetDC(HWND hwnd) {
     EnsureInit();
-    State& s = S();
+    WindowManagerState& s = Wm();
     if (!hwnd) {
         RECT sr = GetBackend().ScreenRect();
         int w = sr.right - sr.left, h = sr.bottom - sr.top;
@@ -329,7 +317,7 @@ HDC GetDC(HWND hwnd) {
         HDC dc = platform::CreateSurfaceDC(s.ScreenSurface, POINT{0, 0},
                                            std::vector<RECT>{RECT{0, 0, w, h}});
         if (dc)
-            s.Dcs[dc] = State::DcInfo{nullptr, false, false, RECT{}};
+            s.Dcs[dc] = WindowManagerState::DcInfo{nullptr, false, false, RECT{}};
         return dc;
     }
     Window* w = FromHandle(hwnd);
@@ -342,14 +330,14 @@ HDC GetWindowDC(HWND hwnd) {
     Window* w = FromHandle(hwnd);
     if (!w)
         return nullptr;
-    if (w == S().Desktop)
+    if (w == Wm().Desktop)
         return GetDC(nullptr);
     return MakeDc(w, true, false, RECT{});
 }
 
 int ReleaseDC(HWND, HDC dc) {
     PixelLock lock = LockPixels();
-    if (!dc || !S().Dcs.count(dc))
+    if (!dc || !Wm().Dcs.count(dc))
         return 0;
     FinishDc(dc);
     return 1;
@@ -357,8 +345,8 @@ int ReleaseDC(HWND, HDC dc) {
 
 HWND WindowFromDC(HDC dc) {
     PixelLock lock = LockPixels();
-    auto it = S().Dcs.find(dc);
-    return it == S().Dcs.end() ? nullptr : it->second.Hwnd;
+    auto it = Wm().Dcs.find(dc);
+    return it == Wm().Dcs.end() ? nullptr : it->second.Hwnd;
 }
 
 HDC BeginPaint(HWND hwnd, LPPAINTSTRUCT paint) {
@@ -392,7 +380,44 @@ BOOL EndPaint(HWND, const PAINTSTRUCT* paint) {
     if (!paint || !paint->hdc)
         return TRUE;
     PixelLock lock = LockPixels();
-    if (S().Dcs.count(paint->hdc))
+    if (Wm().Dcs.count(paint->hdc))
         FinishDc(paint->hdc);
     return TRUE;
+}
+
+BOOL InvalidateRgn(HWND hwnd, HRGN region, BOOL erase) {
+    if (!region)
+        return InvalidateRect(hwnd, nullptr, erase);
+    RECT box{};
+    if (GetRgnBox(region, &box) == ERROR)
+        return FALSE;
+    return InvalidateRect(hwnd, &box, erase);
+}
+
+BOOL ValidateRgn(HWND hwnd, HRGN region) {
+    if (!region)
+        return ValidateRect(hwnd, nullptr);
+    Window* w = FromHandle(hwnd);
+    if (!w)
+        return FALSE;
+    std::vector<RECT> rects;
+    {
+        platform::gdi::GdiLock lock(platform::gdi::GdiMutex());
+        auto rgn = platform::gdi::Lookup<platform::gdi::Region>(region, OBJ_REGION);
+        if (!rgn)
+            return FALSE;
+        rects = rgn->Rects;
+    }
+    // The region itself: its bounding box may hold parts that are still to be painted.
+    ValidateRects(w, rects);
+    return TRUE;
+}
+
+int GetUpdateRgn(HWND hwnd, HRGN region, BOOL erase) {
+    RECT r{};
+    if (!FromHandle(hwnd) || !region)
+        return ERROR;
+    BOOL any = GetUpdateRect(hwnd, &r, erase);
+    SetRectRgn(region, r.left, r.top, r.right, r.bottom);
+    return any ? SIMPLEREGION : NULLREGION;
 }

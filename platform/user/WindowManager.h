@@ -19,7 +19,8 @@
 //   draw on while its window is resized, moved or hidden (drawing then lands on the new
 //   surface, clipped to what is visible); the GUI thread releases it (ReleaseDC) only
 //   after the helper has stopped using it.
-// - A helper thread never reads or changes the window tables (Window, State) themselves:
+// - A helper thread never reads or changes the window tables (Window, WindowManagerState)
+// themselves:
 //   it hands finished data (a decoded frame, a notification) to the GUI thread, which
 //   puts it in place; code that then writes pixels directly (not through a device
 //   context) holds LockPixels() while it does. Never send or wait for another thread
@@ -38,7 +39,9 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/gdi/Rects.h"
 #include "platform/gdi/Surface.h"
+#include "platform/user/Backend.h"
 #include "platform/user/PixelStore.h"
 #include "platform/winuser.h"
 
@@ -124,54 +127,11 @@ struct Timer {
     DWORD Due = 0;
 };
 
-// Operations a backend provides (the core drives them; see sdl/ and headless/).
-class Backend {
-public:
-    virtual ~Backend() = default;
-    virtual const char* Name() const = 0;
-    virtual DWORD Now() = 0;
-    virtual RECT ScreenRect() = 0;
-    // Moves platform events into the input queue without blocking.
-    virtual void PumpEvents() = 0;
-    // Blocks until an event arrives or `timeout` ms (INFINITE: no limit) have passed.
-    virtual void WaitEvents(DWORD timeout) = 0;
-    // Called from any thread after a message was posted.
-    virtual void Wake() = 0;
-    enum Change : unsigned {
-        Created = 1,
-        Shown = 2,
-        Hidden = 4,
-        Moved = 8,
-        Resized = 16,
-        Title = 32,
-        Icon = 64,
-        Destroyed = 128,
-        State = 256, // maximised / minimised / restored
-        ZOrder = 512,
-        Enabled = 1024,
-    };
-    virtual void TopLevelChanged(Window* top, unsigned changes) = 0;
-    virtual void Present(Window* top) = 0;
-    virtual void SetCursorShape(HCURSOR cursor, bool visible) = 0;
-    virtual void WarpPointer(POINT screen) = 0;
-    virtual void Sleep(DWORD ms) = 0;
-    virtual bool IsHeadless() const = 0;
-    // False when no input or scheduled event can arrive any more (headless only).
-    virtual bool HasPendingWork() { return true; }
-};
-
 using PixelLock = std::unique_lock<std::recursive_mutex>;
 // Takes the pixel lock (recursive: the holder may call drawing functions).
 PixelLock LockPixels();
 
-Backend& GetBackend();
-Backend* CurrentBackend(); // null until one was chosen
-void SelectBackend(const char* name);
-bool BackendIsFallback(); // the display could not be opened: headless instead of sdl
-std::unique_ptr<Backend> MakeHeadlessBackend();
-std::unique_ptr<Backend> MakeSdlBackend();
-
-struct State {
+struct WindowManagerState {
     std::unordered_map<std::uintptr_t, std::unique_ptr<Window>> Windows;
     std::map<std::string, std::shared_ptr<WindowClass>> Classes; // key: upper-case name
     Window* Desktop = nullptr;
@@ -181,7 +141,8 @@ struct State {
     std::deque<InputEvent> Input;
     std::vector<Timer> Timers;
     UINT_PTR NextThreadTimerId = 0x7F00;
-    int FailTimers = 0; // tests: the next this many SetTimer calls are refused
+    int FailTimers = 0;        // tests: the next this many SetTimer calls are refused
+    int DefaultPlacements = 0; // top-level windows placed at CW_USEDEFAULT so far
     bool QuitPosted = false;
     int QuitCode = 0;
 
@@ -212,7 +173,7 @@ struct State {
     Surface ScreenSurface;
 };
 
-State& S();
+WindowManagerState& Wm();
 
 // A message another thread sends, waiting for the GUI thread to run the procedure.
 struct SentMessage {
@@ -256,6 +217,19 @@ void InvalidateIn(Window* w, const RECT& rect, bool erase, bool allChildren);
 void ValidateRects(Window* w, const std::vector<RECT>& rects);
 // The area of `parent`'s client `rect` was uncovered: everything in it repaints.
 void ExposeArea(Window* parent, const RECT& rect);
+// Window classes (WindowClass.cpp).
+std::string Upper(const char* s); // class names compare without case
+std::shared_ptr<WindowClass> FindClass(LPCSTR name);
+// Z-order and hierarchy helpers shared by creation, positioning and activation.
+void RemoveFromParent(Window* w);
+void InsertInZOrder(Window* w, HWND after); // into the parent's child list, where `after` names
+void BringOwnedAbove(Window* owner);
+void NotifyTop(Window* w, unsigned changes);
+Window* NextActivationCandidate(Window* leaving);
+bool IsDescendant(Window* ancestor, Window* w);
+// Applies a new position, size, z-order and visibility; sends the position messages.
+BOOL SetPos(Window* w, HWND after, int x, int y, int cx, int cy, UINT flags, bool stateChanged);
+RECT MaximizedRect(Window* w);
 Window* HitTestWindow(POINT screen, bool skipDisabled, Window* onlyTop = nullptr);
 // Applies a position or size that the backend's window manager imposed (no state change).
 void ApplyExternalGeometry(Window* top, int x, int y, int width, int height, UINT flags);
@@ -279,8 +253,8 @@ bool IsGuiThread();
 void QueueInput(const InputEvent& ev); // backends: raw input in screen coordinates
 void ResetAll();                       // for tests: destroys every window and empties the queue
 
-// Helpers on rectangles.
-bool RectEmpty(const RECT& r);
+// Helpers on rectangles (the drawing code's, with an empty overlap made (0, 0, 0, 0)).
+using gdi::RectEmpty;
 RECT Intersect(const RECT& a, const RECT& b);
 RECT Union(const RECT& a, const RECT& b);
 RECT Offset(RECT r, int dx, int dy);

@@ -546,3 +546,25 @@ TEST_F(Window, SystemMenuItemsAreReallyRemoved) {
     EXPECT_FALSE(DeleteMenu(menu, SC_CLOSE, MF_BYCOMMAND));
     EXPECT_FALSE(RemoveMenu(reinterpret_cast<HMENU>(0x1234), SC_CLOSE, MF_BYCOMMAND));
 }
+
+TEST_F(Window, DefaultPositionsCascadeAndStartOverOnReset) {
+    auto placed = [] {
+        HWND w = CreateWindowExA(0, "Recorder", "", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
+                                 CW_USEDEFAULT, 0, nullptr, nullptr, nullptr, nullptr);
+        RECT r{};
+        GetWindowRect(w, &r);
+        return POINT{r.left, r.top};
+    };
+    // Eight places down the diagonal, then the first again.
+    for (int i = 0; i < 9; ++i) {
+        SCOPED_TRACE(i);
+        POINT p = placed();
+        EXPECT_EQ(p.x, 26 * (i % 8));
+        EXPECT_EQ(p.y, p.x);
+    }
+    // A reset starts the cascade over, so no test depends on what ran before it.
+    t::Reset();
+    POINT p = placed();
+    EXPECT_EQ(p.x, 0);
+    EXPECT_EQ(p.y, 0);
+}

@@ -1,0 +1,132 @@
+// Keyboard focus, activation, mouse capture, the cursor position and the key state.
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <thread>
+
+#include "platform/gdi/Screen.h"
+#include "platform/user/VideoOverlay.h"
+#include "platform/user/WindowManager.h"
+#include "platform/winbase.h"
+
+using namespace platform::user;
+
+HWND SetFocus(HWND hwnd) {
+    EnsureInit();
+    WindowManagerState& s = Wm();
+    HWND old = s.Focus;
+    if (hwnd) {
+        Window* w = FromHandle(hwnd);
+        if (!w)
+            return nullptr;
+        if (hwnd == old)
+            return old;
+        Window* top = TopLevelOf(w);
+        if (s.Active != top->Handle) {
+            ActivateWindow(top, WA_ACTIVE);
+            if (!FromHandleQuiet(hwnd))
+                return nullptr;
+            if (s.Focus == hwnd)
+                return old;
+            old = s.Focus;
+        }
+    }
+    s.Focus = hwnd;
+    if (old && FromHandleQuiet(old))
+        SendMessageA(old, WM_KILLFOCUS, WPARAM(hwnd), 0);
+    if (hwnd && s.Focus == hwnd && FromHandleQuiet(hwnd))
+        SendMessageA(hwnd, WM_SETFOCUS, WPARAM(old), 0);
+    return old;
+}
+
+HWND GetFocus() {
+    return Wm().Focus;
+}
+HWND GetActiveWindow() {
+    return Wm().Active;
+}
+HWND GetForegroundWindow() {
+    return Wm().Active;
+}
+
+HWND SetActiveWindow(HWND hwnd) {
+    EnsureInit();
+    HWND old = Wm().Active;
+    Window* w = hwnd ? FromHandle(hwnd) : nullptr;
+    if (hwnd && !w)
+        return nullptr;
+    ActivateWindow(w ? TopLevelOf(w) : nullptr, WA_ACTIVE);
+    return old;
+}
+
+BOOL SetForegroundWindow(HWND hwnd) {
+    Window* w = FromHandle(hwnd);
+    if (!w)
+        return FALSE;
+    ActivateWindow(TopLevelOf(w), WA_ACTIVE);
+    return TRUE;
+}
+
+HWND SetCapture(HWND hwnd) {
+    EnsureInit();
+    WindowManagerState& s = Wm();
+    HWND old = s.Capture;
+    if (!FromHandle(hwnd))
+        return nullptr;
+    if (old == hwnd)
+        return old;
+    s.Capture = hwnd;
+    if (old && FromHandleQuiet(old))
+        SendMessageA(old, WM_CAPTURECHANGED, 0, LPARAM(hwnd));
+    return old;
+}
+
+BOOL ReleaseCapture() {
+    WindowManagerState& s = Wm();
+    HWND old = s.Capture;
+    s.Capture = nullptr;
+    if (old && FromHandleQuiet(old))
+        SendMessageA(old, WM_CAPTURECHANGED, 0, 0);
+    return TRUE;
+}
+
+HWND GetCapture() {
+    return Wm().Capture;
+}
+
+BOOL GetCursorPos(LPPOINT point) {
+    if (!point)
+        return FALSE;
+    *point = Wm().CursorPos;
+    return TRUE;
+}
+
+BOOL SetCursorPos(int x, int y) {
+    EnsureInit();
+    RECT sr = GetBackend().ScreenRect();
+    POINT p{std::clamp<LONG>(x, sr.left, sr.right - 1), std::clamp<LONG>(y, sr.top, sr.bottom - 1)};
+    Wm().CursorPos = p;
+    GetBackend().WarpPointer(p);
+    return TRUE;
+}
+
+SHORT GetKeyState(int virtKey) {
+    BYTE k = Wm().KeyState[virtKey & 0xFF];
+    return SHORT(((k & 0x80) ? 0x8000 : 0) | (k & 0x01));
+}
+
+SHORT GetAsyncKeyState(int virtKey) {
+    return (Wm().AsyncKeyState[virtKey & 0xFF] & 0x80) ? SHORT(0x8000) : SHORT(0);
+}
+
+BOOL GetKeyboardState(BYTE* keyState) {
+    if (!keyState)
+        return FALSE;
+    std::memcpy(keyState, Wm().KeyState, 256);
+    return TRUE;
+}
+
+UINT GetDoubleClickTime() {
+    return 500;
+}

@@ -1,0 +1,168 @@
+// The window manager's global state, the backend selection, handle look-up, and the
+// reset and present steps that run over every window.
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <thread>
+
+#include "platform/gdi/Screen.h"
+#include "platform/user/VideoOverlay.h"
+#include "platform/user/WindowManager.h"
+#include "platform/winbase.h"
+
+namespace platform::user {
+
+namespace {
+
+std::unique_ptr<Backend>& BackendSlot() {
+    static std::unique_ptr<Backend> backend;
+    return backend;
+}
+
+bool& FallbackFlag() {
+    static bool fallback = false;
+    return fallback;
+}
+
+std::uint64_t ThisThread() {
+    return std::hash<std::thread::id>()(std::this_thread::get_id());
+}
+
+} // namespace
+
+WindowManagerState& Wm() {
+    static WindowManagerState state;
+    return state;
+}
+
+PostedQueue& Posted() {
+    static PostedQueue queue;
+    return queue;
+}
+
+Backend* CurrentBackend() {
+    return BackendSlot().get();
+}
+
+void SelectBackend(const char* name) {
+    if (BackendSlot())
+        return;
+    std::string n = name ? name : "";
+    if (n == "headless")
+        BackendSlot() = MakeHeadlessBackend();
+    else
+        BackendSlot() = MakeSdlBackend();
+    if (!BackendSlot()) {
+        BackendSlot() = MakeHeadlessBackend();
+        FallbackFlag() = true;
+    }
+}
+
+bool BackendIsFallback() {
+    return FallbackFlag();
+}
+
+Backend& GetBackend() {
+    if (!BackendSlot()) {
+        const char* env = std::getenv("QUILLOT_BACKEND");
+        SelectBackend(env && *env ? env : "sdl");
+    }
+    return *BackendSlot();
+}
+
+DWORD Now() {
+    return GetBackend().Now();
+}
+
+bool IsGuiThread() {
+    return Posted().GuiThread == 0 || Posted().GuiThread == ThisThread();
+}
+
+void EnsureInit() {
+    WindowManagerState& s = Wm();
+    if (s.Desktop)
+        return;
+    if (Posted().GuiThread == 0)
+        Posted().GuiThread = ThisThread();
+    auto desk = std::make_unique<Window>();
+    desk->Handle = reinterpret_cast<HWND>(std::uintptr_t(0x10000));
+    desk->Style = WS_VISIBLE | WS_CLIPCHILDREN | WS_POPUP;
+    desk->Rect = GetBackend().ScreenRect();
+    SetGdiScreenSize(desk->Rect.right - desk->Rect.left, desk->Rect.bottom - desk->Rect.top);
+    s.Desktop = desk.get();
+    s.Windows[0x10000] = std::move(desk);
+    RegisterSystemClasses();
+}
+
+Window* FromHandleQuiet(HWND hwnd) {
+    if (!hwnd)
+        return nullptr;
+    auto& windows = Wm().Windows;
+    auto it = windows.find(std::uintptr_t(hwnd));
+    return it == windows.end() ? nullptr : it->second.get();
+}
+
+Window* FromHandle(HWND hwnd) {
+    Window* w = FromHandleQuiet(hwnd);
+    if (!w)
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return w;
+}
+
+void ResetAll() {
+    WindowManagerState& s = Wm();
+    if (!s.Desktop)
+        return;
+    std::vector<HWND> tops;
+    for (Window* w : s.Desktop->Children)
+        tops.push_back(w->Handle);
+    for (HWND h : tops)
+        if (FromHandleQuiet(h))
+            DestroyWindow(h);
+    s.Input.clear();
+    s.Timers.clear();
+    s.FailTimers = 0;
+    s.QuitPosted = false;
+    s.DefaultPlacements = 0;
+    s.Focus = s.Active = s.Capture = nullptr;
+    std::memset(s.KeyState, 0, sizeof s.KeyState);
+    std::memset(s.AsyncKeyState, 0, sizeof s.AsyncKeyState);
+    s.LastClickMessage = 0;
+    s.LastClickWindow = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(Posted().Lock);
+        Posted().Messages.clear();
+    }
+    // Senders on other threads are not left waiting for windows that are gone.
+    ProcessSentMessages();
+    MessageBoxLog().clear();
+}
+
+void PresentAll() {
+    if (!CurrentBackend() || !Wm().Desktop)
+        return;
+    ComposeVideo();
+    // The backend reads the pixels while it presents them.
+    PixelLock lock = LockPixels();
+    for (Window* top : Wm().Desktop->Children)
+        if (!top->Dirty.empty()) {
+            GetBackend().Present(top);
+            top->Dirty.clear();
+        }
+}
+
+PumpResult DispatchNext() {
+    MSG m;
+    if (!PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE))
+        return PumpResult::Empty;
+    if (m.message == WM_QUIT) {
+        PostQuitMessage(int(m.wParam));
+        return PumpResult::Quit;
+    }
+    TranslateMessage(&m);
+    DispatchMessageA(&m);
+    return PumpResult::Dispatched;
+}
+
+} // namespace platform::user
