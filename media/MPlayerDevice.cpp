@@ -23,6 +23,25 @@ std::uint8_t SecondsOf(std::uint32_t tmsf) {
     return static_cast<std::uint8_t>((tmsf >> 16) & 0xFF);
 }
 
+// Moves a pending start and end (set through From and To) into a play or record
+// record and gives the flags that name them; each is used by one command only.
+template <typename TParms>
+DWORD TakeRange(bool& fromPending, std::int32_t from, bool& toPending, std::int32_t to,
+                TParms& parms) {
+    DWORD flags = 0;
+    if (fromPending) {
+        flags |= MCI_FROM;
+        parms.dwFrom = static_cast<DWORD>(from);
+        fromPending = false;
+    }
+    if (toPending) {
+        flags |= MCI_TO;
+        parms.dwTo = static_cast<DWORD>(to);
+        toPending = false;
+    }
+    return flags;
+}
+
 } // namespace
 
 void TMediaPlayer::CheckIfOpen() const {
@@ -184,17 +203,7 @@ void TMediaPlayer::Play() {
     if (FAutoRewind && !FFromPending && !FToPending && Position() == Length())
         Rewind();
     MCI_PLAY_PARMS parms{};
-    DWORD flags = NotifyRuleFlags();
-    if (FFromPending) {
-        flags |= MCI_FROM;
-        parms.dwFrom = static_cast<DWORD>(FFrom);
-        FFromPending = false;
-    }
-    if (FToPending) {
-        flags |= MCI_TO;
-        parms.dwTo = static_cast<DWORD>(FTo);
-        FToPending = false;
-    }
+    const DWORD flags = NotifyRuleFlags() | TakeRange(FFromPending, FFrom, FToPending, FTo, parms);
     parms.dwCallback = CallbackHandle();
     FError = mciSendCommandA(FDeviceID, MCI_PLAY, flags, reinterpret_cast<DWORD_PTR>(&parms));
 }
@@ -202,17 +211,7 @@ void TMediaPlayer::Play() {
 void TMediaPlayer::Record() {
     CheckIfOpen();
     MCI_RECORD_PARMS parms{};
-    DWORD flags = NotifyRuleFlags();
-    if (FFromPending) {
-        flags |= MCI_FROM;
-        parms.dwFrom = static_cast<DWORD>(FFrom);
-        FFromPending = false;
-    }
-    if (FToPending) {
-        flags |= MCI_TO;
-        parms.dwTo = static_cast<DWORD>(FTo);
-        FToPending = false;
-    }
+    const DWORD flags = NotifyRuleFlags() | TakeRange(FFromPending, FFrom, FToPending, FTo, parms);
     parms.dwCallback = CallbackHandle();
     FError = mciSendCommandA(FDeviceID, MCI_RECORD, flags, reinterpret_cast<DWORD_PTR>(&parms));
 }

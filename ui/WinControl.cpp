@@ -32,6 +32,22 @@ bool IsMouseMessage(UINT msg) {
     return msg >= WM_MOUSEFIRST && msg <= WM_MOUSELAST;
 }
 
+// Runs `paint` with the control's canvas drawing on `dc`; the canvas lets go of the
+// device context afterwards, also when painting raises.
+template <typename TPaint> void PaintThrough(TControlCanvas& canvas, HDC dc, TPaint paint) {
+    canvas.FreeHandle();
+    canvas.Lock();
+    canvas.SetHandle(dc);
+    struct TDone {
+        TControlCanvas& Canvas;
+        ~TDone() {
+            Canvas.SetHandle(nullptr);
+            Canvas.Unlock();
+        }
+    } done{canvas};
+    paint();
+}
+
 } // namespace
 
 // --- TWinControl
@@ -568,17 +584,7 @@ TGraphicControl::TGraphicControl(TComponent* owner) : TControl(owner), FCanvas(n
 TGraphicControl::~TGraphicControl() = default;
 
 void TGraphicControl::PaintOn(HDC dc) {
-    FCanvas->FreeHandle();
-    FCanvas->Lock();
-    FCanvas->SetHandle(dc);
-    struct TDone {
-        TControlCanvas* Canvas;
-        ~TDone() {
-            Canvas->SetHandle(nullptr);
-            Canvas->Unlock();
-        }
-    } done{FCanvas.get()};
-    Paint();
+    PaintThrough(*FCanvas, dc, [this] { Paint(); });
 }
 
 // --- TCustomControl
@@ -594,17 +600,7 @@ TCustomControl::TCustomControl(TComponent* owner)
 TCustomControl::~TCustomControl() = default;
 
 void TCustomControl::PaintWindow(HDC dc) {
-    FCanvas->FreeHandle();
-    FCanvas->Lock();
-    FCanvas->SetHandle(dc);
-    struct TDone {
-        TControlCanvas* Canvas;
-        ~TDone() {
-            Canvas->SetHandle(nullptr);
-            Canvas->Unlock();
-        }
-    } done{FCanvas.get()};
-    Paint();
+    PaintThrough(*FCanvas, dc, [this] { Paint(); });
 }
 
 } // namespace ui
