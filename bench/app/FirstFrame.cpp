@@ -78,9 +78,12 @@ int main(int argc, char** argv) {
         const unsigned long before = Pixel(d, x, y);
         const std::string click =
             "xdotool mousemove " + std::string(argv[4]) + " " + std::string(argv[5]) + " click 1";
+        // The clock starts before xdotool does, so the figure includes xdotool's own
+        // start-up: an upper bound of the time from the click to the frame.
+        const auto clicked = Clock::now();
         std::system(click.c_str());
         // The clip frame's empty face (the button-face grey) comes first: wait past it.
-        ms = WaitChange(d, x, y, before, Clock::now(), 0xD4D0C8);
+        ms = WaitChange(d, x, y, before, clicked, 0xD4D0C8);
     }
     if (pid > 0) {
         kill(pid, SIGTERM);
