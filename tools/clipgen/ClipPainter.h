@@ -37,7 +37,7 @@ int ReadFrameCode(int width, int height, const std::function<std::uint32_t(int, 
 
 class TClipPainter {
 public:
-    // Checks nothing; WriteClip validates the spec first.
+    // Checks nothing; WriteClip validates the clip settings first.
     explicit TClipPainter(const TClipSpec& spec);
     ~TClipPainter();
     TClipPainter(const TClipPainter&) = delete;

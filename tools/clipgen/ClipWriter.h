@@ -7,7 +7,7 @@
 // twelve squares that carries the index in binary for machines (see ClipPainter.h). The
 // sound is the clip's own tone with a short tick at the start of every second.
 //
-// The output depends only on the spec: the same bytes on every run (bit-exact encoder
+// The output depends only on the settings: the same bytes on every run (bit-exact encoder
 // on one thread, no time stamps or version strings in the file). The file is written
 // beside its final name first and renamed into place when complete, so a failed write
 // leaves no partial clip and an earlier clip of that name untouched.
