@@ -10,6 +10,7 @@
 #include <string>
 
 #include "../MciClip.h"
+#include "RealDisplay.h"
 #include "platform/testing.h"
 #include "platform/win32.h"
 #include "tools/clipgen/ClipPainter.h"
@@ -18,42 +19,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using Shot = realdisplay::Ppm;
+
 template <class Pred> bool Pump(Pred done) {
-    auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > limit)
-            return false;
-        MSG m;
-        if (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&m);
-            DispatchMessageA(&m);
-        } else {
-            WaitMessage();
-        }
-    }
-    return true;
+    return realdisplay::PumpUntil(done, 20);
 }
 
-struct Shot {
-    int Width = 0, Height = 0;
-    std::vector<unsigned char> Rgb;
-    std::uint32_t At(int x, int y) const {
-        const unsigned char* p = &Rgb[(std::size_t(y) * std::size_t(Width) + std::size_t(x)) * 3];
-        return (std::uint32_t(p[0]) << 16) | (std::uint32_t(p[1]) << 8) | p[2];
-    }
-};
-
 bool Grab(const std::string& path, Shot& out) {
-    if (std::system(("import -window root -depth 8 " + path).c_str()) != 0)
-        return false;
-    std::ifstream in(path, std::ios::binary);
-    std::string magic;
-    int maxval = 0;
-    in >> magic >> out.Width >> out.Height >> maxval;
-    in.get();
-    out.Rgb.resize(std::size_t(out.Width) * std::size_t(out.Height) * 3);
-    in.read(reinterpret_cast<char*>(out.Rgb.data()), std::streamsize(out.Rgb.size()));
-    return magic == "P6" && bool(in);
+    return std::system(("import -window root -depth 8 " + path).c_str()) == 0 &&
+           realdisplay::ReadPpm(path, out);
 }
 
 DWORD_PTR Position(MCIDEVICEID id) {
