@@ -153,6 +153,7 @@ private:
     DWORD WaitRuleFlags();
     DWORD NotifyRuleFlags(bool consume = true);
     DWORD_PTR CallbackHandle();
+    void SendGeneric(UINT command, DWORD flags);
     DWORD StatusItem(DWORD item, bool keepError, bool* ok = nullptr);
     void QueryCapabilities();
     void BindWindow(HWND window);

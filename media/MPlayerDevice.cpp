@@ -184,13 +184,18 @@ void TMediaPlayer::QueryCapabilities() {
     FDisplaySize = {where.rc.right - where.rc.left, where.rc.bottom - where.rc.top};
 }
 
+// Sends a command whose record only names the callback window; the result is the
+// player's error code.
+void TMediaPlayer::SendGeneric(UINT command, DWORD flags) {
+    MCI_GENERIC_PARMS parms{};
+    parms.dwCallback = CallbackHandle();
+    FError = mciSendCommandA(FDeviceID, command, flags, reinterpret_cast<DWORD_PTR>(&parms));
+}
+
 void TMediaPlayer::Close() {
     if (FDeviceID == 0)
         return;
-    MCI_GENERIC_PARMS parms{};
-    const DWORD flags = WaitRuleFlags();
-    parms.dwCallback = CallbackHandle();
-    FError = mciSendCommandA(FDeviceID, MCI_CLOSE, flags, reinterpret_cast<DWORD_PTR>(&parms));
+    SendGeneric(MCI_CLOSE, WaitRuleFlags());
     if (FError == 0) {
         FOpen = false;
         FDeviceID = 0;
@@ -218,26 +223,17 @@ void TMediaPlayer::Record() {
 
 void TMediaPlayer::Stop() {
     CheckIfOpen();
-    MCI_GENERIC_PARMS parms{};
-    const DWORD flags = WaitRuleFlags();
-    parms.dwCallback = CallbackHandle();
-    FError = mciSendCommandA(FDeviceID, MCI_STOP, flags, reinterpret_cast<DWORD_PTR>(&parms));
+    SendGeneric(MCI_STOP, WaitRuleFlags());
 }
 
 void TMediaPlayer::PauseDevice() {
     CheckIfOpen();
-    MCI_GENERIC_PARMS parms{};
-    const DWORD flags = WaitRuleFlags();
-    parms.dwCallback = CallbackHandle();
-    FError = mciSendCommandA(FDeviceID, MCI_PAUSE, flags, reinterpret_cast<DWORD_PTR>(&parms));
+    SendGeneric(MCI_PAUSE, WaitRuleFlags());
 }
 
 void TMediaPlayer::Resume() {
     CheckIfOpen();
-    MCI_GENERIC_PARMS parms{};
-    const DWORD flags = NotifyRuleFlags(false);
-    parms.dwCallback = CallbackHandle();
-    FError = mciSendCommandA(FDeviceID, MCI_RESUME, flags, reinterpret_cast<DWORD_PTR>(&parms));
+    SendGeneric(MCI_RESUME, NotifyRuleFlags(false));
     if (FError == 0)
         NotifyRuleFlags(true); // the requests are used up only by a resume that worked
     else
