@@ -13,6 +13,7 @@
 #include "MainFormMock.h"
 #include "StreamBytes.h"
 #include "rtl/Exceptions.h"
+#include "tests/common/MainWindowComponents.h"
 #include "tests/common/TempDir.h"
 #include "tools/formc/FormText.h"
 
@@ -343,30 +344,9 @@ TEST(MainForm, ReadsIntoTheWindowsClassesWithoutRegistration) {
     EXPECT_FALSE(form->FOldCreateOrder);
     EXPECT_EQ(form->FPixelsPerInch, 96);
     EXPECT_EQ(form->FTextHeight, 13);
-    const std::vector<std::string> order = {"Form1",
-                                            "MainImage",
-                                            "control",
-                                            "SelectImage",
-                                            "womanImage",
-                                            "manImage",
-                                            "childbabyImage",
-                                            "title",
-                                            "childbabyImage1",
-                                            "back",
-                                            "close",
-                                            "SelectImage_eng",
-                                            "start",
-                                            "title_eng",
-                                            "manImage_eng",
-                                            "womanImage_eng",
-                                            "childbabyImage_eng",
-                                            "childbabyImage1_eng",
-                                            "b_korean",
-                                            "b_english",
-                                            "ShowPanel",
-                                            "MediaPlayer1",
-                                            "Timer1",
-                                            "Save"};
+    std::vector<std::string> order = {"Form1"};
+    order.insert(order.end(), testcommon::MainWindowComponents.begin(),
+                 testcommon::MainWindowComponents.end());
     EXPECT_EQ(gLoaded, order);
     ASSERT_EQ(form->ComponentCount(), 23);
     for (int i = 0; i < 23; ++i)

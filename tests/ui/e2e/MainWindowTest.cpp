@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/testing.h"
+#include "tests/common/MainWindowComponents.h"
 #include "tests/ui/MainWindow.h"
 
 namespace t = platform::testing;
@@ -41,29 +42,7 @@ TEST_F(MainWindow, ReadsTheTwentyThreeComponentsInStreamOrder) {
     TForm1* Form1 = nullptr;
     Application->MakeForm(Form1);
     ASSERT_NE(Form1, nullptr);
-    const char* names[] = {"MainImage",
-                           "control",
-                           "SelectImage",
-                           "womanImage",
-                           "manImage",
-                           "childbabyImage",
-                           "title",
-                           "childbabyImage1",
-                           "back",
-                           "close",
-                           "SelectImage_eng",
-                           "start",
-                           "title_eng",
-                           "manImage_eng",
-                           "womanImage_eng",
-                           "childbabyImage_eng",
-                           "childbabyImage1_eng",
-                           "b_korean",
-                           "b_english",
-                           "ShowPanel",
-                           "MediaPlayer1",
-                           "Timer1",
-                           "Save"};
+    const auto& names = testcommon::MainWindowComponents;
     ASSERT_EQ(Form1->ComponentCount(), 23);
     for (int i = 0; i < 23; ++i)
         EXPECT_EQ(Form1->Components(i)->Name(), names[i]);
