@@ -7,9 +7,6 @@ namespace media {
 
 namespace {
 
-// The answer to WM_GETDLGCODE that lets the arrow keys reach the bar (DLGC_WANTARROWS).
-constexpr LRESULT WantArrows = 0x0001;
-
 TButtonFlags FlagsOf(TButtonSet set) {
     TButtonFlags flags{};
     for (int i = 0; i < MPButtonCount; ++i)
@@ -302,7 +299,7 @@ void TMediaPlayer::WndProc(ui::TMessage& message) {
         Repaint();
         return;
     case WM_GETDLGCODE:
-        message.Result = WantArrows;
+        message.Result = DLGC_WANTARROWS; // the arrow keys reach the bar
         return;
     case WM_KEYDOWN:
         BarKeyDown(static_cast<WORD>(message.WParam));

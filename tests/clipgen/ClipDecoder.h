@@ -1,4 +1,4 @@
-// Test helpers: a folder of its own per test, and a clip read back with FFmpeg the way a
+// Test helpers: a clip read back with FFmpeg the way a
 // player reads it (packets counted and decoded, frames turned into RGB by swscale, the
 // sound's samples collected), independent of the writer's own code.
 #pragma once
@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/common/TempDir.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -23,25 +25,7 @@ extern "C" {
 
 namespace cliptest {
 
-// A fresh folder under the temporary folder, removed with everything in it at the end.
-class TTempDir {
-public:
-    TTempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "clipgen-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            throw std::runtime_error("mkdtemp failed");
-        FPath = pattern;
-    }
-    ~TTempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(FPath, ignored);
-    }
-    std::string operator/(const std::string& name) const { return (FPath / name).string(); }
-    const std::filesystem::path& Path() const { return FPath; }
-
-private:
-    std::filesystem::path FPath;
-};
+using testutil::TTempDir;
 
 inline std::vector<char> ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

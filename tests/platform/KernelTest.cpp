@@ -7,6 +7,7 @@
 
 #include "platform/testing.h"
 #include "platform/win32.h"
+#include "tests/common/TempDir.h"
 
 namespace {
 
@@ -134,9 +135,8 @@ TEST(GlobalMemory, MoveableBlocksLockAndFree) {
 }
 
 TEST(Files, BackslashPathsReadAndWrite) {
-    std::string dir = std::string(QUILLOT_BUILD_DIR) + "/platform-files-test";
-    std::string mk = "mkdir -p " + dir;
-    ASSERT_EQ(std::system(mk.c_str()), 0);
+    testutil::TTempDir scratch("platform-files");
+    const std::string dir = scratch.String();
     std::string winPath = dir + "\\data.bin";
     HANDLE f = CreateFileA(winPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -1,4 +1,5 @@
 #include "HeadlessFixture.h"
+#include "tests/common/TempDir.h"
 
 namespace t = platform::testing;
 
@@ -173,9 +174,10 @@ TEST_F(Paint, ScreenCaptureStacksTopLevelWindowsInZOrder) {
     SetWindowPos(back, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     Drain();
     EXPECT_EQ(t::CaptureScreen().At(150, 150), Red);
-    std::string png = std::string(QUILLOT_BUILD_DIR) + "/platform-paint-test.png";
+    testutil::TTempDir dir("platform-paint");
+    std::string png = dir / "screen.png";
     EXPECT_TRUE(t::SavePng(t::CaptureScreen(), png));
-    std::string bmp = std::string(QUILLOT_BUILD_DIR) + "/platform-paint-test.bmp";
+    std::string bmp = dir / "front.bmp";
     EXPECT_TRUE(t::SaveBmp(t::CaptureWindow(front), bmp));
     EXPECT_FALSE(t::SavePng(t::Image{}, png));
 }

@@ -5,6 +5,8 @@
 #include <sstream>
 #include <string>
 
+#include "tests/common/TempDir.h"
+
 namespace {
 
 struct RescompRun {
@@ -14,10 +16,8 @@ struct RescompRun {
 
 // Writes `script` (and a data file "data.bin") to a scratch folder and runs rescomp on it.
 RescompRun Compile(const std::string& name, const std::string& script) {
-    // A folder per test: ctest runs the tests of this program in parallel processes.
-    std::string dir = std::string(QUILLOT_BUILD_DIR) + "/rescomp-test/" +
-                      ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    std::system(("mkdir -p " + dir).c_str());
+    testutil::TTempDir scratch("rescomp");
+    const std::string dir = scratch.String();
     std::ofstream(dir + "/data.bin", std::ios::binary) << "XYZ";
     std::ofstream(dir + "/" + name + ".rc", std::ios::binary) << script;
     std::string out = dir + "/" + name + ".cpp", err = dir + "/" + name + ".err";

@@ -14,6 +14,7 @@
 #include "RealDisplay.h"
 #include "platform/testing.h"
 #include "platform/win32.h"
+#include "tests/common/TempDir.h"
 
 namespace {
 
@@ -86,7 +87,8 @@ TEST(SdlWindow, RealClickReachesChildAndPixelsReachTheScreen) {
     EXPECT_EQ(Clicks[1].X, 30);
     EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_HAND));
 
-    std::string shot = std::string(QUILLOT_BUILD_DIR) + "/platform-gui-screen.ppm";
+    testutil::TTempDir dir("platform-gui");
+    std::string shot = dir / "screen.ppm";
     std::string grab = "import -window root -depth 8 " + shot;
     ASSERT_EQ(std::system(grab.c_str()), 0);
     Ppm img;
