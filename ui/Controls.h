@@ -459,6 +459,8 @@ protected:
     void VisibleChanged() override;
     void FontChanged() override;
     void ColorChanged() override;
+    // The caption of a windowed control is its window's text (a form's title).
+    void TextChanged() override;
     // Shows or hides the window after Visible changed.
     virtual void UpdateShowing();
 

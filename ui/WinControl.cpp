@@ -513,6 +513,12 @@ void TWinControl::SetEnabled(bool value) {
         ::EnableWindow(FHandle, value ? TRUE : FALSE);
 }
 
+void TWinControl::TextChanged() {
+    if (FHandle)
+        ::SetWindowTextA(FHandle, FText.c_str());
+    TControl::TextChanged();
+}
+
 void TWinControl::SetParent(TWinControl* parent) {
     if (parent == FParent)
         return;

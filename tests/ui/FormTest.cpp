@@ -225,6 +225,17 @@ TEST_F(Forms, ShownInTheStoredWindowStateWithOuterSizeReadable) {
                                       std::to_string(r.bottom - r.top));
 }
 
+TEST_F(Forms, ACaptionSetAtRunTimeBecomesTheWindowTitle) {
+    AddFormText("TTestForm", FormText(MeasuredTextHeight(), ""));
+    TTestForm* form = nullptr;
+    Application->MakeForm(form);
+    const HWND window = form->Handle(); // made before the caption changes
+    form->SetCaption("Another title ");
+    char title[64] = {};
+    ::GetWindowTextA(window, title, sizeof title);
+    EXPECT_STREQ(title, "Another title ");
+}
+
 TEST_F(Forms, ScalesChildrenByMeasuredOverStoredTextHeightWithMulDiv) {
     const int m = MeasuredTextHeight();
     const int d = m + 3; // the stream was made with a taller font

@@ -86,9 +86,6 @@ void TPlayerForm::UpdateCaption() {
     if (caption == Caption())
         return;
     SetCaption(caption);
-    // The control keeps the text; the window's title is the window's own.
-    if (HandleAllocated())
-        SetWindowTextA(Handle(), caption.c_str());
 }
 
 void TPlayerForm::PositionTick(formstream::TObject*) {
