@@ -17,6 +17,8 @@ function(quillot_test name)
     endif()
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+    # Shared test helpers are included as "tests/common/Header.h".
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
     target_compile_definitions(${name} PRIVATE
         QUILLOT_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
         QUILLOT_BUILD_DIR="${PROJECT_BINARY_DIR}")

@@ -12,6 +12,7 @@
 #include <map>
 #include <thread>
 
+#include "platform/sdl/DisplayLoss.h"
 #include "platform/user/WindowManager.h"
 
 namespace platform::sdl {
@@ -540,6 +541,8 @@ std::unique_ptr<Backend> MakeSdlBackend() {
         std::fprintf(stderr, "platform: no display; running without windows on screen\n");
         return nullptr;
     }
+    if (driver && std::strcmp(driver, "x11") == 0)
+        sdl::EndProcessWhenDisplayIsLost();
     return std::make_unique<sdl::SdlBackend>();
 }
 

@@ -2,7 +2,7 @@
 // the clip writer makes for each test: open, play on the virtual clock, the notification
 // at the end, a missing file, and a re-open while playing.
 #include "../common/ExceptionMessage.h"
-#include "../common/TempDir.h"
+#include "tests/common/TempDir.h"
 #include "PlayerFixture.h"
 #include "tools/clipgen/ClipWriter.h"
 

@@ -1,6 +1,7 @@
 // The real catalogue on a real display (Xvfb in CI), driven with real X input: the
 // English choice plays its introduction in the clip frame, "Back" leads to the category
-// screen, a category clip plays, "Close" ends the program with exit code 0.
+// screen, a category clip plays, "Close" ends the program with exit code 0. Losing the
+// display ends the program instead of leaving it behind.
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -14,26 +15,11 @@
 #include <unistd.h>
 #include <vector>
 
+#include "tests/common/TempDir.h"
+
 namespace {
 
-class TTempDir {
-public:
-    TTempDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "quillot-gui-XXXXXX").string();
-        if (mkdtemp(pattern.data()))
-            FPath = pattern;
-    }
-    ~TTempDir() {
-        std::error_code ec;
-        if (!FPath.empty())
-            std::filesystem::remove_all(FPath, ec);
-    }
-    const std::filesystem::path& Path() const { return FPath; }
-
-private:
-    std::filesystem::path FPath;
-};
+using testutil::TTempDir;
 
 std::string Output(const std::string& command) {
     std::string out;
@@ -161,6 +147,78 @@ TEST_F(CatalogueGui, EnglishIntroductionBackCategoryClipClose) {
     EXPECT_TRUE(FrameChanges(category, "clip.png")) << "the category clip did not show";
     Click(FCL + 402 + 50, FCT + 651 + 14); // Close
     EXPECT_EQ(WaitExit(), 0);
+}
+
+// A display server of the test's own, on a display number the server picks.
+class TPrivateDisplay {
+public:
+    TPrivateDisplay() {
+        int fds[2];
+        if (pipe(fds) != 0)
+            return;
+        FPid = fork();
+        if (FPid == 0) {
+            close(fds[0]);
+            const std::string fd = std::to_string(fds[1]);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24",
+                   "-nolisten", "tcp", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(fds[1]);
+        // The server writes the number and then a newline, not always in one piece.
+        std::string number;
+        char c = 0;
+        while (FPid > 0 && read(fds[0], &c, 1) == 1 && c != '\n')
+            number += c;
+        if (!number.empty())
+            FName = ":" + number;
+        close(fds[0]);
+    }
+    ~TPrivateDisplay() { Stop(); }
+    const std::string& Name() const { return FName; }
+    void Stop() {
+        if (FPid > 0) {
+            kill(FPid, SIGTERM);
+            waitpid(FPid, nullptr, 0);
+            FPid = -1;
+        }
+    }
+
+private:
+    pid_t FPid = -1;
+    std::string FName;
+};
+
+TEST(CatalogueDisplay, LosingTheDisplayEndsTheProgramAtOnce) {
+    TPrivateDisplay display;
+    ASSERT_FALSE(display.Name().empty()) << "no Xvfb";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setenv("DISPLAY", display.Name().c_str(), 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        execl(QUILLOT_PATH, "quillot", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    ASSERT_GT(pid, 0);
+    const std::string found = Output("DISPLAY=" + display.Name() +
+                                     " timeout 30 xdotool search --sync --onlyvisible --name "
+                                     "'Quillot 05 Vol. 1'");
+    EXPECT_FALSE(found.empty()) << "the catalogue's window did not appear";
+    display.Stop();
+    int status = 0;
+    bool ended = false;
+    for (int i = 0; i < 300 && !ended; ++i) {
+        ended = waitpid(pid, &status, WNOHANG) == pid;
+        if (!ended)
+            usleep(100 * 1000);
+    }
+    if (!ended) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+    ASSERT_TRUE(ended) << "the program lived on without its display";
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
 }
 
 } // namespace
