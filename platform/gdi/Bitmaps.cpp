@@ -345,8 +345,13 @@ int GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT lines, LPVOID bits, LPBITMA
         return bm->Height;
     int first, rows;
     int height = bm->Height;
-    if (!ScanBand(d.TopDown, height, start, lines, first, rows))
+    if (!ScanBand(d.TopDown, height, start, lines, first, rows) || start >= UINT(d.Height))
         return 0;
+    // The caller's buffer holds the lines its header describes and no more, even when the
+    // bitmap is taller.
+    rows = std::min(rows, d.Height - int(start));
+    if (!d.TopDown)
+        first = height - int(start) - rows;
     // Row padding comes out zeroed rather than as whatever the buffer held.
     std::memset(bits, 0, std::size_t(rows) * std::size_t(d.Stride));
     PixelGrid mem = GridOfMemory(d, bits, first, rows);

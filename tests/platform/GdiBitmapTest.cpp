@@ -279,6 +279,29 @@ TEST(GdiBitmap, ScanLinesOfBottomUpDibsCountFromTheBottom) {
     DeleteDC(dc);
 }
 
+TEST(GdiBitmap, GetDIBitsWritesNoMoreLinesThanItsHeaderDescribes) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP ddb = CreateBitmap(1, 6, 1, 32, nullptr);
+    HGDIOBJ old = SelectObject(dc, ddb);
+    for (int y = 0; y < 6; ++y)
+        SetPixel(dc, 0, y, RGB(0, 0, 10 * y + 1));
+    for (bool topDown : {false, true}) {
+        SCOPED_TRACE(topDown ? "top-down" : "bottom-up");
+        Info in = MakeInfo(32, topDown, 1, 2); // a buffer of two lines, the bitmap has six
+        std::uint32_t lines[4] = {0xDEAD, 0xDEAD, 0xDEAD, 0xDEAD};
+        EXPECT_EQ(2, GetDIBits(dc, ddb, 0, 4, lines, in.Ptr(), DIB_RGB_COLORS));
+        // Scan line 0 is the top row of a top-down DIB and the bottom row otherwise.
+        EXPECT_EQ(lines[0], topDown ? 1u : 51u);
+        EXPECT_EQ(lines[1], topDown ? 11u : 41u);
+        EXPECT_EQ(lines[2], 0xDEADu);
+        EXPECT_EQ(lines[3], 0xDEADu);
+        EXPECT_EQ(0, GetDIBits(dc, ddb, 2, 1, lines, in.Ptr(), DIB_RGB_COLORS));
+    }
+    SelectObject(dc, old);
+    DeleteObject(ddb);
+    DeleteDC(dc);
+}
+
 struct Canvas32 {
     HDC Dc;
     HBITMAP Bm;
