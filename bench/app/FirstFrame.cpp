@@ -2,12 +2,15 @@
 //
 //   firstframe startup X Y PROGRAM...
 //       launch to the first change of the screen pixel (X, Y); prints milliseconds.
-//   firstframe clicks [--runs N] [--xdotool] PROGRAM...
+//   firstframe clicks [--runs N] [--xdotool] [--verbose] PROGRAM...
 //       N launches (15 by default) of the catalogue; in each, a click on the English
 //       choice of the still start screen, then, once the introduction has ended, a click
 //       on the English "man" choice of the category screen; each timed from the button
 //       press to the first frame of its clip (main_eng.avi, man_eng.avi) in the clip
 //       frame. Prints each run, then the median and the 90th percentile of each click.
+//       --verbose also tells, on the standard error, the wall-clock time (seconds since
+//       the epoch, as strace -ttt and perf show it) of each press and first frame, to line
+//       the figure up with a trace of the program.
 //
 // The click is injected through the XTest extension from this process: the pointer is
 // moved first, and the clock starts right before the button press. With --xdotool the
@@ -41,6 +44,15 @@ using std::chrono::milliseconds;
 
 constexpr const char* WindowTitle = "Quillot 05 Vol. 1";
 constexpr auto PollPeriod = std::chrono::microseconds(500);
+
+bool Verbose = false;
+
+void Stamp(const char* what) {
+    if (!Verbose)
+        return;
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    std::fprintf(stderr, "%.6f %s\n", std::chrono::duration<double>(now).count(), what);
+}
 
 double MsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
@@ -194,6 +206,7 @@ TClickResult ClickToFrame(Display* d, const TTarget& t, bench::TScreenPoint p,
         const std::string command =
             "xdotool mousemove " + std::to_string(p.X) + " " + std::to_string(p.Y) + " click 1";
         start = Clock::now();
+        Stamp("xdotool started");
         if (std::system(command.c_str()) != 0)
             return {};
     } else {
@@ -202,6 +215,7 @@ TClickResult ClickToFrame(Display* d, const TTarget& t, bench::TScreenPoint p,
         XSync(d, False);
         std::this_thread::sleep_for(milliseconds(100));
         start = Clock::now();
+        Stamp("button press");
         XTestFakeButtonEvent(d, Button1, True, CurrentTime);
         XTestFakeButtonEvent(d, Button1, False, CurrentTime);
         XFlush(d);
@@ -209,8 +223,11 @@ TClickResult ClickToFrame(Display* d, const TTarget& t, bench::TScreenPoint p,
     while (Clock::now() - start < std::chrono::seconds(10)) {
         const int frame =
             bench::ClipFrameInRow(CodeRow(d, t), t.Spots.ClipFrame.Height, background);
-        if (frame >= 0)
-            return {MsSince(start), frame};
+        if (frame >= 0) {
+            const double ms = MsSince(start);
+            Stamp("first frame seen");
+            return {ms, frame};
+        }
         std::this_thread::sleep_for(PollPeriod);
     }
     return {};
@@ -230,7 +247,24 @@ void Summary(const char* what, const std::vector<double>& ms, int runs) {
                 bench::Percentile(ms, 0.001), bench::Percentile(ms, 100), ms.size(), runs);
 }
 
+// The system's load averages, which the figures depend on when the machine is shared.
+std::string LoadAverage() {
+    char text[64] = {};
+    if (FILE* f = std::fopen("/proc/loadavg", "r")) {
+        if (!std::fgets(text, sizeof text, f))
+            text[0] = 0;
+        std::fclose(f);
+    }
+    std::string load(text);
+    // The first three fields: over 1, 5 and 15 minutes.
+    std::size_t end = 0;
+    for (int field = 0; field < 3 && end != std::string::npos; ++field)
+        end = load.find(' ', end ? end + 1 : 0);
+    return load.substr(0, end);
+}
+
 int Clicks(Display* d, int runs, bool xdotool, char** program) {
+    const std::string loadBefore = LoadAverage();
     const std::uint32_t intro = BackgroundOf("main_eng.avi");
     const std::uint32_t man = BackgroundOf("man_eng.avi");
     std::vector<double> english, category;
@@ -255,7 +289,8 @@ int Clicks(Display* d, int runs, bool xdotool, char** program) {
             category.push_back(b.Ms);
     }
     const char* how = xdotool ? "xdotool" : "XTest";
-    std::printf("clicks sent with %s\n", how);
+    std::printf("clicks sent with %s; load average %s before, %s after\n", how, loadBefore.c_str(),
+                LoadAverage().c_str());
     Summary("English choice to the first frame of main_eng.avi", english, runs);
     Summary("category choice to the first frame of man_eng.avi", category, runs);
     return int(english.size()) == runs && int(category.size()) == runs ? 0 : 1;
@@ -263,7 +298,8 @@ int Clicks(Display* d, int runs, bool xdotool, char** program) {
 
 int Usage() {
     std::fprintf(stderr, "usage: firstframe startup X Y PROGRAM...\n"
-                         "       firstframe clicks [--runs N] [--xdotool] PROGRAM...\n");
+                         "       firstframe clicks [--runs N] [--xdotool] [--verbose] "
+                         "PROGRAM...\n");
     return 2;
 }
 
@@ -295,6 +331,8 @@ int main(int argc, char** argv) {
         for (; i < argc && std::strncmp(argv[i], "--", 2) == 0; ++i) {
             if (std::strcmp(argv[i], "--xdotool") == 0)
                 xdotool = true;
+            else if (std::strcmp(argv[i], "--verbose") == 0)
+                Verbose = true;
             else if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc)
                 runs = std::atoi(argv[++i]);
             else
