@@ -8,9 +8,10 @@
 //       on the English "man" choice of the category screen; each timed from the button
 //       press to the first frame of its clip (main_eng.avi, man_eng.avi) in the clip
 //       frame. Prints each run, then the median and the 90th percentile of each click.
-//       --verbose also tells, on the standard error, the wall-clock time (seconds since
-//       the epoch, as strace -ttt and perf show it) of each press and first frame, to line
-//       the figure up with a trace of the program.
+//       --verbose also tells, on the standard error, the time of each press and first
+//       frame, to line the figure up with a trace of the program: wall-clock seconds since
+//       the epoch (as strace -ttt shows them) and the monotonic clock's seconds (as
+//       perf record -k CLOCK_MONOTONIC stamps its samples).
 //
 // The click is injected through the XTest extension from this process: the pointer is
 // moved first, and the clock starts right before the button press. With --xdotool the
@@ -53,8 +54,10 @@ bool Hover = true; // the pointer rests on the choice before the press
 void Stamp(const char* what) {
     if (!Verbose)
         return;
-    const auto now = std::chrono::system_clock::now().time_since_epoch();
-    std::fprintf(stderr, "%.6f %s\n", std::chrono::duration<double>(now).count(), what);
+    using Seconds = std::chrono::duration<double>;
+    const double wall = Seconds(std::chrono::system_clock::now().time_since_epoch()).count();
+    const double mono = Seconds(Clock::now().time_since_epoch()).count();
+    std::fprintf(stderr, "%.6f (monotonic %.6f) %s\n", wall, mono, what);
 }
 
 double MsSince(Clock::time_point start) {
