@@ -158,17 +158,17 @@ private:
 };
 
 // When each sample of the driver's file is played. SDL's disk driver takes one block from
-// the device's callback, writes it to its file and sleeps for the block's duration; the
-// file is written through the C library's buffer, so the writes the system sees each hold
-// one or more whole blocks and happen as the last of them is taken. At a write, every
-// block before the last one has played and the last one starts; between writes the
-// driver plays on at its own steady pace, so the played position is interpolated
-// linearly from one write to the next.
+// the device's callback, writes it to its file and sleeps for the block's duration. The
+// file is written through the C library's buffer, which passes on what it holds when a
+// new block does not fit any more: the writes the system sees happen as a block is
+// taken, and hold the whole blocks before it. At a write, everything written has played
+// and the block just taken starts; between writes the driver plays on at its own steady
+// pace, so the played position is interpolated linearly from one write to the next.
 class PlayOut {
 public:
     PlayOut(const std::vector<DiskWatch::Write>& writes, long block, double rate) : FRate(rate) {
         for (const auto& w : writes)
-            FPoints.push_back(Point{w.Time, double((w.Size + block - 1) / block * block - block)});
+            FPoints.push_back(Point{w.Time, double(w.Size / block * block)});
     }
     // Bytes of the file played at `t`; nothing before the first write seen.
     std::optional<double> At(Clock::time_point t) const {
@@ -270,6 +270,9 @@ int main(int argc, char** argv) {
     MCI_SET_PARMS frames{0, MCI_FORMAT_FRAMES, 0};
     mciSendCommandA(id, MCI_SET, MCI_SET_TIME_FORMAT, DWORD_PTR(&frames));
     const double frameMs = lengthMs / double(length);
+    // The sound of the plays above leaves the C library's buffer before the clip starts.
+    const auto flushed = Clock::now() + std::chrono::milliseconds(400);
+    PumpUntil([&] { return Clock::now() > flushed; });
     struct stat st {};
     const long diskStart = disk && ::stat(disk, &st) == 0 ? long(st.st_size) : 0;
     DiskWatch watch;
@@ -290,6 +293,10 @@ int main(int argc, char** argv) {
     std::vector<Mark> marks;
     PumpUntil(
         [&] {
+            // The layer puts frames on the display when the queue is empty; that happens
+            // here rather than at the next wait, so that a frame is seen as it is shown.
+            MSG m;
+            PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE);
             const auto stats = platform::user::GetVideoStats();
             if (stats.LastNumber != last) {
                 const auto now = Clock::now();
