@@ -284,7 +284,7 @@ int main(int argc, char** argv) {
     long rssPeak = RssKb();
     // The frame left on show by the measurements above is not one of this play.
     std::int64_t last = platform::user::GetVideoStats().LastNumber;
-    int backwards = 0;
+    int backwards = 0, changes = 0;
     struct Mark {
         Clock::time_point Time; // when the frame was seen on the display
         long Size;              // the file's size then
@@ -300,7 +300,7 @@ int main(int argc, char** argv) {
             const auto stats = platform::user::GetVideoStats();
             if (stats.LastNumber != last) {
                 const auto now = Clock::now();
-                backwards += stats.LastNumber < last;
+                backwards += changes++ > 0 && stats.LastNumber < last;
                 last = stats.LastNumber;
                 if (disk && ::stat(disk, &st) == 0 && last > 0)
                     marks.push_back(Mark{now, long(st.st_size), last});

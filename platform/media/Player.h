@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
@@ -23,14 +24,21 @@
 
 namespace platform::media {
 
-// How far ahead of the clock sound is queued to SDL.
-constexpr std::int64_t AudioLeadMs = 120;
+// How far ahead of the clock sound is queued to SDL: enough for the block the device
+// takes, the buffer it holds beyond it and the device's wake-ups between top-ups.
+constexpr std::int64_t AudioLeadMs = 200;
+// The longest the helper thread sleeps between top-ups of the sound.
+constexpr DWORD AudioTopUpMs = 40;
 // Sound further off the clock than this is realigned.
 constexpr std::int64_t AudioSlackMs = 30;
 
 enum class Mode { Stopped, Playing, Paused };
-// The clock of devices that run on a helper thread.
+// The clock of devices that run on a helper thread, in milliseconds, and the moment a
+// tick of it begins.
+using SteadyTime = std::chrono::steady_clock::time_point;
 DWORD RealNow();
+DWORD TickOf(SteadyTime at);
+SteadyTime TimeOfTick(DWORD tick);
 
 inline std::int64_t Elapsed(DWORD now, DWORD since) {
     return std::max<std::int64_t>(0, std::int32_t(now - since));
@@ -112,8 +120,11 @@ private:
 
     // Service() only.
     std::int64_t FShownFrame = -1;
-    std::shared_ptr<user::VideoFrame> FPicture; // the last picture decoded
-    std::shared_ptr<user::VideoFrame> FSpare;   // the one before, for its memory
+    int FShownSegment = 0;
+    std::shared_ptr<user::VideoFrame> FPicture; // the picture on show
+    std::shared_ptr<user::VideoFrame> FNext;    // the one after it, decoded ahead
+    std::int64_t FUndecodable = -1;             // a picture that failed to decode ahead
+    std::shared_ptr<user::VideoFrame> FSpare;   // an older one, for its memory
     std::int64_t FPictureFrame = -1;
     HWND FShownWindow = nullptr;
     int FAudioSegment = -1;
@@ -203,6 +214,8 @@ private:
     void ServiceAudio(bool playing, int segment, std::int64_t segStart, std::int64_t segEnd,
                       std::int64_t stopSample, DWORD startTick, DWORD now);
     void CountSound(const std::int16_t* samples, std::size_t frames);
+    std::shared_ptr<user::VideoFrame> Decode(std::int64_t frame); // null past a damaged end
+    void ServiceVideo(bool playing, int segment, std::int64_t position, HWND window);
 
     MCIERROR Play(DWORD flags, DWORD_PTR param);
     MCIERROR Seek(DWORD flags, DWORD_PTR param);
