@@ -140,11 +140,6 @@ MciSoundCount MciDeviceSound(MCIDEVICEID id) {
     return it != t.Devices.end() && it->second ? it->second->Sound() : MciSoundCount{};
 }
 
-bool& MciRealTimeForced() {
-    static bool forced = false;
-    return forced;
-}
-
 void PostMciNotify(DWORD_PTR callback, WPARAM outcome, MCIDEVICEID device) {
     if (callback)
         PostMessageA(reinterpret_cast<HWND>(callback), MM_MCINOTIFY, outcome, LPARAM(device));

@@ -13,11 +13,11 @@
 #include <optional>
 #include <thread>
 
-#include "platform/headless/Headless.h"
 #include "platform/media/MciDriver.h"
 #include "platform/media/MediaFile.h"
 #include "platform/media/SdlAudio.h"
 #include "platform/testing.h"
+#include "platform/user/Backend.h"
 #include "platform/user/VideoOverlay.h"
 #include "platform/user/WindowManager.h"
 #include "platform/wingdi.h"
@@ -64,8 +64,9 @@ public:
             FLength = FFile ? FFile->LengthMs() : 0;
             FTimeFormat = video ? MCI_FORMAT_FRAMES : MCI_FORMAT_MILLISECONDS;
         }
-        FHeadless = user::GetBackend().IsHeadless();
-        FRealTime = !FHeadless || MciRealTimeForced();
+        const user::Backend& backend = user::GetBackend();
+        FRealTime = backend.MediaClockKind() == user::Backend::MediaClock::System;
+        FPlaysSound = backend.PlaysSound();
     }
 
     ~Player() { StopWorker(); }
@@ -73,7 +74,7 @@ public:
     void Start() {
         // Opening a sound device can take a long while (probing drivers): it happens on a
         // thread of its own, and the picture runs on the system clock until it is there.
-        if (FRealTime && !FHeadless && FHasAudio)
+        if (FRealTime && FPlaysSound && FHasAudio)
             FOpener = std::thread([this] {
                 auto output = AudioOutput::Open(FFile->SampleRate(), FFile->Channels());
                 std::lock_guard<std::mutex> lock(FOpenerLock);
@@ -115,8 +116,8 @@ private:
     bool FHasVideo = false, FHasAudio = false;
     std::int64_t FNum = 1000, FDen = 1; // units per second (frames, or milliseconds)
     std::int64_t FLength = 0;           // units
-    bool FRealTime = false; // a helper thread on the real clock (else the virtual clock)
-    bool FHeadless = false;
+    bool FRealTime = false;   // a helper thread on the system's clock (else the backend's)
+    bool FPlaysSound = false; // sound goes to SDL (else it is only counted)
 
     // Service() only.
     std::int64_t FShownFrame = -1;
