@@ -4,7 +4,10 @@
 //   - the offset of sound against picture over the whole clip, when SDL's disk audio
 //     driver writes the sound to QUILLOT_DISK_AUDIO (SDL_AUDIODRIVER=disk,
 //     SDL_DISKAUDIOFILE=the same path): at each new frame on the display, the sound
-//     played by then against the frame's time in the clip (see PlayOut below),
+//     played by then against the frame's time in the clip (see PlayOut below; the
+//     clip's sound is mono at QUILLOT_SOUND_RATE, 22050 Hz, and the device's block
+//     QUILLOT_DISK_BLOCK, 1024 frames, unless told), and beside it the coarse figure
+//     read from the file's size at each frame, and the frames seen out of order,
 //   - the resident memory added while the clip plays.
 // Run by measure.sh.
 #include <algorithm>
