@@ -11,6 +11,9 @@
 namespace platform::headless {
 
 std::atomic<DWORD>& Clock(); // read from any thread, moved on the program's thread
+// Media devices opened while this is set run on the system's clock with a helper thread,
+// as with a real display (the testing API sets it to test the threads).
+bool& MediaOnSystemClock();
 int& ScreenWidth();
 int& ScreenHeight();
 std::multimap<DWORD, std::function<void()>>& Actions();

@@ -73,10 +73,26 @@ public:
         RunDueActions();
     }
     bool IsHeadless() const override { return true; }
-    bool HasPendingWork() override { return !Actions().empty() || !user::Wm().Input.empty(); }
+    MediaClock MediaClockKind() const override {
+        return MediaOnSystemClock() ? MediaClock::System : MediaClock::Backend;
+    }
+    bool PlaysSound() const override { return false; }
+    // Nobody sits at this display: only input a test injected, an action it scheduled or
+    // a timer's handler can end a modal loop, and after an hour of the virtual clock
+    // nothing will.
+    bool InputCanArrive(DWORD waited, bool timersRunning) override {
+        if (waited > 3600u * 1000u)
+            return false;
+        return timersRunning || !Actions().empty() || !user::Wm().Input.empty();
+    }
 };
 
 } // namespace
+
+bool& MediaOnSystemClock() {
+    static bool system = false;
+    return system;
+}
 
 std::atomic<DWORD>& Clock() {
     static std::atomic<DWORD> clock{1000};

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/headless/Headless.h"
 #include "platform/media/MciDriver.h"
 #include "platform/testing.h"
 
@@ -305,7 +306,7 @@ void RemoveMciRecorder() {
 }
 
 void MciUseRealTime(bool on) {
-    media::MciRealTimeForced() = on;
+    headless::MediaOnSystemClock() = on;
 }
 
 MciSound MciSoundPlayed(MCIDEVICEID device) {

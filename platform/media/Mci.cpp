@@ -2,12 +2,15 @@
 // the error texts.
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
 
 #include "platform/media/MciDriver.h"
 #include "platform/mmsystem.h"
+#include "platform/user/VideoOverlay.h"
+#include "platform/user/WindowManager.h"
 #include "platform/winuser.h"
 
 namespace platform::media {
@@ -28,13 +31,29 @@ struct Table {
     bool DefaultsInstalled = false;
 };
 
-Table& T() {
-    static Table table;
-    return table;
+void CloseDevicesAtExit() {
+    CloseAllMciDevices();
+}
+
+// The table is never destroyed: a device may still be closed from a static object's
+// destructor or from another step at exit, in any order. The devices still open at exit
+// are closed (and their helper threads ended) by a step registered when the table is
+// made; what closing a device touches is made before that, so that it is destroyed only
+// after the step ran.
+Table& Devices() {
+    static Table* const table = [] {
+        user::Wm();
+        user::Posted();
+        user::GetVideoStats();
+        auto* made = new Table;
+        std::atexit(&CloseDevicesAtExit);
+        return made;
+    }();
+    return *table;
 }
 
 void EnsureDrivers() {
-    Table& t = T();
+    Table& t = Devices();
     std::lock_guard<std::recursive_mutex> lock(t.Lock);
     if (t.DefaultsInstalled)
         return;
@@ -78,7 +97,7 @@ MCIERROR Open(DWORD flags, DWORD_PTR param) {
     if (!(flags & (MCI_OPEN_TYPE | MCI_OPEN_ELEMENT)))
         return MCIERR_MISSING_PARAMETER;
     EnsureDrivers();
-    Table& t = T();
+    Table& t = Devices();
     std::unique_lock<std::recursive_mutex> lock(t.Lock);
     auto driver = t.Drivers.find(Lower(request.Type));
     if (driver == t.Drivers.end() || !driver->second)
@@ -106,7 +125,7 @@ MCIERROR Open(DWORD flags, DWORD_PTR param) {
 } // namespace
 
 void InstallMciDriver(const std::string& typeName, MciOpenFunction open) {
-    Table& t = T();
+    Table& t = Devices();
     std::lock_guard<std::recursive_mutex> lock(t.Lock);
     if (open)
         t.Drivers[Lower(typeName)] = std::move(open);
@@ -115,13 +134,13 @@ void InstallMciDriver(const std::string& typeName, MciOpenFunction open) {
 }
 
 void SetMciInterceptor(MciInterceptor interceptor) {
-    Table& t = T();
+    Table& t = Devices();
     std::lock_guard<std::recursive_mutex> lock(t.Lock);
     t.Interceptor = std::move(interceptor);
 }
 
 void CloseAllMciDevices() {
-    Table& t = T();
+    Table& t = Devices();
     std::map<MCIDEVICEID, std::unique_ptr<MciDevice>> devices;
     {
         std::lock_guard<std::recursive_mutex> lock(t.Lock);
@@ -134,15 +153,10 @@ void CloseAllMciDevices() {
 }
 
 MciSoundCount MciDeviceSound(MCIDEVICEID id) {
-    Table& t = T();
+    Table& t = Devices();
     std::lock_guard<std::recursive_mutex> lock(t.Lock);
     auto it = t.Devices.find(id);
     return it != t.Devices.end() && it->second ? it->second->Sound() : MciSoundCount{};
-}
-
-bool& MciRealTimeForced() {
-    static bool forced = false;
-    return forced;
 }
 
 void PostMciNotify(DWORD_PTR callback, WPARAM outcome, MCIDEVICEID device) {
@@ -155,7 +169,7 @@ void PostMciNotify(DWORD_PTR callback, WPARAM outcome, MCIDEVICEID device) {
 using namespace platform::media;
 
 MCIERROR mciSendCommandA(MCIDEVICEID device, UINT command, DWORD_PTR flags, DWORD_PTR param) {
-    Table& t = T();
+    Table& t = Devices();
     {
         std::unique_lock<std::recursive_mutex> lock(t.Lock);
         if (t.Interceptor) {

@@ -59,10 +59,6 @@ MciSoundCount MciDeviceSound(MCIDEVICEID id);
 // The default drivers (digital video, sound), installed on first use of the interface.
 void InstallDefaultMciDrivers();
 
-// Devices opened while this is set run on a helper thread against the real clock even
-// on the headless backend (the testing API sets it to test the threads).
-bool& MciRealTimeForced();
-
 // Posts the completion message for a request.
 void PostMciNotify(DWORD_PTR callback, WPARAM outcome, MCIDEVICEID device);
 

@@ -6,31 +6,39 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
 #include <optional>
 #include <thread>
 
-#include "platform/headless/Headless.h"
 #include "platform/media/MciDriver.h"
 #include "platform/media/MediaFile.h"
 #include "platform/media/SdlAudio.h"
 #include "platform/testing.h"
+#include "platform/user/Backend.h"
 #include "platform/user/VideoOverlay.h"
 #include "platform/user/WindowManager.h"
 #include "platform/wingdi.h"
 
 namespace platform::media {
 
-// How far ahead of the clock sound is queued to SDL.
-constexpr std::int64_t AudioLeadMs = 120;
+// How far ahead of the clock sound is queued to SDL: enough for the block the device
+// takes, the buffer it holds beyond it and the device's wake-ups between top-ups.
+constexpr std::int64_t AudioLeadMs = 200;
+// The longest the helper thread sleeps between top-ups of the sound.
+constexpr DWORD AudioTopUpMs = 40;
 // Sound further off the clock than this is realigned.
 constexpr std::int64_t AudioSlackMs = 30;
 
 enum class Mode { Stopped, Playing, Paused };
-// The clock of devices that run on a helper thread.
+// The clock of devices that run on a helper thread, in milliseconds, and the moment a
+// tick of it begins.
+using SteadyTime = std::chrono::steady_clock::time_point;
 DWORD RealNow();
+DWORD TickOf(SteadyTime at);
+SteadyTime TimeOfTick(DWORD tick);
 
 inline std::int64_t Elapsed(DWORD now, DWORD since) {
     return std::max<std::int64_t>(0, std::int32_t(now - since));
@@ -56,8 +64,9 @@ public:
             FLength = FFile ? FFile->LengthMs() : 0;
             FTimeFormat = video ? MCI_FORMAT_FRAMES : MCI_FORMAT_MILLISECONDS;
         }
-        FHeadless = user::GetBackend().IsHeadless();
-        FRealTime = !FHeadless || MciRealTimeForced();
+        const user::Backend& backend = user::GetBackend();
+        FRealTime = backend.MediaClockKind() == user::Backend::MediaClock::System;
+        FPlaysSound = backend.PlaysSound();
     }
 
     ~Player() { StopWorker(); }
@@ -65,7 +74,7 @@ public:
     void Start() {
         // Opening a sound device can take a long while (probing drivers): it happens on a
         // thread of its own, and the picture runs on the system clock until it is there.
-        if (FRealTime && !FHeadless && FHasAudio)
+        if (FRealTime && FPlaysSound && FHasAudio)
             FOpener = std::thread([this] {
                 auto output = AudioOutput::Open(FFile->SampleRate(), FFile->Channels());
                 std::lock_guard<std::mutex> lock(FOpenerLock);
@@ -107,13 +116,16 @@ private:
     bool FHasVideo = false, FHasAudio = false;
     std::int64_t FNum = 1000, FDen = 1; // units per second (frames, or milliseconds)
     std::int64_t FLength = 0;           // units
-    bool FRealTime = false; // a helper thread on the real clock (else the virtual clock)
-    bool FHeadless = false;
+    bool FRealTime = false;   // a helper thread on the system's clock (else the backend's)
+    bool FPlaysSound = false; // sound goes to SDL (else it is only counted)
 
     // Service() only.
     std::int64_t FShownFrame = -1;
-    std::shared_ptr<user::VideoFrame> FPicture; // the last picture decoded
-    std::shared_ptr<user::VideoFrame> FSpare;   // the one before, for its memory
+    int FShownSegment = 0;
+    std::shared_ptr<user::VideoFrame> FPicture; // the picture on show
+    std::shared_ptr<user::VideoFrame> FNext;    // the one after it, decoded ahead
+    std::int64_t FUndecodable = -1;             // a picture that failed to decode ahead
+    std::shared_ptr<user::VideoFrame> FSpare;   // an older one, for its memory
     std::int64_t FPictureFrame = -1;
     HWND FShownWindow = nullptr;
     int FAudioSegment = -1;
@@ -203,6 +215,8 @@ private:
     void ServiceAudio(bool playing, int segment, std::int64_t segStart, std::int64_t segEnd,
                       std::int64_t stopSample, DWORD startTick, DWORD now);
     void CountSound(const std::int16_t* samples, std::size_t frames);
+    std::shared_ptr<user::VideoFrame> Decode(std::int64_t frame); // null past a damaged end
+    void ServiceVideo(bool playing, int segment, std::int64_t position, HWND window);
 
     MCIERROR Play(DWORD flags, DWORD_PTR param);
     MCIERROR Seek(DWORD flags, DWORD_PTR param);

@@ -3,7 +3,7 @@
 
 #include <SDL.h>
 #include <algorithm>
-#include <mutex>
+#include <cstring>
 
 namespace platform::media {
 
@@ -18,49 +18,79 @@ bool InitAudio() {
 
 } // namespace
 
+AudioOutput::AudioOutput(int rate, int channels, std::int64_t latency)
+    : FChannels(std::size_t(channels)), FClock(double(rate), latency) {}
+
 std::unique_ptr<AudioOutput> AudioOutput::Open(int rate, int channels) {
-    if (rate <= 0 || channels <= 0 || !InitAudio())
+    if (rate <= 0 || channels <= 0 || channels > 255 || !InitAudio())
         return nullptr;
     SDL_AudioSpec want{};
     want.freq = rate;
     want.format = AUDIO_S16SYS;
     want.channels = Uint8(channels);
     want.samples = 1024;
+    want.callback = &AudioOutput::Fill;
+    // The output exists before the device calls back: its address is the user data.
+    std::unique_ptr<AudioOutput> out(
+        new AudioOutput(rate, channels, DriverLatencyFrames(SDL_GetCurrentAudioDriver(), 1024)));
+    want.userdata = out.get();
     SDL_AudioSpec have{};
-    // No changes allowed: SDL converts our format to the device's.
+    // No changes allowed: SDL converts our format to the device's, and the callback sees
+    // blocks of `want.samples` frames at our rate.
     SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (id == 0)
         return nullptr;
-    std::unique_ptr<AudioOutput> out(new AudioOutput);
     out->FDevice = id;
-    out->FChannels = channels;
-    // The device's buffer, in our sample frames.
-    out->FLatency =
-        std::size_t(have.samples) * std::size_t(rate) / std::size_t(std::max(have.freq, 1));
     SDL_PauseAudioDevice(id, 0);
     return out;
 }
 
 AudioOutput::~AudioOutput() {
+    // Waits for a callback under way: after this, SDL's thread no longer sees the output.
     if (FDevice)
         SDL_CloseAudioDevice(FDevice);
 }
 
-void AudioOutput::Queue(const std::int16_t* samples, std::size_t frames) {
-    if (frames)
-        SDL_QueueAudio(FDevice, samples, Uint32(frames * std::size_t(FChannels) * 2));
+void AudioOutput::Fill(void* self, std::uint8_t* stream, int length) {
+    auto* out = static_cast<AudioOutput*>(self);
+    const auto at = std::chrono::steady_clock::now();
+    const std::size_t wanted = std::size_t(std::max(0, length)) / sizeof(std::int16_t);
+    std::lock_guard<std::mutex> lock(out->FLock);
+    const std::size_t available = out->FQueue.size() - out->FRead;
+    const std::size_t taken = std::min(wanted, available) / out->FChannels * out->FChannels;
+    std::memcpy(stream, out->FQueue.data() + out->FRead, taken * sizeof(std::int16_t));
+    std::memset(stream + taken * sizeof(std::int16_t), 0,
+                std::size_t(length) - taken * sizeof(std::int16_t));
+    out->FRead += taken;
+    out->FClock.Took(at, std::int64_t(wanted / out->FChannels),
+                     std::int64_t(taken / out->FChannels));
 }
 
-std::size_t AudioOutput::QueuedFrames() const {
-    return SDL_GetQueuedAudioSize(FDevice) / (std::size_t(FChannels) * 2);
+void AudioOutput::Queue(const std::int16_t* samples, std::size_t frames) {
+    if (!frames)
+        return;
+    std::lock_guard<std::mutex> lock(FLock);
+    // What was taken goes before the queue grows over it.
+    if (FRead > 0 && FRead * 2 >= FQueue.size()) {
+        FQueue.erase(FQueue.begin(), FQueue.begin() + std::ptrdiff_t(FRead));
+        FRead = 0;
+    }
+    FQueue.insert(FQueue.end(), samples, samples + frames * FChannels);
 }
 
 void AudioOutput::Clear() {
-    SDL_ClearQueuedAudio(FDevice);
+    std::lock_guard<std::mutex> lock(FLock);
+    FQueue.clear();
+    FRead = 0;
 }
 
 void AudioOutput::Pause(bool pause) {
     SDL_PauseAudioDevice(FDevice, pause ? 1 : 0);
+}
+
+std::optional<double> AudioOutput::PendingFrames(std::chrono::steady_clock::time_point at) {
+    std::lock_guard<std::mutex> lock(FLock);
+    return FClock.Pending(at, std::int64_t((FQueue.size() - FRead) / FChannels));
 }
 
 } // namespace platform::media

@@ -11,13 +11,27 @@
 
 namespace platform::media {
 
-// The clock of devices that run on a helper thread.
-DWORD RealNow() {
-    static const auto start = std::chrono::steady_clock::now();
-    return DWORD(std::chrono::duration_cast<std::chrono::milliseconds>(
-                     std::chrono::steady_clock::now() - start)
-                     .count()) +
+namespace {
+
+SteadyTime ClockStart() {
+    static const SteadyTime start = std::chrono::steady_clock::now();
+    return start;
+}
+
+} // namespace
+
+DWORD TickOf(SteadyTime at) {
+    return DWORD(std::chrono::duration_cast<std::chrono::milliseconds>(at - ClockStart()).count()) +
            1000;
+}
+
+SteadyTime TimeOfTick(DWORD tick) {
+    const std::int64_t since = std::int32_t(tick - TickOf(ClockStart()));
+    return ClockStart() + std::chrono::milliseconds(since);
+}
+
+DWORD RealNow() {
+    return TickOf(std::chrono::steady_clock::now());
 }
 
 void RegisterVideoClass() {
@@ -70,13 +84,13 @@ void Player::ServiceAudio(bool playing, int segment, std::int64_t segStart, std:
     if (!FHasAudio || segment == 0)
         return;
     const std::int64_t rate = FFile->SampleRate();
-    const std::int64_t clock = segStart + Elapsed(now, startTick) * rate / 1000;
     if (!FOutput && FOpener.joinable()) {
         std::lock_guard<std::mutex> lock(FOpenerLock);
         if (FOpened) {
             // The output arrives: its sound starts where the clock stands.
             FOutput = std::move(FOpened);
             if (FAudioSegment == segment && playing) {
+                const std::int64_t clock = segStart + Elapsed(now, startTick) * rate / 1000;
                 FFile->SeekAudio(clock * 1000 / rate);
                 FAudioCursor = clock;
             }
@@ -92,26 +106,33 @@ void Player::ServiceAudio(bool playing, int segment, std::int64_t segStart, std:
     }
     std::int64_t target;
     if (!FRealTime) {
+        const std::int64_t clock = segStart + Elapsed(now, startTick) * rate / 1000;
         target = playing ? std::min(clock, segEnd) : std::min(stopSample, segEnd);
     } else if (!playing) {
         if (FOutput)
             FOutput->Clear();
         return;
     } else {
-        const std::int64_t queued = FOutput ? std::int64_t(FOutput->QueuedFrames()) : 0;
-        const std::int64_t heard =
-            FOutput ? FAudioCursor - queued - std::int64_t(FOutput->LatencyFrames()) : 0;
-        if (FOutput && queued > 0 && heard > segStart) {
-            // The picture follows the sound: move the segment's clock to where the sound
-            // output says it is.
-            const DWORD implied = now - DWORD((heard - segStart) * 1000 / rate);
+        // The sound's clock and the picture's are read at one moment.
+        const SteadyTime at = std::chrono::steady_clock::now();
+        now = TickOf(at);
+        const std::optional<double> pending = FOutput ? FOutput->PendingFrames(at) : std::nullopt;
+        const double heard = pending ? double(FAudioCursor) - *pending : 0;
+        if (pending && heard >= double(segStart)) {
+            // The picture follows the sound: move the segment's clock to the sample being
+            // heard now.
+            const DWORD implied =
+                now - DWORD(std::llround((heard - double(segStart)) * 1000 / double(rate)));
             std::lock_guard<std::mutex> lock(FLock);
             const std::int32_t drift = std::int32_t(implied - FStartTick);
             if (FSegment == segment && FMode == Mode::Playing && std::abs(drift) > 2) {
                 FStartTick += DWORD(drift);
                 FEndTick += DWORD(drift);
             }
-        } else if (FAudioCursor < clock - AudioSlackMs * rate / 1000) {
+            startTick = FStartTick;
+        }
+        const std::int64_t clock = segStart + Elapsed(now, startTick) * rate / 1000;
+        if (!pending && FAudioCursor < clock - AudioSlackMs * rate / 1000) {
             // Fell behind (no output, or it ran dry): skip to the clock.
             FFile->SeekAudio(clock * 1000 / rate);
             FAudioCursor = clock;
@@ -130,65 +151,111 @@ void Player::ServiceAudio(bool playing, int segment, std::int64_t segStart, std:
     FAudioCursor = target; // past the end of the sound, silence counts as played
 }
 
+std::shared_ptr<user::VideoFrame> Player::Decode(std::int64_t frame) {
+    // Reuse the pixels of an older picture once the overlay let go of it.
+    std::shared_ptr<user::VideoFrame> picture;
+    if (FSpare && FSpare.use_count() == 1)
+        picture = std::move(FSpare);
+    else
+        picture = std::make_shared<user::VideoFrame>();
+    VideoImage image;
+    image.Pixels = std::move(picture->Pixels);
+    if (!FFile->DecodeFrame(frame, image)) {
+        picture->Pixels = std::move(image.Pixels);
+        FSpare = std::move(picture);
+        return nullptr;
+    }
+    picture->Width = image.Width;
+    picture->Height = image.Height;
+    picture->Pixels = std::move(image.Pixels);
+    picture->Number = frame;
+    return picture;
+}
+
+void Player::ServiceVideo(bool playing, int segment, std::int64_t position, HWND window) {
+    if (!FHasVideo || !window)
+        return;
+    std::int64_t frame = std::clamp<std::int64_t>(position, 0, FLength - 1);
+    // Within one play the picture never steps back when the clock is realigned to the
+    // sound.
+    if (playing && segment == FShownSegment && window == FShownWindow && frame < FShownFrame)
+        frame = FShownFrame;
+    if (frame != FShownFrame || window != FShownWindow) {
+        if (frame != FPictureFrame || !FPicture) {
+            std::shared_ptr<user::VideoFrame> picture;
+            if (FNext && FNext->Number == frame)
+                picture = std::move(FNext);
+            else
+                picture = Decode(frame);
+            if (picture) {
+                if (!FSpare || FSpare.use_count() > 1)
+                    FSpare = std::move(FPicture);
+                FPicture = std::move(picture);
+                FPictureFrame = frame;
+            }
+        }
+        if (FPicture) {
+            user::ShowVideoFrame(this, window, FPicture);
+            if (FRealTime)
+                user::GetBackend().Wake();
+        }
+        FShownFrame = frame;
+        FShownWindow = window;
+        FShownSegment = segment;
+    }
+    // On the real clock the next picture is decoded ahead, so that it goes on show the
+    // moment it falls due.
+    // A picture that cannot be decoded (a damaged end) is not tried again.
+    if (FRealTime && playing && frame + 1 < FLength && frame + 1 != FUndecodable &&
+        (!FNext || FNext->Number != frame + 1)) {
+        if (FNext && (!FSpare || FSpare.use_count() > 1))
+            FSpare = std::move(FNext);
+        FNext = Decode(frame + 1);
+        if (!FNext)
+            FUndecodable = frame + 1;
+    }
+}
+
 std::optional<DWORD> Player::Service() {
     if (!FFile)
         return std::nullopt;
-    const DWORD now = Now();
+    DWORD now = Now();
     bool playing;
-    std::int64_t position;
-    HWND window;
     int segment;
     std::int64_t segStart, segEnd, stopSample;
-    DWORD startTick, endTick;
-    std::int64_t from;
+    DWORD startTick;
     {
         std::lock_guard<std::mutex> lock(FLock);
         if (FClosed)
             return std::nullopt;
         SettleLocked(now);
         playing = FMode == Mode::Playing;
-        position = PositionLocked(now);
-        window = WindowLocked();
         segment = FSegment;
         segStart = FSegStartSample;
         segEnd = FSegEndSample;
         stopSample = FStopSample;
         startTick = FStartTick;
+    }
+    // Sound first: on the real clock it may move the picture's clock.
+    ServiceAudio(playing, segment, segStart, segEnd, stopSample, startTick, now);
+    std::int64_t position;
+    HWND window;
+    DWORD endTick;
+    std::int64_t from;
+    if (FRealTime)
+        now = Now();
+    {
+        std::lock_guard<std::mutex> lock(FLock);
+        SettleLocked(now);
+        playing = FMode == Mode::Playing;
+        segment = FSegment;
+        position = PositionLocked(now);
+        window = WindowLocked();
+        startTick = FStartTick;
         endTick = FEndTick;
         from = FFrom;
     }
-    if (FHasVideo && window) {
-        const std::int64_t frame = std::clamp<std::int64_t>(position, 0, FLength - 1);
-        if (frame != FShownFrame || window != FShownWindow) {
-            if (frame != FPictureFrame || !FPicture) {
-                // Reuse the pixels of the picture before last once the overlay let go of it.
-                std::shared_ptr<user::VideoFrame> picture;
-                if (FSpare && FSpare.use_count() == 1)
-                    picture = std::move(FSpare);
-                else
-                    picture = std::make_shared<user::VideoFrame>();
-                VideoImage image;
-                image.Pixels = std::move(picture->Pixels);
-                if (FFile->DecodeFrame(frame, image)) {
-                    picture->Width = image.Width;
-                    picture->Height = image.Height;
-                    picture->Pixels = std::move(image.Pixels);
-                    picture->Number = frame;
-                    FSpare = std::move(FPicture);
-                    FPicture = std::move(picture);
-                    FPictureFrame = frame;
-                }
-            }
-            if (FPicture) {
-                user::ShowVideoFrame(this, window, FPicture);
-                if (FRealTime)
-                    user::GetBackend().Wake();
-            }
-            FShownFrame = frame;
-            FShownWindow = window;
-        }
-    }
-    ServiceAudio(playing, segment, segStart, segEnd, stopSample, startTick, now);
+    ServiceVideo(playing, segment, position, window);
     if (!playing)
         return std::nullopt;
     DWORD due = endTick;
@@ -198,8 +265,8 @@ std::optional<DWORD> Player::Service() {
         if (std::int32_t(next - due) < 0)
             due = next;
     }
-    if (FRealTime && FHasAudio && std::int32_t(now + 40 - due) < 0)
-        due = now + 40;
+    if (FRealTime && FHasAudio && std::int32_t(now + AudioTopUpMs - due) < 0)
+        due = now + AudioTopUpMs;
     return due;
 }
 
@@ -238,10 +305,11 @@ void Player::WorkerLoop() {
         lock.lock();
         if (FQuit || FKicked)
             continue;
-        DWORD wait = 250;
+        // Until the tick at which the next thing falls due begins, at most a quarter second.
+        auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(250);
         if (due)
-            wait = DWORD(std::clamp<std::int32_t>(std::int32_t(*due - Now()), 0, 250));
-        FWake.wait_for(lock, std::chrono::milliseconds(wait), [this] { return FQuit || FKicked; });
+            until = std::min(until, TimeOfTick(*due));
+        FWake.wait_until(lock, until, [this] { return FQuit || FKicked; });
     }
 }
 

@@ -291,6 +291,10 @@ public:
     void Sleep(DWORD ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
     bool IsHeadless() const override { return false; }
+    MediaClock MediaClockKind() const override { return MediaClock::System; }
+    bool PlaysSound() const override { return true; }
+    // A person at the display may answer at any time.
+    bool InputCanArrive(DWORD, bool) override { return true; }
 
 private:
     SdlWindow* Find(Window* top) { return static_cast<SdlWindow*>(top->BackendData); }

@@ -42,9 +42,21 @@ public:
     virtual void SetCursorShape(HCURSOR cursor, bool visible) = 0;
     virtual void WarpPointer(POINT screen) = 0;
     virtual void Sleep(DWORD ms) = 0;
+    // For the testing API only; the core asks the questions below instead.
     virtual bool IsHeadless() const = 0;
-    // False when no input or scheduled event can arrive any more (headless only).
-    virtual bool HasPendingWork() { return true; }
+
+    // How media devices keep time: on the system's clock, decoding on a helper thread of
+    // their own, or on the backend's clock (Now()), served on the program's thread from
+    // actions the testing API schedules as that clock moves.
+    enum class MediaClock { System, Backend };
+    virtual MediaClock MediaClockKind() const = 0;
+    // Whether media devices send their sound to the machine's sound output; otherwise
+    // they decode it and count it as played.
+    virtual bool PlaysSound() const = 0;
+    // Whether input (or anything else that could end it) may still come to a modal loop
+    // that has been waiting `waited` ms of Now() for it, with or without timers running.
+    // A loop that waits for a person gives its default answer when nothing can come.
+    virtual bool InputCanArrive(DWORD waited, bool timersRunning) = 0;
 };
 
 Backend& GetBackend();

@@ -479,10 +479,9 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
             break;
         if (pumped == PumpResult::Dispatched)
             continue;
-        // On the headless backend nobody may ever answer: give the default answer when
-        // nothing can arrive any more, or after an hour of virtual time.
-        if (GetBackend().IsHeadless() && ((Wm().Timers.empty() && !GetBackend().HasPendingWork()) ||
-                                          GetTickCount() - opened > 3600u * 1000u)) {
+        // Where nobody may ever answer, the box gives its default answer once nothing can
+        // come any more.
+        if (!GetBackend().InputCanArrive(GetTickCount() - opened, !Wm().Timers.empty())) {
             state.Result = state.DefaultId;
             if (BackendIsFallback()) // nobody sees the box: its text goes to the terminal
                 std::fprintf(stderr, "%s: %s\n", caption ? caption : "Error", state.Text.c_str());

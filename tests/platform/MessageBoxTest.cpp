@@ -116,6 +116,18 @@ TEST_F(MessageBox, HeadlessBoxNobodyCanAnswerGivesTheDefaultAnswer) {
     EXPECT_EQ(t::MessageBoxHistory()[0].Text, "unattended");
 }
 
+TEST_F(MessageBox, HeadlessBoxUnderATickingTimerGivesTheDefaultAnswerAfterAnHour) {
+    HWND owner = TopLevel(0, 0, 300, 300);
+    Drain();
+    SetTimer(owner, 3, 60 * 1000, nullptr);
+    const DWORD opened = t::Now();
+    EXPECT_EQ(MessageBoxA(owner, "unattended", "caption", MB_OKCANCEL), IDOK);
+    const DWORD waited = t::Now() - opened;
+    EXPECT_GT(waited, 3600u * 1000u);
+    EXPECT_LE(waited, 3600u * 1000u + 60u * 1000u);
+    KillTimer(owner, 3);
+}
+
 TEST_F(MessageBox, QuitInsideTheBoxEndsItAndStaysQueued) {
     HWND owner = TopLevel(0, 0, 300, 300);
     Drain();
