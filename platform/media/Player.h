@@ -77,11 +77,17 @@ public:
         if (FRealTime && FPlaysSound && FHasAudio)
             FOpener = std::thread([this] {
                 auto output = AudioOutput::Open(FFile->SampleRate(), FFile->Channels());
-                std::lock_guard<std::mutex> lock(FOpenerLock);
-                FOpened = std::move(output);
+                {
+                    std::lock_guard<std::mutex> lock(FOpenerLock);
+                    FOpened = std::move(output);
+                }
+                AudioOutput::EndThread();
             });
         if (FRealTime && FFile)
-            FWorker = std::thread([this] { WorkerLoop(); });
+            FWorker = std::thread([this] {
+                WorkerLoop();
+                AudioOutput::EndThread();
+            });
     }
 
     MCIERROR Command(UINT command, DWORD flags, DWORD_PTR param);

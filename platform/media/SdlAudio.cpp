@@ -45,6 +45,10 @@ std::unique_ptr<AudioOutput> AudioOutput::Open(int rate, int channels) {
     return out;
 }
 
+void AudioOutput::EndThread() {
+    SDL_TLSCleanup();
+}
+
 AudioOutput::~AudioOutput() {
     // Waits for a callback under way: after this, SDL's thread no longer sees the output.
     if (FDevice)

@@ -23,6 +23,9 @@ class AudioOutput {
 public:
     // Null when the machine has no sound device (playback then runs silently).
     static std::unique_ptr<AudioOutput> Open(int rate, int channels);
+    // Frees what SDL keeps for the calling thread (its error text). Threads that SDL did
+    // not make and that called into it call this before they end, or that memory is lost.
+    static void EndThread();
     ~AudioOutput();
     AudioOutput(const AudioOutput&) = delete;
     AudioOutput& operator=(const AudioOutput&) = delete;
