@@ -185,6 +185,58 @@ inline void CopyString(std::uint8_t* dst, const std::uint8_t* src, std::size_t l
     }
 }
 
+// Packs the complete rows of the window into the bitmap as decoding goes on.
+struct TRowPacker {
+    std::uint8_t* Pixels;
+    std::size_t Stride;
+    int Width, Height, Depth;
+    bool Interlaced;
+    std::size_t RowsOut = 0; // rows packed so far
+    int Y = 0;               // the image row of the next one
+    int Pass = 0;
+
+    // Packs the rows that end at or before pixel `upto` (counted from the frame's first
+    // pixel), and with `partial` the row that `upto` ends in; `window` holds the pixels
+    // from `discarded` on.
+    void Put(const std::uint8_t* window, std::size_t discarded, std::size_t upto, bool partial) {
+        const std::size_t width = std::size_t(Width);
+        while (RowsOut < std::size_t(Height)) {
+            const std::size_t from = RowsOut * width;
+            const std::size_t count = std::min(upto - std::min(upto, from), width);
+            if (count == 0 || (count < width && !partial))
+                return;
+            PackRow(Pixels + std::size_t(Height - 1 - Y) * Stride, window + (from - discarded),
+                    int(count), Depth);
+            if (count < width)
+                return;
+            ++RowsOut;
+            Y = Interlaced ? NextInterlacedRow(Y, Height, Pass) : Y + 1;
+        }
+    }
+};
+
+// Drops the first `cut` pixels of the window, keeping the `keep` after them. Long entries
+// hold where their copy was written: those that left the window are decoded by the table
+// walk from now on.
+void MoveWindow(std::uint8_t* window, std::size_t cut, std::size_t keep, std::uint64_t* entry,
+                int firstFree, int freeCode) {
+    std::memmove(window, window + cut, keep);
+    for (int i = firstFree; i < freeCode; ++i) {
+        const std::uint64_t v = entry[i];
+        if ((v >> ShortTagShift) != 0 || LongLength(v) == 0)
+            continue;
+        entry[i] = std::uint32_t(v) < cut ? 0 : v - cut;
+    }
+}
+
+// Whether a frame is decoded in the bitmap's own pixel memory, or else through a window.
+bool DecodesInPlace(const TDecodeParams& prm) {
+    return prm.Width > 0 && prm.Height > 0 && prm.Depth == 8 && prm.PixelsSlack >= Slack;
+}
+
+// One instance per way, so that the decoding loop of frames decoded in place carries
+// nothing of the window.
+template <bool InPlace>
 bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm,
             std::uint8_t* pixels) {
     if (size < 1)
@@ -226,7 +278,7 @@ bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm
     // pixels; rows are packed into the bitmap as the window moves on, and strings whose
     // earlier copy has left the window are decoded by the table walk.
     const std::size_t stride = std::size_t(BitmapStride(width, prm.Depth));
-    const bool inPlace = total > 0 && prm.Depth == 8 && prm.PixelsSlack >= Slack;
+    constexpr bool inPlace = InPlace;
     std::size_t window = total;
     if (!inPlace) {
         // The last `keep` pixels stay when the window moves: at least the row being
@@ -277,8 +329,9 @@ bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm
     };
 
     int freeCode = firstFree;
-    std::uint8_t* dst = out;                              // where the next string goes
-    std::size_t discarded = 0;                            // pixels that have left the window
+    std::uint8_t* dst = out;   // where the next string goes
+    std::size_t discarded = 0; // pixels that have left the window
+    TRowPacker rows{pixels, stride, width, height, prm.Depth, prm.Interlaced};
     std::uint8_t* dstEnd = out + std::min(total, window); // no string starts here or beyond
     int oldCode = 0;
     const std::uint8_t* prevStart = out; // where the previous string was written
@@ -315,51 +368,6 @@ bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm
         prevStart = at;
         base = 0;
         shift = UnusedByteShift;
-    };
-
-    // Rows of the window go to the bitmap once complete: `rowsOut` rows have gone, the
-    // next is image row `rowY`.
-    std::size_t rowsOut = 0;
-    int rowY = 0;
-    int pass = 0;
-    auto putRows = [&](std::size_t upto, bool partial) {
-        while (rowsOut < std::size_t(height)) {
-            const std::size_t from = rowsOut * std::size_t(width);
-            const std::size_t count = std::min(upto - std::min(upto, from), std::size_t(width));
-            if (count == 0 || (count < std::size_t(width) && !partial))
-                return;
-            PackRow(pixels + std::size_t(height - 1 - rowY) * stride, out + (from - discarded),
-                    int(count), prm.Depth);
-            if (count < std::size_t(width))
-                return;
-            ++rowsOut;
-            rowY = prm.Interlaced ? NextInterlacedRow(rowY, height, pass) : rowY + 1;
-        }
-    };
-    // Called when the next string would start at the window's end: false when the frame is
-    // complete, else the window moves on by all but its last `keep` pixels.
-    auto slide = [&]() -> bool {
-        const std::size_t pos = discarded + std::size_t(dst - out);
-        if (pos >= total)
-            return false;
-        putRows(pos, false);
-        const std::size_t cut = std::size_t(dst - out) - keep;
-        std::memmove(out, out + cut, keep);
-        // Long entries hold where their copy was written: those that left the window
-        // are decoded by the table walk from now on.
-        for (int i = firstFree; i < freeCode; ++i) {
-            const std::uint64_t v = entry[i];
-            if ((v >> ShortTagShift) != 0 || LongLength(v) == 0)
-                continue;
-            entry[i] = std::uint32_t(v) < cut ? 0 : v - cut;
-        }
-        if (base != 0 && (base >> ShortTagShift) == 0)
-            base -= cut;
-        prevStart -= cut;
-        dst -= cut;
-        discarded += cut;
-        dstEnd = out + std::min(total - discarded, window);
-        return true;
     };
 
     // No previous string: the first code of the data, and the code after a clear code,
@@ -401,9 +409,25 @@ bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm
             break;
         }
         if (dst >= dstEnd) {
-            if (!slide())
+            if constexpr (inPlace) {
                 break;
-            continue;
+            } else {
+                // The next string would start at the window's end: the frame is complete,
+                // or the window moves on by all but its last `keep` pixels.
+                const std::size_t pos = discarded + std::size_t(dst - out);
+                if (pos >= total)
+                    break;
+                rows.Put(out, discarded, pos, false);
+                const std::size_t cut = std::size_t(dst - out) - keep;
+                MoveWindow(out, cut, keep, entry, firstFree, freeCode);
+                if (base != 0 && (base >> ShortTagShift) == 0)
+                    base -= cut;
+                prevStart -= cut;
+                dst -= cut;
+                discarded += cut;
+                dstEnd = out + std::min(total - discarded, window);
+                continue;
+            }
         }
         if (code == clearCode) {
             codeSize = minSize + 1;
@@ -492,15 +516,15 @@ bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm
 
     // Put the decoded rows into the bitmap.
     const std::size_t written = std::min(pos, total);
-    if (inPlace) {
+    if constexpr (inPlace) {
         // Only the strings' copy overruns lie behind the written pixels; the memory beyond
         // them was never touched and stays as it came (zero).
         std::memset(out + written, 0, Slack);
         ArrangeDecodedRows(pixels, width, height, stride, prm.Interlaced,
                            (written + std::size_t(width) - 1) / std::size_t(width));
-        return corrupted;
+    } else {
+        rows.Put(out, discarded, written, true);
     }
-    putRows(written, true);
     return corrupted;
 }
 
@@ -511,7 +535,8 @@ bool DecodeRaster(const std::uint8_t* data, std::size_t size, const TDecodeParam
     params.Progress(psStarting, 0, std::string());
     bool corrupted;
     try {
-        corrupted = Decode(data, size, params, pixels);
+        corrupted = DecodesInPlace(params) ? Decode<true>(data, size, params, pixels)
+                                           : Decode<false>(data, size, params, pixels);
     } catch (const rtl::Exception& e) {
         params.Progress(psEnding, 0, e.Message());
         throw;

@@ -61,26 +61,65 @@ void PackRow(std::uint8_t* dst, const std::uint8_t* src, int count, int depth) {
     }
 }
 
-void ArrangeDecodedRows(std::uint8_t* pixels, int width, int height, std::size_t stride,
-                        bool interlaced, std::size_t writtenRows) {
-    const std::size_t w = std::size_t(width);
-    const std::size_t h = std::size_t(height);
-    if (writtenRows == 0 || h == 0)
+namespace {
+
+// Moves rows [from, count) from `width` to `stride` bytes apart, last row first so that no
+// row is overwritten before it has moved, zeroing their padding and the bytes the rows
+// leave below them.
+void SpreadRows(std::uint8_t* pixels, std::size_t width, std::size_t stride, std::size_t from,
+                std::size_t count) {
+    if (stride == width)
         return;
-    // Spread the rows out to their stride, last row first, so that no row is overwritten
-    // before it has moved; each moved row gets its padding zeroed.
-    if (stride != w)
-        for (std::size_t k = writtenRows; k-- > 0;) {
-            std::memmove(pixels + k * stride, pixels + k * w, w);
-            std::memset(pixels + k * stride + w, 0, stride - w);
+    for (std::size_t k = count; k-- > from;) {
+        std::memmove(pixels + k * stride, pixels + k * width, width);
+        std::memset(pixels + k * stride + width, 0, stride - width);
+    }
+    std::memset(pixels + from * width, 0, from * (stride - width));
+}
+
+// Plain frames: decoded row k is image row k, which belongs in slot h - 1 - k. Rows are
+// exchanged in pairs from the outside in: the upper slot gets its final place at once (it
+// lies above every row still to be moved), the lower one stays at the decoded width and
+// the lower half is spread out at the end. A row never decoded meets only zeros, so when
+// few rows were decoded only they and their mirror rows are touched.
+void FlipRows(std::uint8_t* pixels, std::size_t w, std::size_t h, std::size_t stride,
+              std::size_t writtenRows) {
+    std::vector<std::uint8_t> hand;
+    std::size_t k = 0, j = h - 1;
+    for (; k < j && k < writtenRows; ++k, --j) {
+        std::uint8_t* const low = pixels + k * w;
+        std::uint8_t* const high = pixels + j * stride;
+        const std::uint8_t* const rowJ = pixels + j * w;
+        if (j >= writtenRows) {
+            std::memcpy(high, low, w);
+            std::memset(low, 0, w);
+        } else if (j * (stride - w) >= w) {
+            // The upper slot lies wholly above row j: no row in hand needed.
+            std::memcpy(high, low, w);
+            std::memcpy(low, rowJ, w);
+        } else {
+            hand.resize(w);
+            std::memcpy(hand.data(), low, w);
+            std::memcpy(low, rowJ, w);
+            std::memcpy(high, hand.data(), w);
         }
-    // Now row slot k holds the k-th decoded row, which belongs in slot h - 1 - (its image
-    // row). Follow the cycles of that permutation through every slot that holds pixels,
-    // with one row in hand; a slot that is to receive a never decoded row is zeroed only
-    // when it held pixels.
+        std::memset(high + w, 0, stride - w);
+    }
+    // Stopped in the middle: the lower slots (and a middle row, which stays) still have
+    // the decoded width. Stopped for lack of rows: the lower slots are all zero.
+    if (k >= j)
+        SpreadRows(pixels, w, stride, 0, j + 1);
+}
+
+// Interlaced frames: the rows are spread out, then slot k holds the k-th decoded row, which
+// belongs in slot h - 1 - (its image row). The cycles of that permutation are followed
+// through every slot that holds pixels, with one row in hand; a slot that is to receive a
+// never decoded row is zeroed only when it held pixels.
+void DeinterlaceRows(std::uint8_t* pixels, std::size_t w, std::size_t h, std::size_t stride,
+                     std::size_t writtenRows) {
+    SpreadRows(pixels, w, stride, 0, writtenRows);
     auto source = [&](std::size_t slot) {
-        const int y = int(h - 1 - slot);
-        return interlaced ? std::size_t(InterlacedRank(y, height)) : std::size_t(y);
+        return std::size_t(InterlacedRank(int(h - 1 - slot), int(h)));
     };
     std::vector<std::uint8_t> done(writtenRows, 0);
     std::vector<std::uint8_t> hand(stride);
@@ -108,6 +147,18 @@ void ArrangeDecodedRows(std::uint8_t* pixels, int width, int height, std::size_t
             slot = from;
         }
     }
+}
+
+} // namespace
+
+void ArrangeDecodedRows(std::uint8_t* pixels, int width, int height, std::size_t stride,
+                        bool interlaced, std::size_t writtenRows) {
+    if (writtenRows == 0 || height <= 0)
+        return;
+    if (interlaced)
+        DeinterlaceRows(pixels, std::size_t(width), std::size_t(height), stride, writtenRows);
+    else
+        FlipRows(pixels, std::size_t(width), std::size_t(height), stride, writtenRows);
 }
 
 } // namespace gif
