@@ -215,11 +215,16 @@ struct TRowPacker {
     }
 };
 
-// Drops the first `cut` pixels of the window, keeping the `keep` after them. Long entries
-// hold where their copy was written: those that left the window are decoded by the table
-// walk from now on.
-void MoveWindow(std::uint8_t* window, std::size_t cut, std::size_t keep, std::uint64_t* entry,
-                int firstFree, int freeCode) {
+// Packs the complete rows of the window, whose first pixel is pixel `discarded` and whose
+// next string goes to pixel `pos`, then drops all but its last `keep` pixels and returns
+// how many went. Long entries hold where their copy was written: those that left the
+// window are decoded by the table walk from now on. Kept out of line, away from the
+// registers of the decoding loop.
+[[gnu::noinline]] std::size_t MoveWindow(TRowPacker& rows, std::uint8_t* window,
+                                         std::size_t discarded, std::size_t pos, std::size_t keep,
+                                         std::uint64_t* entry, int firstFree, int freeCode) {
+    rows.Put(window, discarded, pos, false);
+    const std::size_t cut = pos - discarded - keep;
     std::memmove(window, window + cut, keep);
     for (int i = firstFree; i < freeCode; ++i) {
         const std::uint64_t v = entry[i];
@@ -227,6 +232,7 @@ void MoveWindow(std::uint8_t* window, std::size_t cut, std::size_t keep, std::ui
             continue;
         entry[i] = std::uint32_t(v) < cut ? 0 : v - cut;
     }
+    return cut;
 }
 
 // Whether a frame is decoded in the bitmap's own pixel memory, or else through a window.
@@ -417,9 +423,8 @@ bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm
                 const std::size_t pos = discarded + std::size_t(dst - out);
                 if (pos >= total)
                     break;
-                rows.Put(out, discarded, pos, false);
-                const std::size_t cut = std::size_t(dst - out) - keep;
-                MoveWindow(out, cut, keep, entry, firstFree, freeCode);
+                const std::size_t cut =
+                    MoveWindow(rows, out, discarded, pos, keep, entry, firstFree, freeCode);
                 if (base != 0 && (base >> ShortTagShift) == 0)
                     base -= cut;
                 prevStart -= cut;

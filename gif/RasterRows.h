@@ -18,7 +18,8 @@ int NextInterlacedRow(int y, int height, int& pass);
 int InterlacedRank(int y, int height);
 
 // Packs `count` index bytes into a row of `depth` (1, 4 or 8) bits per pixel, first pixel
-// in the highest bits. Bits of a last byte beyond `count` are set to 0.
+// in the highest bits. Bits of a last byte beyond `count` are set to 0. The indices must
+// fit the depth.
 void PackRow(std::uint8_t* dst, const std::uint8_t* src, int count, int depth);
 
 // Turns 8-bit rows decoded in place into the rows of a bitmap. On entry the memory holds
