@@ -46,7 +46,7 @@ struct TDecodeParams {
     // them (DecodeSlack) an 8-bit frame is decoded in place, without other pixel memory.
     std::size_t PixelsSlack = 0;
     // Other frames are decoded through a window of the most recent pixels, of about this
-    // many bytes (0: the size of the bitmap rows, at least 64 KB); it never holds less
+    // many bytes (0: the size of the bitmap rows, from 64 KB to 8 MB); it never holds less
     // than two rows and is never larger than the frame.
     std::size_t WindowBytes = 0;
 };

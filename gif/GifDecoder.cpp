@@ -55,8 +55,10 @@ constexpr int StackSize = 4098;
 // Room behind the index buffer for the longest string and a 16-byte copy overrun.
 constexpr std::size_t Slack = StackSize + 64;
 static_assert(Slack <= DecodeSlack);
-// The smallest window of recent pixels that frames not decoded in place get by default.
+// The window of recent pixels that frames not decoded in place get by default is the size
+// of their bitmap rows, within these bounds.
 constexpr std::size_t MinWindow = std::size_t(64) << 10;
+constexpr std::size_t MaxWindow = std::size_t(8) << 20;
 
 // Reads LZW codes, least significant bit first, across the data sub-blocks. The bytes of
 // the sub-blocks are gathered, without their length bytes, into a small staging buffer, so
@@ -289,9 +291,9 @@ bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm
     if (!inPlace) {
         // The last `keep` pixels stay when the window moves: at least the row being
         // decoded and the previous string.
-        const std::size_t wanted = prm.WindowBytes != 0
-                                       ? prm.WindowBytes
-                                       : std::max(stride * std::size_t(height), MinWindow);
+        const std::size_t wanted =
+            prm.WindowBytes != 0 ? prm.WindowBytes
+                                 : std::clamp(stride * std::size_t(height), MinWindow, MaxWindow);
         window = std::min(total, std::max(wanted, 2 * std::max(std::size_t(width), Slack)));
     }
     const std::size_t keep = window / 2;
