@@ -172,7 +172,8 @@ inline std::size_t LongLength(std::uint64_t entry) {
 }
 
 // Copies `len` bytes from an earlier place (dst - src >= len, or from the literals); up to
-// 15 bytes behind dst + len may be overwritten.
+// CopyOverrun - 1 bytes behind dst + len may be overwritten.
+constexpr std::size_t CopyOverrun = 16;
 inline void CopyString(std::uint8_t* dst, const std::uint8_t* src, std::size_t len) {
     if (len <= 8) {
         std::uint64_t v;
@@ -524,9 +525,13 @@ bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm
     // Put the decoded rows into the bitmap.
     const std::size_t written = std::min(pos, total);
     if constexpr (inPlace) {
-        // Only the strings' copy overruns lie behind the written pixels; the memory beyond
-        // them was never touched and stays as it came (zero).
-        std::memset(out + written, 0, Slack);
+        // Only the strings' copy overruns (at most 15 bytes behind the last string) lie
+        // behind the written pixels; the memory beyond them was never touched and stays as
+        // it came (zero). Bytes behind the rows are cut off and need no clearing: leaving
+        // them untouched keeps a complete frame from touching its scratch space at all.
+        const std::size_t dirtyEnd = std::min(pos + CopyOverrun, stride * std::size_t(height));
+        if (dirtyEnd > written)
+            std::memset(out + written, 0, dirtyEnd - written);
         ArrangeDecodedRows(pixels, width, height, stride, prm.Interlaced,
                            (written + std::size_t(width) - 1) / std::size_t(width));
     } else {
