@@ -43,8 +43,12 @@ struct TDecodeParams {
     bool Tolerant = true; // GIFLoadCorrupted
     TGIFProgress Progress;
     // Bytes behind the rows that the decoder may use as scratch space; with enough of
-    // them (DecodeSlack) an 8-bit frame whose rows need no padding is decoded in place.
+    // them (DecodeSlack) an 8-bit frame is decoded in place, without other pixel memory.
     std::size_t PixelsSlack = 0;
+    // Other frames are decoded through a window of the most recent pixels, of about this
+    // many bytes (0: the size of the bitmap rows, from 64 KB to 8 MB); it never holds less
+    // than two rows and is never larger than the frame.
+    std::size_t WindowBytes = 0;
 };
 
 // The largest frames that are decoded into bitmaps (the limits of the bitmap class on

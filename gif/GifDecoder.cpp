@@ -8,8 +8,14 @@
 // nor a read of pixels just written. Entries whose string is not such a copy (after
 // damaged codes, or strings that run through entries left over from before a clear code)
 // keep no copy and are decoded by the table walk, so the pixels are those of the walk in
-// every case. Strings go to an index buffer in the order they are decoded; its rows are
-// then put into the bitmap rows (bottom-up, de-interlaced, packed to 1 or 4 bits).
+// every case.
+//
+// No index buffer of the frame's size is made. 8-bit frames are decoded in the bitmap's
+// own pixel memory, in decoding order, and their rows are moved to their places after
+// (bottom-up, de-interlaced, padded). 1- and 4-bit frames are decoded into a window of the
+// most recent pixels, about the size of the packed bitmap: each complete row is packed
+// into the bitmap before the window moves on, and a string whose earlier copy has left
+// the window is decoded by the table walk instead.
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -18,6 +24,7 @@
 #include "gif/GifCodec.h"
 #include "gif/GifConsts.h"
 #include "gif/GifTypes.h"
+#include "gif/RasterRows.h"
 #include "graphics/BmpHeaders.h"
 #include "rtl/Exceptions.h"
 
@@ -48,6 +55,10 @@ constexpr int StackSize = 4098;
 // Room behind the index buffer for the longest string and a 16-byte copy overrun.
 constexpr std::size_t Slack = StackSize + 64;
 static_assert(Slack <= DecodeSlack);
+// The window of recent pixels that frames not decoded in place get by default is the size
+// of their bitmap rows, within these bounds.
+constexpr std::size_t MinWindow = std::size_t(64) << 10;
+constexpr std::size_t MaxWindow = std::size_t(8) << 20;
 
 // Reads LZW codes, least significant bit first, across the data sub-blocks. The bytes of
 // the sub-blocks are gathered, without their length bytes, into a small staging buffer, so
@@ -161,7 +172,8 @@ inline std::size_t LongLength(std::uint64_t entry) {
 }
 
 // Copies `len` bytes from an earlier place (dst - src >= len, or from the literals); up to
-// 15 bytes behind dst + len may be overwritten.
+// CopyOverrun - 1 bytes behind dst + len may be overwritten.
+constexpr std::size_t CopyOverrun = 16;
 inline void CopyString(std::uint8_t* dst, const std::uint8_t* src, std::size_t len) {
     if (len <= 8) {
         std::uint64_t v;
@@ -176,51 +188,64 @@ inline void CopyString(std::uint8_t* dst, const std::uint8_t* src, std::size_t l
     }
 }
 
-// The image row written after row y of an interlaced frame of `height` rows; height or
-// more when all rows are done.
-int NextInterlacedRow(int y, int height, int& pass) {
-    static constexpr int Step[4] = {8, 8, 4, 2};
-    static constexpr int Start[4] = {0, 4, 2, 1};
-    int next = y + Step[pass];
-    while (next >= height) {
-        if (++pass > 3)
-            return height;
-        next = Start[pass];
+// Packs the complete rows of the window into the bitmap as decoding goes on.
+struct TRowPacker {
+    std::uint8_t* Pixels;
+    std::size_t Stride;
+    int Width, Height, Depth;
+    bool Interlaced;
+    std::size_t RowsOut = 0; // rows packed so far
+    int Y = 0;               // the image row of the next one
+    int Pass = 0;
+
+    // Packs the rows that end at or before pixel `upto` (counted from the frame's first
+    // pixel), and with `partial` the row that `upto` ends in; `window` holds the pixels
+    // from `discarded` on.
+    void Put(const std::uint8_t* window, std::size_t discarded, std::size_t upto, bool partial) {
+        const std::size_t width = std::size_t(Width);
+        while (RowsOut < std::size_t(Height)) {
+            const std::size_t from = RowsOut * width;
+            const std::size_t count = std::min(upto - std::min(upto, from), width);
+            if (count == 0 || (count < width && !partial))
+                return;
+            PackRow(Pixels + std::size_t(Height - 1 - Y) * Stride, window + (from - discarded),
+                    int(count), Depth);
+            if (count < width)
+                return;
+            ++RowsOut;
+            Y = Interlaced ? NextInterlacedRow(Y, Height, Pass) : Y + 1;
+        }
     }
-    return next;
+};
+
+// Packs the complete rows of the window, whose first pixel is pixel `discarded` and whose
+// next string goes to pixel `pos`, then drops all but its last `keep` pixels and returns
+// how many went. Long entries hold where their copy was written: those that left the
+// window are decoded by the table walk from now on. Kept out of line, away from the
+// registers of the decoding loop.
+[[gnu::noinline]] std::size_t MoveWindow(TRowPacker& rows, std::uint8_t* window,
+                                         std::size_t discarded, std::size_t pos, std::size_t keep,
+                                         std::uint64_t* entry, int firstFree, int freeCode) {
+    rows.Put(window, discarded, pos, false);
+    const std::size_t cut = pos - discarded - keep;
+    std::memmove(window, window + cut, keep);
+    for (int i = firstFree; i < freeCode; ++i) {
+        const std::uint64_t v = entry[i];
+        if ((v >> ShortTagShift) != 0 || LongLength(v) == 0)
+            continue;
+        entry[i] = std::uint32_t(v) < cut ? 0 : v - cut;
+    }
+    return cut;
 }
 
-void PutRow(std::uint8_t* dst, const std::uint8_t* src, int count, int depth) {
-    switch (depth) {
-    case 8:
-        std::memcpy(dst, src, std::size_t(count));
-        break;
-    case 4: {
-        int i = 0;
-        for (; i + 1 < count; i += 2)
-            *dst++ = std::uint8_t(src[i] << 4 | src[i + 1]);
-        if (i < count)
-            *dst = std::uint8_t(src[i] << 4);
-        break;
-    }
-    default: {
-        int i = 0;
-        for (; i + 8 <= count; i += 8) {
-            const std::uint8_t* s = src + i;
-            *dst++ = std::uint8_t(s[0] << 7 | s[1] << 6 | s[2] << 5 | s[3] << 4 | s[4] << 3 |
-                                  s[5] << 2 | s[6] << 1 | s[7]);
-        }
-        if (i < count) {
-            std::uint8_t b = 0;
-            for (int k = 0; i < count; ++i, ++k)
-                b |= std::uint8_t(src[i] << (7 - k));
-            *dst = b;
-        }
-        break;
-    }
-    }
+// Whether a frame is decoded in the bitmap's own pixel memory, or else through a window.
+bool DecodesInPlace(const TDecodeParams& prm) {
+    return prm.Width > 0 && prm.Height > 0 && prm.Depth == 8 && prm.PixelsSlack >= Slack;
 }
 
+// One instance per way, so that the decoding loop of frames decoded in place carries
+// nothing of the window.
+template <bool InPlace>
 bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm,
             std::uint8_t* pixels) {
     if (size < 1)
@@ -257,11 +282,23 @@ bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm
         for (int i = 0; i <= lastLiteral; ++i)
             entry[i] = std::uint64_t(i & pixelMask) | std::uint64_t(1) << ShortTagShift;
 
-    // Rows without padding are decoded top-down in place and flipped afterwards.
+    // 8-bit rows are decoded top-down in place, in decoding order, and arranged into
+    // bitmap rows afterwards. Other rows are decoded into a window of the most recent
+    // pixels; rows are packed into the bitmap as the window moves on, and strings whose
+    // earlier copy has left the window are decoded by the table walk.
     const std::size_t stride = std::size_t(BitmapStride(width, prm.Depth));
-    const bool inPlace = total > 0 && prm.Depth == 8 && !prm.Interlaced &&
-                         stride == std::size_t(width) && prm.PixelsSlack >= Slack;
-    std::unique_ptr<std::uint8_t[]> buffer(inPlace ? nullptr : new std::uint8_t[total + Slack]);
+    constexpr bool inPlace = InPlace;
+    std::size_t window = total;
+    if (!inPlace) {
+        // The last `keep` pixels stay when the window moves: at least the row being
+        // decoded and the previous string.
+        const std::size_t wanted =
+            prm.WindowBytes != 0 ? prm.WindowBytes
+                                 : std::clamp(stride * std::size_t(height), MinWindow, MaxWindow);
+        window = std::min(total, std::max(wanted, 2 * std::max(std::size_t(width), Slack)));
+    }
+    const std::size_t keep = window / 2;
+    std::unique_ptr<std::uint8_t[]> buffer(inPlace ? nullptr : new std::uint8_t[window + Slack]);
     std::uint8_t* const out = inPlace ? pixels : buffer.get();
 
     // The bit buffer lives in locals while decoding; the reader refills it.
@@ -301,8 +338,10 @@ bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm
     };
 
     int freeCode = firstFree;
-    std::uint8_t* dst = out;                  // where the next string goes
-    std::uint8_t* const dstEnd = out + total; // no string starts here or beyond
+    std::uint8_t* dst = out;   // where the next string goes
+    std::size_t discarded = 0; // pixels that have left the window
+    TRowPacker rows{pixels, stride, width, height, prm.Depth, prm.Interlaced};
+    std::uint8_t* dstEnd = out + std::min(total, window); // no string starts here or beyond
     int oldCode = 0;
     const std::uint8_t* prevStart = out; // where the previous string was written
     // The entry the next code adds, but for its last pixel, which goes in at bit `shift`
@@ -378,8 +417,26 @@ bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm
             outOfData = true;
             break;
         }
-        if (dst >= dstEnd)
-            break;
+        if (dst >= dstEnd) {
+            if constexpr (inPlace) {
+                break;
+            } else {
+                // The next string would start at the window's end: the frame is complete,
+                // or the window moves on by all but its last `keep` pixels.
+                const std::size_t pos = discarded + std::size_t(dst - out);
+                if (pos >= total)
+                    break;
+                const std::size_t cut =
+                    MoveWindow(rows, out, discarded, pos, keep, entry, firstFree, freeCode);
+                if (base != 0 && (base >> ShortTagShift) == 0)
+                    base -= cut;
+                prevStart -= cut;
+                dst -= cut;
+                discarded += cut;
+                dstEnd = out + std::min(total - discarded, window);
+                continue;
+            }
+        }
         if (code == clearCode) {
             codeSize = minSize + 1;
             mask = (1u << codeSize) - 1;
@@ -456,7 +513,7 @@ bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm
         }
         code = nextCode();
     }
-    const std::size_t pos = std::size_t(dst - out);
+    const std::size_t pos = discarded + std::size_t(dst - out);
     if (outOfData && reader.Broken())
         throw rtl::EReadError(rtl::SReadError);
     if (outOfData && pos < total) {
@@ -467,35 +524,18 @@ bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm
 
     // Put the decoded rows into the bitmap.
     const std::size_t written = std::min(pos, total);
-    if (inPlace) {
-        // Only the strings' copy overruns lie behind the written pixels; the rows beyond
-        // them were never touched and stay as they came (zero).
-        std::memset(out + written, 0, std::min(total - written, Slack));
-        // Turn the written rows bottom-up; a row never written meets only zeros.
-        const std::size_t writtenRows = (written + std::size_t(width) - 1) / std::size_t(width);
-        std::vector<std::uint8_t> temp(stride);
-        for (int y = 0, z = height - 1; y < z && std::size_t(y) < writtenRows; ++y, --z) {
-            std::uint8_t* a = out + std::size_t(y) * stride;
-            std::uint8_t* b = out + std::size_t(z) * stride;
-            std::memcpy(temp.data(), a, stride);
-            std::memcpy(a, b, stride);
-            std::memcpy(b, temp.data(), stride);
-        }
-        return corrupted;
-    }
-    if (written == 0)
-        return corrupted;
-    const std::size_t fullRows = written / std::size_t(width);
-    const int rest = int(written % std::size_t(width));
-    int y = 0;
-    int pass = 0;
-    for (std::size_t k = 0; k <= fullRows && y < height; ++k) {
-        const int count = k < fullRows ? width : rest;
-        if (count == 0)
-            break;
-        PutRow(pixels + std::size_t(height - 1 - y) * stride, out + k * std::size_t(width), count,
-               prm.Depth);
-        y = prm.Interlaced ? NextInterlacedRow(y, height, pass) : y + 1;
+    if constexpr (inPlace) {
+        // Only the strings' copy overruns (at most 15 bytes behind the last string) lie
+        // behind the written pixels; the memory beyond them was never touched and stays as
+        // it came (zero). Bytes behind the rows are cut off and need no clearing: leaving
+        // them untouched keeps a complete frame from touching its scratch space at all.
+        const std::size_t dirtyEnd = std::min(pos + CopyOverrun, stride * std::size_t(height));
+        if (dirtyEnd > written)
+            std::memset(out + written, 0, dirtyEnd - written);
+        ArrangeDecodedRows(pixels, width, height, stride, prm.Interlaced,
+                           (written + std::size_t(width) - 1) / std::size_t(width));
+    } else {
+        rows.Put(out, discarded, written, true);
     }
     return corrupted;
 }
@@ -507,7 +547,8 @@ bool DecodeRaster(const std::uint8_t* data, std::size_t size, const TDecodeParam
     params.Progress(psStarting, 0, std::string());
     bool corrupted;
     try {
-        corrupted = Decode(data, size, params, pixels);
+        corrupted = DecodesInPlace(params) ? Decode<true>(data, size, params, pixels)
+                                           : Decode<false>(data, size, params, pixels);
     } catch (const rtl::Exception& e) {
         params.Progress(psEnding, 0, e.Message());
         throw;

@@ -317,6 +317,8 @@ TEST(GifDecoder, PixelsNeverWrittenAreZeroInAReusedStream) {
         {16, 10, 8, true, 40},   // interlaced
         {16, 10, 1, false, 40},  // packed rows
         {16, 10, 3, false, 100}, // nibbles
+        {13, 10, 8, true, 30},   // padded and interlaced, in place
+        {13, 10, 3, true, 70},   {13, 10, 1, true, 50},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(std::to_string(c.Width) + "x" + std::to_string(c.Height) + ", " +

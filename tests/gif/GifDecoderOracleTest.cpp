@@ -142,6 +142,19 @@ void ExpectSameAsWalk(const Bytes& encoded, int width, int height, int pixelBits
         for (int x = 0; x < width; ++x)
             ASSERT_EQ(BmpPixel(got.data(), x, y), want.Pixels[std::size_t(y * width + x)])
                 << "pixel " << x << "," << y;
+    // Through the smallest window of recent pixels, where strings written before it are
+    // walked: the same rows.
+    TDecodeParams prm;
+    prm.Width = width;
+    prm.Height = height;
+    prm.Depth = BitmapDepthFor(pixelBits);
+    prm.PixelBits = pixelBits;
+    prm.WindowBytes = 1;
+    const std::size_t offset = LE32(got.data() + 10);
+    Bytes rows(got.size() - offset, 0);
+    EXPECT_EQ(DecodeRaster(encoded.data(), encoded.size(), prm, rows.data()), want.Corrupted);
+    EXPECT_TRUE(std::equal(rows.begin(), rows.end(), got.begin() + long(offset)))
+        << "the smallest window decodes otherwise";
 }
 
 } // namespace
