@@ -332,6 +332,16 @@ bool MediaFile::DecodeFrame(std::int64_t index, VideoImage& image) {
             // A buffer handed in keeps its memory, so only a first picture allocates.
             const std::size_t count = std::size_t(w) * std::size_t(h);
             image.Pixels.resize(count + ConverterSlack);
+            // The converter's vector paths leave the ends of rows that are not a whole
+            // number of blocks unwritten: those pixels are black, as when FFmpeg converts
+            // into cleared memory, and never what an earlier picture left there.
+            if (w % ConverterSlack != 0) {
+                const std::size_t tail = std::min<std::size_t>(std::size_t(w), ConverterSlack);
+                for (int y = 0; y < h; ++y) {
+                    std::uint32_t* end = image.Pixels.data() + std::size_t(y + 1) * std::size_t(w);
+                    std::fill(end - tail, end, 0u);
+                }
+            }
             std::uint8_t* dst[4] = {reinterpret_cast<std::uint8_t*>(image.Pixels.data()), nullptr,
                                     nullptr, nullptr};
             int dstStride[4] = {w * 4, 0, 0, 0};
