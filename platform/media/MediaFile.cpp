@@ -43,6 +43,40 @@ AVFormatContext* OpenInput(const std::string& path) {
     return fmt;
 }
 
+// True when an AVI file's headers already say all that opening needs, so the probe
+// (which decodes frames of every stream) can be skipped: at most one video stream, with
+// its size and frame rate, and at most one sound stream, with its rate and channels.
+bool HeadersSuffice(const AVFormatContext* fmt) {
+    if (std::strcmp(fmt->iformat->name, "avi") != 0 || (fmt->ctx_flags & AVFMTCTX_NOHEADER))
+        return false;
+    int videos = 0, sounds = 0;
+    for (unsigned i = 0; i < fmt->nb_streams; ++i) {
+        const AVStream* st = fmt->streams[i];
+        const AVCodecParameters* par = st->codecpar;
+        if (par->codec_type == AVMEDIA_TYPE_VIDEO) {
+            if (++videos > 1 || par->width <= 0 || par->height <= 0 ||
+                st->avg_frame_rate.num <= 0 || st->avg_frame_rate.den <= 0 ||
+                st->start_time == AV_NOPTS_VALUE)
+                return false;
+        } else if (par->codec_type == AVMEDIA_TYPE_AUDIO) {
+            if (++sounds > 1 || par->sample_rate <= 0 || par->ch_layout.nb_channels <= 0 ||
+                st->start_time == AV_NOPTS_VALUE)
+                return false;
+        }
+    }
+    return videos == 1;
+}
+
+// Opens `path` for the first reading, probing its streams unless the headers suffice.
+AVFormatContext* OpenFirst(const std::string& path) {
+    AVFormatContext* fmt = nullptr;
+    if (avformat_open_input(&fmt, path.c_str(), nullptr, nullptr) < 0)
+        return nullptr;
+    if (!HeadersSuffice(fmt) && avformat_find_stream_info(fmt, nullptr) < 0)
+        avformat_close_input(&fmt);
+    return fmt;
+}
+
 AVCodecContext* OpenDecoder(const AVStream* stream) {
     const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
     if (!codec)
@@ -180,7 +214,7 @@ MCIERROR MediaFile::Open(const std::string& name, std::unique_ptr<MediaFile>& ou
     // One reading of the file answers what the devices ask at open; its context then
     // serves the pictures when the frame count came from the index (no packet was read
     // past the probe), and is replaced by a fresh one otherwise.
-    AVFormatContext* scan = OpenInput(path);
+    AVFormatContext* scan = OpenFirst(path);
     if (!scan)
         return MCIERR_INVALID_FILE;
     int vs = av_find_best_stream(scan, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
@@ -241,7 +275,7 @@ MCIERROR MediaFile::Open(const std::string& name, std::unique_ptr<MediaFile>& ou
 
     if (vs >= 0) {
         if (indexed) {
-            // Nothing was read past the probe: the packets it kept come first.
+            // Nothing was read past the probe (if any): the packets it kept come first.
             c.VideoFormat = scan;
             scan = nullptr;
         } else {
