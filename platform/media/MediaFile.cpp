@@ -26,6 +26,9 @@ constexpr std::int64_t MaxPixels = 7680LL * 4320LL;
 
 // Pixels past the end of a picture that the converter may write (whole vector blocks).
 constexpr std::size_t ConverterSlack = 64;
+// At most this many pixels at the end of each row may be left unwritten by the converter
+// (the part of a row that does not fill a whole block).
+constexpr std::size_t ConverterBlock = 64;
 
 std::string NativePath(std::string path) {
     std::replace(path.begin(), path.end(), '\\', '/');
@@ -369,8 +372,8 @@ bool MediaFile::DecodeFrame(std::int64_t index, VideoImage& image) {
             // The converter's vector paths leave the ends of rows that are not a whole
             // number of blocks unwritten: those pixels are black, as when FFmpeg converts
             // into cleared memory, and never what an earlier picture left there.
-            if (w % ConverterSlack != 0) {
-                const std::size_t tail = std::min<std::size_t>(std::size_t(w), ConverterSlack);
+            if (std::size_t(w) % ConverterBlock != 0) {
+                const std::size_t tail = std::min<std::size_t>(std::size_t(w), ConverterBlock);
                 for (int y = 0; y < h; ++y) {
                     std::uint32_t* end = image.Pixels.data() + std::size_t(y + 1) * std::size_t(w);
                     std::fill(end - tail, end, 0u);
