@@ -36,8 +36,9 @@ public:
     bool HasAudio() const { return FAudioStream >= 0; }
     int Width() const { return FWidth; }
     int Height() const { return FHeight; }
-    // Frames in the video stream, counted packet by packet (the container's header may
-    // be wrong or missing).
+    // Frames in the video stream: from an AVI file's index when every entry checks out
+    // against the file, otherwise counted packet by packet (the container's header may be
+    // wrong or missing, and is never taken alone).
     std::int64_t FrameCount() const { return FFrameCount; }
     // Frames per second as a fraction.
     int RateNum() const { return FRateNum; }
@@ -47,7 +48,8 @@ public:
     int SampleRate() const { return FSampleRate; }
     int Channels() const { return FChannels; }
 
-    // Decodes frame `index` (0-based) into `image`. False when the stream ends before it
+    // Decodes frame `index` (0-based) into `image`, converting straight into its pixels;
+    // the memory of a buffer handed in is reused. False when the stream ends before it
     // (a damaged or cut file): the caller keeps showing what it showed.
     bool DecodeFrame(std::int64_t index, VideoImage& image);
 
