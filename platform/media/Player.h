@@ -69,7 +69,10 @@ public:
         FPlaysSound = backend.PlaysSound();
     }
 
-    ~Player() { StopWorker(); }
+    ~Player() {
+        StopWorker();
+        KeepPixelsForNextClip();
+    }
 
     void Start() {
         // Opening a sound device can take a long while (probing drivers): it happens on a
@@ -132,6 +135,9 @@ private:
     std::shared_ptr<user::VideoFrame> FNext;    // the one after it, decoded ahead
     std::int64_t FUndecodable = -1;             // a picture that failed to decode ahead
     std::shared_ptr<user::VideoFrame> FSpare;   // an older one, for its memory
+    // On the way out: the largest picture memory no one else holds goes to the next
+    // device, whose first frame then needs no fresh memory.
+    void KeepPixelsForNextClip();
     std::int64_t FPictureFrame = -1;
     HWND FShownWindow = nullptr;
     int FAudioSegment = -1;

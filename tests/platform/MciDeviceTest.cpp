@@ -500,6 +500,31 @@ TEST_F(MciDevice, BoundWindowShowsTheDecodedFrameClippedAndKeptAcrossRepaints) {
     EXPECT_EQ(Simple(id, MCI_CLOSE), 0u);
 }
 
+TEST_F(MciDevice, TheNextClipShowsOnlyItsOwnPixels) {
+    // The second clip is smaller and reuses the first one's picture memory.
+    const std::string first = Clip("first.avi", {20, 64, 48, 15, true});
+    const std::string second = Clip("second.avi", {20, 54, 34, 15, false});
+    HWND panel = CreateWindowExA(0, WhiteClass(), "", WS_CHILD | WS_VISIBLE, 20, 10, 100, 80, Top,
+                                 nullptr, nullptr, nullptr);
+    Drain();
+    for (const std::string& path : {first, second}) {
+        SCOPED_TRACE(path);
+        MCIDEVICEID id = OpenOk(path);
+        ASSERT_EQ(Bind(id, panel), 0u);
+        ASSERT_EQ(Play(id), 0u);
+        AdvanceClock(200); // frame 3
+        Drain();
+        ASSERT_EQ(Status(id, MCI_STATUS_POSITION), 3u);
+        int fw = 0, fh = 0;
+        const auto frame = mciclip::ReferenceFrame(path, 3, fw, fh);
+        const Image shot = platform::testing::CaptureWindow(Top);
+        EXPECT_EQ(Compare(shot, frame, fw, fh, 20, 10, RECT{20, 10, 20 + fw, 10 + fh}).second, 0);
+        EXPECT_EQ(shot.At(20 + fw + 1, 10 + 2), 0xFFFFFFu) << "beyond the frame: the panel";
+        EXPECT_EQ(Simple(id, MCI_CLOSE), 0u);
+        Drain();
+    }
+}
+
 TEST_F(MciDevice, HiddenResizedOrDestroyedWindowWhilePlaying) {
     const std::string path = Clip("hidden.avi", {45, 64, 48, 15, true});
     HWND panel = WhiteChild(Top, 10, 10, 64, 48);
