@@ -5,6 +5,7 @@
 
 #include "HeadlessFixture.h"
 #include "MciClip.h"
+#include "tests/common/TempDir.h"
 #include "tools/clipgen/ClipPainter.h"
 
 namespace {
@@ -17,16 +18,9 @@ class MciDevice : public HeadlessTest {
 protected:
     void SetUp() override {
         HeadlessTest::SetUp();
-        std::string pattern = (fs::temp_directory_path() / "mci-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        Dir = pattern;
         Top = TopLevel(0, 0, 400, 300);
         Drain();
         Log().clear();
-    }
-    void TearDown() override {
-        HeadlessTest::TearDown();
-        fs::remove_all(Dir);
     }
 
     std::string Clip(const std::string& name, const mciclip::Spec& spec = {}) {
@@ -72,7 +66,8 @@ protected:
         return out;
     }
 
-    std::string Dir;
+    testutil::TTempDir Temp{"mci"};
+    std::string Dir = Temp.String();
     HWND Top = nullptr;
 };
 

@@ -6,10 +6,10 @@
 
 #include "HeadlessFixture.h"
 #include "MciClip.h"
+#include "tests/common/TempDir.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 
 // Closes its device when destroyed. A device closed already (by the interface's own step
 // at exit) answers that it is not open; any other failure ends the process with a code
@@ -39,17 +39,9 @@ void CloseAtExit() {
 
 class MciLifetime : public HeadlessTest {
 protected:
-    void SetUp() override {
-        HeadlessTest::SetUp();
-        std::string pattern = (fs::temp_directory_path() / "mcilifetime-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        Dir = pattern;
-    }
-    void TearDown() override {
-        HeadlessTest::TearDown();
-        fs::remove_all(Dir);
-    }
-    std::string Dir;
+    void SetUp() override { HeadlessTest::SetUp(); }
+    testutil::TTempDir Temp{"mcilifetime"};
+    std::string Dir = Temp.String();
 };
 
 MCIDEVICEID OpenAndPlay(const std::string& clip, HWND window) {

@@ -8,25 +8,19 @@
 
 #include "HeadlessFixture.h"
 #include "MciClip.h"
+#include "tests/common/TempDir.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 
 class MciThreads : public HeadlessTest {
 protected:
     void SetUp() override {
         HeadlessTest::SetUp();
-        std::string pattern = (fs::temp_directory_path() / "mcithreads-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        Dir = pattern;
         platform::testing::MciUseRealTime(true);
     }
-    void TearDown() override {
-        HeadlessTest::TearDown();
-        fs::remove_all(Dir);
-    }
-    std::string Dir;
+    testutil::TTempDir Temp{"mcithreads"};
+    std::string Dir = Temp.String();
 };
 
 DWORD_PTR Status(MCIDEVICEID id, DWORD item) {
