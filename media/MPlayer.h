@@ -158,6 +158,9 @@ private:
     void QueryCapabilities();
     void BindWindow(HWND window);
     void SeekTo(DWORD flags, DWORD target, bool toPosition);
+    // A move to the start of a track: a playing device plays on from `target`, another
+    // seeks there.
+    void GoToTrackStart(DWORD flags, std::int32_t target);
     void SetAutoButtons(TButtonSet buttons);
     void AdjustAutoButtons(TMPBtnType button);
     void MMNotify(WPARAM outcome);

@@ -259,6 +259,16 @@ void TMediaPlayer::SeekTo(DWORD flags, DWORD target, bool toPosition) {
     FError = mciSendCommandA(FDeviceID, MCI_SEEK, flags, reinterpret_cast<DWORD_PTR>(&parms));
 }
 
+void TMediaPlayer::GoToTrackStart(DWORD flags, std::int32_t target) {
+    if (Mode() == mpPlaying) {
+        SetFrom(target);
+        Play();
+        FCurrentButton = btPlay;
+        return;
+    }
+    SeekTo(flags, static_cast<DWORD>(target), true);
+}
+
 void TMediaPlayer::Next() {
     CheckIfOpen();
     const DWORD flags = WaitRuleFlags();
@@ -266,13 +276,7 @@ void TMediaPlayer::Next() {
         const std::int32_t track = TrackOf(static_cast<std::uint32_t>(Position()));
         const std::int32_t target =
             track == TrackCount() ? TrackStart(TrackCount()) : TrackStart(track + 1);
-        if (Mode() == mpPlaying) {
-            SetFrom(target);
-            Play();
-            FCurrentButton = btPlay;
-            return;
-        }
-        SeekTo(flags, static_cast<DWORD>(target), true);
+        GoToTrackStart(flags, target);
     } else {
         SeekTo(flags | MCI_SEEK_TO_END, 0, false);
     }
@@ -290,13 +294,7 @@ void TMediaPlayer::Previous() {
         if (TrackOf(current) != 1 && MinutesOf(current) == MinutesOf(trackStart) &&
             SecondsOf(current) == SecondsOf(trackStart))
             target = TrackStart(TrackOf(static_cast<std::uint32_t>(Position())) - 1);
-        if (Mode() == mpPlaying) {
-            SetFrom(target);
-            Play();
-            FCurrentButton = btPlay;
-            return;
-        }
-        SeekTo(flags, static_cast<DWORD>(target), true);
+        GoToTrackStart(flags, target);
     } else {
         SeekTo(flags | MCI_SEEK_TO_START, 0, false);
     }

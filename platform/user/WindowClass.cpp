@@ -43,9 +43,7 @@ ATOM RegisterClassExA(const WNDCLASSEXA* wc) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    std::string key;
-    for (const char* p = wc->lpszClassName; *p; ++p)
-        key += char(std::toupper(static_cast<unsigned char>(*p)));
+    const std::string key = Upper(wc->lpszClassName);
     if (Wm().Classes.count(key)) {
         SetLastError(ERROR_CLASS_ALREADY_EXISTS);
         return 0;

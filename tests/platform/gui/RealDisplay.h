@@ -1,14 +1,11 @@
 // Helpers for tests on a real display: a message loop bounded by real time, and the
-// screen read back as a binary PPM (what ImageMagick's `import` writes).
+// screen read back as a binary PPM (tests/common/Ppm.h).
 #pragma once
 
 #include <chrono>
-#include <cstdint>
-#include <fstream>
-#include <string>
-#include <vector>
 
 #include "platform/win32.h"
+#include "tests/common/Ppm.h"
 
 namespace realdisplay {
 
@@ -29,26 +26,7 @@ template <class Pred> bool PumpUntil(Pred done, int seconds = 10) {
     return true;
 }
 
-struct Ppm {
-    int Width = 0, Height = 0;
-    std::vector<unsigned char> Rgb;
-    std::uint32_t At(int x, int y) const {
-        const unsigned char* p = &Rgb[(std::size_t(y) * std::size_t(Width) + std::size_t(x)) * 3];
-        return (std::uint32_t(p[0]) << 16) | (std::uint32_t(p[1]) << 8) | p[2];
-    }
-};
-
-inline bool ReadPpm(const std::string& path, Ppm& out) {
-    std::ifstream in(path, std::ios::binary);
-    std::string magic;
-    int maxval = 0;
-    in >> magic >> out.Width >> out.Height >> maxval;
-    in.get();
-    if (magic != "P6" || maxval != 255 || out.Width <= 0 || out.Height <= 0)
-        return false;
-    out.Rgb.resize(std::size_t(out.Width) * std::size_t(out.Height) * 3);
-    in.read(reinterpret_cast<char*>(out.Rgb.data()), std::streamsize(out.Rgb.size()));
-    return bool(in);
-}
+using testutil::Ppm;
+using testutil::ReadPpm;
 
 } // namespace realdisplay

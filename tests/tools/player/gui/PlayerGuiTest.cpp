@@ -11,43 +11,19 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "../../../common/TempDir.h"
+#include "tests/common/Ppm.h"
+#include "tests/common/TempDir.h"
 #include "tools/clipgen/ClipWriter.h"
 
 namespace {
 
-struct Shot {
-    int Width = 0, Height = 0;
-    std::vector<unsigned char> Rgb;
-    // The pixels of a rectangle, row by row.
-    std::vector<unsigned char> Region(int x, int y, int w, int h) const {
-        std::vector<unsigned char> out;
-        for (int row = y; row < y + h; ++row) {
-            const auto* p = &Rgb[(std::size_t(row) * std::size_t(Width) + std::size_t(x)) * 3];
-            out.insert(out.end(), p, p + std::size_t(w) * 3);
-        }
-        return out;
-    }
-};
-
-bool ReadPpm(const std::string& path, Shot& out) {
-    std::ifstream in(path, std::ios::binary);
-    std::string magic;
-    int maxval = 0;
-    in >> magic >> out.Width >> out.Height >> maxval;
-    in.get();
-    if (magic != "P6" || maxval != 255 || out.Width <= 0 || out.Height <= 0)
-        return false;
-    out.Rgb.resize(std::size_t(out.Width) * std::size_t(out.Height) * 3);
-    in.read(reinterpret_cast<char*>(out.Rgb.data()), std::streamsize(out.Rgb.size()));
-    return bool(in);
-}
+using Shot = testutil::Ppm;
+using testutil::ReadPpm;
 
 std::string Output(const std::string& command) {
     std::string out;
