@@ -2,23 +2,20 @@
 // resource: the window and its 23 components, in stream order, with their classes.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "tests/common/Command.h"
 
 namespace {
 
 TEST(FormDumpProgram, ListsTheWholeMainWindow) {
     const std::string command = std::string("'") + FORMDUMP_PATH + "' '" + QUILLOT_BUILD_DIR +
                                 "/generated/TFORM1.bin' 2>/dev/null";
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    ASSERT_NE(p, nullptr);
-    char buf[4096];
-    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;)
-        out.append(buf, n);
-    EXPECT_EQ(pclose(p), 0);
+    const testutil::TCommandRun run = testutil::RunCommand(command);
+    EXPECT_EQ(run.Exit, 0);
+    const std::string& out = run.Out;
     std::vector<std::string> objects;
     std::istringstream lines(out);
     for (std::string line; std::getline(lines, line);)

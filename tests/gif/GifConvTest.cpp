@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "GifBuilder.h"
+#include "tests/common/Command.h"
 #include "tests/common/Golden.h"
 #include "tests/common/TempDir.h"
 
@@ -17,26 +18,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct TRun {
-    int Exit = -1;
-    std::string Out; // stdout and stderr together
-};
+using TRun = testutil::TCommandRun;
 
-// Runs gifconv with `args`, in the folder `dir` when one is given.
+// Runs gifconv with `args`, in the folder `dir` when one is given (standard error with
+// standard output).
 TRun RunTool(const std::string& args, const std::string& dir = "") {
-    const std::string cmd = (dir.empty() ? "" : "cd '" + dir + "' && ") + QUILLOT_BUILD_DIR +
-                            "/tools/gifconv/gifconv " + args + " 2>&1";
-    TRun r;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p)
-        return r;
-    char buf[512];
-    std::size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        r.Out.append(buf, n);
-    const int status = pclose(p);
-    r.Exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
+    return testutil::RunCommand((dir.empty() ? "" : "cd '" + dir + "' && ") + QUILLOT_BUILD_DIR +
+                                "/tools/gifconv/gifconv " + args + " 2>&1");
 }
 
 class GifConv : public ::testing::Test {

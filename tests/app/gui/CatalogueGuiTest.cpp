@@ -15,22 +15,12 @@
 #include <unistd.h>
 #include <vector>
 
+#include "tests/common/Command.h"
 #include "tests/common/TempDir.h"
 
 namespace {
 
 using testutil::TTempDir;
-
-std::string Output(const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buf[256];
-        while (std::fgets(buf, sizeof buf, p))
-            out += buf;
-        pclose(p);
-    }
-    return out;
-}
 
 // Raw RGB bytes of a screen rectangle, through ImageMagick's screen grab.
 std::string Grab(const TTempDir& dir, int x, int y, int w, int h, const std::string& keepAs) {
@@ -66,11 +56,12 @@ protected:
             _exit(127);
         }
         ASSERT_GT(FPid, 0);
-        const std::string found =
-            Output("timeout 30 xdotool search --sync --onlyvisible --name 'Quillot 05 Vol. 1'");
+        const std::string found = testutil::CommandOutput(
+            "timeout 30 xdotool search --sync --onlyvisible --name 'Quillot 05 Vol. 1'");
         ASSERT_FALSE(found.empty()) << "the catalogue's window did not appear";
         FWindow = found.substr(0, found.find('\n'));
-        std::string geometry = Output("xdotool getwindowgeometry --shell " + FWindow);
+        std::string geometry =
+            testutil::CommandOutput("xdotool getwindowgeometry --shell " + FWindow);
         std::istringstream lines(geometry);
         for (std::string line; std::getline(lines, line);) {
             if (line.rfind("X=", 0) == 0)
@@ -200,9 +191,10 @@ TEST(CatalogueDisplay, LosingTheDisplayEndsTheProgramAtOnce) {
         _exit(127);
     }
     ASSERT_GT(pid, 0);
-    const std::string found = Output("DISPLAY=" + display.Name() +
-                                     " timeout 30 xdotool search --sync --onlyvisible --name "
-                                     "'Quillot 05 Vol. 1'");
+    const std::string found =
+        testutil::CommandOutput("DISPLAY=" + display.Name() +
+                                " timeout 30 xdotool search --sync --onlyvisible --name "
+                                "'Quillot 05 Vol. 1'");
     EXPECT_FALSE(found.empty()) << "the catalogue's window did not appear";
     display.Stop();
     int status = 0;

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/common/Command.h"
 #include "tests/common/Ppm.h"
 #include "tests/common/TempDir.h"
 #include "tools/clipgen/ClipWriter.h"
@@ -24,17 +25,6 @@ namespace {
 
 using Shot = testutil::Ppm;
 using testutil::ReadPpm;
-
-std::string Output(const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, p))
-            out += buffer;
-        pclose(p);
-    }
-    return out;
-}
 
 int ShellValue(const std::string& shell, const std::string& key) {
     const auto at = shell.find(key + "=");
@@ -109,11 +99,12 @@ TEST_F(PlayerGui, ClicksOnTheBarPlayPauseAndStop) {
     clipgen::WriteClip(clip, spec);
     Start(clip);
 
-    Window = Output("xdotool search --sync --name '^guiclip.avi - ' | head -1");
+    Window = testutil::CommandOutput("xdotool search --sync --name '^guiclip.avi - ' | head -1");
     while (!Window.empty() && Window.back() == '\n')
         Window.pop_back();
     ASSERT_FALSE(Window.empty());
-    const std::string geometry = Output("xdotool getwindowgeometry --shell " + Window);
+    const std::string geometry =
+        testutil::CommandOutput("xdotool getwindowgeometry --shell " + Window);
     X = ShellValue(geometry, "X");
     Y = ShellValue(geometry, "Y");
     ASSERT_GE(X, 0);
