@@ -11,15 +11,7 @@ Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xpid=$!
 trap 'kill $xpid 2>/dev/null; rm -rf "$tmp"' EXIT
 sleep 1
-if [ -z "$clip" ]; then
-    clip=$build/app/main.avi
-    if [ ! -f "$clip" ]; then
-        clip=$tmp/main.avi
-        ffmpeg -loglevel error -f lavfi -i testsrc=size=700x628:rate=15 \
-            -f lavfi -i sine=frequency=440:sample_rate=22050 -frames:v 494 -t 32.934 \
-            -c:v mpeg4 -q:v 3 -c:a pcm_s16le "$clip" || exit 1
-    fi
-fi
+. "$(dirname "$0")/clip.sh"
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 hz=$(getconf CLK_TCK)
 run() {

@@ -7,15 +7,7 @@ build=${1:-build}
 clip=$2
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-if [ -z "$clip" ]; then
-    clip=$build/app/main.avi
-    if [ ! -f "$clip" ]; then
-        clip=$tmp/main.avi
-        ffmpeg -loglevel error -f lavfi -i testsrc=size=700x628:rate=15 \
-            -f lavfi -i sine=frequency=440:sample_rate=22050 -frames:v 494 -t 32.934 \
-            -c:v mpeg4 -q:v 3 -c:a pcm_s16le "$clip" || exit 1
-    fi
-fi
+. "$(dirname "$0")/clip.sh"
 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$tmp/sound.raw QUILLOT_DISK_AUDIO=$tmp/sound.raw \
     xvfb-run -a -s "-screen 0 1280x1024x24" "$build/bench/media/media_measure" "$clip"
 QUILLOT_BENCH_CLIP=$clip "$build/bench/media/media_status_bench" --benchmark_min_time=0.5
