@@ -51,16 +51,13 @@ cpu() {
 
 "$program" 2>/dev/null &
 qpid=$!
-win="$(xdotool search --sync --onlyvisible --name 'Quillot 05 Vol. 1' | head -1)"
-sleep 2
-eval "$(xdotool getwindowgeometry --shell "$win")"
-cl=$(((WIDTH - 1 - 700) / 2))
-ct=$(((HEIGHT - 2 - 628) / 2))
-xdotool mousemove --window "$win" $((cl + 326 + 72)) $((ct + 448 + 14)) click 1 # Korean
+source "$(dirname "$0")/../../scripts/catalogue-x.sh"
+catalogue_window $qpid
+catalogue_click korean
 sleep 3
 echo "catalogue playing main.avi: $(cpu $qpid 10) % of one core (with the X server)"
 echo "catalogue resident memory while playing: $(awk '/VmRSS/ {print $2 / 1024 " MB"}' /proc/$qpid/status)"
-xdotool mousemove --window "$win" $((cl + 192 + 50)) $((ct + 651 + 14)) click 1 # Back
+catalogue_click back
 sleep 2
 # The introduction plays on behind the hidden frame until its end (33 s): wait for it.
 sleep 30
