@@ -45,5 +45,4 @@ int FrameCodeRow(int frameWidth, int frameHeight);
 int ClipFrameInRow(const std::vector<std::uint32_t>& row, int frameHeight,
                    std::uint32_t background);
 
-
 } // namespace bench

@@ -26,6 +26,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bench/common/Stats.h"
 #include "platform/user/VideoOverlay.h"
 #include "platform/win32.h"
 
@@ -211,8 +212,7 @@ void Report(const char* what, const std::vector<double>& offsets) {
                 "%.1f ms over %zu frames\n",
                 what, bench::Percentile(offsets, 50), bench::Mean(offsets),
                 bench::Percentile(offsets, 5), bench::Percentile(offsets, 95),
-                bench::Percentile(offsets, 0.001), bench::Percentile(offsets, 100),
-                offsets.size());
+                bench::Percentile(offsets, 0.001), bench::Percentile(offsets, 100), offsets.size());
 }
 
 } // namespace
