@@ -312,7 +312,7 @@ void Player::Schedule(std::optional<DWORD> due) {
         return;
     const int generation = ++FScheduleGeneration;
     std::weak_ptr<Player> weak = shared_from_this();
-    platform::testing::RunAt(*due, [weak, generation] {
+    user::GetBackend().RunAt(*due, [weak, generation] {
         if (auto player = weak.lock())
             if (player->FScheduleGeneration == generation)
                 player->Schedule(player->Service());
