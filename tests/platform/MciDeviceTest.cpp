@@ -5,6 +5,7 @@
 
 #include "HeadlessFixture.h"
 #include "MciClip.h"
+#include "app/Clips.h"
 #include "tests/common/TempDir.h"
 #include "tools/clipgen/ClipPainter.h"
 
@@ -574,23 +575,13 @@ TEST_F(MciDevice, SoundChecksumFollowsTheTone) {
     EXPECT_NE(sums[0], sums[2]);
 }
 
-TEST_F(MciDevice, TheTenCatalogueClipsHaveTheirEndPositionsAsLength) {
-    struct CatalogueClip {
-        const char* Name;
-        DWORD_PTR Frames;
-    };
-    const CatalogueClip clips[] = {
-        {"main.avi", 494},       {"main_eng.avi", 153},       {"man.avi", 849},
-        {"man_eng.avi", 592},    {"woman.avi", 849},          {"woman_eng.avi", 592},
-        {"baby_child.avi", 849}, {"baby_child_eng.avi", 592}, {"all.avi", 1485},
-        {"all_eng.avi", 1228},
-    };
+TEST_F(MciDevice, TheCatalogueClipsHaveTheirEndPositionsAsLength) {
     const std::string dir = std::string(QUILLOT_BUILD_DIR) + "/app/";
-    for (const CatalogueClip& c : clips) {
-        SCOPED_TRACE(c.Name);
+    for (const app::TClipFile& c : app::ClipFiles()) {
+        SCOPED_TRACE(std::string(c.FileName));
         // The program names its clips with backslashes.
-        MCIDEVICEID id = OpenOk(dir + "\\" + c.Name);
-        EXPECT_EQ(Status(id, MCI_STATUS_LENGTH), c.Frames);
+        MCIDEVICEID id = OpenOk(dir + "\\" + std::string(c.FileName));
+        EXPECT_EQ(Status(id, MCI_STATUS_LENGTH), DWORD_PTR(c.Frames));
         MCI_DGV_RECT_PARMS where{};
         mciSendCommandA(id, MCI_WHERE, MCI_DGV_WHERE_SOURCE, DWORD_PTR(&where));
         EXPECT_EQ(where.rc.right, 700);
