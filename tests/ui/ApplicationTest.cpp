@@ -430,3 +430,26 @@ TEST_F(App, ScreenMapsCursorsToThePlatformsShapes) {
     MouseMove(form, 30, 30);
     EXPECT_EQ(::GetCursor(), ::LoadCursorA(nullptr, IDC_ARROW));
 }
+
+TEST_F(App, LongExecutablePathsAreReportedWholeAndTitledByTheirFileName) {
+    // Around the old 260-byte buffer and far beyond it; the folder names are long so that
+    // any cut falls inside a folder, not in the file name.
+    struct TRealPath {
+        ~TRealPath() { t::SetModuleFileName(""); }
+    } realPathAfterwards;
+    for (const std::size_t length : {259u, 260u, 261u, 300u, 1000u}) {
+        SCOPED_TRACE(length);
+        const std::string name = "\\Quillot.exe";
+        std::string path = "C:";
+        while (path.size() + name.size() < length)
+            path += (length - path.size() - name.size()) > 40 ? "\\" + std::string(39, 'd')
+                                                              : std::string(1, 'x');
+        path += name;
+        ASSERT_EQ(path.size(), length);
+        t::SetModuleFileName(path);
+        DoneApplication();
+        InitApplication();
+        EXPECT_EQ(Application->ExecutablePath(), path);
+        EXPECT_EQ(Application->Title(), "Quillot");
+    }
+}
