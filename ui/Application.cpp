@@ -271,10 +271,12 @@ void TApplication::RunLoop() {
     else if (show == SW_SHOWMINNOACTIVE)
         FMainForm->FWindowState = wsMinimized;
     if (FShowMainForm) {
+        // A main form that starts minimised is shown so, without the activation: it is on
+        // the desktop then, where the user restores it. Minimising the application alone
+        // would leave no window to restore, since the form was never shown.
+        FMainForm->SetVisible(true);
         if (FMainForm->WindowState() == wsMinimized)
             Minimize();
-        else
-            FMainForm->SetVisible(true);
     }
     while (!FTerminated) {
         try {

@@ -200,7 +200,7 @@ void TCustomForm::ApplyWindowState() {
     if (FWindowState == wsMaximized)
         cmd = SW_SHOWMAXIMIZED;
     else if (FWindowState == wsMinimized)
-        cmd = SW_SHOWMINIMIZED;
+        cmd = SW_SHOWMINNOACTIVE; // a form shown minimised takes no activation
     FShowingWindow = true;
     struct TDone {
         bool& Flag;

@@ -5,6 +5,7 @@
 // timer is due; other threads wake it with an SDL user event.
 #include <SDL.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -193,7 +194,10 @@ public:
                     ApplyIcon(o, Find(o));
             }
         }
-        bool wanted = top->Visible() && top->Surf.Width > 0 && top->Surf.Height > 0;
+        // A minimised window has no pixels but stays on the desktop (in the taskbar), from
+        // where the user restores it.
+        bool wanted =
+            top->Visible() && (top->Minimized() || (top->Surf.Width > 0 && top->Surf.Height > 0));
         SdlWindow* sw = Find(top);
         if (!wanted) {
             if (sw && sw->Handle && (changes & (Hidden | State | Resized)))
@@ -317,6 +321,8 @@ private:
         Uint32 flags = 0;
         if (top->Maximized())
             flags |= SDL_WINDOW_MAXIMIZED;
+        if (top->Minimized())
+            flags |= SDL_WINDOW_MINIMIZED;
         if ((top->Style & WS_CAPTION) != WS_CAPTION)
             flags |= SDL_WINDOW_BORDERLESS;
         if (top->Style & WS_THICKFRAME)
@@ -326,9 +332,11 @@ private:
         if (top->ExStyle & WS_EX_TOPMOST)
             flags |= SDL_WINDOW_ALWAYS_ON_TOP;
         POINT o = user::ScreenClientOrigin(top);
+        // A window made minimised gets the size it will be restored to.
+        const SIZE size =
+            top->Minimized() ? RestoredClientSize(top) : SIZE{top->Surf.Width, top->Surf.Height};
         Applying = true;
-        sw->Handle =
-            SDL_CreateWindow(top->Text.c_str(), o.x, o.y, top->Surf.Width, top->Surf.Height, flags);
+        sw->Handle = SDL_CreateWindow(top->Text.c_str(), o.x, o.y, size.cx, size.cy, flags);
         if (!sw->Handle) {
             std::fprintf(stderr, "platform: SDL_CreateWindow failed: %s\n", SDL_GetError());
             Applying = false;
@@ -341,6 +349,13 @@ private:
             SDL_RaiseWindow(sw->Handle);
         top->Dirty.assign(1, RECT{0, 0, top->Surf.Width, top->Surf.Height});
         Applying = false;
+    }
+
+    static SIZE RestoredClientSize(const Window* top) {
+        const RECT in = user::FrameInsets(top);
+        const RECT& r = top->RestoreRect;
+        return SIZE{std::max<LONG>(r.right - r.left - in.left - in.right, 1),
+                    std::max<LONG>(r.bottom - r.top - in.top - in.bottom, 1)};
     }
 
     // An enabled, visible window whose owner is disabled is modal for it.

@@ -453,3 +453,34 @@ TEST_F(App, LongExecutablePathsAreReportedWholeAndTitledByTheirFileName) {
         EXPECT_EQ(Application->Title(), "Quillot");
     }
 }
+
+TEST_F(App, StartupShowMinNoActiveLeavesTheMainFormOnTheDesktopToBeRestored) {
+    TForm* main = nullptr;
+    Application->MakeForm(main);
+    main->SetBounds(10, 20, 300, 200);
+    Application->SetStartupShowState(SW_SHOWMINNOACTIVE);
+    int checks = 0;
+    t::RunAt(t::Now() + 10, [&] {
+        ++checks;
+        // Minimised, but a window of the desktop, from where the user brings it back.
+        EXPECT_TRUE(::IsWindowVisible(main->Handle()));
+        EXPECT_TRUE(::IsIconic(main->Handle()));
+        EXPECT_EQ(main->WindowState(), wsMinimized);
+        ::PostMessageA(main->Handle(), WM_SYSCOMMAND, SC_RESTORE, 0); // as the taskbar does
+    });
+    t::RunAt(t::Now() + 20, [&] {
+        ++checks;
+        EXPECT_TRUE(::IsWindowVisible(main->Handle()));
+        EXPECT_FALSE(::IsIconic(main->Handle()));
+        EXPECT_EQ(main->WindowState(), wsNormal);
+        RECT r{};
+        ::GetWindowRect(main->Handle(), &r);
+        EXPECT_EQ(r.left, 10);
+        EXPECT_EQ(r.top, 20);
+        EXPECT_EQ(r.right - r.left, 300);
+        EXPECT_EQ(r.bottom - r.top, 200);
+        Application->RequestTerminate();
+    });
+    Application->RunLoop();
+    EXPECT_EQ(checks, 2);
+}
