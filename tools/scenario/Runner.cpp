@@ -56,6 +56,7 @@ private:
     HWND MainWindow() const;
     bool ToScreen(int x, int y, POINT& p) const;
     void Dump();
+    void DumpBoxes();
     void Fail(const TCommand& c, const std::string& message);
 
     const std::vector<TCommand>& FCommands;
@@ -225,19 +226,22 @@ bool TRunner::Execute(const TCommand& c) {
 void TRunner::Dump() {
     app::TForm1* form = app::Form1;
     HWND main = MainWindow();
-    if (form && main) {
-        char caption[512] = {};
-        GetWindowTextA(main, caption, int(sizeof caption));
-        RECT outer{}, client{};
-        GetWindowRect(main, &outer);
-        GetClientRect(main, &client);
-        const char* state = IsZoomed(main) ? "maximized" : IsIconic(main) ? "minimized" : "normal";
-        FOut << "window caption=" << Quoted(caption) << " state=" << state
-             << " outer=" << outer.right - outer.left << "," << outer.bottom - outer.top
-             << " client=" << client.right << "," << client.bottom << "\n";
-    }
-    if (!form)
+    if (!form || !main) {
+        // The program has no main window (its start failed): what it shows instead, the
+        // box with the error, is all there is to see.
+        FOut << "window none\n";
+        DumpBoxes();
         return;
+    }
+    char caption[512] = {};
+    GetWindowTextA(main, caption, int(sizeof caption));
+    RECT outer{}, client{};
+    GetWindowRect(main, &outer);
+    GetClientRect(main, &client);
+    const char* state = IsZoomed(main) ? "maximized" : IsIconic(main) ? "minimized" : "normal";
+    FOut << "window caption=" << Quoted(caption) << " state=" << state
+         << " outer=" << outer.right - outer.left << "," << outer.bottom - outer.top
+         << " client=" << client.right << "," << client.bottom << "\n";
     for (int i = 0; i < form->ComponentCount(); ++i) {
         formstream::TComponent* c = form->Components(i);
         FOut << "component " << c->Name() << " " << c->ClassName();
@@ -260,6 +264,10 @@ void TRunner::Dump() {
     }
     FOut << "shell clipstate=" << form->ClipState() << " korean=" << form->Korean()
          << " exedir=" << Quoted(form->ExeDir()) << "\n";
+    DumpBoxes();
+}
+
+void TRunner::DumpBoxes() {
     for (const pt::MessageBoxInfo& box : pt::MessageBoxHistory())
         if (box.Result == 0 && IsWindow(box.Handle))
             FOut << "box caption=" << Quoted(box.Caption) << " text=" << Quoted(box.Text) << "\n";

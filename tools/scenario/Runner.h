@@ -11,6 +11,8 @@
 //   player open=0|1 file="..." mode=N position=N length=N
 //   shell clipstate=N korean=0|1 exedir="..."
 //   box caption="..." text="..."                                    (each open box)
+// When the program has no main window (its start failed), `dump` prints "window none"
+// and the open boxes, which say what failed.
 // In quoted values a quote is doubled and a control character is written as \xHH.
 // After the script, or when the program ends, `exit N` gives its exit code.
 #pragma once
