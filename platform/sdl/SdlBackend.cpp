@@ -25,6 +25,7 @@ using user::Window;
 
 struct SdlWindow {
     SDL_Window* Handle = nullptr;
+    bool FullScreen = false; // shown with SDL_WINDOW_FULLSCREEN_DESKTOP
 };
 
 int VirtualKey(SDL_Keycode key) {
@@ -216,7 +217,14 @@ public:
         if (changes & Icon)
             ApplyIcon(top, sw);
         if (changes & (Moved | Resized | State)) {
-            if (top->Maximized()) {
+            const bool full = CoversScreen(top);
+            if (full != sw->FullScreen) {
+                sw->FullScreen = full;
+                SDL_SetWindowFullscreen(sw->Handle, full ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+            }
+            if (full) {
+                // The display shows the client area on the whole screen.
+            } else if (top->Maximized()) {
                 SDL_MaximizeWindow(sw->Handle);
             } else if (top->Minimized()) {
                 SDL_MinimizeWindow(sw->Handle);
@@ -323,6 +331,9 @@ private:
             flags |= SDL_WINDOW_MAXIMIZED;
         if (top->Minimized())
             flags |= SDL_WINDOW_MINIMIZED;
+        sw->FullScreen = CoversScreen(top);
+        if (sw->FullScreen)
+            flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
         if ((top->Style & WS_CAPTION) != WS_CAPTION)
             flags |= SDL_WINDOW_BORDERLESS;
         if (top->Style & WS_THICKFRAME)
@@ -349,6 +360,19 @@ private:
             SDL_RaiseWindow(sw->Handle);
         top->Dirty.assign(1, RECT{0, 0, top->Surf.Width, top->Surf.Height});
         Applying = false;
+    }
+
+    // A window whose client area is the whole screen, its frame outside it, is what a
+    // program shows full screen (as Windows takes it): the display shows it so, without
+    // the window manager's frame and panels.
+    bool CoversScreen(Window* top) {
+        if (top->Maximized() || top->Minimized())
+            return false;
+        const RECT screen = ScreenRect();
+        const POINT o = user::ScreenClientOrigin(top);
+        return o.x == screen.left && o.y == screen.top &&
+               top->Surf.Width == screen.right - screen.left &&
+               top->Surf.Height == screen.bottom - screen.top;
     }
 
     static SIZE RestoredClientSize(const Window* top) {

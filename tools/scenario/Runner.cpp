@@ -37,6 +37,16 @@ std::string Quoted(const std::string& s) {
     return q + "\"";
 }
 
+// Whether the window's client area is the whole screen (a window shown full screen).
+bool CoversTheScreen(HWND hwnd) {
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    POINT origin{0, 0};
+    ClientToScreen(hwnd, &origin);
+    return origin.x == 0 && origin.y == 0 && client.right == GetSystemMetrics(SM_CXSCREEN) &&
+           client.bottom == GetSystemMetrics(SM_CYSCREEN);
+}
+
 class TRunner {
 public:
     TRunner(const std::vector<TCommand>& commands, std::ostream& out, std::ostream& err)
@@ -238,7 +248,10 @@ void TRunner::Dump() {
     RECT outer{}, client{};
     GetWindowRect(main, &outer);
     GetClientRect(main, &client);
-    const char* state = IsZoomed(main) ? "maximized" : IsIconic(main) ? "minimized" : "normal";
+    const char* state = IsZoomed(main)          ? "maximized"
+                        : IsIconic(main)        ? "minimized"
+                        : CoversTheScreen(main) ? "fullscreen"
+                                                : "normal";
     FOut << "window caption=" << Quoted(caption) << " state=" << state
          << " outer=" << outer.right - outer.left << "," << outer.bottom - outer.top
          << " client=" << client.right << "," << client.bottom << "\n";
@@ -292,7 +305,9 @@ int RunScenario(const std::vector<TCommand>& commands, const TRunOptions& option
         err << "scenario: cannot start the script's window\n";
         return 2;
     }
-    const int code = app::QuillotMain();
+    app::TCommandLine line;
+    line.FullScreen = options.FullScreen;
+    const int code = app::QuillotMain(line);
     gRunner = nullptr;
     // The end of the program, as at process exit, so that a later run in the same process
     // starts afresh.
