@@ -260,6 +260,35 @@ TEST(CatalogueE2e, LayoutFollowsTheWindowSize) {
     EXPECT_EQ(TDump::Field(run.Dumps[0].Window, "outer"), "1283,988");
 }
 
+TEST(CatalogueE2e, FullScreenCentresTheLayoutOnTheScreenAndF11GoesBack) {
+    TTempDir dir;
+    const TRun byKey = RunScenario(dir, "dump\nkey F11\ndump\nkey F11\ndump\n");
+    const TRun byOption = RunScenario(dir, "dump\nkey F11\ndump\n", "--fullscreen");
+    ASSERT_EQ(byKey.Status, 0) << byKey.Err;
+    ASSERT_EQ(byOption.Status, 0) << byOption.Err;
+    ASSERT_EQ(byKey.Dumps.size(), 3u);
+    ASSERT_EQ(byOption.Dumps.size(), 2u);
+    const TDump& maximised = byKey.Dumps[0];
+    const TDump& full = byKey.Dumps[1];
+    // The client area is the 1280 x 1024 screen, the frame outside it; the layout reads
+    // the outer size as it would for a maximised window of that client area, so the
+    // anchor's centre (289 + 350, 197 + 314) is the screen's, less a pixel.
+    EXPECT_EQ(TDump::Field(full.Window, "state"), "fullscreen");
+    EXPECT_EQ(TDump::Field(full.Window, "outer"), "1288,1058");
+    EXPECT_EQ(TDump::Field(full.Window, "client"), "1280,1024");
+    EXPECT_EQ(full.Of("MainImage", "bounds"), "0,0,1279,1022");
+    EXPECT_EQ(full.Of("control", "bounds"), "289,197,700,628");
+    EXPECT_EQ(full.Of("start", "bounds"), "314,259,650,504");
+    // F11 again gives the maximised window back, laid out as before; --fullscreen starts
+    // where F11 leads.
+    for (const TDump* same : {&byKey.Dumps[2], &byOption.Dumps[1]}) {
+        EXPECT_EQ(same->Window, maximised.Window);
+        EXPECT_EQ(same->Components, maximised.Components);
+    }
+    EXPECT_EQ(byOption.Dumps[0].Window, full.Window);
+    EXPECT_EQ(byOption.Dumps[0].Components, full.Components);
+}
+
 TEST(CatalogueE2e, DirectoryOfTheExecutable) {
     struct TCase {
         std::string Args;
