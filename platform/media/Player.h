@@ -225,6 +225,8 @@ private:
     DWORD Now() const { return FRealTime ? RealNow() : user::GetBackend().Now(); }
 
     void EnsureDefaultWindow(bool show);
+    // The window the video goes to: the program's, or the device's own (made if need be).
+    HWND DisplayWindow();
     std::optional<DWORD> Service();
     void Kick();
     void Schedule(std::optional<DWORD> due);

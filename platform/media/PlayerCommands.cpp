@@ -1,5 +1,5 @@
-// The MCI commands of the player: play, seek, step, set, status, device capabilities,
-// window, where and close.
+// The MCI commands of the player: play, seek, step, set, status, device capabilities
+// and close (the window and its rectangles: PlayerWindow.cpp).
 #include "platform/media/Player.h"
 
 namespace platform::media {
@@ -307,55 +307,6 @@ MCIERROR Player::DevCaps(DWORD flags, DWORD_PTR param) {
     default:
         return MCIERR_UNSUPPORTED_FUNCTION;
     }
-}
-
-MCIERROR Player::Window(DWORD flags, DWORD_PTR param) {
-    if (!FHasVideo)
-        return FFile ? MCIERR_UNSUPPORTED_FUNCTION : MCIERR_NONAPPLICABLE_FUNCTION;
-    if (!param)
-        return MCIERR_NULL_PARAMETER_BLOCK;
-    const auto* p = reinterpret_cast<const MCI_DGV_WINDOW_PARMSA*>(param);
-    if ((flags & MCI_DGV_WINDOW_HWND) && p->hWnd && !IsWindow(p->hWnd))
-        return MCIERR_NO_WINDOW;
-    bool playing;
-    {
-        std::lock_guard<std::mutex> lock(FLock);
-        playing = FMode == Mode::Playing;
-        if (flags & MCI_DGV_WINDOW_HWND)
-            FBound = p->hWnd;
-    }
-    if ((flags & MCI_DGV_WINDOW_HWND) && !p->hWnd)
-        EnsureDefaultWindow(playing);
-    if (!FBound && (flags & MCI_DGV_WINDOW_STATE)) {
-        EnsureDefaultWindow(false);
-        ShowWindow(FDefault, int(p->nCmdShow));
-    }
-    if (!FBound && (flags & MCI_DGV_WINDOW_TEXT) && p->lpstrText) {
-        EnsureDefaultWindow(false);
-        SetWindowTextA(FDefault, p->lpstrText);
-    }
-    if (FBound && FDefault && IsWindowVisible(FDefault))
-        ShowWindow(FDefault, SW_HIDE);
-    return 0;
-}
-
-MCIERROR Player::Where(DWORD flags, DWORD_PTR param) {
-    if (!FHasVideo)
-        return FFile ? MCIERR_UNSUPPORTED_FUNCTION : MCIERR_NONAPPLICABLE_FUNCTION;
-    if (!param)
-        return MCIERR_NULL_PARAMETER_BLOCK;
-    auto* p = reinterpret_cast<MCI_DGV_RECT_PARMS*>(param);
-    const RECT natural{0, 0, FFile->Width(), FFile->Height()};
-    if (flags & MCI_DGV_WHERE_WINDOW) {
-        HWND w = FBound ? FBound : FDefault;
-        RECT r{};
-        if (w)
-            GetClientRect(w, &r);
-        p->rc = r;
-        return 0;
-    }
-    p->rc = natural; // source, destination, frame and video are all the natural size
-    return 0;
 }
 
 MCIERROR Player::Close() {
