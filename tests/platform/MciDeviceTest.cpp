@@ -6,6 +6,7 @@
 #include "HeadlessFixture.h"
 #include "MciClip.h"
 #include "app/Clips.h"
+#include "platform/media/MciDriver.h"
 #include "tests/common/TempDir.h"
 #include "tools/clipgen/ClipPainter.h"
 
@@ -269,7 +270,7 @@ TEST_F(MciDevice, DamagedInputsAnswerErrorsOrPlayAsFarAsTheyCan) {
         {"random bytes", make("random.avi", noise), MCIERR_INVALID_FILE},
         {"header only", make("header.avi", std::vector<char>(bytes.begin(), bytes.begin() + 200)),
          MCIERR_INVALID_FILE},
-        {"folder", Dir, MCIERR_INVALID_FILE},
+        {"folder", Dir, platform::media::MCIERR_DGV_FOLDER},
     };
     for (const Case& c : failing) {
         SCOPED_TRACE(c.What);
@@ -277,7 +278,14 @@ TEST_F(MciDevice, DamagedInputsAnswerErrorsOrPlayAsFarAsTheyCan) {
         EXPECT_EQ(Open(c.Path, id), c.Error);
         char text[4096];
         EXPECT_TRUE(mciGetErrorStringA(c.Error, text, sizeof text));
+        // Only damaged files are called damaged.
+        EXPECT_EQ(std::string(text).find("damaged") != std::string::npos,
+                  c.Error == MCIERR_INVALID_FILE)
+            << text;
     }
+    char text[4096];
+    mciGetErrorStringA(platform::media::MCIERR_DGV_FOLDER, text, sizeof text);
+    EXPECT_EQ(std::string(text), Dir + " is a folder, not a media file.");
     const Case playing[] = {
         {"truncated",
          make("cut.avi",
