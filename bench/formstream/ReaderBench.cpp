@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "MainFormMock.h"
+#include "MainFormStandIns.h"
 
 using namespace formstream;
 
@@ -46,23 +46,23 @@ void ReadMainForm(benchmark::State& state) {
     }
     const int bufferSize = static_cast<int>(state.range(0));
     std::uint64_t sourceBytes = 0;
-    mainform::gPictureBytes = 0;
+    mainformstandins::gPictureBytes = 0;
     for (auto _ : state) {
         TCountingStream source(bytes);
-        TOwned<mainform::TForm1> form(new mainform::TForm1(nullptr));
+        TOwned<mainformstandins::TForm1> form(new mainformstandins::TForm1(nullptr));
         {
             TReader reader(source, bufferSize);
             reader.ReadRootEntry(form.get());
         }
         benchmark::DoNotOptimize(form->MainImage);
         sourceBytes += source.BytesRead;
-        mainform::gLoaded.clear();
+        mainformstandins::gLoaded.clear();
     }
     const double n = static_cast<double>(state.iterations());
     state.SetBytesProcessed(static_cast<std::int64_t>(bytes.size()) * state.iterations());
     state.counters["stream_bytes"] = static_cast<double>(bytes.size());
     state.counters["source_bytes_per_read"] = static_cast<double>(sourceBytes) / n;
-    state.counters["picture_bytes_per_read"] = static_cast<double>(mainform::gPictureBytes) / n;
+    state.counters["picture_bytes_per_read"] = static_cast<double>(mainformstandins::gPictureBytes) / n;
 }
 BENCHMARK(ReadMainForm)
     ->Arg(4096)

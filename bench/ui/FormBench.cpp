@@ -4,21 +4,21 @@
 // a click on a hot-spot until its handler has run; one message step with nothing to do.
 #include <benchmark/benchmark.h>
 
+#include "bench/ui/CountingMainForm.h"
 #include "platform/testing/Testing.h"
-#include "tests/ui/MainWindow.h"
 
 namespace t = platform::testing;
-using namespace mainwindow;
+using namespace countingform;
 
 namespace {
 
-TForm1* MainWindow() {
-    static TForm1* form = [] {
+TCountingForm* MainWindow() {
+    static TCountingForm* form = [] {
         t::UseHeadless();
         t::SetScreenSize(1280, 1024);
         InitApplication();
         UseMainForm();
-        TForm1* f = nullptr;
+        TCountingForm* f = nullptr;
         Application->MakeForm(f);
         f->SetWindowState(wsMaximized);
         f->Show();
@@ -29,7 +29,7 @@ TForm1* MainWindow() {
 }
 
 void FullRepaintMainWindow(benchmark::State& state) {
-    TForm1* form = MainWindow();
+    TCountingForm* form = MainWindow();
     for (auto _ : state) {
         ::InvalidateRect(form->Handle(), nullptr, TRUE);
         benchmark::DoNotOptimize(t::PumpMessages());
@@ -77,7 +77,7 @@ void PeerBlitOnlyRepaint(benchmark::State& state) {
 BENCHMARK(PeerBlitOnlyRepaint)->Unit(benchmark::kMillisecond);
 
 void ClickToHandler(benchmark::State& state) {
-    TForm1* form = MainWindow();
+    TCountingForm* form = MainWindow();
     form->Timer1->SetEnabled(false); // no ticks between the clicks
     ::BringWindowToTop(form->Handle());
     Application->ProcessMessages();

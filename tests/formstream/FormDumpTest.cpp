@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "MainFormMock.h"
+#include "MainFormStandIns.h"
 #include "StreamBytes.h"
 #include "tests/common/Golden.h"
 #include "tests/common/TempDir.h"
@@ -21,7 +21,7 @@ protected:
     void SetUp() override {
         ResetClassRegistry();
         RegisterTestClasses();
-        RegisterStreamClass(&mainform::TForm1::ClassInfo);
+        RegisterStreamClass(&mainformstandins::TForm1::ClassInfo);
     }
     void TearDown() override { ResetClassRegistry(); }
     testutil::TTempDir FDir{"formdump"};

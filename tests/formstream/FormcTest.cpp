@@ -10,7 +10,7 @@
 #include <map>
 #include <sstream>
 
-#include "MainFormMock.h"
+#include "MainFormStandIns.h"
 #include "StreamBytes.h"
 #include "rtl/Exceptions.h"
 #include "tests/common/MainWindowComponents.h"
@@ -320,7 +320,7 @@ TEST(MainForm, PictureBlocksHoldGifsOfTheListedStructure) {
 }
 
 TEST(MainForm, ReadsIntoTheWindowsClassesWithoutRegistration) {
-    using namespace mainform;
+    using namespace mainformstandins;
     ResetClassRegistry();
     testclasses::RegisterTestClasses();
     gLoaded.clear();
@@ -374,7 +374,7 @@ TEST(MainForm, ReadsIntoTheWindowsClassesWithoutRegistration) {
                   PictureBlockSize("SelectImage_eng.gif") + PictureBlockSize("start.gif"));
 
     struct Click {
-        TMockControl* control;
+        TStandInControl* control;
         const char* handler;
     } clicks[] = {
         {form->womanImage, "womanImageClick"},

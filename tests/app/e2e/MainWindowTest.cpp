@@ -1,15 +1,22 @@
-// The main window definition (app/Form1.txt compiled by formc) read and run headless on
-// the framework: 23 components in stream order with their pictures decoded, the window
-// shown maximised, a timer ticking, hot-spot clicks reaching their handlers, the
-// disabled "Back" ignoring clicks until enabled, and "Close" ending the loop.
+// The program's main window class, TForm1, made from its form resource in this process
+// on the headless backend: 23 components in stream order with their pictures decoded, the
+// window shown maximised, hot-spot clicks reaching their handlers, the disabled "Back"
+// ignoring clicks until enabled, and "Close" ending the loop.
 #include <gtest/gtest.h>
 
+#include "app/Main.h"
+#include "app/Program.h"
+#include "graphics/Graphics.h"
+#include "media/MPlayer.h"
 #include "platform/testing/Testing.h"
 #include "tests/common/MainWindowComponents.h"
-#include "tests/ui/MainWindow.h"
+#include "ui/Buttons.h"
+#include "ui/Dialogs.h"
+#include "ui/ExtCtrls.h"
 
 namespace t = platform::testing;
-using namespace mainwindow;
+using app::TForm1;
+using namespace ui;
 
 namespace {
 
@@ -25,13 +32,14 @@ protected:
         t::UseHeadless();
         t::Reset();
         t::SetScreenSize(1280, 1024);
-        InitApplication();
-        UseMainForm();
-        ASSERT_FALSE(MainFormBytes().empty()) << "TFORM1.bin was not built";
+        // The program plays its clips from its own folder: the build's clips.
+        t::SetModuleFileName(std::string(QUILLOT_CLIP_DIR) + "/quillot");
+        app::StartFramework();
     }
     void TearDown() override {
         DoneApplication();
-        formstream::SetFormResourceLookup(nullptr);
+        app::Form1 = nullptr;
+        t::SetModuleFileName("");
         t::Reset();
     }
 };
@@ -39,7 +47,8 @@ protected:
 } // namespace
 
 TEST_F(MainWindow, ReadsTheTwentyThreeComponentsInStreamOrder) {
-    TForm1* Form1 = nullptr;
+    // The program's own global, which its handlers use.
+    TForm1*& Form1 = app::Form1;
     Application->MakeForm(Form1);
     ASSERT_NE(Form1, nullptr);
     const auto& names = testcommon::MainWindowComponents;
@@ -49,7 +58,7 @@ TEST_F(MainWindow, ReadsTheTwentyThreeComponentsInStreamOrder) {
     EXPECT_EQ(Application->MainForm(), Form1);
     EXPECT_EQ(Form1->Caption(), "Quillot 05 Vol. 1 ");
     EXPECT_EQ(Form1->WindowState(), wsMaximized);
-    EXPECT_EQ(Form1->MediaPlayer1->Display, Form1->ShowPanel);
+    EXPECT_EQ(Form1->MediaPlayer1->Display(), Form1->ShowPanel);
     EXPECT_EQ(Form1->ShowPanel->Caption(), "");
     EXPECT_EQ(Form1->Timer1->Interval(), 100u);
     EXPECT_EQ(Form1->Save->FileName, "05vol1.zip");
@@ -66,8 +75,9 @@ TEST_F(MainWindow, ReadsTheTwentyThreeComponentsInStreamOrder) {
     EXPECT_EQ(Form1->back->BoundsRect(), rtl::Bounds(478, 816, 100, 28));
 }
 
-TEST_F(MainWindow, RunsUntilCloseWithTicksAndClicksReachingTheirHandlers) {
-    TForm1* Form1 = nullptr;
+TEST_F(MainWindow, ClicksReachTheirHandlersUntilClose) {
+    // The program's own global, which its handlers use.
+    TForm1*& Form1 = app::Form1;
     Application->Startup();
     Application->MakeForm(Form1);
     const DWORD start = t::Now();
@@ -87,18 +97,25 @@ TEST_F(MainWindow, RunsUntilCloseWithTicksAndClicksReachingTheirHandlers) {
             (std::uint32_t(GetRValue(c)) << 16) | (std::uint32_t(GetGValue(c)) << 8) | GetBValue(c);
         ClickControl(Form1, Form1->back); // disabled: nothing
     });
-    t::RunAt(start + 900, [&] { ClickControl(Form1, Form1->b_korean); });
-    t::RunAt(start + 1500, [&] { ClickControl(Form1, Form1->back); });
-    t::RunAt(start + 2100, [&] {
-        // Hidden hot-spots take nothing: the click reaches the picture below.
+    // What each click led to: the clip state, the language, and whether "Back" is enabled.
+    std::vector<std::string> states;
+    const auto note = [&] {
+        states.push_back(std::to_string(Form1->ClipState()) + (Form1->Korean() ? " ko" : " en") +
+                         (Form1->back->Enabled() ? " back" : ""));
+    };
+    t::RunAt(start + 600, note);
+    t::RunAt(start + 900, [&] {
+        // Hidden hot-spots take nothing: the click reaches the start picture below.
         ClickControl(Form1, Form1->manImage);
     });
+    t::RunAt(start + 1200, note);
+    t::RunAt(start + 1500, [&] { ClickControl(Form1, Form1->b_english); });
+    t::RunAt(start + 1800, note);
+    t::RunAt(start + 2100, [&] { ClickControl(Form1, Form1->back); });
+    t::RunAt(start + 2400, note);
     t::RunAt(start + 2700, [&] { ClickControl(Form1, Form1->close); });
     Application->RunLoop();
     EXPECT_EQ(seen, expected);
-    EXPECT_EQ(Form1->Calls, (std::vector<std::string>{"b_koreanClick", "backClick", "closeClick"}));
-    // Every 100 ms; at 2700 the click comes first (timers wait for an empty queue) and ends it.
-    EXPECT_EQ(Form1->Ticks, 26);
-    EXPECT_GT(Form1->Resizes, 0);
+    EXPECT_EQ(states, (std::vector<std::string>{"0 ko", "0 ko", "2 en back", "0 en back"}));
     EXPECT_TRUE(Application->Terminated());
 }

@@ -1,9 +1,9 @@
-// A stand-in for the program's main window class, for running the real main window
-// definition (app/Form1.txt, compiled by formc into TFORM1.bin at build time) on the
-// framework before the program itself exists: TForm1 with its 23 published fields and
-// ten handlers, which record what they are called for, and a TMediaPlayer stand-in (a
-// windowed control with a Display) until the media player joins. The constructor sets up
-// the start screen as the program does.
+// The main window's form resource (app/Form1.txt, compiled by formc into TFORM1.bin at
+// build time) on the windowing framework alone, for the framework's benchmarks: a form
+// class published as "TForm1" with the 23 fields of the definition and ten handlers that
+// only record that they ran, and a bare windowed control published as "TMediaPlayer" (a
+// Display and nothing else). The constructor sets up the start screen as the program
+// does; nothing plays.
 #pragma once
 
 #include <fstream>
@@ -20,7 +20,7 @@
 #include "rtl/Stream.h"
 #include "ui/Forms.h"
 
-namespace mainwindow {
+namespace countingform {
 
 using formstream::TObject;
 using namespace ui;
@@ -39,7 +39,7 @@ inline constinit const formstream::TPropInfo TMediaPlayer::Published[] = {
 inline constinit const formstream::TClassInfo TMediaPlayer::ClassInfo =
     formstream::ClassInfoOf<TMediaPlayer, TCustomControl>("TMediaPlayer", TMediaPlayer::Published);
 
-class TForm1 : public TForm {
+class TCountingForm : public TForm {
 public:
     static const formstream::TClassInfo ClassInfo;
     formstream::TClass ClassType() const override { return &ClassInfo; }
@@ -60,7 +60,7 @@ public:
     int Ticks = 0;
     int Resizes = 0;
 
-    explicit TForm1(formstream::TComponent* owner) : TForm(owner) {
+    explicit TCountingForm(formstream::TComponent* owner) : TForm(owner) {
         ReadFormResource();
         for (TControl* c : std::initializer_list<TControl*>{start, b_korean, b_english})
             c->SetVisible(true);
@@ -94,45 +94,46 @@ public:
     static const formstream::TFieldEntry Fields[];
 };
 
-inline constinit const formstream::TMethodEntry TForm1::Methods[] = {
-    formstream::Method<&TForm1::Timer1Timer>("Timer1Timer"),
-    formstream::Method<&TForm1::womanImageClick>("womanImageClick"),
-    formstream::Method<&TForm1::manImageClick>("manImageClick"),
-    formstream::Method<&TForm1::childbabyImageClick>("childbabyImageClick"),
-    formstream::Method<&TForm1::backClick>("backClick"),
-    formstream::Method<&TForm1::titleClick>("titleClick"),
-    formstream::Method<&TForm1::FormResize>("FormResize"),
-    formstream::Method<&TForm1::closeClick>("closeClick"),
-    formstream::Method<&TForm1::b_koreanClick>("b_koreanClick"),
-    formstream::Method<&TForm1::b_englishClick>("b_englishClick"),
+inline constinit const formstream::TMethodEntry TCountingForm::Methods[] = {
+    formstream::Method<&TCountingForm::Timer1Timer>("Timer1Timer"),
+    formstream::Method<&TCountingForm::womanImageClick>("womanImageClick"),
+    formstream::Method<&TCountingForm::manImageClick>("manImageClick"),
+    formstream::Method<&TCountingForm::childbabyImageClick>("childbabyImageClick"),
+    formstream::Method<&TCountingForm::backClick>("backClick"),
+    formstream::Method<&TCountingForm::titleClick>("titleClick"),
+    formstream::Method<&TCountingForm::FormResize>("FormResize"),
+    formstream::Method<&TCountingForm::closeClick>("closeClick"),
+    formstream::Method<&TCountingForm::b_koreanClick>("b_koreanClick"),
+    formstream::Method<&TCountingForm::b_englishClick>("b_englishClick"),
 };
-inline constinit const formstream::TFieldEntry TForm1::Fields[] = {
-    formstream::Field<&TForm1::MediaPlayer1>("MediaPlayer1"),
-    formstream::Field<&TForm1::ShowPanel>("ShowPanel"),
-    formstream::Field<&TForm1::Timer1>("Timer1"),
-    formstream::Field<&TForm1::MainImage>("MainImage"),
-    formstream::Field<&TForm1::SelectImage>("SelectImage"),
-    formstream::Field<&TForm1::womanImage>("womanImage"),
-    formstream::Field<&TForm1::manImage>("manImage"),
-    formstream::Field<&TForm1::childbabyImage>("childbabyImage"),
-    formstream::Field<&TForm1::title>("title"),
-    formstream::Field<&TForm1::Save>("Save"),
-    formstream::Field<&TForm1::childbabyImage1>("childbabyImage1"),
-    formstream::Field<&TForm1::control>("control"),
-    formstream::Field<&TForm1::start>("start"),
-    formstream::Field<&TForm1::b_korean>("b_korean"),
-    formstream::Field<&TForm1::b_english>("b_english"),
-    formstream::Field<&TForm1::back>("back"),
-    formstream::Field<&TForm1::close>("close"),
-    formstream::Field<&TForm1::SelectImage_eng>("SelectImage_eng"),
-    formstream::Field<&TForm1::title_eng>("title_eng"),
-    formstream::Field<&TForm1::manImage_eng>("manImage_eng"),
-    formstream::Field<&TForm1::womanImage_eng>("womanImage_eng"),
-    formstream::Field<&TForm1::childbabyImage_eng>("childbabyImage_eng"),
-    formstream::Field<&TForm1::childbabyImage1_eng>("childbabyImage1_eng"),
+inline constinit const formstream::TFieldEntry TCountingForm::Fields[] = {
+    formstream::Field<&TCountingForm::MediaPlayer1>("MediaPlayer1"),
+    formstream::Field<&TCountingForm::ShowPanel>("ShowPanel"),
+    formstream::Field<&TCountingForm::Timer1>("Timer1"),
+    formstream::Field<&TCountingForm::MainImage>("MainImage"),
+    formstream::Field<&TCountingForm::SelectImage>("SelectImage"),
+    formstream::Field<&TCountingForm::womanImage>("womanImage"),
+    formstream::Field<&TCountingForm::manImage>("manImage"),
+    formstream::Field<&TCountingForm::childbabyImage>("childbabyImage"),
+    formstream::Field<&TCountingForm::title>("title"),
+    formstream::Field<&TCountingForm::Save>("Save"),
+    formstream::Field<&TCountingForm::childbabyImage1>("childbabyImage1"),
+    formstream::Field<&TCountingForm::control>("control"),
+    formstream::Field<&TCountingForm::start>("start"),
+    formstream::Field<&TCountingForm::b_korean>("b_korean"),
+    formstream::Field<&TCountingForm::b_english>("b_english"),
+    formstream::Field<&TCountingForm::back>("back"),
+    formstream::Field<&TCountingForm::close>("close"),
+    formstream::Field<&TCountingForm::SelectImage_eng>("SelectImage_eng"),
+    formstream::Field<&TCountingForm::title_eng>("title_eng"),
+    formstream::Field<&TCountingForm::manImage_eng>("manImage_eng"),
+    formstream::Field<&TCountingForm::womanImage_eng>("womanImage_eng"),
+    formstream::Field<&TCountingForm::childbabyImage_eng>("childbabyImage_eng"),
+    formstream::Field<&TCountingForm::childbabyImage1_eng>("childbabyImage1_eng"),
 };
-inline constinit const formstream::TClassInfo TForm1::ClassInfo =
-    formstream::ClassInfoOf<TForm1, TForm>("TForm1", {}, TForm1::Methods, TForm1::Fields);
+inline constinit const formstream::TClassInfo TCountingForm::ClassInfo =
+    formstream::ClassInfoOf<TCountingForm, TForm>("TForm1", {}, TCountingForm::Methods,
+                                                  TCountingForm::Fields);
 
 // The compiled main window definition, read from the build tree.
 inline const std::string& MainFormBytes() {
@@ -164,4 +165,4 @@ inline void UseMainForm() {
     formstream::SetFormResourceLookup(&ServeMainForm);
 }
 
-} // namespace mainwindow
+} // namespace countingform

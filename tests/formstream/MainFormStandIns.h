@@ -1,7 +1,9 @@
-// Stand-ins for the main window's classes (TForm1, TImage, TSpeedButton, TPanel,
-// TMediaPlayer, TTimer, TSaveDialog) with the published properties that the main
-// window's form stream sets, so that the real stream can be read before the controls
-// exist. A picture only keeps the bytes of its "Data" block and counts them.
+// Stand-ins, published under the names of the main window's classes (TForm1, TImage,
+// TSpeedButton, TPanel, TMediaPlayer, TTimer, TSaveDialog), with just the published
+// properties that the main window's form stream sets: the real stream is read and
+// written with the component model alone, without the controls. A picture only keeps the
+// bytes of its "Data" block and counts them. The program's own TForm1 is tested with the
+// program (tests/app).
 #pragma once
 
 #include <cstdint>
@@ -10,7 +12,7 @@
 
 #include "TestClasses.h"
 
-namespace mainform {
+namespace mainformstandins {
 
 using namespace formstream;
 using testclasses::TFontStyle;
@@ -20,20 +22,20 @@ using testclasses::TWindowState;
 enum THelpType : std::uint8_t { htKeyword, htContext };
 inline constexpr std::string_view THelpTypeNames[] = {"htKeyword", "htContext"};
 
-} // namespace mainform
+} // namespace mainformstandins
 
 template <>
-inline constexpr formstream::TTypeInfo formstream::TypeInfoOf<mainform::THelpType> =
-    EnumTypeInfo("THelpType", mainform::THelpTypeNames);
+inline constexpr formstream::TTypeInfo formstream::TypeInfoOf<mainformstandins::THelpType> =
+    EnumTypeInfo("THelpType", mainformstandins::THelpTypeNames);
 
-namespace mainform {
+namespace mainformstandins {
 
 inline std::vector<std::string> gLoaded;
 // Bytes that pictures received from the reader, and how many blocks.
 inline std::uint64_t gPictureBytes = 0;
 inline int gPictureBlocks = 0;
 
-class TMockFont : public TPersistent {
+class TStandInFont : public TPersistent {
 public:
     static const TClassInfo ClassInfo;
     TClass ClassType() const override { return &ClassInfo; }
@@ -44,26 +46,26 @@ public:
     TFontStyles FStyle;
     static const TPropInfo Published[];
 };
-inline constinit const TPropInfo TMockFont::Published[] = {
-    Prop<&TMockFont::FCharset, &TMockFont::FCharset>("Charset"),
-    Prop<&TMockFont::FColor, &TMockFont::FColor>("Color"),
-    Prop<&TMockFont::FHeight, &TMockFont::FHeight>("Height"),
-    Prop<&TMockFont::FName, &TMockFont::FName>("Name"),
-    Prop<&TMockFont::FStyle, &TMockFont::FStyle>("Style"),
+inline constinit const TPropInfo TStandInFont::Published[] = {
+    Prop<&TStandInFont::FCharset, &TStandInFont::FCharset>("Charset"),
+    Prop<&TStandInFont::FColor, &TStandInFont::FColor>("Color"),
+    Prop<&TStandInFont::FHeight, &TStandInFont::FHeight>("Height"),
+    Prop<&TStandInFont::FName, &TStandInFont::FName>("Name"),
+    Prop<&TStandInFont::FStyle, &TStandInFont::FStyle>("Style"),
 };
-inline constinit const TClassInfo TMockFont::ClassInfo =
-    ClassInfoOf<TMockFont, TPersistent>("TFont", TMockFont::Published);
+inline constinit const TClassInfo TStandInFont::ClassInfo =
+    ClassInfoOf<TStandInFont, TPersistent>("TFont", TStandInFont::Published);
 
 // Keeps the graphic class name and the graphic's bytes of a "Data" block.
-class TMockPicture : public TPersistent {
+class TStandInPicture : public TPersistent {
 public:
     static const TClassInfo ClassInfo;
     TClass ClassType() const override { return &ClassInfo; }
     std::string GraphicClass;
     std::vector<std::uint8_t> Bytes;
     void DefineProperties(TFiler& filer) override {
-        filer.DeclareBinaryProperty("Data", TStreamProc::Of<&TMockPicture::ReadData>(this),
-                                    TStreamProc::Of<&TMockPicture::WriteData>(this),
+        filer.DeclareBinaryProperty("Data", TStreamProc::Of<&TStandInPicture::ReadData>(this),
+                                    TStreamProc::Of<&TStandInPicture::WriteData>(this),
                                     !GraphicClass.empty());
     }
     void ReadData(rtl::TStream& s) {
@@ -83,15 +85,15 @@ public:
             s.WriteBuffer(Bytes.data(), Bytes.size());
     }
 };
-inline constinit const TClassInfo TMockPicture::ClassInfo =
-    ClassInfoOf<TMockPicture, TPersistent>("TPicture");
+inline constinit const TClassInfo TStandInPicture::ClassInfo =
+    ClassInfoOf<TStandInPicture, TPersistent>("TPicture");
 
-class TMockControl : public TComponent {
+class TStandInControl : public TComponent {
 public:
     static const TClassInfo ClassInfo;
     TClass ClassType() const override { return &ClassInfo; }
     using TComponent::TComponent;
-    ~TMockControl() override { delete FFont; }
+    ~TStandInControl() override { delete FFont; }
 
     int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
     TCursor FCursor = static_cast<TCursor>(0);
@@ -99,13 +101,13 @@ public:
     THelpType FHelpType = htContext;
     TNotifyEvent FOnClick;
     std::string FCaption;
-    TMockFont* FFont = new TMockFont;
+    TStandInFont* FFont = new TStandInFont;
     bool FParentFont = true;
     int FTabOrder = -1;
     TColor FColor = clWindow;
     TComponent* FParent = nullptr;
-    TMockFont* Font() const { return FFont; }
-    void SetFont(TMockFont*) {}
+    TStandInFont* Font() const { return FFont; }
+    void SetFont(TStandInFont*) {}
     void AttachToParent(TComponent* parent) override { FParent = parent; }
     void Loaded() override {
         TComponent::Loaded();
@@ -113,34 +115,34 @@ public:
     }
     static const TPropInfo Published[];
 };
-inline constinit const TPropInfo TMockControl::Published[] = {
-    Prop<&TMockControl::FLeft, &TMockControl::FLeft>("Left"),
-    Prop<&TMockControl::FTop, &TMockControl::FTop>("Top"),
-    Prop<&TMockControl::FWidth, &TMockControl::FWidth>("Width"),
-    Prop<&TMockControl::FHeight, &TMockControl::FHeight>("Height"),
-    Prop<&TMockControl::FCursor, &TMockControl::FCursor>("Cursor", Default(TCursor(0))),
-    Prop<&TMockControl::FCaption, &TMockControl::FCaption>("Caption"),
-    Prop<&TMockControl::FColor, &TMockControl::FColor>("Color", Default(clWindow)),
-    Prop<&TMockControl::Font, &TMockControl::SetFont>("Font"),
-    Prop<&TMockControl::FHelpType, &TMockControl::FHelpType>("HelpType", Default(htContext)),
-    Prop<&TMockControl::FParentFont, &TMockControl::FParentFont>("ParentFont", Default(true)),
-    Prop<&TMockControl::FTabOrder, &TMockControl::FTabOrder>("TabOrder", Default(-1)),
-    Prop<&TMockControl::FVisible, &TMockControl::FVisible>("Visible", Default(true)),
-    Prop<&TMockControl::FOnClick, &TMockControl::FOnClick>("OnClick"),
+inline constinit const TPropInfo TStandInControl::Published[] = {
+    Prop<&TStandInControl::FLeft, &TStandInControl::FLeft>("Left"),
+    Prop<&TStandInControl::FTop, &TStandInControl::FTop>("Top"),
+    Prop<&TStandInControl::FWidth, &TStandInControl::FWidth>("Width"),
+    Prop<&TStandInControl::FHeight, &TStandInControl::FHeight>("Height"),
+    Prop<&TStandInControl::FCursor, &TStandInControl::FCursor>("Cursor", Default(TCursor(0))),
+    Prop<&TStandInControl::FCaption, &TStandInControl::FCaption>("Caption"),
+    Prop<&TStandInControl::FColor, &TStandInControl::FColor>("Color", Default(clWindow)),
+    Prop<&TStandInControl::Font, &TStandInControl::SetFont>("Font"),
+    Prop<&TStandInControl::FHelpType, &TStandInControl::FHelpType>("HelpType", Default(htContext)),
+    Prop<&TStandInControl::FParentFont, &TStandInControl::FParentFont>("ParentFont", Default(true)),
+    Prop<&TStandInControl::FTabOrder, &TStandInControl::FTabOrder>("TabOrder", Default(-1)),
+    Prop<&TStandInControl::FVisible, &TStandInControl::FVisible>("Visible", Default(true)),
+    Prop<&TStandInControl::FOnClick, &TStandInControl::FOnClick>("OnClick"),
 };
-inline constinit const TClassInfo TMockControl::ClassInfo =
-    ClassInfoOf<TMockControl, TComponent>("TControl", TMockControl::Published);
+inline constinit const TClassInfo TStandInControl::ClassInfo =
+    ClassInfoOf<TStandInControl, TComponent>("TControl", TStandInControl::Published);
 
-class TImage : public TMockControl {
+class TImage : public TStandInControl {
 public:
     static const TClassInfo ClassInfo;
     TClass ClassType() const override { return &ClassInfo; }
-    using TMockControl::TMockControl;
+    using TStandInControl::TStandInControl;
     ~TImage() override { delete FPicture; }
     bool FAutoSize = false;
-    TMockPicture* FPicture = new TMockPicture;
-    TMockPicture* Picture() const { return FPicture; }
-    void SetPicture(TMockPicture*) {}
+    TStandInPicture* FPicture = new TStandInPicture;
+    TStandInPicture* Picture() const { return FPicture; }
+    void SetPicture(TStandInPicture*) {}
     static const TPropInfo Published[];
 };
 inline constinit const TPropInfo TImage::Published[] = {
@@ -148,38 +150,39 @@ inline constinit const TPropInfo TImage::Published[] = {
     Prop<&TImage::Picture, &TImage::SetPicture>("Picture"),
 };
 inline constinit const TClassInfo TImage::ClassInfo =
-    ClassInfoOf<TImage, TMockControl>("TImage", TImage::Published);
+    ClassInfoOf<TImage, TStandInControl>("TImage", TImage::Published);
 
-class TSpeedButton : public TMockControl {
+class TSpeedButton : public TStandInControl {
 public:
     static const TClassInfo ClassInfo;
     TClass ClassType() const override { return &ClassInfo; }
-    using TMockControl::TMockControl;
+    using TStandInControl::TStandInControl;
 };
 inline constinit const TClassInfo TSpeedButton::ClassInfo =
-    ClassInfoOf<TSpeedButton, TMockControl>("TSpeedButton");
+    ClassInfoOf<TSpeedButton, TStandInControl>("TSpeedButton");
 
-class TPanel : public TMockControl {
+class TPanel : public TStandInControl {
 public:
     static const TClassInfo ClassInfo;
     TClass ClassType() const override { return &ClassInfo; }
-    using TMockControl::TMockControl;
+    using TStandInControl::TStandInControl;
 };
-inline constinit const TClassInfo TPanel::ClassInfo = ClassInfoOf<TPanel, TMockControl>("TPanel");
+inline constinit const TClassInfo TPanel::ClassInfo =
+    ClassInfoOf<TPanel, TStandInControl>("TPanel");
 
-class TMediaPlayer : public TMockControl {
+class TMediaPlayer : public TStandInControl {
 public:
     static const TClassInfo ClassInfo;
     TClass ClassType() const override { return &ClassInfo; }
-    using TMockControl::TMockControl;
-    TMockControl* FDisplay = nullptr;
+    using TStandInControl::TStandInControl;
+    TStandInControl* FDisplay = nullptr;
     static const TPropInfo Published[];
 };
 inline constinit const TPropInfo TMediaPlayer::Published[] = {
     Prop<&TMediaPlayer::FDisplay, &TMediaPlayer::FDisplay>("Display"),
 };
 inline constinit const TClassInfo TMediaPlayer::ClassInfo =
-    ClassInfoOf<TMediaPlayer, TMockControl>("TMediaPlayer", TMediaPlayer::Published);
+    ClassInfoOf<TMediaPlayer, TStandInControl>("TMediaPlayer", TMediaPlayer::Published);
 
 class TTimer : public TComponent {
 public:
@@ -223,11 +226,11 @@ inline constinit const TPropInfo TSaveDialog::Published[] = {
 inline constinit const TClassInfo TSaveDialog::ClassInfo =
     ClassInfoOf<TSaveDialog, TComponent>("TSaveDialog", TSaveDialog::Published);
 
-class TForm1 : public TMockControl {
+class TForm1 : public TStandInControl {
 public:
     static const TClassInfo ClassInfo;
     TClass ClassType() const override { return &ClassInfo; }
-    using TMockControl::TMockControl;
+    using TStandInControl::TStandInControl;
 
     TMediaPlayer* MediaPlayer1 = nullptr;
     TPanel* ShowPanel = nullptr;
@@ -260,7 +263,7 @@ public:
     void b_englishClick(TObject*) { Calls.push_back("b_englishClick"); }
 
     void DefineProperties(TFiler& filer) override {
-        TMockControl::DefineProperties(filer);
+        TStandInControl::DefineProperties(filer);
         filer.DeclareProperty("TextHeight", TReaderProc::Of<&TForm1::ReadTextHeight>(this),
                               TWriterProc::Of<&TForm1::WriteTextHeight>(this), FTextHeight > 0);
     }
@@ -315,7 +318,7 @@ inline constinit const TFieldEntry TForm1::Fields[] = {
     Field<&TForm1::childbabyImage_eng>("childbabyImage_eng"),
     Field<&TForm1::childbabyImage1_eng>("childbabyImage1_eng"),
 };
-inline constinit const TClassInfo TForm1::ClassInfo =
-    ClassInfoOf<TForm1, TMockControl>("TForm1", TForm1::Published, TForm1::Methods, TForm1::Fields);
+inline constinit const TClassInfo TForm1::ClassInfo = ClassInfoOf<TForm1, TStandInControl>(
+    "TForm1", TForm1::Published, TForm1::Methods, TForm1::Fields);
 
-} // namespace mainform
+} // namespace mainformstandins
