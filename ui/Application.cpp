@@ -6,6 +6,7 @@
 
 #include "formstream/ClassRegistry.h"
 #include "ui/Forms.h"
+#include "ui/WindowClass.h"
 
 namespace ui {
 
@@ -166,19 +167,12 @@ void TApplication::BeforeDestruction() {
 }
 
 void TApplication::CreateAppWindow() {
-    WNDCLASSA existing{};
-    if (!::GetClassInfoA(nullptr, "TApplication", &existing) ||
-        existing.lpfnWndProc != &TApplication::AppWndProc) {
-        if (existing.lpfnWndProc)
-            ::UnregisterClassA("TApplication", nullptr);
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = &TApplication::AppWndProc;
-        wc.hIcon = FIcon;
-        wc.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
-        wc.lpszClassName = "TApplication";
-        if (!::RegisterClassA(&wc))
-            throw rtl::EOutOfResources(rtl::SWindowClass);
-    }
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = &TApplication::AppWndProc;
+    wc.hIcon = FIcon;
+    wc.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
+    wc.lpszClassName = "TApplication";
+    EnsureWindowClass(wc);
     FHandle =
         ::CreateWindowExA(0, "TApplication", FTitle.c_str(),
                           WS_POPUP | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,

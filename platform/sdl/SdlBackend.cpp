@@ -148,9 +148,17 @@ public:
         while (SDL_PollEvent(&ev))
             Handle(ev);
         SettleFocus();
+        user::RunDueActions(Actions, [this] { return Now(); });
     }
 
     void WaitEvents(DWORD timeout) override {
+        if (!Actions.empty()) {
+            // Wake for the first scheduled action.
+            const DWORD now = Now();
+            const DWORD first = Actions.begin()->first;
+            const DWORD untilFirst = std::int32_t(first - now) > 0 ? first - now : 0;
+            timeout = std::min(timeout, untilFirst);
+        }
         SDL_Event ev;
         int got = timeout == INFINITE
                       ? SDL_WaitEvent(&ev)
@@ -158,6 +166,10 @@ public:
         if (got)
             Handle(ev);
         PumpEvents();
+    }
+
+    void RunAt(DWORD tick, std::function<void()> action) override {
+        Actions.emplace(tick, std::move(action));
     }
 
     // The active window lost the keyboard focus: when none of our windows has it once the
@@ -302,7 +314,6 @@ public:
 
     void Sleep(DWORD ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-    bool IsHeadless() const override { return false; }
     MediaClock MediaClockKind() const override { return MediaClock::System; }
     bool PlaysSound() const override { return true; }
     // A person at the display may answer at any time.
@@ -548,6 +559,7 @@ private:
     std::chrono::steady_clock::time_point Start;
     Uint32 WakeEvent = Uint32(-1);
     std::map<Uint32, HWND> ById;
+    user::ScheduledActions Actions; // RunAt
     std::map<int, SDL_Cursor*> Cursors;
     bool Applying = false;
     bool FocusLost = false;

@@ -16,7 +16,7 @@
 
 #include "gif/GifImage.h"
 #include "graphics/Graphics.h"
-#include "platform/testing.h"
+#include "platform/testing/Testing.h"
 #include "platform/user/WindowManager.h"
 #include "platform/win32.h"
 #include "rtl/Stream.h"

@@ -3,7 +3,7 @@
 #include "app/Main.h"
 #include "app/Program.h"
 #include "media/MPlayer.h"
-#include "platform/testing.h"
+#include "platform/testing/Testing.h"
 #include "platform/win32.h"
 #include "ui/ExtCtrls.h"
 #include "ui/Forms.h"
