@@ -124,6 +124,17 @@ TDecoded Decode(const std::string& gifBytes) {
     return d;
 }
 
+// The decoded pictures, decoded once for the whole program.
+const TDecoded& DecodedPicture(TPictureId picture) {
+    static const std::array<TDecoded, 4> decoded = [] {
+        std::array<TDecoded, 4> d;
+        for (int i = 0; i < 4; ++i)
+            d[std::size_t(i)] = Decode(Pictures().Gif[std::size_t(i)]);
+        return d;
+    }();
+    return decoded[picture];
+}
+
 bool Near(std::uint32_t a, std::uint32_t b, int tolerance) {
     for (int shift = 0; shift <= 16; shift += 8) {
         const int d = int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF);
@@ -267,12 +278,9 @@ TEST(ArtgenPictures, NoPixelUsesTheTransparentWhite) {
 
 TEST(ArtgenPictures, EachLabelLiesUnderItsRunTimeHotSpot) {
     const std::uint32_t fill = RgbOf(LabelFill()), ink = RgbOf(LabelInk());
-    std::array<TDecoded, 4> decoded;
-    for (int i = 1; i < 4; ++i)
-        decoded[std::size_t(i)] = Decode(Pictures().Gif[std::size_t(i)]);
     for (const auto& spot : RunTimeSpots) {
         SCOPED_TRACE(spot.Name);
-        const TDecoded& d = decoded[spot.Picture];
+        const TDecoded& d = DecodedPicture(spot.Picture);
         const TRect r = spot.Rect;
         const int right = std::min(r.Right, d.Width - LabelInset); // the English title
         const int cy = r.Top + r.Height() / 2;
@@ -300,12 +308,9 @@ TEST(ArtgenPictures, EachLabelAndItsTextStayInsideTheCard) {
     // inside the card, the border and a gap before it stay free, and the text, centred on
     // the label as drawn, keeps clear of both ends.
     const std::uint32_t fill = RgbOf(LabelFill()), ink = RgbOf(LabelInk());
-    std::array<TDecoded, 4> decoded;
-    for (int i = 1; i < 4; ++i)
-        decoded[std::size_t(i)] = Decode(Pictures().Gif[std::size_t(i)]);
     for (const auto& spot : RunTimeSpots) {
         SCOPED_TRACE(spot.Name);
-        const TDecoded& d = decoded[spot.Picture];
+        const TDecoded& d = DecodedPicture(spot.Picture);
         const TRect r = spot.Rect;
         const int right = std::min(r.Right, d.Width - LabelInset); // the label's end
         const int radius = std::min(6, r.Height() / 3);

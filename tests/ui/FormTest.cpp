@@ -375,22 +375,3 @@ TEST_F(Forms, FullScreenCoversTheScreenAndGivesTheWindowBackAsItWas) {
         formstream::Free(form);
     }
 }
-
-TEST_F(Forms, FullScreenSetBeforeTheFormIsShownShowsItFullScreen) {
-    auto* form = new TForm(Application);
-    form->SetBounds(50, 50, 400, 300);
-    form->SetWindowState(wsMaximized);
-    form->SetFullScreen(true);
-    form->Show();
-    Pump();
-    RECT client{};
-    ::GetClientRect(form->Handle(), &client);
-    EXPECT_EQ(client.right, 1280);
-    EXPECT_EQ(client.bottom, 1024);
-    EXPECT_TRUE(::IsWindowVisible(form->Handle()));
-    form->SetFullScreen(false);
-    Pump();
-    EXPECT_TRUE(::IsZoomed(form->Handle()));
-    ::ShowWindow(form->Handle(), SW_RESTORE);
-    EXPECT_EQ(WindowRectText(form->Handle()), "50,50,450,350");
-}
