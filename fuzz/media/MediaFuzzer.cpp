@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes, as a file, to the media file layer: open, length, the picture
 // of every frame slot (in order, then a few seeks), and the sound. Refusals are fine;
 // a crash, a sanitizer report or a hang (libFuzzer's -timeout) is a finding. The work
-// per input is bounded: at most 300 slots decoded, pictures up to 1024 x 1024, a few
+// per input is bounded: at most 120 slots decoded, pictures up to 512 x 512, a few
 // seconds of sound.
 #include <unistd.h>
 
@@ -33,9 +33,9 @@ const std::string& InputPath() {
 }
 
 void Exercise(MediaFile& file) {
-    if (file.HasVideo() && std::int64_t(file.Width()) * file.Height() <= 1024 * 1024) {
+    if (file.HasVideo() && std::int64_t(file.Width()) * file.Height() <= 512 * 512) {
         platform::media::VideoImage image;
-        const std::int64_t slots = std::min<std::int64_t>(file.FrameCount(), 300);
+        const std::int64_t slots = std::min<std::int64_t>(file.FrameCount(), 120);
         for (std::int64_t n = 0; n < slots; ++n)
             if (file.PictureOf(n) < 0 || !file.DecodeFrame(n, image))
                 break;
