@@ -117,6 +117,19 @@ TEST_F(AviPlayback, FrameNIsOnShowFromNOverFpsWhateverTheEncoderReordered) {
         for (int n = 0; n < int(slots) && !c.Dropped; ++n)
             ASSERT_EQ(expected[std::size_t(n)], n) << "FFmpeg's own frame " << n;
         EXPECT_EQ(CodesShown(path, slots, c.FpsNum, c.FpsDen), expected);
+        // Seeks back and forth land on the same pictures.
+        std::unique_ptr<platform::media::MediaFile> file;
+        ASSERT_EQ(platform::media::MediaFile::Open(path, file), 0u);
+        platform::media::VideoImage image;
+        for (std::int64_t n :
+             {slots - 1, slots / 2, std::int64_t(3), slots - 8, std::int64_t(13)}) {
+            ASSERT_TRUE(file->DecodeFrame(n, image));
+            EXPECT_EQ(clipgen::ReadFrameCode(
+                          Width, Height,
+                          [&](int x, int y) { return image.Pixels[std::size_t(y * Width + x)]; }),
+                      expected[std::size_t(n)])
+                << "slot " << n << " after a seek";
+        }
     }
 }
 
