@@ -17,6 +17,9 @@
 using MCIERROR = DWORD;
 using MCIDEVICEID = UINT;
 
+// The identifier that names every device the program has open (MCI_CLOSE only).
+constexpr MCIDEVICEID MCI_ALL_DEVICE_ID = MCIDEVICEID(-1);
+
 // Completion outcomes (wParam of MM_MCINOTIFY).
 constexpr WPARAM MCI_NOTIFY_SUCCESSFUL = 0x0001;
 constexpr WPARAM MCI_NOTIFY_SUPERSEDED = 0x0002;
