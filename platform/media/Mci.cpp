@@ -301,6 +301,9 @@ constexpr ErrorText ErrorTexts[] = {
     {MCIERR_DGV_DISK_FULL, "The disk is full."},
     {MCIERR_DGV_DEVICE_MEMORY_FULL, "The device's memory is full."},
     {MCIERR_DGV_BAD_CLIPBOARD_RANGE, "The range cannot be placed on the clipboard."},
+    {MCIERR_DGV_FOLDER, "The name given is a folder, not a media file."},
+    {MCIERR_DGV_PICTURE_TOO_LARGE, "The video's picture is larger than the device can show."},
+    {MCIERR_DGV_VIDEO_UNSUPPORTED, "The video is in a format the device cannot decode."},
 };
 
 } // namespace
@@ -308,6 +311,13 @@ constexpr ErrorText ErrorTexts[] = {
 BOOL mciGetErrorStringA(MCIERROR error, LPSTR text, UINT length) {
     if (!text || length == 0)
         return FALSE;
+    // The device's own errors name the file that failed.
+    if (const std::string detail = platform::media::ErrorDetail(error); !detail.empty()) {
+        const std::size_t n = std::min<std::size_t>(detail.size(), length - 1);
+        std::memcpy(text, detail.data(), n);
+        text[n] = '\0';
+        return TRUE;
+    }
     const auto* entry = std::find_if(std::begin(ErrorTexts), std::end(ErrorTexts),
                                      [&](const ErrorText& e) { return e.Code == error; });
     if (entry == std::end(ErrorTexts)) {

@@ -59,6 +59,15 @@ MciSoundCount MciDeviceSound(MCIDEVICEID id);
 // The default drivers (digital video, sound), installed on first use of the interface.
 void InstallDefaultMciDrivers();
 
+// Errors of this platform's digital-video device beyond the Windows ones. The text of
+// each names the file of the last failure (SetErrorDetail); mciGetErrorStringA gives it.
+constexpr MCIERROR MCIERR_DGV_FOLDER = MCIERR_CUSTOM_DRIVER_BASE + 64;
+constexpr MCIERROR MCIERR_DGV_PICTURE_TOO_LARGE = MCIERR_CUSTOM_DRIVER_BASE + 65;
+constexpr MCIERROR MCIERR_DGV_VIDEO_UNSUPPORTED = MCIERR_CUSTOM_DRIVER_BASE + 66;
+void SetErrorDetail(MCIERROR error, std::string text);
+// The text last set for `error`, or empty.
+std::string ErrorDetail(MCIERROR error);
+
 // Posts the completion message for a request.
 void PostMciNotify(DWORD_PTR callback, WPARAM outcome, MCIDEVICEID device);
 

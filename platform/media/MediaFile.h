@@ -12,6 +12,9 @@
 
 #include "platform/mmsystem.h"
 
+struct AVFrame;
+struct AVPacket;
+
 namespace platform::media {
 
 // A decoded picture, 0x00RRGGBB pixels, rows top-down.
@@ -29,17 +32,23 @@ public:
 
     // Opens `path` (backslashes count as separators). Returns 0 or the MCIERR_* code
     // the real digital-video device gives: FILE_NOT_FOUND for a missing file,
-    // INVALID_FILE for one that holds no playable stream.
+    // INVALID_FILE for one that holds no playable stream; and two of this device's own,
+    // whose texts name the file: DGV_FOLDER for a folder, DGV_PICTURE_TOO_LARGE for a
+    // picture larger than the device shows.
     static MCIERROR Open(const std::string& path, std::unique_ptr<MediaFile>& file);
 
     bool HasVideo() const { return FVideoStream >= 0; }
     bool HasAudio() const { return FAudioStream >= 0; }
     int Width() const { return FWidth; }
     int Height() const { return FHeight; }
-    // Frames in the video stream: from an AVI file's index when every entry checks out
-    // against the file, otherwise counted packet by packet (the container's header may be
-    // wrong or missing, and is never taken alone).
+    // Frames in the video stream. For an AVI its frame slots, one for each chunk of the
+    // stream, empty ones (dropped frames) included, from the file's chunk list (see
+    // AviChunks.h); for other files, or an AVI whose chunks cannot be found, counted
+    // packet by packet. The headers' counts are never taken.
     std::int64_t FrameCount() const { return FFrameCount; }
+    // The picture shown in frame slot `frame`: slots of dropped frames show the picture
+    // before them, so two slots may share one. Equal to `frame` outside AVI files.
+    std::int64_t PictureOf(std::int64_t frame) const;
     // Frames per second as a fraction.
     int RateNum() const { return FRateNum; }
     int RateDen() const { return FRateDen; }
@@ -48,9 +57,9 @@ public:
     int SampleRate() const { return FSampleRate; }
     int Channels() const { return FChannels; }
 
-    // Decodes frame `index` (0-based) into `image`, converting straight into its pixels;
-    // the memory of a buffer handed in is reused. False when the stream ends before it
-    // (a damaged or cut file): the caller keeps showing what it showed.
+    // Decodes the picture of frame `index` (0-based) into `image`, converting straight into its
+    // pixels; the memory of a buffer handed in is reused. False when the stream ends before it (a
+    // damaged or cut file): the caller keeps showing what it showed.
     bool DecodeFrame(std::int64_t index, VideoImage& image);
 
     // Sound as interleaved signed 16-bit samples at SampleRate() with Channels().
@@ -60,8 +69,19 @@ public:
     std::size_t ReadAudio(std::vector<std::int16_t>& out, std::size_t frames);
 
 private:
-    MediaFile() = default;
+    MediaFile();
     struct Context;
+    // The steps of opening.
+    static MCIERROR CheckPath(const std::string& name, std::string& path);
+    bool OpenVideo(int stream, std::int64_t frames);
+    bool OpenAudio(int stream);
+    // The steps of decoding.
+    void SeekVideo(std::int64_t picture);
+    std::int64_t NumberOfPacket(const AVPacket& packet) const;
+    std::int64_t NumberOfDecoded() const;
+    bool Convert(const AVFrame& frame, VideoImage& image);
+    bool Resample(const AVFrame& frame);
+
     std::unique_ptr<Context> FContext;
     int FVideoStream = -1;
     int FAudioStream = -1;

@@ -16,7 +16,6 @@
 #include "platform/media/MciDriver.h"
 #include "platform/media/MediaFile.h"
 #include "platform/media/SdlAudio.h"
-#include "platform/testing.h"
 #include "platform/user/Backend.h"
 #include "platform/user/VideoOverlay.h"
 #include "platform/user/WindowManager.h"

@@ -196,10 +196,14 @@ void Player::ServiceVideo(bool playing, int segment, std::int64_t position, HWND
     // sound.
     if (playing && segment == FShownSegment && window == FShownWindow && frame < FShownFrame)
         frame = FShownFrame;
+    // Frames of dropped chunks show the picture before them: nothing new to decode.
+    auto samePicture = [this](std::int64_t a, std::int64_t b) {
+        return a == b || FFile->PictureOf(a) == FFile->PictureOf(b);
+    };
     if (frame != FShownFrame || window != FShownWindow) {
-        if (frame != FPictureFrame || !FPicture) {
+        if (!FPicture || !samePicture(frame, FPictureFrame)) {
             std::shared_ptr<user::VideoFrame> picture;
-            if (FNext && FNext->Number == frame)
+            if (FNext && samePicture(FNext->Number, frame))
                 picture = std::move(FNext);
             else
                 picture = Decode(frame);
@@ -223,7 +227,8 @@ void Player::ServiceVideo(bool playing, int segment, std::int64_t position, HWND
     // moment it falls due.
     // A picture that cannot be decoded (a damaged end) is not tried again.
     if (FRealTime && playing && frame + 1 < FLength && frame + 1 != FUndecodable &&
-        (!FNext || FNext->Number != frame + 1)) {
+        !samePicture(frame + 1, FPictureFrame) &&
+        (!FNext || !samePicture(FNext->Number, frame + 1))) {
         if (FNext && (!FSpare || FSpare.use_count() > 1))
             FSpare = std::move(FNext);
         FNext = Decode(frame + 1);
@@ -291,7 +296,7 @@ void Player::Schedule(std::optional<DWORD> due) {
         return;
     const int generation = ++FScheduleGeneration;
     std::weak_ptr<Player> weak = shared_from_this();
-    platform::testing::RunAt(*due, [weak, generation] {
+    user::GetBackend().RunAt(*due, [weak, generation] {
         if (auto player = weak.lock())
             if (player->FScheduleGeneration == generation)
                 player->Schedule(player->Service());

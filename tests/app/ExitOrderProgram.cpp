@@ -8,7 +8,7 @@
 
 #include "app/Main.h"
 #include "app/Program.h"
-#include "platform/testing.h"
+#include "platform/testing/Testing.h"
 
 namespace pt = platform::testing;
 

@@ -5,6 +5,8 @@
 
 #include "HeadlessFixture.h"
 #include "MciClip.h"
+#include "app/Clips.h"
+#include "platform/media/MciDriver.h"
 #include "tests/common/TempDir.h"
 #include "tools/clipgen/ClipPainter.h"
 
@@ -268,7 +270,7 @@ TEST_F(MciDevice, DamagedInputsAnswerErrorsOrPlayAsFarAsTheyCan) {
         {"random bytes", make("random.avi", noise), MCIERR_INVALID_FILE},
         {"header only", make("header.avi", std::vector<char>(bytes.begin(), bytes.begin() + 200)),
          MCIERR_INVALID_FILE},
-        {"folder", Dir, MCIERR_INVALID_FILE},
+        {"folder", Dir, platform::media::MCIERR_DGV_FOLDER},
     };
     for (const Case& c : failing) {
         SCOPED_TRACE(c.What);
@@ -276,7 +278,14 @@ TEST_F(MciDevice, DamagedInputsAnswerErrorsOrPlayAsFarAsTheyCan) {
         EXPECT_EQ(Open(c.Path, id), c.Error);
         char text[4096];
         EXPECT_TRUE(mciGetErrorStringA(c.Error, text, sizeof text));
+        // Only damaged files are called damaged.
+        EXPECT_EQ(std::string(text).find("damaged") != std::string::npos,
+                  c.Error == MCIERR_INVALID_FILE)
+            << text;
     }
+    char text[4096];
+    mciGetErrorStringA(platform::media::MCIERR_DGV_FOLDER, text, sizeof text);
+    EXPECT_EQ(std::string(text), Dir + " is a folder, not a media file.");
     const Case playing[] = {
         {"truncated",
          make("cut.avi",
@@ -518,23 +527,13 @@ TEST_F(MciDevice, SoundChecksumFollowsTheTone) {
     EXPECT_NE(sums[0], sums[2]);
 }
 
-TEST_F(MciDevice, TheTenCatalogueClipsHaveTheirEndPositionsAsLength) {
-    struct CatalogueClip {
-        const char* Name;
-        DWORD_PTR Frames;
-    };
-    const CatalogueClip clips[] = {
-        {"main.avi", 494},       {"main_eng.avi", 153},       {"man.avi", 849},
-        {"man_eng.avi", 592},    {"woman.avi", 849},          {"woman_eng.avi", 592},
-        {"baby_child.avi", 849}, {"baby_child_eng.avi", 592}, {"all.avi", 1485},
-        {"all_eng.avi", 1228},
-    };
+TEST_F(MciDevice, TheCatalogueClipsHaveTheirEndPositionsAsLength) {
     const std::string dir = std::string(QUILLOT_BUILD_DIR) + "/app/";
-    for (const CatalogueClip& c : clips) {
-        SCOPED_TRACE(c.Name);
+    for (const app::TClipFile& c : app::ClipFiles()) {
+        SCOPED_TRACE(std::string(c.FileName));
         // The program names its clips with backslashes.
-        MCIDEVICEID id = OpenOk(dir + "\\" + c.Name);
-        EXPECT_EQ(Status(id, MCI_STATUS_LENGTH), c.Frames);
+        MCIDEVICEID id = OpenOk(dir + "\\" + std::string(c.FileName));
+        EXPECT_EQ(Status(id, MCI_STATUS_LENGTH), DWORD_PTR(c.Frames));
         MCI_DGV_RECT_PARMS where{};
         mciSendCommandA(id, MCI_WHERE, MCI_DGV_WHERE_SOURCE, DWORD_PTR(&where));
         EXPECT_EQ(where.rc.right, 700);
