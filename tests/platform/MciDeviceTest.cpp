@@ -364,24 +364,6 @@ TEST_F(MciDevice, OpenByTypeAndSoundOnlyFiles) {
 
 namespace {
 
-// A window class with a white background, so that what the video leaves behind shows.
-const char* WhiteClass() {
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = DefWindowProcA;
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-        wc.lpszClassName = "MciWhite";
-        registered = RegisterClassA(&wc) != 0;
-    }
-    return "MciWhite";
-}
-
-HWND WhiteChild(HWND parent, int x, int y, int w, int h) {
-    return CreateWindowExA(0, WhiteClass(), "", WS_CHILD | WS_VISIBLE, x, y, w, h, parent, nullptr,
-                           nullptr, nullptr);
-}
-
 using platform::testing::Image;
 
 // Counts the pixels of `region` (client coordinates of the capture) that equal the
