@@ -17,6 +17,9 @@
 using MCIERROR = DWORD;
 using MCIDEVICEID = UINT;
 
+// The identifier that names every device the program has open (MCI_CLOSE only).
+constexpr MCIDEVICEID MCI_ALL_DEVICE_ID = MCIDEVICEID(-1);
+
 // Completion outcomes (wParam of MM_MCINOTIFY).
 constexpr WPARAM MCI_NOTIFY_SUCCESSFUL = 0x0001;
 constexpr WPARAM MCI_NOTIFY_SUPERSEDED = 0x0002;
@@ -167,6 +170,10 @@ constexpr DWORD MCI_DGV_WHERE_WINDOW = 0x00200000;
 constexpr DWORD MCI_DGV_WHERE_MAX = 0x00400000;
 constexpr DWORD MCI_DGV_PUT_SOURCE = 0x00020000;
 constexpr DWORD MCI_DGV_PUT_DESTINATION = 0x00040000;
+constexpr DWORD MCI_DGV_PUT_FRAME = 0x00080000;
+constexpr DWORD MCI_DGV_PUT_VIDEO = 0x00100000;
+constexpr DWORD MCI_DGV_PUT_WINDOW = 0x00200000;
+constexpr DWORD MCI_DGV_PUT_CLIENT = 0x00400000;
 
 // Error codes.
 constexpr MCIERROR MCIERR_BASE = 256;
@@ -315,6 +322,9 @@ struct MCI_DGV_RECT_PARMS {
     RECT rc;
 };
 using LPMCI_DGV_RECT_PARMS = MCI_DGV_RECT_PARMS*;
+// MCI_PUT's record: a rectangle as left, top, width and height.
+using MCI_DGV_PUT_PARMS = MCI_DGV_RECT_PARMS;
+using LPMCI_DGV_PUT_PARMS = MCI_DGV_PUT_PARMS*;
 
 struct MCI_DGV_STEP_PARMS {
     DWORD_PTR dwCallback;

@@ -31,8 +31,9 @@ struct Table {
     bool DefaultsInstalled = false;
 };
 
+// Sent like any command, so that a recording driver in place of the devices sees it.
 void CloseDevicesAtExit() {
-    CloseAllMciDevices();
+    mciSendCommandA(MCI_ALL_DEVICE_ID, MCI_CLOSE, MCI_WAIT, 0);
 }
 
 // The table is never destroyed: a device may still be closed from a static object's
@@ -45,12 +46,19 @@ Table& Devices() {
         user::Wm();
         user::Posted();
         user::GetVideoStats();
+        user::CurrentBackend(); // the slot only; a backend is chosen into it later
         auto* made = new Table;
         std::atexit(&CloseDevicesAtExit);
         return made;
     }();
     return *table;
 }
+
+// The table is made before main, so that its step at exit is registered before any step
+// of the program's own and runs after them (steps run in the reverse order): a framework
+// that closes its devices at exit (a media player destroyed with its form) does so while
+// they are still open, and the table's step closes only what is left.
+[[maybe_unused]] const bool TableMadeBeforeMain = (Devices(), true);
 
 void EnsureDrivers() {
     Table& t = Devices();
@@ -180,6 +188,12 @@ MCIERROR mciSendCommandA(MCIDEVICEID device, UINT command, DWORD_PTR flags, DWOR
     }
     if (command == MCI_OPEN)
         return Open(DWORD(flags), param);
+    if (device == MCI_ALL_DEVICE_ID) {
+        if (command != MCI_CLOSE)
+            return MCIERR_CANNOT_USE_ALL;
+        CloseAllMciDevices();
+        return 0;
+    }
     std::unique_ptr<MciDevice> closing;
     MciDevice* target = nullptr;
     {

@@ -16,6 +16,7 @@
 #include "platform/media/MciDriver.h"
 #include "platform/media/MediaFile.h"
 #include "platform/media/SdlAudio.h"
+#include "platform/media/VideoPlacement.h"
 #include "platform/user/Backend.h"
 #include "platform/user/VideoOverlay.h"
 #include "platform/user/WindowManager.h"
@@ -110,8 +111,10 @@ private:
     DWORD FStartTick = 0, FEndTick = 0; // the clock at its start and end
     DWORD_PTR FNotify = 0;              // the callback of the pending request, 0 for none
     DWORD FTimeFormat = MCI_FORMAT_FRAMES;
-    HWND FBound = nullptr;   // the program's window the video is bound to
-    HWND FDefault = nullptr; // the device's own window
+    HWND FBound = nullptr;     // the program's window the video is bound to
+    HWND FDefault = nullptr;   // the device's own window
+    VideoPlacement FPlacement; // as MCI_PUT set it
+    int FPlacementSerial = 0;  // counts changes of FPlacement
     int FSegment = 0;
     std::int64_t FSegStartSample = 0, FSegEndSample = 0, FStopSample = 0;
     bool FClosed = false;
@@ -138,6 +141,12 @@ private:
     // device, whose first frame then needs no fresh memory.
     void KeepPixelsForNextClip();
     std::int64_t FPictureFrame = -1;
+    int FShownPlacement = 0;                   // the placement serial on show
+    std::shared_ptr<user::VideoFrame> FPlaced; // FPicture as placed
+    std::weak_ptr<const user::VideoFrame> FPlacedFrom;
+    std::shared_ptr<user::VideoFrame> FPlacedSpare; // an older one, for its memory
+    // The picture on show as the placement puts it (FPicture itself by default).
+    std::shared_ptr<user::VideoFrame> Placed(const VideoPlacement& placement, int serial);
     HWND FShownWindow = nullptr;
     int FAudioSegment = -1;
     std::int64_t FAudioCursor = 0;
@@ -235,7 +244,8 @@ private:
                       std::int64_t stopSample, DWORD startTick, DWORD now);
     void CountSound(const std::int16_t* samples, std::size_t frames);
     std::shared_ptr<user::VideoFrame> Decode(std::int64_t frame); // null past a damaged end
-    void ServiceVideo(bool playing, int segment, std::int64_t position, HWND window);
+    void ServiceVideo(bool playing, int segment, std::int64_t position, HWND window,
+                      const VideoPlacement& placement, int placementSerial);
 
     MCIERROR CarryOut(UINT command, DWORD flags, DWORD_PTR param);
     void Answer(DWORD_PTR callback);
@@ -248,6 +258,7 @@ private:
     MCIERROR DevCaps(DWORD flags, DWORD_PTR param);
     MCIERROR Window(DWORD flags, DWORD_PTR param);
     MCIERROR Where(DWORD flags, DWORD_PTR param);
+    MCIERROR Put(DWORD flags, DWORD_PTR param);
     MCIERROR Close();
 };
 

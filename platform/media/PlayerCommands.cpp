@@ -58,12 +58,13 @@ MCIERROR Player::CarryOut(UINT command, DWORD flags, DWORD_PTR param) {
         return Window(flags, param);
     case MCI_WHERE:
         return Where(flags, param);
+    case MCI_PUT:
+        return Put(flags, param);
     case MCI_REALIZE:
     case MCI_CUE:
         return 0;
     case MCI_RECORD:
     case MCI_SAVE:
-    case MCI_PUT:
     case MCI_FREEZE:
     case MCI_UNFREEZE:
     case MCI_CUT:

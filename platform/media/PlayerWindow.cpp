@@ -1,5 +1,7 @@
 // The digital-video device's window: its own default window, the program's window it is
-// bound to (MCI_WINDOW), and the rectangles MCI_WHERE reports. Rectangles are given as
+// bound to (MCI_WINDOW), where in it the picture goes (MCI_PUT: the source rectangle of
+// each frame, scaled into the destination rectangle of the client area) and the
+// rectangles MCI_WHERE reports. Rectangles are given as
 // the media control interface gives them: left, top, width, height. A device opened by
 // its type alone, without a file, has a window but no picture: its rectangles are empty.
 #include "platform/media/Player.h"
@@ -10,6 +12,9 @@ namespace {
 
 constexpr DWORD WhereKinds = MCI_DGV_WHERE_SOURCE | MCI_DGV_WHERE_DESTINATION |
                              MCI_DGV_WHERE_FRAME | MCI_DGV_WHERE_VIDEO | MCI_DGV_WHERE_WINDOW;
+
+constexpr DWORD PutKinds = MCI_DGV_PUT_SOURCE | MCI_DGV_PUT_DESTINATION | MCI_DGV_PUT_FRAME |
+                           MCI_DGV_PUT_VIDEO | MCI_DGV_PUT_WINDOW | MCI_DGV_PUT_CLIENT;
 
 // The window's frame: its place in its parent's client area (on the screen for a
 // top-level window) and its size.
@@ -109,8 +114,60 @@ MCIERROR Player::Where(DWORD flags, DWORD_PTR param) {
             p->rc = RECT{};
         return 0;
     }
-    // Source, destination, frame and video: the picture's own size.
-    p->rc = FHasVideo ? RECT{0, 0, FFile->Width(), FFile->Height()} : RECT{};
+    const int width = FHasVideo ? FFile->Width() : 0, height = FHasVideo ? FFile->Height() : 0;
+    const bool max = (flags & MCI_DGV_WHERE_MAX) != 0;
+    if (kind == MCI_DGV_WHERE_DESTINATION && max) {
+        // The largest destination that shows whole: the client area.
+        RECT client{};
+        if (HWND w = DisplayWindow())
+            GetClientRect(w, &client);
+        p->rc = client;
+        return 0;
+    }
+    std::lock_guard<std::mutex> lock(FLock);
+    if (kind == MCI_DGV_WHERE_SOURCE && !max)
+        p->rc = SourceOf(FPlacement, width, height);
+    else if (kind == MCI_DGV_WHERE_DESTINATION)
+        p->rc = DestinationOf(FPlacement, width, height);
+    else
+        p->rc = RECT{0, 0, width, height}; // the whole frame
+    return 0;
+}
+
+MCIERROR Player::Put(DWORD flags, DWORD_PTR param) {
+    if (!FVideoDevice)
+        return MCIERR_UNSUPPORTED_FUNCTION;
+    const DWORD kind = flags & PutKinds;
+    if (!kind)
+        return MCIERR_MISSING_PARAMETER;
+    if (kind & (kind - 1))
+        return MCIERR_FLAGS_NOT_COMPATIBLE;
+    if (kind != MCI_DGV_PUT_SOURCE && kind != MCI_DGV_PUT_DESTINATION)
+        return MCIERR_UNSUPPORTED_FUNCTION; // the device moves no window of its own
+    std::optional<RECT> rect;
+    if (flags & MCI_DGV_RECT) {
+        if (!param)
+            return MCIERR_NULL_PARAMETER_BLOCK;
+        rect = reinterpret_cast<const MCI_DGV_PUT_PARMS*>(param)->rc;
+        if (rect->right <= 0 || rect->bottom <= 0)
+            return MCIERR_OUTOFRANGE;
+    }
+    if (kind == MCI_DGV_PUT_SOURCE) {
+        const int width = FHasVideo ? FFile->Width() : 0;
+        const int height = FHasVideo ? FFile->Height() : 0;
+        if (rect && (rect->left < 0 || rect->top < 0 || rect->left + rect->right > width ||
+                     rect->top + rect->bottom > height))
+            return MCIERR_OUTOFRANGE;
+    } else if (!rect) {
+        // Without a rectangle the destination is the whole client area, as it is now.
+        RECT client{};
+        if (HWND w = DisplayWindow())
+            GetClientRect(w, &client);
+        rect = client;
+    }
+    std::lock_guard<std::mutex> lock(FLock);
+    (kind == MCI_DGV_PUT_SOURCE ? FPlacement.Source : FPlacement.Destination) = rect;
+    ++FPlacementSerial;
     return 0;
 }
 

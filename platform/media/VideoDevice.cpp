@@ -188,7 +188,22 @@ void Player::KeepPixelsForNextClip() {
         store.Pixels.swap(*largest);
 }
 
-void Player::ServiceVideo(bool playing, int segment, std::int64_t position, HWND window) {
+std::shared_ptr<user::VideoFrame> Player::Placed(const VideoPlacement& placement, int serial) {
+    if (placement.IsDefault())
+        return FPicture;
+    const bool current = FPlaced && serial == FShownPlacement &&
+                         !FPlacedFrom.owner_before(FPicture) && !FPicture.owner_before(FPlacedFrom);
+    if (!current) {
+        std::shared_ptr<user::VideoFrame> spare = std::move(FPlacedSpare);
+        FPlacedSpare = std::move(FPlaced);
+        FPlaced = PlacePicture(*FPicture, placement, std::move(spare));
+        FPlacedFrom = FPicture;
+    }
+    return FPlaced;
+}
+
+void Player::ServiceVideo(bool playing, int segment, std::int64_t position, HWND window,
+                          const VideoPlacement& placement, int placementSerial) {
     if (!FHasVideo || !window)
         return;
     std::int64_t frame = std::clamp<std::int64_t>(position, 0, FLength - 1);
@@ -200,7 +215,7 @@ void Player::ServiceVideo(bool playing, int segment, std::int64_t position, HWND
     auto samePicture = [this](std::int64_t a, std::int64_t b) {
         return a == b || FFile->PictureOf(a) == FFile->PictureOf(b);
     };
-    if (frame != FShownFrame || window != FShownWindow) {
+    if (frame != FShownFrame || window != FShownWindow || placementSerial != FShownPlacement) {
         if (!FPicture || !samePicture(frame, FPictureFrame)) {
             std::shared_ptr<user::VideoFrame> picture;
             if (FNext && samePicture(FNext->Number, frame))
@@ -215,13 +230,14 @@ void Player::ServiceVideo(bool playing, int segment, std::int64_t position, HWND
             }
         }
         if (FPicture) {
-            user::ShowVideoFrame(this, window, FPicture);
+            user::ShowVideoFrame(this, window, Placed(placement, placementSerial));
             if (FRealTime)
                 user::GetBackend().Wake();
         }
         FShownFrame = frame;
         FShownWindow = window;
         FShownSegment = segment;
+        FShownPlacement = placementSerial;
     }
     // On the real clock the next picture is decoded ahead, so that it goes on show the
     // moment it falls due.
@@ -263,6 +279,8 @@ std::optional<DWORD> Player::Service() {
     HWND window;
     DWORD endTick;
     std::int64_t from;
+    VideoPlacement placement;
+    int placementSerial;
     if (FRealTime)
         now = Now();
     {
@@ -275,8 +293,10 @@ std::optional<DWORD> Player::Service() {
         startTick = FStartTick;
         endTick = FEndTick;
         from = FFrom;
+        placement = FPlacement;
+        placementSerial = FPlacementSerial;
     }
-    ServiceVideo(playing, segment, position, window);
+    ServiceVideo(playing, segment, position, window, placement, placementSerial);
     if (!playing)
         return std::nullopt;
     DWORD due = endTick;

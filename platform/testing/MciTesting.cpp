@@ -127,8 +127,8 @@ std::string MciCommandName(UINT command) {
 }
 
 std::string MciCall::Text() const {
-    std::string s =
-        "dev=" + std::to_string(Device) + " " + MciCommandName(Command) + " flags=" + Hex(Flags);
+    std::string s = "dev=" + (Device == MCI_ALL_DEVICE_ID ? "all" : std::to_string(Device)) + " " +
+                    MciCommandName(Command) + " flags=" + Hex(Flags);
     if (HasRecord)
         s += " callback=" + Hex(Callback);
     if (DeviceType)
@@ -225,7 +225,8 @@ MCIERROR MciRecorder::Handle(MCIDEVICEID device, UINT command, DWORD_PTR flags, 
     call.Flags = DWORD(flags);
     ReadFields(call, param);
 
-    const bool known = std::find(FOpen.begin(), FOpen.end(), device) != FOpen.end();
+    const bool known =
+        device == MCI_ALL_DEVICE_ID || std::find(FOpen.begin(), FOpen.end(), device) != FOpen.end();
     MCIERROR result = 0;
     bool scripted = false;
     if (auto q = FQueued.find(command); q != FQueued.end() && !q->second.empty()) {
@@ -273,7 +274,9 @@ MCIERROR MciRecorder::Handle(MCIDEVICEID device, UINT command, DWORD_PTR flags, 
             break;
         }
     }
-    if (result == 0 && command == MCI_CLOSE)
+    if (result == 0 && command == MCI_CLOSE && device == MCI_ALL_DEVICE_ID)
+        FOpen.clear();
+    else if (result == 0 && command == MCI_CLOSE)
         std::erase(FOpen, device);
     if (result == 0 && command == MCI_OPEN && !param)
         result = MCIERR_NULL_PARAMETER_BLOCK;
@@ -283,6 +286,8 @@ MCIERROR MciRecorder::Handle(MCIDEVICEID device, UINT command, DWORD_PTR flags, 
     }
     call.Result = result;
     Calls.push_back(std::move(call));
+    if (OnCall)
+        OnCall(Calls.back());
     return result;
 }
 

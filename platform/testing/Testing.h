@@ -171,6 +171,8 @@ std::string MciCommandName(UINT command); // "MCI_PLAY", or "0x0899" for unknown
 class MciRecorder {
 public:
     std::vector<MciCall> Calls;
+    // Called with each call as it is recorded (a program that watches its own end).
+    std::function<void(const MciCall&)> OnCall;
 
     // Every later `command` answers `result` (0 restores success).
     void SetResult(UINT command, MCIERROR result);

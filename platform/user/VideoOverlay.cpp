@@ -38,6 +38,13 @@ bool Intersects(const RECT& a, const RECT& b) {
     return !RectEmpty(Intersect(a, b));
 }
 
+// The frame's rectangle on the top-level surface, for a window whose client area begins
+// at `org` there.
+RECT AreaOf(const VideoFrame& frame, POINT org) {
+    const int left = org.x + frame.Left, top = org.y + frame.Top;
+    return RECT{left, top, left + frame.Width, top + frame.Height};
+}
+
 void Draw(Window* w, const VideoFrame& frame, RECT& drawnRect) {
     Window* top = TopLevelOf(w);
     if (!top->Surf.Pixels)
@@ -49,7 +56,7 @@ void Draw(Window* w, const VideoFrame& frame, RECT& drawnRect) {
         for (const Window* ch : w->Children)
             if (ch->Visible())
                 Subtract(rects, Offset(ch->Rect, org.x, org.y));
-    const RECT video{org.x, org.y, org.x + frame.Width, org.y + frame.Height};
+    const RECT video = AreaOf(frame, org);
     drawnRect = video;
     for (const RECT& r : rects) {
         const RECT part = Intersect(r, video);
@@ -58,8 +65,8 @@ void Draw(Window* w, const VideoFrame& frame, RECT& drawnRect) {
         const int width = part.right - part.left;
         for (int y = part.top; y < part.bottom; ++y) {
             const std::uint32_t* src = frame.Pixels.data() +
-                                       std::size_t(y - org.y) * std::size_t(frame.Width) +
-                                       std::size_t(part.left - org.x);
+                                       std::size_t(y - video.top) * std::size_t(frame.Width) +
+                                       std::size_t(part.left - video.left);
             std::uint32_t* dst = top->Surf.Pixels + std::size_t(y) * std::size_t(top->Surf.Stride) +
                                  std::size_t(part.left);
             std::memcpy(dst, src, std::size_t(width) * sizeof(std::uint32_t));
@@ -122,7 +129,10 @@ void ComposeVideo() {
             continue;
         Window* top = TopLevelOf(w);
         const POINT org = SurfaceClientOrigin(w);
-        const RECT area{org.x, org.y, org.x + e.Frame->Width, org.y + e.Frame->Height};
+        const RECT area = AreaOf(*e.Frame, org);
+        // A frame placed elsewhere than the last one: the window repaints what that left.
+        if (e.DrawnIn == e.Hwnd && e.Drawn != e.Serial && !EqualRect(&area, &e.DrawnRect))
+            InvalidateRect(w->Handle, nullptr, TRUE);
         bool repainted = e.Drawn != e.Serial || e.DrawnIn != e.Hwnd;
         for (const RECT& d : top->Dirty)
             repainted = repainted || Intersects(d, area);

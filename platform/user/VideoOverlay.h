@@ -18,6 +18,7 @@ struct VideoFrame {
     int Height = 0;
     std::vector<std::uint32_t> Pixels; // 0x00RRGGBB, rows top-down
     std::int64_t Number = -1;          // the frame's number in its clip
+    int Left = 0, Top = 0;             // where it stands in the window's client area
 };
 
 // Any thread. `owner` identifies the device; a device shows one frame in one window at a

@@ -44,6 +44,24 @@ inline std::vector<Recorded> Received(UINT msg, HWND hwnd = nullptr) {
     return out;
 }
 
+// A window class with a white background, so that what the video leaves behind shows.
+inline const char* WhiteClass() {
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = DefWindowProcA;
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+        wc.lpszClassName = "MciWhite";
+        registered = RegisterClassA(&wc) != 0;
+    }
+    return "MciWhite";
+}
+
+inline HWND WhiteChild(HWND parent, int x, int y, int w, int h) {
+    return CreateWindowExA(0, WhiteClass(), "", WS_CHILD | WS_VISIBLE, x, y, w, h, parent, nullptr,
+                           nullptr, nullptr);
+}
+
 class HeadlessTest : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -309,7 +309,7 @@ TEST_F(MciDevice, OpenByTypeAndSoundOnlyFiles) {
 
 namespace {
 
-// A window class with a white background, so that what the video leaves behind shows.
+using platform::testing::Image;
 
 // Counts the pixels of `region` (client coordinates of the capture) that equal the
 // reference frame drawn at (ox, oy), and those that differ.

@@ -116,6 +116,11 @@ TEST_F(MciNotify, EachCommandInEachStateGivesTheDocumentedOutcomes) {
         return mciSendCommandA(id, MCI_WINDOW, MCI_DGV_WINDOW_HWND | MCI_WAIT | notify,
                                DWORD_PTR(&p));
     };
+    const Send put = [this](MCIDEVICEID id, DWORD notify) {
+        MCI_DGV_PUT_PARMS p{DWORD_PTR(B), RECT{0, 0, 24, 16}};
+        return mciSendCommandA(id, MCI_PUT, MCI_DGV_PUT_DESTINATION | MCI_DGV_RECT | notify,
+                               DWORD_PTR(&p));
+    };
     struct Case {
         const char* Command;
         Send Sent;
@@ -155,6 +160,8 @@ TEST_F(MciNotify, EachCommandInEachStateGivesTheDocumentedOutcomes) {
                                      {ok,        "A:superseded B:successful",      ok,    ok}},
         {"where", where, N,          {ok,        "A:superseded B:successful",      ok,    ok}},
         {"window", window, N,        {ok,        "A:superseded B:successful",      ok,    ok}},
+
+        {"put", put, N,           {ok,        "A:superseded B:successful",      ok,    ok}},
         {"close", generic(MCI_CLOSE, MCI_WAIT), 0,
                                      {"",        "A:aborted",                      "",    ""}},
         {"close", generic(MCI_CLOSE, MCI_WAIT), N,
