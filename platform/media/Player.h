@@ -84,6 +84,7 @@ public:
                     std::lock_guard<std::mutex> lock(FOpenerLock);
                     FOpened = std::move(output);
                 }
+                Kick(); // the helper thread takes the output at once
                 AudioOutput::EndThread();
             });
         if (FRealTime && FFile)

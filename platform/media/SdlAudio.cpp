@@ -3,17 +3,46 @@
 
 #include <SDL.h>
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+
+#include "platform/media/SoundDrivers.h"
 
 namespace platform::media {
 
 namespace {
 
-bool InitAudio() {
-    static std::once_flag once;
-    static bool ok = false;
-    std::call_once(once, [] { ok = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0; });
-    return ok;
+// Opens a device for `want` on the driver chosen for the process. The first call chooses
+// it: the first driver of SoundDriverOrder that starts and opens a device stays running
+// for every later output. When none does, that is said once and no output opens again.
+SDL_AudioDeviceID OpenDevice(SDL_AudioSpec& want) {
+    enum class Choice { NotYet, Made, NoOutput };
+    static std::mutex lock;
+    static Choice choice = Choice::NotYet;
+    SDL_AudioSpec have{};
+    // No changes allowed: SDL converts our format to the device's, and the callback sees
+    // blocks of `want.samples` frames at our rate.
+    const auto open = [&] { return SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0); };
+    std::lock_guard<std::mutex> guard(lock);
+    if (choice == Choice::Made)
+        return open();
+    if (choice == Choice::NoOutput)
+        return 0;
+    QuietAlsaErrors();
+    for (const std::string& driver : SoundDriverOrder(SDL_getenv("SDL_AUDIODRIVER"))) {
+        // Over the user's SDL_AUDIODRIVER too, which names the whole list.
+        SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, driver.c_str(), SDL_HINT_OVERRIDE);
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+            continue;
+        if (SDL_AudioDeviceID id = open()) {
+            choice = Choice::Made;
+            return id;
+        }
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+    choice = Choice::NoOutput;
+    std::fprintf(stderr, "%s\n", NoSoundOutputLine);
+    return 0;
 }
 
 } // namespace
@@ -22,7 +51,7 @@ AudioOutput::AudioOutput(int rate, int channels, std::int64_t latency)
     : FChannels(std::size_t(channels)), FClock(double(rate), latency) {}
 
 std::unique_ptr<AudioOutput> AudioOutput::Open(int rate, int channels) {
-    if (rate <= 0 || channels <= 0 || channels > 255 || !InitAudio())
+    if (rate <= 0 || channels <= 0 || channels > 255)
         return nullptr;
     SDL_AudioSpec want{};
     want.freq = rate;
@@ -31,16 +60,15 @@ std::unique_ptr<AudioOutput> AudioOutput::Open(int rate, int channels) {
     want.samples = 1024;
     want.callback = &AudioOutput::Fill;
     // The output exists before the device calls back: its address is the user data.
-    std::unique_ptr<AudioOutput> out(
-        new AudioOutput(rate, channels, DriverLatencyFrames(SDL_GetCurrentAudioDriver(), 1024)));
+    std::unique_ptr<AudioOutput> out(new AudioOutput(rate, channels, 0));
     want.userdata = out.get();
-    SDL_AudioSpec have{};
-    // No changes allowed: SDL converts our format to the device's, and the callback sees
-    // blocks of `want.samples` frames at our rate.
-    SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    SDL_AudioDeviceID id = OpenDevice(want);
     if (id == 0)
         return nullptr;
     out->FDevice = id;
+    // The device starts paused: its callback has not run yet.
+    out->FClock =
+        AudioClock(double(rate), DriverLatencyFrames(SDL_GetCurrentAudioDriver(), want.samples));
     SDL_PauseAudioDevice(id, 0);
     return out;
 }

@@ -87,12 +87,16 @@ void Player::ServiceAudio(bool playing, int segment, std::int64_t segStart, std:
     if (!FOutput && FOpener.joinable()) {
         std::lock_guard<std::mutex> lock(FOpenerLock);
         if (FOpened) {
-            // The output arrives: its sound starts where the clock stands.
+            // The output arrives: its sound starts where the clock stands, or at the
+            // segment's start while the clock has run no further than the slack (the
+            // picture then waits for the sound, and the clip is heard whole).
             FOutput = std::move(FOpened);
             if (FAudioSegment == segment && playing) {
-                const std::int64_t clock = segStart + Elapsed(now, startTick) * rate / 1000;
-                FFile->SeekAudio(clock * 1000 / rate);
-                FAudioCursor = clock;
+                std::int64_t from = segStart + Elapsed(now, startTick) * rate / 1000;
+                if (from - segStart <= AudioSlackMs * rate / 1000)
+                    from = segStart;
+                FFile->SeekAudio(from * 1000 / rate);
+                FAudioCursor = from;
             }
         }
     }

@@ -8,6 +8,9 @@
 //                                the window's client area (video at its top left) as PNG
 //   mciplay --seconds S FILE     plays for S seconds of real time, then ends
 //
+// Headless and with --seconds it prints where the device stands at the end,
+// "FILE: position P of L".
+//
 // Exit code 0, or 1 with the device's error text when the file cannot be played.
 #include <cstdio>
 #include <cstdlib>
@@ -44,6 +47,12 @@ void UpdateTitle(HWND hwnd, const std::string& name) {
 }
 
 std::string Name;
+
+void PrintPosition() {
+    std::printf("%s: position %lu of %lu\n", Name.c_str(),
+                static_cast<unsigned long>(Status(MCI_STATUS_POSITION)),
+                static_cast<unsigned long>(Status(MCI_STATUS_LENGTH)));
+}
 
 LRESULT Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
@@ -181,6 +190,8 @@ int main(int argc, char** argv) {
         TranslateMessage(&m);
         DispatchMessageA(&m);
     }
+    if (seconds > 0)
+        PrintPosition();
     mciSendCommandA(Device, MCI_CLOSE, MCI_WAIT, 0);
     return 0;
 }
