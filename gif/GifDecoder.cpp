@@ -24,15 +24,12 @@
 #include "gif/GifCodec.h"
 #include "gif/GifConsts.h"
 #include "gif/GifTypes.h"
+#include "gif/LzwCodeReader.h"
 #include "gif/RasterRows.h"
 #include "graphics/BmpHeaders.h"
 #include "rtl/Exceptions.h"
 
 namespace gif {
-
-using formstream::psEnding;
-using formstream::psRunning;
-using formstream::psStarting;
 
 int BitmapDepthFor(int pixelBits) {
     if (pixelBits == 1)
@@ -59,93 +56,6 @@ static_assert(Slack <= DecodeSlack);
 // of their bitmap rows, within these bounds.
 constexpr std::size_t MinWindow = std::size_t(64) << 10;
 constexpr std::size_t MaxWindow = std::size_t(8) << 20;
-
-// Reads LZW codes, least significant bit first, across the data sub-blocks. The bytes of
-// the sub-blocks are gathered, without their length bytes, into a small staging buffer, so
-// that the decoding loop refills its bit buffer with one 8-byte load. The loop keeps the
-// bit buffer and the read position in locals (Bits, Count, Cur) and hands them back here
-// only when the staged bytes run low.
-class TCodeReader {
-public:
-    TCodeReader(const std::uint8_t* data, std::size_t size, const TGIFProgress& progress)
-        : FStart(data), FPos(data), FEnd(data + size), FSize(size), FProgress(progress) {}
-
-    std::uint64_t Bits = 0; // the next Count bits of the data, first bit lowest
-    int Count = 0;
-    const std::uint8_t* Cur = FStage;     // next staged byte not yet in Bits
-    const std::uint8_t* SafeEnd = FStage; // Cur < SafeEnd: 8 staged bytes lie at Cur
-
-    // Tops Bits up to at least 57 bits, or as far as the data go, once the loop's own
-    // 8-byte refill has run out of staged bytes.
-    void Refill() {
-        if (Cur >= SafeEnd)
-            Stage();
-        while (Count <= 56 && Cur < FStageEnd) {
-            Bits |= std::uint64_t(*Cur++) << Count;
-            Count += 8;
-        }
-    }
-    // A length byte promised more bytes than the data hold.
-    bool Broken() const { return FBroken; }
-
-private:
-    // Moves the staged bytes not yet read to the front and fills up behind them.
-    void Stage() {
-        const std::size_t keep = std::size_t(FStageEnd - Cur);
-        std::memmove(FStage, Cur, keep);
-        std::uint8_t* end = FStage + keep;
-        std::uint8_t* const full = FStage + StageBytes;
-        while (end < full) {
-            if (FBlockLeft == 0 && !NextBlock())
-                break;
-            const std::size_t take = std::min(FBlockLeft, std::size_t(full - end));
-            std::memcpy(end, FBlock, take);
-            end += take;
-            FBlock += take;
-            FBlockLeft -= take;
-        }
-        Cur = FStage;
-        FStageEnd = end;
-        SafeEnd = end - FStage >= 8 ? end - 7 : FStage;
-    }
-    bool NextBlock() {
-        for (;;) {
-            if (FPos >= FEnd)
-                return false;
-            const std::size_t len = *FPos++;
-            if (len > std::size_t(FEnd - FPos)) {
-                FBroken = true;
-                FPos = FEnd;
-                return false;
-            }
-            FBlock = FPos;
-            FBlockLeft = len;
-            FPos += len;
-            if (FProgress) {
-                const int percent = int(std::size_t(FPos - FStart) * 100 / FSize);
-                if (percent != FLastPercent) {
-                    FLastPercent = percent;
-                    FProgress(psRunning, std::uint8_t(percent), std::string());
-                }
-            }
-            if (len != 0) // a zero-length block adds no bytes; reading goes on behind it
-                return true;
-        }
-    }
-
-    static constexpr std::size_t StageBytes = 4096;
-    const std::uint8_t* FStart;
-    const std::uint8_t* FPos;
-    const std::uint8_t* FEnd;
-    std::size_t FSize;
-    const std::uint8_t* FBlock = nullptr;
-    std::size_t FBlockLeft = 0;
-    bool FBroken = false;
-    int FLastPercent = 0;
-    const TGIFProgress& FProgress;
-    std::uint8_t FStage[StageBytes];
-    const std::uint8_t* FStageEnd = FStage;
-};
 
 // The string table, in two parts. The part the decoding loop reads is one 8-byte entry per
 // code, so that the whole of it stays near the processor:
@@ -544,17 +454,41 @@ bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm
 
 bool DecodeRaster(const std::uint8_t* data, std::size_t size, const TDecodeParams& params,
                   std::uint8_t* pixels) {
-    params.Progress(psStarting, 0, std::string());
-    bool corrupted;
-    try {
-        corrupted = DecodesInPlace(params) ? Decode<true>(data, size, params, pixels)
-                                           : Decode<false>(data, size, params, pixels);
-    } catch (const rtl::Exception& e) {
-        params.Progress(psEnding, 0, e.Message());
-        throw;
+    return WithDecodeProgress(params.Progress, [&] {
+        return DecodesInPlace(params) ? Decode<true>(data, size, params, pixels)
+                                      : Decode<false>(data, size, params, pixels);
+    });
+}
+
+std::vector<RGBQUAD> FramePalette(const TGIFItem& item, int depth) {
+    // Table entries the colour table lacks are grey (128 in all four bytes).
+    const int colors = 1 << depth;
+    std::vector<RGBQUAD> palette(std::size_t(colors), RGBQUAD{128, 128, 128, 128});
+    const int count = std::clamp(item.ColorTable.Count, 0, colors);
+    for (int i = 0; i < count; ++i) {
+        const TGIFColorItem& c = item.ColorTable.Colors[std::size_t(i)];
+        palette[std::size_t(i)] = RGBQUAD{c.Blue, c.Green, c.Red, 0};
     }
-    params.Progress(psEnding, 100, std::string());
-    return corrupted;
+    return palette;
+}
+
+void CheckFrameSize(std::int64_t width, std::int64_t height, int depth) {
+    if (width > MaxFrameDimension || height > MaxFrameDimension ||
+        BitmapStride(width, depth) * height > MaxFrameBytes)
+        throw rtl::EInvalidGraphicOperation(SGIFImageTooLarge);
+}
+
+TDecodeParams FrameParams(const TGIFItem& item, bool interlaced, bool tolerant,
+                          const TGIFProgress& progress) {
+    TDecodeParams prm;
+    prm.Width = std::max(item.Width, 0);
+    prm.Height = std::max(item.Height, 0);
+    prm.Depth = BitmapDepthFor(item.BitsPerPixel);
+    prm.PixelBits = item.BitsPerPixel;
+    prm.Interlaced = interlaced;
+    prm.Tolerant = tolerant;
+    prm.Progress = progress;
+    return prm;
 }
 
 bool WriteBitmapStream(const TGIFItem& item, bool interlaced, bool tolerant,
@@ -562,13 +496,11 @@ bool WriteBitmapStream(const TGIFItem& item, bool interlaced, bool tolerant,
     const int depth = BitmapDepthFor(item.BitsPerPixel);
     const std::int64_t width = std::max(item.Width, 0);
     const std::int64_t height = std::max(item.Height, 0);
-    const std::int64_t stride = BitmapStride(width, depth);
-    const std::int64_t imageSize = stride * height;
-    const int colors = 1 << depth;
+    CheckFrameSize(width, height, depth);
+    const std::int64_t imageSize = BitmapStride(width, depth) * height;
+    const std::vector<RGBQUAD> palette = FramePalette(item, depth);
     const std::int64_t offset = graphics::BmpFileHeaderSize + graphics::BmpInfoHeaderSize +
-                                std::int64_t(colors) * std::int64_t(sizeof(RGBQUAD));
-    if (width > MaxFrameDimension || height > MaxFrameDimension || imageSize > MaxFrameBytes)
-        throw rtl::EInvalidGraphicOperation(SGIFImageTooLarge);
+                                std::int64_t(palette.size() * sizeof(RGBQUAD));
 
     // Room for the decoder's scratch space behind the rows, cut off again below. The
     // stream starts from fresh zeroed memory, so rows the data never reach are not
@@ -577,31 +509,11 @@ bool WriteBitmapStream(const TGIFItem& item, bool interlaced, bool tolerant,
     dest.SetSize(offset + imageSize + std::int64_t(DecodeSlack));
     std::uint8_t* const p = dest.Memory();
     graphics::WriteBmpHeaders(p, std::int32_t(width), std::int32_t(height), depth,
-                              std::uint32_t(colors), std::uint32_t(imageSize));
-    // Table entries the colour table lacks are grey (128 in all four bytes).
-    const int count = std::clamp(item.ColorTable.Count, 0, colors);
-    std::uint8_t* const palette = p + graphics::BmpFileHeaderSize + graphics::BmpInfoHeaderSize;
-    for (int i = 0; i < colors; ++i) {
-        std::uint8_t* q = palette + sizeof(RGBQUAD) * std::size_t(i);
-        if (i < count) {
-            const TGIFColorItem& c = item.ColorTable.Colors[std::size_t(i)];
-            q[0] = c.Blue;
-            q[1] = c.Green;
-            q[2] = c.Red;
-            q[3] = 0;
-        } else {
-            std::memset(q, 128, 4);
-        }
-    }
+                              std::uint32_t(palette.size()), std::uint32_t(imageSize));
+    std::memcpy(p + graphics::BmpFileHeaderSize + graphics::BmpInfoHeaderSize, palette.data(),
+                palette.size() * sizeof(RGBQUAD));
 
-    TDecodeParams prm;
-    prm.Width = std::int32_t(width);
-    prm.Height = std::int32_t(height);
-    prm.Depth = depth;
-    prm.PixelBits = item.BitsPerPixel;
-    prm.Interlaced = interlaced;
-    prm.Tolerant = tolerant;
-    prm.Progress = progress;
+    TDecodeParams prm = FrameParams(item, interlaced, tolerant, progress);
     prm.PixelsSlack = DecodeSlack;
     const std::uint8_t* data = item.Data ? item.Data->Memory() : nullptr;
     const std::size_t size = item.Data ? std::size_t(item.Data->Size()) : 0;
