@@ -48,12 +48,10 @@ struct TDecodeParams {
     bool Interlaced = false;
     bool Tolerant = true; // GIFLoadCorrupted
     TGIFProgress Progress;
-    // Bytes behind the rows that the decoder may use as scratch space; with enough of
-    // them (DecodeSlack) an 8-bit frame is decoded in place, without other pixel memory.
-    std::size_t PixelsSlack = 0;
-    // Other frames are decoded through a window of the most recent pixels, of about this
-    // many bytes (0: the size of the bitmap rows, from 64 KB to 8 MB); it never holds less
-    // than two rows and is never larger than the frame.
+    // 1- and 4-bit frames (and 8-bit ones when this is set) are decoded through a window
+    // of the most recent pixels, of about this many bytes (0: the size of the bitmap rows,
+    // from 64 KB to 8 MB); it never holds less than two rows and is never larger than the
+    // frame. 8-bit frames are otherwise decoded in their rows, without other pixel memory.
     std::size_t WindowBytes = 0;
 };
 
@@ -62,9 +60,6 @@ struct TDecodeParams {
 // frames raise "GIF image is too large" before any memory is taken.
 inline constexpr std::int64_t MaxFrameDimension = 32768;
 inline constexpr std::int64_t MaxFrameBytes = std::int64_t(512) << 20;
-
-// The scratch space that lets DecodeRaster work in the bitmap rows themselves.
-inline constexpr std::size_t DecodeSlack = 4200;
 
 // Bitmap depth for a pixel index width: 1 -> 1, 2..4 -> 4, 5..8 -> 8; any other width
 // raises "Wrong number of colors; must be a power of 2".

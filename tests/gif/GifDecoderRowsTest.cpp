@@ -148,7 +148,7 @@ TEST(GifDecoderRows, PixelsAndPaddingInEveryRowLayout) {
             }
 }
 
-TEST(GifDecoderRows, InterlacedRankInvertsThePassOrder) {
+TEST(GifDecoderRows, NextInterlacedRowFollowsThePassOrder) {
     for (int height = 1; height <= 40; ++height) {
         SCOPED_TRACE("height " + std::to_string(height));
         const std::vector<int> order = DecodingOrder(height, true);
@@ -156,7 +156,6 @@ TEST(GifDecoderRows, InterlacedRankInvertsThePassOrder) {
         int y = 0, pass = 0;
         for (int k = 0; k < height; ++k) {
             EXPECT_EQ(y, order[std::size_t(k)]) << "row decoded as number " << k;
-            EXPECT_EQ(InterlacedRank(order[std::size_t(k)], height), k);
             y = NextInterlacedRow(y, height, pass);
         }
         EXPECT_GE(y, height) << "rows beyond the last one";
