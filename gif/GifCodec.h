@@ -12,9 +12,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "formstream/Graphic.h"
+#include "platform/wingdi.h"
 #include "rtl/Stream.h"
+
+namespace graphics {
+class TBitmap;
+}
 
 namespace gif {
 
@@ -42,12 +48,10 @@ struct TDecodeParams {
     bool Interlaced = false;
     bool Tolerant = true; // GIFLoadCorrupted
     TGIFProgress Progress;
-    // Bytes behind the rows that the decoder may use as scratch space; with enough of
-    // them (DecodeSlack) an 8-bit frame is decoded in place, without other pixel memory.
-    std::size_t PixelsSlack = 0;
-    // Other frames are decoded through a window of the most recent pixels, of about this
-    // many bytes (0: the size of the bitmap rows, from 64 KB to 8 MB); it never holds less
-    // than two rows and is never larger than the frame.
+    // 1- and 4-bit frames (and 8-bit ones when this is set) are decoded through a window
+    // of the most recent pixels, of about this many bytes (0: the size of the bitmap rows,
+    // from 64 KB to 8 MB); it never holds less than two rows and is never larger than the
+    // frame. 8-bit frames are otherwise decoded in their rows, without other pixel memory.
     std::size_t WindowBytes = 0;
 };
 
@@ -56,9 +60,6 @@ struct TDecodeParams {
 // frames raise "GIF image is too large" before any memory is taken.
 inline constexpr std::int64_t MaxFrameDimension = 32768;
 inline constexpr std::int64_t MaxFrameBytes = std::int64_t(512) << 20;
-
-// The scratch space that lets DecodeRaster work in the bitmap rows themselves.
-inline constexpr std::size_t DecodeSlack = 4200;
 
 // Bitmap depth for a pixel index width: 1 -> 1, 2..4 -> 4, 5..8 -> 8; any other width
 // raises "Wrong number of colors; must be a power of 2".
@@ -74,6 +75,34 @@ std::int64_t BitmapStride(std::int64_t width, int depth);
 // rows.
 bool DecodeRaster(const std::uint8_t* data, std::size_t size, const TDecodeParams& params,
                   std::uint8_t* pixels);
+
+// Decodes like DecodeRaster, but straight into 32-bit pixels (blue, green, red, 0 from the
+// low byte up) through `colors`, 256 of them, each index giving the colour of its entry:
+// Height bottom-up rows of 4 * Width bytes, which need not be cleared (pixels the data do
+// not reach get the colour of index 0). Depth plays no part.
+bool DecodeDeviceRaster(const std::uint8_t* data, std::size_t size, const TDecodeParams& params,
+                        const std::uint32_t* colors, std::uint32_t* pixels);
+
+// The decoding parameters of a frame's item (size, depths, the interlaced flag, the
+// tolerance switch, progress).
+TDecodeParams FrameParams(const TGIFItem& item, bool interlaced, bool tolerant,
+                          const TGIFProgress& progress);
+// Raises "GIF image is too large" for a frame beyond the limits above.
+void CheckFrameSize(std::int64_t width, std::int64_t height, int depth);
+// The colour table of a frame's bitmap of `depth` bits: the item's colours, then entries
+// of 128 (all four bytes) up to 2^depth.
+std::vector<RGBQUAD> FramePalette(const TGIFItem& item, int depth);
+
+// Whether the bitmap of a frame is monochrome: 1 bit deep with black and white as its two
+// colours. Such a bitmap stays a 1-bit bitmap; every other becomes a device bitmap.
+bool FrameIsMonochrome(const TGIFItem& item);
+
+// Makes `bitmap` the device bitmap of a frame that is not monochrome: the same pixels and
+// colour table as loading the bitmap file image of WriteBitmapStream and switching it to a
+// device bitmap, decoded without that image. Returns the decoder's corrupted flag; when
+// decoding fails, the bitmap is left as it was.
+bool DecodeDeviceBitmap(const TGIFItem& item, bool interlaced, bool tolerant,
+                        const TGIFProgress& progress, graphics::TBitmap& bitmap);
 
 // Writes the bitmap file image of a frame into `dest` (emptied first, left at position 0):
 // file header, 40-byte information header, palette of 2^depth entries (the colour table,

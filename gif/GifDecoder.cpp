@@ -1,38 +1,39 @@
-// LZW decoding of GIF rasters into bitmap rows.
+// LZW decoding of GIF rasters, into the index rows of a bitmap file image or straight into
+// the 32-bit pixels of a device bitmap.
 //
-// The decoder follows the classic prefix/suffix table walk, but emits strings by copying
-// an earlier emission of the same string: a table entry made from the previous code's
-// string plus one character is exactly the bytes from where that string was written up
-// to the first byte of the string after it. Strings of up to 7 pixels are kept in the
-// table entry itself, so the common short codes of detailed pictures need neither a walk
-// nor a read of pixels just written. Entries whose string is not such a copy (after
-// damaged codes, or strings that run through entries left over from before a clear code)
-// keep no copy and are decoded by the table walk, so the pixels are those of the walk in
-// every case.
+// No string is decoded pixel by pixel where it can be copied: every code's string is
+// written as a copy of an earlier place where the same pixels stand. A literal's pixel
+// stands in a small table (its index, or its colour through the palette); an entry that
+// the table gains (the previous string followed by the first pixel of the current one)
+// stands exactly where the previous string was written, with the current string's first
+// pixel behind it. So each entry is a pointer and a length, and each code is one copy of
+// its whole string.
 //
-// No index buffer of the frame's size is made. 8-bit frames are decoded in the bitmap's
-// own pixel memory, in decoding order, and their rows are moved to their places after
-// (bottom-up, de-interlaced, padded). 1- and 4-bit frames are decoded into a window of the
-// most recent pixels, about the size of the packed bitmap: each complete row is packed
-// into the bitmap before the window moves on, and a string whose earlier copy has left
-// the window is decoded by the table walk instead.
+// Strings that stay inside their row with room to spare take the fast path: the copy goes
+// in 16-byte pieces that may write (and read) a few pixels beyond the string, never beyond
+// the row. The others are put together first and written piece by piece across the rows;
+// as the string then stands in no one place, a copy of it goes into a pool, where the next
+// code adds its first pixel. An entry with no copy (the pool is full, or the entry made
+// after a damaged code, whose walk runs through links that later entries change) is
+// decoded by the classic walk of prefix codes and last pixels. The pixels are therefore
+// those of the walk in every case.
+//
+// Where the strings go: 8-bit index rows and 32-bit pixels are written in their rows of a
+// bottom-up bitmap, de-interlaced as they go. 1- and 4-bit frames are decoded into a
+// window of the most recent indices, about the size of the packed bitmap, which counts as
+// one long row: each complete image row is packed into the bitmap before the window moves
+// on, and entries whose copy has left the window are walked from then on.
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <vector>
 
 #include "gif/GifCodec.h"
 #include "gif/GifConsts.h"
-#include "gif/GifTypes.h"
+#include "gif/LzwCodeReader.h"
 #include "gif/RasterRows.h"
-#include "graphics/BmpHeaders.h"
 #include "rtl/Exceptions.h"
 
 namespace gif {
-
-using formstream::psEnding;
-using formstream::psRunning;
-using formstream::psStarting;
 
 int BitmapDepthFor(int pixelBits) {
     if (pixelBits == 1)
@@ -51,141 +52,134 @@ std::int64_t BitmapStride(std::int64_t width, int depth) {
 namespace {
 
 constexpr int MaxCodes = 4096;
-constexpr int StackSize = 4098;
-// Room behind the index buffer for the longest string and a 16-byte copy overrun.
-constexpr std::size_t Slack = StackSize + 64;
-static_assert(Slack <= DecodeSlack);
-// The window of recent pixels that frames not decoded in place get by default is the size
-// of their bitmap rows, within these bounds.
+constexpr int MaxLiterals = 512; // codes below the clear code of a minimum code size of 9
+// An entry: where a copy of its string stands (bits 0 to 47) and its length (bits 48 to
+// 63); 0 when it has no copy. Links: prefix code | Dirty | last index << 16 | first index
+// << 24. A dirty entry's walk runs through links that later entries may change (its
+// prefix was a damaged code), so it never gets a copy, nor does any entry behind it.
+constexpr int LengthShift = 48;
+constexpr std::uint64_t PointerMask = (std::uint64_t(1) << LengthShift) - 1;
+constexpr std::uint32_t PrefixMask = 0xFFF;
+constexpr std::uint32_t Dirty = 0x8000;
+// The code field of the state when the staged bytes ran out before the next code.
+constexpr int NeedCode = -2;
+// Copies of strings written across the end of a row (each with room for one pixel more),
+// so that the entries made from them have a copy too; emptied at clear codes.
+constexpr std::size_t PoolPixels = std::size_t(1) << 16;
+// The window of recent indices that 1- and 4-bit frames get by default is the size of
+// their bitmap rows, within these bounds.
 constexpr std::size_t MinWindow = std::size_t(64) << 10;
 constexpr std::size_t MaxWindow = std::size_t(8) << 20;
 
-// Reads LZW codes, least significant bit first, across the data sub-blocks. The bytes of
-// the sub-blocks are gathered, without their length bytes, into a small staging buffer, so
-// that the decoding loop refills its bit buffer with one 8-byte load. The loop keeps the
-// bit buffer and the read position in locals (Bits, Count, Cur) and hands them back here
-// only when the staged bytes run low.
-class TCodeReader {
-public:
-    TCodeReader(const std::uint8_t* data, std::size_t size, const TGIFProgress& progress)
-        : FStart(data), FPos(data), FEnd(data + size), FSize(size), FProgress(progress) {}
+template <class TPixel> constexpr std::ptrdiff_t Piece = 16 / sizeof(TPixel);
 
-    std::uint64_t Bits = 0; // the next Count bits of the data, first bit lowest
-    int Count = 0;
-    const std::uint8_t* Cur = FStage;     // next staged byte not yet in Bits
-    const std::uint8_t* SafeEnd = FStage; // Cur < SafeEnd: 8 staged bytes lie at Cur
-
-    // Tops Bits up to at least 57 bits, or as far as the data go, once the loop's own
-    // 8-byte refill has run out of staged bytes.
-    void Refill() {
-        if (Cur >= SafeEnd)
-            Stage();
-        while (Count <= 56 && Cur < FStageEnd) {
-            Bits |= std::uint64_t(*Cur++) << Count;
-            Count += 8;
-        }
-    }
-    // A length byte promised more bytes than the data hold.
-    bool Broken() const { return FBroken; }
-
-private:
-    // Moves the staged bytes not yet read to the front and fills up behind them.
-    void Stage() {
-        const std::size_t keep = std::size_t(FStageEnd - Cur);
-        std::memmove(FStage, Cur, keep);
-        std::uint8_t* end = FStage + keep;
-        std::uint8_t* const full = FStage + StageBytes;
-        while (end < full) {
-            if (FBlockLeft == 0 && !NextBlock())
-                break;
-            const std::size_t take = std::min(FBlockLeft, std::size_t(full - end));
-            std::memcpy(end, FBlock, take);
-            end += take;
-            FBlock += take;
-            FBlockLeft -= take;
-        }
-        Cur = FStage;
-        FStageEnd = end;
-        SafeEnd = end - FStage >= 8 ? end - 7 : FStage;
-    }
-    bool NextBlock() {
-        for (;;) {
-            if (FPos >= FEnd)
-                return false;
-            const std::size_t len = *FPos++;
-            if (len > std::size_t(FEnd - FPos)) {
-                FBroken = true;
-                FPos = FEnd;
-                return false;
-            }
-            FBlock = FPos;
-            FBlockLeft = len;
-            FPos += len;
-            if (FProgress) {
-                const int percent = int(std::size_t(FPos - FStart) * 100 / FSize);
-                if (percent != FLastPercent) {
-                    FLastPercent = percent;
-                    FProgress(psRunning, std::uint8_t(percent), std::string());
-                }
-            }
-            if (len != 0) // a zero-length block adds no bytes; reading goes on behind it
-                return true;
-        }
-    }
-
-    static constexpr std::size_t StageBytes = 4096;
-    const std::uint8_t* FStart;
-    const std::uint8_t* FPos;
-    const std::uint8_t* FEnd;
-    std::size_t FSize;
-    const std::uint8_t* FBlock = nullptr;
-    std::size_t FBlockLeft = 0;
-    bool FBroken = false;
-    int FLastPercent = 0;
-    const TGIFProgress& FProgress;
-    std::uint8_t FStage[StageBytes];
-    const std::uint8_t* FStageEnd = FStage;
-};
-
-// The string table, in two parts. The part the decoding loop reads is one 8-byte entry per
-// code, so that the whole of it stays near the processor:
-//   - a string of 1 to 7 pixels: the pixels in bytes 0 to 6 (zero beyond the string), the
-//     length in byte 7;
-//   - a longer string: where it was written in bits 0 to 31, its length in bits 32 to 47,
-//     byte 7 zero (byte 6 is not used);
-//   - a string that is not held as a copy: length 0 and byte 7 zero; it is decoded by
-//     walking the other part, the classic prefix code and last pixel of every entry.
-// Both have one entry more than there are codes: once the table is full, the entry a code
-// would add goes to the last one, which no code reads.
-struct TTables {
+template <class TPixel> struct TTables {
     std::uint64_t Entries[MaxCodes + 1];
-    std::uint32_t Links[MaxCodes + 1]; // prefix code | last pixel << 16
-    std::uint8_t Stack[StackSize + 2];
+    std::uint32_t Links[MaxCodes + 1];
+    TPixel Literals[MaxLiterals + Piece<TPixel>];
+    TPixel String[MaxCodes + 2 + Piece<TPixel>]; // a string put together before it is written
+    std::uint8_t Stack[MaxCodes + 2];
 };
 
-constexpr int ShortTagShift = 56;   // byte 7: the length of a short string
-constexpr int UnusedByteShift = 48; // byte 6 of a long entry
-constexpr std::size_t MaxShortLength = 7;
-
-inline std::size_t LongLength(std::uint64_t entry) {
-    return std::size_t(entry >> 32) & 0xFFFF;
+template <class TPixel> inline std::uint64_t EntryOf(const TPixel* at, std::ptrdiff_t length) {
+    return std::uint64_t(reinterpret_cast<std::uintptr_t>(at)) | std::uint64_t(length)
+                                                                     << LengthShift;
+}
+template <class TPixel> inline TPixel* PointerOf(std::uint64_t entry) {
+    return reinterpret_cast<TPixel*>(entry & PointerMask);
 }
 
-// Copies `len` bytes from an earlier place (dst - src >= len, or from the literals); up to
-// CopyOverrun - 1 bytes behind dst + len may be overwritten.
-constexpr std::size_t CopyOverrun = 16;
-inline void CopyString(std::uint8_t* dst, const std::uint8_t* src, std::size_t len) {
-    if (len <= 8) {
-        std::uint64_t v;
-        std::memcpy(&v, src, 8);
-        std::memcpy(dst, &v, 8);
-        return;
-    }
-    for (std::size_t i = 0; i < len; i += 16) {
+// Copies `len` pixels in 16-byte pieces: up to one piece less a pixel behind the string
+// may be written, and read behind the source. `dst` lies at least `len` pixels behind
+// `src`, or anywhere apart from it.
+template <class TPixel>
+[[gnu::always_inline]] inline void CopyPixels(TPixel* dst, const TPixel* src, std::ptrdiff_t len) {
+    for (std::ptrdiff_t i = 0; i < len; i += Piece<TPixel>) {
         unsigned char v[16];
         std::memcpy(v, src + i, 16);
         std::memcpy(dst + i, v, 16);
     }
+}
+
+// The decoder's state that the fast path keeps in registers.
+template <class TPixel> struct TState {
+    std::uint64_t Bits = 0; // the next Count bits of the data, first bit lowest
+    int Count = 0;
+    const std::uint8_t* Cur = nullptr;
+    const std::uint8_t* SafeEnd = nullptr; // Cur < SafeEnd: 8 staged bytes lie at Cur
+    int Code = 0;                          // the code to decode next, -1 when there is none
+    int CodeSize = 0;
+    std::uint32_t Mask = 0;
+    int FreeCode = 0;
+    TPixel* Dst = nullptr;     // where the next string goes
+    TPixel* RowEnd = nullptr;  // the end of its row
+    TPixel* FastEnd = nullptr; // strings ending here or before take the fast path
+    std::uint64_t Base = 0;    // the entry the next code adds
+    std::uint32_t Link = 0;    // its link but for the last index: old code | first << 24
+};
+
+// The fast path: codes whose string the table holds as a copy and that fit their row, one
+// after the other until one does not. It is a single loop over locals so that the state
+// stays in registers (the pixel stores could otherwise change any of it).
+template <class TPixel>
+[[gnu::always_inline]] inline void RunFast(TState<TPixel>& s, std::uint64_t* entry,
+                                           std::uint32_t* links) {
+    std::uint64_t bits = s.Bits;
+    int count = s.Count;
+    const std::uint8_t* cur = s.Cur;
+    const std::uint8_t* const safeEnd = s.SafeEnd;
+    int code = s.Code;
+    int codeSize = s.CodeSize;
+    std::uint32_t mask = s.Mask;
+    int freeCode = s.FreeCode;
+    TPixel* dst = s.Dst;
+    TPixel* const fastEnd = s.FastEnd;
+    std::uint64_t base = s.Base;
+    std::uint32_t link = s.Link;
+    for (;;) {
+        if (unsigned(code) >= unsigned(freeCode))
+            break;
+        const std::uint64_t v = entry[code];
+        const std::ptrdiff_t len = std::ptrdiff_t(v >> LengthShift);
+        if (len == 0 || len > fastEnd - dst)
+            break;
+        const std::uint32_t first = links[code] >> 24;
+        CopyPixels(dst, PointerOf<TPixel>(v), len);
+        entry[freeCode] = base;
+        links[freeCode] = link | first << 16;
+        // A full table takes no more entries; they then land in the spare last one.
+        if (freeCode < MaxCodes && ++freeCode > int(mask) && codeSize < 12) {
+            ++codeSize;
+            mask = (mask << 1) | 1;
+        }
+        base = EntryOf(dst, len + 1);
+        link = std::uint32_t(code) | first << 24;
+        dst += len;
+        if (count < codeSize) {
+            if (cur >= safeEnd) {
+                code = NeedCode;
+                break;
+            }
+            std::uint64_t w;
+            std::memcpy(&w, cur, 8);
+            bits |= w << count;
+            cur += (63 - count) >> 3;
+            count |= 56;
+        }
+        code = int(bits & mask);
+        bits >>= codeSize;
+        count -= codeSize;
+    }
+    s.Bits = bits;
+    s.Count = count;
+    s.Cur = cur;
+    s.Code = code;
+    s.CodeSize = codeSize;
+    s.Mask = mask;
+    s.FreeCode = freeCode;
+    s.Dst = dst;
+    s.Base = base;
+    s.Link = link;
 }
 
 // Packs the complete rows of the window into the bitmap as decoding goes on.
@@ -218,403 +212,430 @@ struct TRowPacker {
     }
 };
 
-// Packs the complete rows of the window, whose first pixel is pixel `discarded` and whose
-// next string goes to pixel `pos`, then drops all but its last `keep` pixels and returns
-// how many went. Long entries hold where their copy was written: those that left the
-// window are decoded by the table walk from now on. Kept out of line, away from the
-// registers of the decoding loop.
-[[gnu::noinline]] std::size_t MoveWindow(TRowPacker& rows, std::uint8_t* window,
-                                         std::size_t discarded, std::size_t pos, std::size_t keep,
-                                         std::uint64_t* entry, int firstFree, int freeCode) {
-    rows.Put(window, discarded, pos, false);
-    const std::size_t cut = pos - discarded - keep;
-    std::memmove(window, window + cut, keep);
-    for (int i = firstFree; i < freeCode; ++i) {
-        const std::uint64_t v = entry[i];
-        if ((v >> ShortTagShift) != 0 || LongLength(v) == 0)
-            continue;
-        entry[i] = std::uint32_t(v) < cut ? 0 : v - cut;
+// Where the strings go: the rows of a bitmap, or a window of recent indices whose complete
+// rows are packed into the bitmap.
+template <class TPixel, bool Window> class TLzwDecoder {
+public:
+    // `colors`: the pixel of each index (256). `pixels`: the bitmap rows, `stride` pixels
+    // apart; `zeroed` when they come cleared.
+    TLzwDecoder(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm,
+                const TPixel* colors, TPixel* pixels, std::size_t stride, bool zeroed)
+        : FPrm(prm), FReader(data + 1, size - 1, prm.Progress), FPixels(pixels), FStride(stride),
+          FWidth(std::max(prm.Width, 0)), FHeight(std::max(prm.Height, 0)),
+          FTotal(std::size_t(FWidth) * std::size_t(FHeight)), FColors(colors), FZeroed(zeroed),
+          FTables(std::make_unique<TTables<TPixel>>()) {
+        SetMinimumCodeSize(data[0]);
+        InitTables();
+        FState.Cur = FReader.Cur;
+        FState.SafeEnd = FReader.SafeEnd;
+        ResetCodes();
+        FDone = FTotal == 0;
+        if (!FDone)
+            StartOutput();
     }
-    return cut;
-}
 
-// Whether a frame is decoded in the bitmap's own pixel memory, or else through a window.
-bool DecodesInPlace(const TDecodeParams& prm) {
-    return prm.Width > 0 && prm.Height > 0 && prm.Depth == 8 && prm.PixelsSlack >= Slack;
-}
-
-// One instance per way, so that the decoding loop of frames decoded in place carries
-// nothing of the window.
-template <bool InPlace>
-bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm,
-            std::uint8_t* pixels) {
-    if (size < 1)
-        throw rtl::EReadError(rtl::SReadError);
-    bool corrupted = false;
-    int minSize = data[0];
-    if (minSize < 2 || minSize > 9) {
-        if (!prm.Tolerant)
-            throw rtl::EInvalidGraphicOperation(SBadGIFCodeSize);
-        corrupted = true;
-        minSize = std::clamp(minSize, 2, 9);
-    }
-    // After a clamped minimum code size only clear codes are still decoded: the literals
-    // then have no known length, which sends every other code to the checks below.
-    const bool stopAtString = corrupted;
-    const int width = std::max(prm.Width, 0);
-    const int height = std::max(prm.Height, 0);
-    const std::size_t total = std::size_t(width) * std::size_t(height);
-
-    const int clearCode = 1 << minSize;
-    const int endCode = clearCode + 1;
-    const int firstFree = clearCode + 2;
-    // Codes below the clear code stand for themselves; their pixel is masked to the
-    // frame's index width so that it always fits the bitmap's depth.
-    const int lastLiteral = clearCode - 1;
-    const std::uint8_t pixelMask = std::uint8_t((1 << prm.PixelBits) - 1);
-
-    auto tables = std::make_unique<TTables>();
-    std::memset(tables.get(), 0, sizeof(TTables));
-    std::uint64_t* const entry = tables->Entries;
-    std::uint32_t* const links = tables->Links;
-    std::uint8_t* const stack = tables->Stack;
-    if (!stopAtString)
-        for (int i = 0; i <= lastLiteral; ++i)
-            entry[i] = std::uint64_t(i & pixelMask) | std::uint64_t(1) << ShortTagShift;
-
-    // 8-bit rows are decoded top-down in place, in decoding order, and arranged into
-    // bitmap rows afterwards. Other rows are decoded into a window of the most recent
-    // pixels; rows are packed into the bitmap as the window moves on, and strings whose
-    // earlier copy has left the window are decoded by the table walk.
-    const std::size_t stride = std::size_t(BitmapStride(width, prm.Depth));
-    constexpr bool inPlace = InPlace;
-    std::size_t window = total;
-    if (!inPlace) {
-        // The last `keep` pixels stay when the window moves: at least the row being
-        // decoded and the previous string.
-        const std::size_t wanted =
-            prm.WindowBytes != 0 ? prm.WindowBytes
-                                 : std::clamp(stride * std::size_t(height), MinWindow, MaxWindow);
-        window = std::min(total, std::max(wanted, 2 * std::max(std::size_t(width), Slack)));
-    }
-    const std::size_t keep = window / 2;
-    std::unique_ptr<std::uint8_t[]> buffer(inPlace ? nullptr : new std::uint8_t[window + Slack]);
-    std::uint8_t* const out = inPlace ? pixels : buffer.get();
-
-    // The bit buffer lives in locals while decoding; the reader refills it.
-    TCodeReader reader(data + 1, size - 1, prm.Progress);
-    std::uint64_t bits = 0;
-    int count = 0;
-    const std::uint8_t* cur = reader.Cur;
-    const std::uint8_t* safeEnd = reader.SafeEnd;
-    int codeSize = minSize + 1;
-    std::uint32_t mask = (1u << codeSize) - 1;
-    // The next code of codeSize bits, or -1 when the data hold no more bits.
-    auto nextCode = [&]() __attribute__((always_inline))->int {
-        if (count < codeSize) {
-            if (cur < safeEnd) {
-                std::uint64_t v;
-                std::memcpy(&v, cur, 8);
-                bits |= v << count;
-                cur += (63 - count) >> 3;
-                count |= 56;
-            } else {
-                reader.Bits = bits;
-                reader.Count = count;
-                reader.Cur = cur;
-                reader.Refill();
-                bits = reader.Bits;
-                count = reader.Count;
-                cur = reader.Cur;
-                safeEnd = reader.SafeEnd;
-                if (count < codeSize)
-                    return -1;
-            }
+    bool Run() {
+        FState.Code = ReadCode();
+        for (;;) {
+            if (!FFresh && !FSlot)
+                RunFast(FState, FTables->Entries, FTables->Links);
+            if (!Step())
+                break;
         }
-        const int code = int(bits & mask);
-        bits >>= codeSize;
-        count -= codeSize;
+        Finish();
+        return FCorrupted;
+    }
+
+private:
+    void SetMinimumCodeSize(int minSize) {
+        if (minSize < 2 || minSize > 9) {
+            if (!FPrm.Tolerant)
+                throw rtl::EInvalidGraphicOperation(SBadGIFCodeSize);
+            // After a clamped minimum code size only clear codes are still decoded, and
+            // the literal behind each of them.
+            FCorrupted = true;
+            FStopAtString = true;
+            minSize = std::clamp(minSize, 2, 9);
+        }
+        FMinSize = minSize;
+        FClearCode = 1 << minSize;
+        FPixelMask = std::uint8_t((1 << FPrm.PixelBits) - 1);
+        FFresh = !FStopAtString;
+    }
+
+    void InitTables() {
+        TTables<TPixel>& t = *FTables;
+        std::memset(t.Entries, 0, sizeof t.Entries);
+        std::memset(t.Links, 0, sizeof t.Links);
+        for (int i = 0; i < MaxLiterals + Piece<TPixel>; ++i)
+            t.Literals[i] = FColors[i & FPixelMask];
+        // Literals copy from their pixel; without a known literal length (after a clamped
+        // code size) they have none and stop the decoding.
+        for (int i = 0; i < FClearCode; ++i) {
+            t.Links[i] = std::uint32_t(i) | std::uint32_t(i & FPixelMask) << 24;
+            if (!FStopAtString)
+                t.Entries[i] = EntryOf(&t.Literals[i], 1);
+        }
+    }
+
+    void ResetCodes() {
+        FState.CodeSize = FMinSize + 1;
+        FState.Mask = (1u << FState.CodeSize) - 1;
+        FState.FreeCode = FClearCode + 2;
+    }
+
+    // --- where the strings go
+
+    void StartOutput() {
+        if constexpr (Window) {
+            // The last half of the window stays when it moves on: at least the row being
+            // decoded.
+            const std::size_t stride = std::size_t(BitmapStride(FWidth, FPrm.Depth));
+            const std::size_t wanted =
+                FPrm.WindowBytes != 0
+                    ? FPrm.WindowBytes
+                    : std::clamp(stride * std::size_t(FHeight), MinWindow, MaxWindow);
+            FWindow = std::min(FTotal, std::max(wanted, 2 * std::size_t(FWidth)));
+            FBuffer.reset(new TPixel[FWindow + std::size_t(Piece<TPixel>)]);
+            FRows = TRowPacker{reinterpret_cast<std::uint8_t*>(FPixels),
+                               stride,
+                               FWidth,
+                               FHeight,
+                               FPrm.Depth,
+                               FPrm.Interlaced};
+            SetRegion(FBuffer.get(), FBuffer.get() + FWindow);
+        } else {
+            EnterRow(0);
+        }
+    }
+    void SetRegion(TPixel* at, TPixel* end) {
+        FState.Dst = at;
+        FState.RowEnd = end;
+        FState.FastEnd = end - std::min<std::ptrdiff_t>(Piece<TPixel>, end - at);
+    }
+    // Makes image row y the one being written.
+    void EnterRow(int y) {
+        FY = y;
+        TPixel* row = FPixels + std::size_t(FHeight - 1 - y) * FStride;
+        SetRegion(row, row + FWidth);
+    }
+    // Moves on once the row (or window) is full; false when every pixel is written.
+    bool NextRow() {
+        if constexpr (Window) {
+            return MoveWindow();
+        } else {
+            if (++FRowsDone >= FHeight) {
+                FDone = true;
+                return false;
+            }
+            EnterRow(FPrm.Interlaced ? NextInterlacedRow(FY, FHeight, FPass) : FY + 1);
+            return true;
+        }
+    }
+
+    // Packs the complete rows of the full window, then keeps its last half. Copies that
+    // were in the other half are gone: their entries are walked from now on.
+    [[gnu::noinline]] bool MoveWindow() {
+        TPixel* const out = FBuffer.get();
+        const std::size_t pos = FDiscarded + std::size_t(FState.RowEnd - out);
+        if (pos >= FTotal) {
+            FDone = true;
+            return false;
+        }
+        FRows.Put(reinterpret_cast<const std::uint8_t*>(out), FDiscarded, pos, false);
+        const std::size_t keep = FWindow / 2;
+        const std::size_t cut = FWindow - keep;
+        std::memmove(out, out + cut, keep * sizeof(TPixel));
+        const std::uint64_t from = reinterpret_cast<std::uintptr_t>(out);
+        auto moved = [&](std::uint64_t& v) {
+            const std::uint64_t p = v & PointerMask;
+            if (p < from || p >= from + FWindow * sizeof(TPixel))
+                return;
+            v = p < from + cut * sizeof(TPixel) ? 0 : v - cut * sizeof(TPixel);
+        };
+        for (int i = FClearCode + 2; i < FState.FreeCode; ++i)
+            moved(FTables->Entries[i]);
+        moved(FState.Base);
+        FDiscarded += cut;
+        SetRegion(out + keep, out + std::min(FWindow, FTotal - FDiscarded));
+        return true;
+    }
+
+    // --- codes
+
+    // The next code from the reader, -1 when the data hold no more bits.
+    int ReadCode() {
+        TState<TPixel>& s = FState;
+        if (s.Count < s.CodeSize) {
+            FReader.Bits = s.Bits;
+            FReader.Count = s.Count;
+            FReader.Cur = s.Cur;
+            FReader.Refill();
+            s.Bits = FReader.Bits;
+            s.Count = FReader.Count;
+            s.Cur = FReader.Cur;
+            s.SafeEnd = FReader.SafeEnd;
+            if (s.Count < s.CodeSize)
+                return -1;
+        }
+        const int code = int(s.Bits & s.Mask);
+        s.Bits >>= s.CodeSize;
+        s.Count -= s.CodeSize;
         return code;
-    };
+    }
 
-    int freeCode = firstFree;
-    std::uint8_t* dst = out;   // where the next string goes
-    std::size_t discarded = 0; // pixels that have left the window
-    TRowPacker rows{pixels, stride, width, height, prm.Depth, prm.Interlaced};
-    std::uint8_t* dstEnd = out + std::min(total, window); // no string starts here or beyond
-    int oldCode = 0;
-    const std::uint8_t* prevStart = out; // where the previous string was written
-    // The entry the next code adds, but for its last pixel, which goes in at bit `shift`
-    // (into the unused byte of a long entry): the previous string as a short or long
-    // entry, or 0 when the table does not hold that string as a copy.
-    std::uint64_t base = 0;
-    int shift = UnusedByteShift;
-    bool outOfData = false;
+    // Handles what the fast path leaves: false when decoding ends.
+    bool Step() {
+        TState<TPixel>& s = FState;
+        if (s.Code == NeedCode) {
+            s.Code = ReadCode();
+            return true;
+        }
+        if (s.Code < 0) {
+            FOutOfData = true;
+            return false;
+        }
+        if (FDone)
+            return false;
+        if (s.Code == FClearCode) {
+            ResetCodes();
+            FFresh = true;
+            FSlot = nullptr;
+            FPoolUsed = 0;
+            s.Code = ReadCode();
+            return true;
+        }
+        if (s.Code == FClearCode + 1)
+            return false;
+        if (FFresh)
+            PutLiteral();
+        else if (FStopAtString || !PutString())
+            return false;
+        s.Code = ReadCode();
+        return true;
+    }
 
-    auto addEntry = [&](std::uint8_t firstChar) __attribute__((always_inline)) {
-        entry[freeCode] = base | std::uint64_t(firstChar) << shift;
-        links[freeCode] = std::uint32_t(oldCode) | std::uint32_t(firstChar) << 16;
-        // A full table takes no more entries; they then land in the spare last one.
-        if (freeCode < MaxCodes && ++freeCode > int(mask) && codeSize < 12) {
-            ++codeSize;
-            mask = (mask << 1) | 1;
-        }
-    };
-    // Makes the string of `len` pixels written at `at` the previous one; `head` holds its
-    // pixels (zero beyond) when it is short enough to stay short with one pixel more.
-    auto setPrevious = [&](const std::uint8_t* at, std::size_t len, std::uint64_t head)
-        __attribute__((always_inline)) {
-        prevStart = at;
-        if (len < MaxShortLength) {
-            base = head | std::uint64_t(len + 1) << ShortTagShift;
-            shift = int(8 * len);
-        } else {
-            base = std::uint64_t(at - out) | std::uint64_t(len + 1) << 32;
-            shift = UnusedByteShift;
-        }
-    };
-    auto forgetPrevious = [&](const std::uint8_t* at) {
-        prevStart = at;
-        base = 0;
-        shift = UnusedByteShift;
-    };
+    // A literal (the first code, or the one after a clear code), whatever its value;
+    // damaged values beyond the literals are masked to a pixel and leave a dirty string.
+    void PutLiteral() {
+        TState<TPixel>& s = FState;
+        FFresh = false;
+        const std::uint8_t index = std::uint8_t(s.Code & FPixelMask);
+        FTables->String[0] = FColors[index];
+        const bool clean = s.Code < FClearCode && !FStopAtString;
+        Emit(1, clean);
+        s.Link = std::uint32_t(s.Code) | (clean ? 0 : Dirty) | std::uint32_t(index) << 24;
+    }
 
-    // No previous string: the first code of the data, and the code after a clear code,
-    // are literals that add no entry. After a clamped minimum code size the data start
-    // with a previous string, so that a first code other than a clear code stops.
-    bool fresh = !stopAtString;
-    int code = nextCode();
-    for (;;) {
-        // The common case, kept tight: a code whose string the table holds as a copy.
-        while (!fresh) {
-            if (unsigned(code) >= unsigned(freeCode))
-                break;
-            const std::uint64_t v = entry[code];
-            const std::size_t tag = std::size_t(v >> ShortTagShift);
-            if (tag != 0) {
-                // Short strings come from the table (no reads of bytes just written).
-                if (dst >= dstEnd)
-                    break;
-                std::memcpy(dst, &v, 8);
-                addEntry(std::uint8_t(v));
-                setPrevious(dst, tag, v & ((std::uint64_t(1) << ShortTagShift) - 1));
-                dst += tag;
-            } else {
-                // Long ones are copied from where they were written before.
-                const std::size_t len = LongLength(v);
-                if (len == 0 || dst >= dstEnd)
-                    break;
-                const std::uint8_t* src = out + std::uint32_t(v);
-                CopyString(dst, src, len);
-                addEntry(*src);
-                setPrevious(dst, len, 0);
-                dst += len;
-            }
-            oldCode = code;
-            code = nextCode();
-        }
-        if (code < 0) {
-            outOfData = true;
-            break;
-        }
-        if (dst >= dstEnd) {
-            if constexpr (inPlace) {
-                break;
-            } else {
-                // The next string would start at the window's end: the frame is complete,
-                // or the window moves on by all but its last `keep` pixels.
-                const std::size_t pos = discarded + std::size_t(dst - out);
-                if (pos >= total)
-                    break;
-                const std::size_t cut =
-                    MoveWindow(rows, out, discarded, pos, keep, entry, firstFree, freeCode);
-                if (base != 0 && (base >> ShortTagShift) == 0)
-                    base -= cut;
-                prevStart -= cut;
-                dst -= cut;
-                discarded += cut;
-                dstEnd = out + std::min(total - discarded, window);
-                continue;
-            }
-        }
-        if (code == clearCode) {
-            codeSize = minSize + 1;
-            mask = (1u << codeSize) - 1;
-            freeCode = firstFree;
-            fresh = true;
-            code = nextCode();
-            continue;
-        }
-        if (code == endCode)
-            break;
-        if (fresh) {
-            // A literal, whatever its value; damaged values beyond the literals are masked
-            // to a pixel and leave no string to copy.
-            fresh = false;
-            oldCode = code;
-            *dst = std::uint8_t(code & pixelMask);
-            if (code <= lastLiteral && !stopAtString)
-                setPrevious(dst, 1, *dst);
-            else
-                forgetPrevious(dst);
-            ++dst;
-            code = nextCode();
-            continue;
-        }
-        if (stopAtString)
-            break;
-        std::uint8_t* const start = dst;
-        const std::size_t oldLen = std::size_t(dst - prevStart);
-        bool copyable;
-        if (code >= freeCode && base != 0) {
+    // Any other code's string; false when a damaged chain stops the decoding.
+    bool PutString() {
+        TState<TPixel>& s = FState;
+        TTables<TPixel>& t = *FTables;
+        const int code = s.Code;
+        std::ptrdiff_t len;
+        std::uint8_t first;
+        bool clean;
+        if (code < s.FreeCode && t.Entries[code] != 0) {
+            const std::uint64_t v = t.Entries[code];
+            len = std::ptrdiff_t(v >> LengthShift);
+            std::memcpy(t.String, PointerOf<TPixel>(v), std::size_t(len) * sizeof(TPixel));
+            first = std::uint8_t(t.Links[code] >> 24);
+            clean = true;
+        } else if (code >= s.FreeCode && s.Base != 0) {
             // Not yet defined: the previous string and its own first pixel.
-            CopyString(dst, prevStart, oldLen);
-            dst[oldLen] = *prevStart;
-            dst += oldLen + 1;
-            copyable = code == freeCode;
+            const std::ptrdiff_t oldLen = std::ptrdiff_t(s.Base >> LengthShift) - 1;
+            const TPixel* prev = PointerOf<TPixel>(s.Base);
+            std::memcpy(t.String, prev, std::size_t(oldLen) * sizeof(TPixel));
+            t.String[oldLen] = prev[0];
+            len = oldLen + 1;
+            first = std::uint8_t(s.Link >> 24);
+            clean = code == s.FreeCode;
         } else {
-            // The table walk, for strings that cannot be copied.
-            int walk = code;
-            int sp = 0;
-            if (walk >= freeCode) {
-                // The previous string's first pixel (0 before the first string).
-                walk = oldCode;
-                stack[sp++] = dst > out ? *prevStart : 0;
-            }
-            while (walk > lastLiteral) {
-                if (sp > MaxCodes) {
-                    if (!prm.Tolerant)
-                        throw rtl::EInvalidGraphicOperation(SGIFDecodeError);
-                    corrupted = true;
-                    break;
-                }
-                stack[sp++] = std::uint8_t(links[walk] >> 16);
-                walk = int(links[walk] & 0xFFFF);
-            }
-            if (corrupted)
-                break;
-            stack[sp++] = std::uint8_t(walk & pixelMask);
-            while (sp > 0)
-                *dst++ = stack[--sp];
-            copyable = false;
+            len = Walk(code, first);
+            if (len == 0)
+                return false;
+            clean = code < s.FreeCode ? (t.Links[code] & Dirty) == 0
+                                      : code == s.FreeCode && (s.Link & Dirty) == 0;
         }
-        addEntry(*start);
-        oldCode = code;
-        const std::size_t len = std::size_t(dst - start);
-        if (copyable) {
-            std::uint64_t head = 0;
-            if (len < MaxShortLength) {
-                std::memcpy(&head, start, 8);
-                head &= (std::uint64_t(1) << (8 * len)) - 1;
-            }
-            setPrevious(start, len, head);
-        } else {
-            forgetPrevious(start);
+        if (FSlot) {
+            // The previous string's pooled copy gets this string's first pixel.
+            *FSlot = FColors[first];
+            FSlot = nullptr;
         }
-        code = nextCode();
-    }
-    const std::size_t pos = discarded + std::size_t(dst - out);
-    if (outOfData && reader.Broken())
-        throw rtl::EReadError(rtl::SReadError);
-    if (outOfData && pos < total) {
-        if (!prm.Tolerant)
-            throw rtl::EInvalidGraphicOperation(SGIFDecodeError);
-        corrupted = true;
+        t.Entries[s.FreeCode] = s.Base;
+        t.Links[s.FreeCode] = s.Link | std::uint32_t(first) << 16;
+        if (s.FreeCode < MaxCodes && ++s.FreeCode > int(s.Mask) && s.CodeSize < 12) {
+            ++s.CodeSize;
+            s.Mask = (s.Mask << 1) | 1;
+        }
+        Emit(len, clean);
+        s.Link = std::uint32_t(code) | (clean ? 0 : Dirty) | std::uint32_t(first) << 24;
+        return true;
     }
 
-    // Put the decoded rows into the bitmap.
-    const std::size_t written = std::min(pos, total);
-    if constexpr (inPlace) {
-        // Only the strings' copy overruns (at most 15 bytes behind the last string) lie
-        // behind the written pixels; the memory beyond them was never touched and stays as
-        // it came (zero). Bytes behind the rows are cut off and need no clearing: leaving
-        // them untouched keeps a complete frame from touching its scratch space at all.
-        const std::size_t dirtyEnd = std::min(pos + CopyOverrun, stride * std::size_t(height));
-        if (dirtyEnd > written)
-            std::memset(out + written, 0, dirtyEnd - written);
-        ArrangeDecodedRows(pixels, width, height, stride, prm.Interlaced,
-                           (written + std::size_t(width) - 1) / std::size_t(width));
-    } else {
-        rows.Put(out, discarded, written, true);
+    // The table walk, for strings that have no copy: puts the string's pixels together
+    // and returns its length, or 0 when the chain is longer than any string can be.
+    std::ptrdiff_t Walk(int code, std::uint8_t& first) {
+        const TState<TPixel>& s = FState;
+        TTables<TPixel>& t = *FTables;
+        const int lastLiteral = FClearCode - 1;
+        int walk = code;
+        int sp = 0;
+        if (walk >= s.FreeCode) {
+            // The previous string's first pixel (0 before the first string).
+            walk = int(s.Link & PrefixMask);
+            t.Stack[sp++] = std::uint8_t(s.Link >> 24);
+        }
+        while (walk > lastLiteral) {
+            if (sp > MaxCodes) {
+                if (!FPrm.Tolerant)
+                    throw rtl::EInvalidGraphicOperation(SGIFDecodeError);
+                FCorrupted = true;
+                return 0;
+            }
+            t.Stack[sp++] = std::uint8_t(t.Links[walk] >> 16);
+            walk = int(t.Links[walk] & PrefixMask);
+        }
+        first = std::uint8_t(walk & FPixelMask);
+        t.Stack[sp++] = first;
+        for (int i = 0; i < sp; ++i)
+            t.String[i] = FColors[t.Stack[sp - 1 - i]];
+        return sp;
     }
-    return corrupted;
+
+    // Writes the string put together in String across as many rows as it needs (what goes
+    // beyond the last pixel is dropped). The entry the next code adds is this string with
+    // one pixel more: when the string is clean, its copy is where the string stands in its
+    // row if there is room behind it, else a copy in the pool, whose last pixel the next
+    // code puts in.
+    void Emit(std::ptrdiff_t len, bool clean) {
+        TState<TPixel>& s = FState;
+        TPixel* const start = s.Dst;
+        TPixel* const fastEnd = s.FastEnd;
+        const TPixel* from = FTables->String;
+        std::ptrdiff_t left = len;
+        bool oneRow = true;
+        while (left > 0 && !FDone) {
+            const std::ptrdiff_t n = std::min(left, s.RowEnd - s.Dst);
+            std::memcpy(s.Dst, from, std::size_t(n) * sizeof(TPixel));
+            s.Dst += n;
+            from += n;
+            left -= n;
+            if (s.Dst == s.RowEnd) {
+                oneRow = false;
+                NextRow();
+            }
+        }
+        if (!clean)
+            s.Base = 0;
+        else if (oneRow && len + 1 <= fastEnd - start)
+            s.Base = EntryOf(start, len + 1);
+        else
+            s.Base = PoolCopy(len);
+    }
+    std::uint64_t PoolCopy(std::ptrdiff_t len) {
+        if (std::size_t(len) + 1 + std::size_t(Piece<TPixel>) > PoolPixels - FPoolUsed)
+            return 0;
+        if (!FPool)
+            FPool.reset(new TPixel[PoolPixels]);
+        TPixel* const copy = FPool.get() + FPoolUsed;
+        std::memcpy(copy, FTables->String, std::size_t(len) * sizeof(TPixel));
+        FPoolUsed += std::size_t(len) + 1;
+        FSlot = copy + len;
+        return EntryOf(copy, len + 1);
+    }
+
+    // --- the end
+
+    void Finish() {
+        if (FOutOfData && FReader.Broken())
+            throw rtl::EReadError(rtl::SReadError);
+        if (FOutOfData && !FDone) {
+            if (!FPrm.Tolerant)
+                throw rtl::EInvalidGraphicOperation(SGIFDecodeError);
+            FCorrupted = true;
+        }
+        // Pixels never written have index 0; so do the fast copies' overruns behind the
+        // last string.
+        if constexpr (Window) {
+            if (FTotal == 0)
+                return;
+            // Only the pixels written are packed; the rest of the bitmap stays 0.
+            TPixel* const out = FBuffer.get();
+            const std::size_t pos = FDone ? FTotal : FDiscarded + std::size_t(FState.Dst - out);
+            FRows.Put(reinterpret_cast<const std::uint8_t*>(out), FDiscarded, pos, true);
+        } else {
+            if (FDone)
+                return;
+            std::fill(FState.Dst, FState.RowEnd, FColors[0]);
+            if (FZeroed)
+                return;
+            while (NextRow())
+                std::fill(FState.Dst, FState.RowEnd, FColors[0]);
+        }
+    }
+
+    const TDecodeParams& FPrm;
+    TCodeReader FReader;
+    TPixel* const FPixels;
+    const std::size_t FStride;
+    const int FWidth;
+    const int FHeight;
+    const std::size_t FTotal;
+    const TPixel* const FColors;
+    const bool FZeroed;
+    std::unique_ptr<TTables<TPixel>> FTables;
+    TState<TPixel> FState;
+    std::unique_ptr<TPixel[]> FPool;
+    std::size_t FPoolUsed = 0;
+    TPixel* FSlot = nullptr; // the pooled copy's last pixel, until the next code puts it in
+    int FMinSize = 2;
+    int FClearCode = 4;
+    std::uint8_t FPixelMask = 0xFF;
+    bool FCorrupted = false;
+    bool FStopAtString = false;
+    bool FFresh = true;
+    bool FOutOfData = false;
+    bool FDone = false;
+    // Rows of the bitmap.
+    int FY = 0;
+    int FPass = 0;
+    int FRowsDone = 0;
+    // The window.
+    std::unique_ptr<TPixel[]> FBuffer;
+    std::size_t FWindow = 0;
+    std::size_t FDiscarded = 0; // pixels that have left it
+    TRowPacker FRows{};
+};
+
+template <class TPixel, bool Window>
+bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm,
+            const TPixel* colors, TPixel* pixels, std::size_t stride, bool zeroed) {
+    return WithDecodeProgress(prm.Progress, [&] {
+        if (size < 1)
+            throw rtl::EReadError(rtl::SReadError);
+        TLzwDecoder<TPixel, Window> decoder(data, size, prm, colors, pixels, stride, zeroed);
+        return decoder.Run();
+    });
 }
 
 } // namespace
 
 bool DecodeRaster(const std::uint8_t* data, std::size_t size, const TDecodeParams& params,
                   std::uint8_t* pixels) {
-    params.Progress(psStarting, 0, std::string());
-    bool corrupted;
-    try {
-        corrupted = DecodesInPlace(params) ? Decode<true>(data, size, params, pixels)
-                                           : Decode<false>(data, size, params, pixels);
-    } catch (const rtl::Exception& e) {
-        params.Progress(psEnding, 0, e.Message());
-        throw;
-    }
-    params.Progress(psEnding, 100, std::string());
-    return corrupted;
+    std::uint8_t indices[256];
+    for (int i = 0; i < 256; ++i)
+        indices[i] = std::uint8_t(i);
+    const std::size_t stride = std::size_t(BitmapStride(std::max(params.Width, 0), params.Depth));
+    if (params.Depth == 8 && params.WindowBytes == 0)
+        return Decode<std::uint8_t, false>(data, size, params, indices, pixels, stride, true);
+    return Decode<std::uint8_t, true>(data, size, params, indices, pixels, stride, true);
 }
 
-bool WriteBitmapStream(const TGIFItem& item, bool interlaced, bool tolerant,
-                       const TGIFProgress& progress, rtl::TMemoryStream& dest) {
-    const int depth = BitmapDepthFor(item.BitsPerPixel);
-    const std::int64_t width = std::max(item.Width, 0);
-    const std::int64_t height = std::max(item.Height, 0);
-    const std::int64_t stride = BitmapStride(width, depth);
-    const std::int64_t imageSize = stride * height;
-    const int colors = 1 << depth;
-    const std::int64_t offset = graphics::BmpFileHeaderSize + graphics::BmpInfoHeaderSize +
-                                std::int64_t(colors) * std::int64_t(sizeof(RGBQUAD));
-    if (width > MaxFrameDimension || height > MaxFrameDimension || imageSize > MaxFrameBytes)
-        throw rtl::EInvalidGraphicOperation(SGIFImageTooLarge);
-
-    // Room for the decoder's scratch space behind the rows, cut off again below. The
-    // stream starts from fresh zeroed memory, so rows the data never reach are not
-    // touched.
-    dest.Clear();
-    dest.SetSize(offset + imageSize + std::int64_t(DecodeSlack));
-    std::uint8_t* const p = dest.Memory();
-    graphics::WriteBmpHeaders(p, std::int32_t(width), std::int32_t(height), depth,
-                              std::uint32_t(colors), std::uint32_t(imageSize));
-    // Table entries the colour table lacks are grey (128 in all four bytes).
-    const int count = std::clamp(item.ColorTable.Count, 0, colors);
-    std::uint8_t* const palette = p + graphics::BmpFileHeaderSize + graphics::BmpInfoHeaderSize;
-    for (int i = 0; i < colors; ++i) {
-        std::uint8_t* q = palette + sizeof(RGBQUAD) * std::size_t(i);
-        if (i < count) {
-            const TGIFColorItem& c = item.ColorTable.Colors[std::size_t(i)];
-            q[0] = c.Blue;
-            q[1] = c.Green;
-            q[2] = c.Red;
-            q[3] = 0;
-        } else {
-            std::memset(q, 128, 4);
-        }
-    }
-
-    TDecodeParams prm;
-    prm.Width = std::int32_t(width);
-    prm.Height = std::int32_t(height);
-    prm.Depth = depth;
-    prm.PixelBits = item.BitsPerPixel;
-    prm.Interlaced = interlaced;
-    prm.Tolerant = tolerant;
-    prm.Progress = progress;
-    prm.PixelsSlack = DecodeSlack;
-    const std::uint8_t* data = item.Data ? item.Data->Memory() : nullptr;
-    const std::size_t size = item.Data ? std::size_t(item.Data->Size()) : 0;
-    bool corrupted;
-    try {
-        corrupted = DecodeRaster(data, size, prm, p + offset);
-    } catch (...) {
-        dest.SetSize(0);
-        throw;
-    }
-    dest.SetSize(offset + imageSize);
-    dest.SetPosition(0);
-    return corrupted;
+bool DecodeDeviceRaster(const std::uint8_t* data, std::size_t size, const TDecodeParams& params,
+                        const std::uint32_t* colors, std::uint32_t* pixels) {
+    return Decode<std::uint32_t, false>(data, size, params, colors, pixels,
+                                        std::size_t(std::max(params.Width, 0)), false);
 }
 
 } // namespace gif

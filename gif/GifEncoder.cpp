@@ -12,6 +12,7 @@
 
 #include "gif/GifCodec.h"
 #include "gif/GifConsts.h"
+#include "gif/RasterRows.h"
 #include "rtl/Exceptions.h"
 
 namespace gif {
@@ -137,30 +138,110 @@ void UnpackRow(const std::uint8_t* src, std::uint8_t* dst, int width, int depth)
     }
 }
 
+// The encoder's string state, kept in locals while a row is encoded.
+struct TEncodeState {
+    int CodeSize = 0;
+    std::uint32_t Limit = 0;
+    std::uint32_t Next = 0; // last assigned code
+    std::uint32_t Prefix = 0;
+    bool HaveString = false;
+};
+
+class TLzwEncoder {
+public:
+    TLzwEncoder(rtl::TStream& out, int depth)
+        : FInitSize(depth == 1 ? 3 : depth + 1), FClearCode(1u << (FInitSize - 1)),
+          FEndCode(FClearCode + 1), FTable(std::make_unique<TStringTable>()),
+          FMemo(std::make_unique<std::uint32_t[]>(4096)), FPacker(out) {
+        // Minimum code size first, then the codes in sub-blocks, then the terminator.
+        const std::uint8_t minSize = std::uint8_t(FInitSize - 1);
+        out.WriteBuffer(&minSize, 1);
+        Restart();
+        FPacker.Put(FClearCode, FState.CodeSize);
+    }
+
+    // Encodes one row of index bytes. Kept in one loop over locals: the table and code
+    // stores could otherwise change any state held in the object.
+    void Row(const std::uint8_t* src, int width) {
+        FPacker.Reserve(std::size_t(width) * 2 + 16);
+        TEncodeState s = FState;
+        std::uint32_t* const memo = FMemo.get();
+        int x = 0;
+        if (!s.HaveString && width > 0) {
+            s.Prefix = src[0];
+            s.HaveString = true;
+            x = 1;
+        }
+        for (; x < width; ++x) {
+            const std::uint32_t pixel = src[x];
+            const std::uint32_t m = memo[s.Prefix];
+            if ((m >> 16) == pixel) {
+                s.Prefix = m & 0xFFFF;
+                continue;
+            }
+            const std::uint32_t key = s.Prefix << 8 | pixel;
+            std::uint32_t slot;
+            const int code = FTable->Find(key, slot);
+            if (code >= 0) {
+                memo[s.Prefix] = pixel << 16 | std::uint32_t(code);
+                s.Prefix = std::uint32_t(code);
+                continue;
+            }
+            FPacker.Put(s.Prefix, s.CodeSize);
+            ++s.Next;
+            FTable->Insert(slot, key, int(s.Next));
+            memo[s.Prefix] = pixel << 16 | s.Next;
+            s.Prefix = pixel;
+            if (s.Next >= s.Limit) {
+                s.Limit <<= 1;
+                ++s.CodeSize;
+            } else if (s.Next >= LastCode) {
+                // The pending string, a clear code, and a fresh table.
+                FPacker.Put(s.Prefix, s.CodeSize);
+                FPacker.Put(FClearCode, s.CodeSize);
+                Restart();
+                s = FState;
+                if (x + 1 < width) {
+                    s.Prefix = src[++x];
+                    s.HaveString = true;
+                }
+            }
+        }
+        FState = s;
+    }
+
+    void Finish() {
+        FPacker.Reserve(16);
+        FPacker.Put(FState.Prefix, FState.CodeSize);
+        FPacker.Put(FEndCode, FState.CodeSize);
+        FPacker.Finish();
+    }
+
+private:
+    void Restart() {
+        FState.HaveString = false;
+        FState.Next = FEndCode;
+        FState.CodeSize = FInitSize;
+        FState.Limit = 1u << FInitSize;
+        FTable->Clear();
+        // The last extension found for each code: (pixel << 16 | code), all ones for
+        // none. Runs of flat colour find their strings here without probing the hash.
+        std::memset(FMemo.get(), 0xFF, 4096 * sizeof(std::uint32_t));
+    }
+
+    const int FInitSize;
+    const std::uint32_t FClearCode;
+    const std::uint32_t FEndCode;
+    std::unique_ptr<TStringTable> FTable;
+    std::unique_ptr<std::uint32_t[]> FMemo;
+    TCodePacker FPacker;
+    TEncodeState FState;
+};
+
 void Encode(rtl::TStream& out, std::int32_t width, std::int32_t height, int depth, bool interlaced,
             const std::uint8_t* rows, std::ptrdiff_t rowStep, const TGIFProgress& progress) {
-    const int initSize = depth == 1 ? 3 : depth + 1;
-    const std::uint32_t clearCode = 1u << (initSize - 1);
-    const std::uint32_t endCode = clearCode + 1;
-
-    auto table = std::make_unique<TStringTable>();
-    // The last extension found for each code: (pixel << 16 | code), all ones for none.
-    // Runs of flat colour find their strings here without probing the hash.
-    auto memo = std::make_unique<std::uint32_t[]>(4096);
-    std::memset(memo.get(), 0xFF, 4096 * sizeof(std::uint32_t));
-    // Minimum code size first, then the codes in sub-blocks, then the terminator.
-    const std::uint8_t minSize = std::uint8_t(initSize - 1);
-    out.WriteBuffer(&minSize, 1);
-    TCodePacker packer(out);
-    int codeSize = initSize;
-    std::uint32_t limit = 1u << initSize;
-    std::uint32_t next = endCode; // last assigned code
-    std::uint32_t prefix = 0;
-    bool haveString = false;
-
-    packer.Put(clearCode, codeSize);
+    TLzwEncoder encoder(out, depth);
     progress(psStarting, 0, std::string());
-
     std::vector<std::uint8_t> unpacked(depth == 8 ? 0 : std::size_t(std::max(width, 0)));
     int y = 0;
     int pass = 0;
@@ -171,61 +252,8 @@ void Encode(rtl::TStream& out, std::int32_t width, std::int32_t height, int dept
             UnpackRow(src, unpacked.data(), width, depth);
             src = unpacked.data();
         }
-        packer.Reserve(std::size_t(width) * 2 + 16);
-        int x = 0;
-        if (!haveString && width > 0) {
-            prefix = src[0];
-            haveString = true;
-            x = 1;
-        }
-        for (; x < width; ++x) {
-            const std::uint32_t pixel = src[x];
-            const std::uint32_t m = memo[prefix];
-            if ((m >> 16) == pixel) {
-                prefix = m & 0xFFFF;
-                continue;
-            }
-            const std::uint32_t key = prefix << 8 | pixel;
-            std::uint32_t slot;
-            const int code = table->Find(key, slot);
-            if (code >= 0) {
-                memo[prefix] = pixel << 16 | std::uint32_t(code);
-                prefix = std::uint32_t(code);
-                continue;
-            }
-            packer.Put(prefix, codeSize);
-            ++next;
-            table->Insert(slot, key, int(next));
-            memo[prefix] = pixel << 16 | next;
-            prefix = pixel;
-            if (next >= limit) {
-                limit <<= 1;
-                ++codeSize;
-            } else if (next >= LastCode) {
-                packer.Put(prefix, codeSize);
-                packer.Put(clearCode, codeSize);
-                haveString = false;
-                next = endCode;
-                codeSize = initSize;
-                limit = 1u << initSize;
-                table->Clear();
-                std::memset(memo.get(), 0xFF, 4096 * sizeof(std::uint32_t));
-                if (x + 1 < width) {
-                    prefix = src[++x];
-                    haveString = true;
-                }
-            }
-        }
-        if (interlaced) {
-            static constexpr int Step[4] = {8, 8, 4, 2};
-            static constexpr int Start[4] = {0, 4, 2, 1};
-            int n = y + Step[pass];
-            while (n >= height && pass < 3)
-                n = Start[++pass];
-            y = n >= height ? height : n;
-        } else {
-            ++y;
-        }
+        encoder.Row(src, width);
+        y = interlaced ? NextInterlacedRow(y, height, pass) : y + 1;
         if (progress) {
             const int percent = int(std::int64_t(y) * 100 / height);
             if (percent != lastPercent) {
@@ -234,10 +262,7 @@ void Encode(rtl::TStream& out, std::int32_t width, std::int32_t height, int dept
             }
         }
     }
-    packer.Reserve(16);
-    packer.Put(prefix, codeSize);
-    packer.Put(endCode, codeSize);
-    packer.Finish();
+    encoder.Finish();
 }
 
 } // namespace

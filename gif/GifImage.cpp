@@ -87,15 +87,16 @@ TBitmap* TGIFFrame::GetBitmap() {
     // A frame of no pixels stays an empty bitmap.
     if (!FImage->Data || FImage->Width <= 0 || FImage->Height <= 0)
         return FBitmap.get();
-    {
-        // The bitmap file image goes before the bitmap changes format: at most two
-        // copies of the pixels are alive at once.
-        TMemoryStream stream;
-        SaveToBitmapStream(stream);
-        FBitmap->LoadFromStream(stream);
+    if (!FrameIsMonochrome(*FImage)) {
+        // Straight into the device bitmap's pixels: the same pixels as the bitmap file
+        // image switched to a device bitmap, without the file image.
+        if (DecodeDeviceBitmap(*FImage, FInterlaced, GIFLoadCorrupted, ProgressProc(), *FBitmap))
+            FCorrupted = true;
+        return FBitmap.get();
     }
-    if (!FBitmap->Monochrome())
-        FBitmap->SetHandleType(graphics::bmDDB);
+    TMemoryStream stream;
+    SaveToBitmapStream(stream);
+    FBitmap->LoadFromStream(stream);
     return FBitmap.get();
 }
 

@@ -102,6 +102,10 @@ protected:
 private:
     friend class TGIFImage;
     TGIFProgress ProgressProc() const;
+    // Steps of LoadFromStream: the raster's sub-blocks copied as they stand, then what the
+    // frame's graphic-control extensions say.
+    void ReadRasterData(rtl::TStream& stream, std::uint8_t minCodeSize);
+    void ApplyGraphicControls();
     void AssignGraphic(formstream::TGraphic* graphic);
     void AfterAssign();
 
@@ -204,6 +208,14 @@ private:
     void Reset();
     void CheckFrameIndex();
     TGIFFrame* CurrentFrame() const;
+    // Steps of ReadStream: the logical screen with the global colour table, the blocks
+    // behind it (extensions, frames, comments), and the first frame's bitmap.
+    void ReadScreen(rtl::TStream& data);
+    void ReadBlocks(rtl::TStream& data);
+    std::uint8_t ReadExtensions(rtl::TStream& data, std::uint8_t intro,
+                                std::unique_ptr<TExtensionList>& list);
+    void TakeComments(const TExtensionList& list);
+    void DecodeFirstFrame();
 
     TSharedRef<TGIFData> FData;
     TGIFVersion FVersion = gvUnknown;

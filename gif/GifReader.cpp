@@ -105,43 +105,15 @@ void TGIFFrame::LoadFromStream(TStream& stream) {
         int height = d[6] | d[7] << 8;
         const std::uint8_t packed = d[8];
         FInterlaced = (packed & 0x40) != 0;
-        if (packed & 0x80) {
+        item.ColorTable.Clear();
+        FLocalColors = (packed & 0x80) != 0;
+        if (FLocalColors) {
             item.BitsPerPixel = std::uint8_t((packed & 7) + 1);
-            item.ColorTable.Clear();
             item.ColorTable.Count = 1 << item.BitsPerPixel;
             stream.ReadBuffer(item.ColorTable.Colors.data(),
                               std::size_t(item.ColorTable.Count) * 3);
-            FLocalColors = true;
-        } else {
-            item.ColorTable.Clear();
-            FLocalColors = false;
         }
-        const std::uint8_t minCodeSize = stream.ReadByte();
-
-        // Copy the sub-blocks as they stand; a block cut short ends the frame's data. The
-        // chain is measured first and then copied in one piece.
-        const std::int64_t chainStart = stream.Position();
-        std::int64_t span = 0; // bytes of the whole blocks, length bytes included
-        while (!AtEnd(stream)) {
-            const std::uint8_t len = stream.ReadByte();
-            if (stream.Size() - stream.Position() < len) {
-                FCorrupted = true;
-                break;
-            }
-            stream.Seek(len, rtl::TSeekOrigin::soCurrent);
-            span += 1 + len;
-            if (len == 0)
-                break;
-        }
-        if (FCorrupted && !GIFLoadCorrupted)
-            throw rtl::EInvalidGraphicOperation(SGIFStreamReadError);
-        item.Data->SetSize(span + 1);
-        item.Data->Memory()[0] = minCodeSize;
-        stream.SetPosition(chainStart);
-        stream.ReadBuffer(item.Data->Memory() + 1, std::size_t(span));
-        if (FCorrupted)
-            stream.Seek(0, rtl::TSeekOrigin::soEnd);
-        item.Data->SetPosition(0);
+        ReadRasterData(stream, stream.ReadByte());
 
         if (height == 0)
             height = FOwner ? FOwner->FScreenHeight : 0;
@@ -153,28 +125,60 @@ void TGIFFrame::LoadFromStream(TStream& stream) {
         item.PackedFields = packed;
         if (!FLocalColors && FOwner)
             item.ColorTable = FOwner->FData->ColorTable;
-
-        FAnimateInterval = 0;
-        if (FExtensions) {
-            for (const auto& ext : *FExtensions) {
-                if (ext->ExtType != ekGraphicControl)
-                    continue;
-                const std::uint8_t gcPacked = ext->GCPacked();
-                if (gcPacked & 1) {
-                    const int index = ext->GCTransparentIndex();
-                    if (index < item.ColorTable.Count)
-                        FTransparentColor = ColorOf(item.ColorTable.Colors[std::size_t(index)]);
-                } else {
-                    FTransparentColor = clNone;
-                }
-                FAnimateInterval =
-                    std::max<std::uint16_t>(FAnimateInterval, std::uint16_t(ext->GCDelay() * 10));
-                FDisposalMethod = TDisposalMethod((gcPacked >> 2) & 7);
-            }
-        }
+        ApplyGraphicControls();
     } catch (...) {
         item.Data.reset();
         throw;
+    }
+}
+
+void TGIFFrame::ReadRasterData(TStream& stream, std::uint8_t minCodeSize) {
+    // Copy the sub-blocks as they stand; a block cut short ends the frame's data. The
+    // chain is measured first and then copied in one piece.
+    const std::int64_t chainStart = stream.Position();
+    std::int64_t span = 0; // bytes of the whole blocks, length bytes included
+    while (!AtEnd(stream)) {
+        const std::uint8_t len = stream.ReadByte();
+        if (stream.Size() - stream.Position() < len) {
+            FCorrupted = true;
+            break;
+        }
+        stream.Seek(len, rtl::TSeekOrigin::soCurrent);
+        span += 1 + len;
+        if (len == 0)
+            break;
+    }
+    if (FCorrupted && !GIFLoadCorrupted)
+        throw rtl::EInvalidGraphicOperation(SGIFStreamReadError);
+    TMemoryStream& data = *FImage->Data;
+    data.SetSize(span + 1);
+    data.Memory()[0] = minCodeSize;
+    stream.SetPosition(chainStart);
+    stream.ReadBuffer(data.Memory() + 1, std::size_t(span));
+    if (FCorrupted)
+        stream.Seek(0, rtl::TSeekOrigin::soEnd);
+    data.SetPosition(0);
+}
+
+void TGIFFrame::ApplyGraphicControls() {
+    FAnimateInterval = 0;
+    if (!FExtensions)
+        return;
+    const TGIFColorTable& table = FImage->ColorTable;
+    for (const auto& ext : *FExtensions) {
+        if (ext->ExtType != ekGraphicControl)
+            continue;
+        const std::uint8_t gcPacked = ext->GCPacked();
+        if (gcPacked & 1) {
+            const int index = ext->GCTransparentIndex();
+            if (index < table.Count)
+                FTransparentColor = ColorOf(table.Colors[std::size_t(index)]);
+        } else {
+            FTransparentColor = clNone;
+        }
+        FAnimateInterval =
+            std::max<std::uint16_t>(FAnimateInterval, std::uint16_t(ext->GCDelay() * 10));
+        FDisposalMethod = TDisposalMethod((gcPacked >> 2) & 7);
     }
 }
 
@@ -205,83 +209,106 @@ void TGIFImage::ReadStream(std::int32_t size, TStream& source, bool decodeFirstF
         data.SetSize(size);
         source.ReadBuffer(data.Memory(), std::size_t(size));
         data.SetPosition(0);
-
         ReadSignature(data);
-        std::uint8_t screen[7] = {};
-        data.Read(screen, 7);
-        FScreenWidth = std::uint16_t(screen[0] | screen[1] << 8);
-        FScreenHeight = std::uint16_t(screen[2] | screen[3] << 8);
-        const std::uint8_t packed = screen[4];
-        FData->AspectRatio = screen[6];
-        FData->BitsPerPixel = std::uint8_t((packed & 7) + 1);
-        FData->ColorResolution = std::uint8_t(((packed & 0x70) >> 4) + 1);
-        if (packed & 0x80) {
-            TGIFColorTable& table = FData->ColorTable;
-            table.Count = 1 << FData->BitsPerPixel;
-            data.Read(table.Colors.data(), std::size_t(table.Count) * 3);
-            if (screen[5] < table.Count)
-                FBackgroundColor = ColorOf(table.Colors[screen[5]]);
-        }
-
-        std::uint8_t intro = NextIntroducer(data);
-        while (intro != 0 && intro != ';' && !AtEnd(data)) {
-            std::unique_ptr<TExtensionList> list;
-            while (intro == '!') {
-                TOwned<TExtension> ext = ReadExtension(data);
-                if (ext->ExtType == ekPlainText && list)
-                    list->clear();
-                if (ext->ExtType == ekPlainText || ext->ExtType == ekApplication) {
-                    std::uint16_t count = 0;
-                    if (IsLoopExtension(*ext, count)) {
-                        FLooping = true;
-                        FRepeatCount = std::min<std::uint16_t>(count, 30000);
-                    }
-                } else {
-                    if (!list)
-                        list = std::make_unique<TExtensionList>();
-                    list->push_back(std::move(ext));
-                }
-                intro = AtEnd(data) ? std::uint8_t(';') : NextIntroducer(data);
-            }
-            if (intro == ',') {
-                TOwned<TGIFFrame> frame(new TGIFFrame(this));
-                if (FData->ColorTable.Count > 0)
-                    frame->FImage->BitsPerPixel =
-                        std::uint8_t(ColorCountToBits(FData->ColorTable.Count));
-                frame->FExtensions = std::move(list);
-                frame->LoadFromStream(data);
-                FFrames.push_back(std::move(frame));
-                intro = AtEnd(data) ? std::uint8_t(';') : NextIntroducer(data);
-                if (intro != '!' && intro != ',' && intro != ';')
-                    intro = 0;
-            } else if (FData->Comment.Count() == 0 && list) {
-                for (const auto& ext : *list) {
-                    if (ext->ExtType != ekComment || !ext->Data)
-                        continue;
-                    if (FData->Comment.Count() > 0)
-                        FData->Comment.Add("\r\n\r\n");
-                    FData->Comment.AddStrings(*ext->Data);
-                }
-            } else if (intro != 0 && intro != ';') {
-                throw rtl::EInvalidGraphicOperation(SGIFStreamReadError);
-            }
-        }
+        ReadScreen(data);
+        ReadBlocks(data);
     }
     if (!FFrames.empty()) {
         FFrameIndex = 0;
-        if (decodeFirstFrame) {
-            try {
-                FFrames[0]->GetBitmap();
-            } catch (...) {
-                FFrames.erase(FFrames.begin());
-                if (FFrames.empty())
-                    FFrameIndex = -1;
-                throw;
-            }
-        }
+        if (decodeFirstFrame)
+            DecodeFirstFrame();
     }
     SetPaletteModified(true);
     Changed(this);
+}
+
+void TGIFImage::ReadScreen(TStream& data) {
+    std::uint8_t screen[7] = {};
+    data.Read(screen, 7);
+    FScreenWidth = std::uint16_t(screen[0] | screen[1] << 8);
+    FScreenHeight = std::uint16_t(screen[2] | screen[3] << 8);
+    const std::uint8_t packed = screen[4];
+    FData->AspectRatio = screen[6];
+    FData->BitsPerPixel = std::uint8_t((packed & 7) + 1);
+    FData->ColorResolution = std::uint8_t(((packed & 0x70) >> 4) + 1);
+    if (packed & 0x80) {
+        TGIFColorTable& table = FData->ColorTable;
+        table.Count = 1 << FData->BitsPerPixel;
+        data.Read(table.Colors.data(), std::size_t(table.Count) * 3);
+        if (screen[5] < table.Count)
+            FBackgroundColor = ColorOf(table.Colors[screen[5]]);
+    }
+}
+
+void TGIFImage::ReadBlocks(TStream& data) {
+    std::uint8_t intro = NextIntroducer(data);
+    while (intro != 0 && intro != ';' && !AtEnd(data)) {
+        std::unique_ptr<TExtensionList> list;
+        intro = ReadExtensions(data, intro, list);
+        if (intro == ',') {
+            TOwned<TGIFFrame> frame(new TGIFFrame(this));
+            if (FData->ColorTable.Count > 0)
+                frame->FImage->BitsPerPixel =
+                    std::uint8_t(ColorCountToBits(FData->ColorTable.Count));
+            frame->FExtensions = std::move(list);
+            frame->LoadFromStream(data);
+            FFrames.push_back(std::move(frame));
+            intro = AtEnd(data) ? std::uint8_t(';') : NextIntroducer(data);
+            if (intro != '!' && intro != ',' && intro != ';')
+                intro = 0;
+        } else if (FData->Comment.Count() == 0 && list) {
+            TakeComments(*list);
+        } else if (intro != 0 && intro != ';') {
+            throw rtl::EInvalidGraphicOperation(SGIFStreamReadError);
+        }
+    }
+}
+
+// Reads the extensions from `intro` on into `list` (the looping extension sets the repeat
+// count instead, a plain-text extension drops those before it); returns the introducer
+// behind them.
+std::uint8_t TGIFImage::ReadExtensions(TStream& data, std::uint8_t intro,
+                                       std::unique_ptr<TExtensionList>& list) {
+    while (intro == '!') {
+        TOwned<TExtension> ext = ReadExtension(data);
+        if (ext->ExtType == ekPlainText && list)
+            list->clear();
+        if (ext->ExtType == ekPlainText || ext->ExtType == ekApplication) {
+            std::uint16_t count = 0;
+            if (IsLoopExtension(*ext, count)) {
+                FLooping = true;
+                FRepeatCount = std::min<std::uint16_t>(count, 30000);
+            }
+        } else {
+            if (!list)
+                list = std::make_unique<TExtensionList>();
+            list->push_back(std::move(ext));
+        }
+        intro = AtEnd(data) ? std::uint8_t(';') : NextIntroducer(data);
+    }
+    return intro;
+}
+
+void TGIFImage::TakeComments(const TExtensionList& list) {
+    for (const auto& ext : list) {
+        if (ext->ExtType != ekComment || !ext->Data)
+            continue;
+        if (FData->Comment.Count() > 0)
+            FData->Comment.Add("\r\n\r\n");
+        FData->Comment.AddStrings(*ext->Data);
+    }
+}
+
+// A first frame that cannot be decoded is removed.
+void TGIFImage::DecodeFirstFrame() {
+    try {
+        FFrames[0]->GetBitmap();
+    } catch (...) {
+        FFrames.erase(FFrames.begin());
+        if (FFrames.empty())
+            FFrameIndex = -1;
+        throw;
+    }
 }
 
 void TGIFImage::LoadFromStream(TStream& stream) {

@@ -63,59 +63,76 @@ void TGIFFrame::EncodeRasterData() {
     EncodeBitmapStream(stream);
 }
 
-void TGIFFrame::EncodeBitmapStream(TMemoryStream& stream) {
-    stream.SetPosition(0);
-    const std::int64_t size = stream.Size();
-    const std::uint8_t* b = stream.Memory();
+namespace {
+
+// What the encoder needs of a 1-, 4- or 8-bit bitmap file image, checked against its size.
+struct TIndexBitmap {
+    std::int32_t Width = 0;
+    std::int64_t Height = 0;
+    bool TopDown = false;
+    int Depth = 0;
+    int Colors = 0;
+    std::int64_t Stride = 0;
+    std::int64_t PaletteStart = 0;
+    std::uint32_t Offset = 0; // of the pixels
+};
+
+TIndexBitmap ParseIndexBitmap(const std::uint8_t* b, std::int64_t size) {
     BITMAPFILEHEADER fileHeader;
     BITMAPINFOHEADER infoHeader;
     if (!graphics::ParseBmpHeaders(b, std::size_t(size), fileHeader, infoHeader))
         throw rtl::EInvalidGraphicOperation(SGIFEncodeError);
-    const std::uint32_t headerSize = infoHeader.biSize;
-    const std::int32_t width = infoHeader.biWidth;
-    const std::int32_t rawHeight = infoHeader.biHeight;
-    const int depth = infoHeader.biBitCount;
-    const std::uint32_t offset = fileHeader.bfOffBits;
-    int colors;
-    switch (depth) {
-    case 1:
-        colors = 2;
-        break;
-    case 4:
-        colors = 16;
-        break;
-    case 8:
-        colors = 256;
-        break;
-    default:
+    TIndexBitmap bmp;
+    bmp.Width = infoHeader.biWidth;
+    bmp.TopDown = infoHeader.biHeight < 0;
+    bmp.Height = bmp.TopDown ? -std::int64_t(infoHeader.biHeight) : infoHeader.biHeight;
+    bmp.Depth = infoHeader.biBitCount;
+    if (bmp.Depth != 1 && bmp.Depth != 4 && bmp.Depth != 8)
         throw rtl::EInvalidGraphicOperation(SGIFEncodeError);
-    }
-    const std::int64_t height = rawHeight < 0 ? -std::int64_t(rawHeight) : rawHeight;
-    const std::int64_t stride = ((std::int64_t(std::max(width, 0)) * depth + 31) / 32) * 4;
-    if (width < 0 || headerSize < 40 || offset > size || stride * height > size - offset)
+    bmp.Colors = 1 << bmp.Depth;
+    bmp.Offset = fileHeader.bfOffBits;
+    bmp.Stride = ((std::int64_t(std::max(bmp.Width, 0)) * bmp.Depth + 31) / 32) * 4;
+    bmp.PaletteStart = graphics::BmpFileHeaderSize + std::int64_t(infoHeader.biSize);
+    if (bmp.Width < 0 || infoHeader.biSize < 40 || bmp.Offset > size ||
+        bmp.Stride * bmp.Height > size - bmp.Offset)
         throw rtl::EInvalidGraphicOperation(SGIFEncodeError);
+    return bmp;
+}
 
+// The bitmap's colour table; a short palette leaves the missing entries black.
+void ReadIndexPalette(const std::uint8_t* b, const TIndexBitmap& bmp, TGIFColorTable& table) {
+    table.Clear();
+    table.Count = bmp.Colors;
+    for (int i = 0; i < table.Count; ++i) {
+        const std::int64_t at = bmp.PaletteStart + std::int64_t(sizeof(RGBQUAD)) * i;
+        if (at + std::int64_t(sizeof(RGBQUAD)) > std::int64_t(bmp.Offset))
+            break;
+        table.Colors[std::size_t(i)] = {b[at + 2], b[at + 1], b[at]};
+    }
+}
+
+} // namespace
+
+void TGIFFrame::EncodeBitmapStream(TMemoryStream& stream) {
+    stream.SetPosition(0);
+    const std::uint8_t* b = stream.Memory();
+    const TIndexBitmap bmp = ParseIndexBitmap(b, stream.Size());
+    const std::int32_t width = bmp.Width;
+    const std::int64_t height = bmp.Height;
+    const std::int64_t stride = bmp.Stride;
     FInterlaced = false;
     TGIFItem& item = *FImage;
-    item.ColorTable.Clear();
-    item.ColorTable.Count = std::min(256, colors);
-    const std::int64_t paletteStart = graphics::BmpFileHeaderSize + std::int64_t(headerSize);
-    for (int i = 0; i < item.ColorTable.Count; ++i) {
-        const std::int64_t at = paletteStart + std::int64_t(sizeof(RGBQUAD)) * i;
-        if (at + std::int64_t(sizeof(RGBQUAD)) > std::int64_t(offset))
-            break; // a short palette: the missing entries stay black
-        item.ColorTable.Colors[std::size_t(i)] = {b[at + 2], b[at + 1], b[at]};
-    }
+    ReadIndexPalette(b, bmp, item.ColorTable);
 
     if (!item.Data)
         item.Data = std::make_unique<TMemoryStream>();
     item.Data->SetSize(0);
     item.Data->SetPosition(0);
-    const std::uint8_t* pixels = b + offset;
-    const std::uint8_t* top = rawHeight < 0 ? pixels : pixels + (height - 1) * stride;
-    const std::ptrdiff_t step = rawHeight < 0 ? stride : -stride;
+    const std::uint8_t* pixels = b + bmp.Offset;
+    const std::uint8_t* top = bmp.TopDown ? pixels : pixels + (height - 1) * stride;
+    const std::ptrdiff_t step = bmp.TopDown ? stride : -stride;
     try {
-        EncodeRaster(*item.Data, width, std::int32_t(height), depth, false,
+        EncodeRaster(*item.Data, width, std::int32_t(height), bmp.Depth, false,
                      height > 0 ? top : pixels, step, ProgressProc());
     } catch (const rtl::EAbort&) {
         NewImage();

@@ -326,6 +326,26 @@ void TBitmap::SetHandleType(TBitmapHandleType value) {
     Changed(this);
 }
 
+void TBitmap::LoadDevicePixels(std::int32_t width, std::int32_t height,
+                               std::span<const RGBQUAD> colors,
+                               const std::function<void(std::uint32_t* rows)>& fill) {
+    if (width < 0 || height < 0 || width > MaxBitmapDimension || height > MaxBitmapDimension)
+        throw rtl::EOutOfResources(SOutOfResources);
+    auto image = std::make_unique<TDibImage>();
+    image->Width = width;
+    image->Height = height;
+    image->BitCount = 32;
+    image->Colors.assign(colors.begin(), colors.end());
+    for (auto& c : image->Colors)
+        c.rgbReserved = 0;
+    image->Allocate(false);
+    if (!image->Empty())
+        fill(reinterpret_cast<std::uint32_t*>(image->Bits()));
+    NewImage(std::move(image));
+    FHandleType = bmDDB;
+    Changed(this);
+}
+
 bool TBitmap::Monochrome() const {
     const auto& c = FImage->Colors;
     return FImage->BitCount == 1 && c.size() == 2 && c[0].rgbRed == 0 && c[0].rgbGreen == 0 &&

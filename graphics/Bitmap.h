@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 
@@ -78,6 +79,11 @@ public:
     // bmDDB converts the pixels to the device's format (32 bits), keeping the colour table
     // as the bitmap's palette; bmDIB converts a device bitmap back into a 32-bit DIB.
     void SetHandleType(TBitmapHandleType value);
+    // Makes the bitmap a device bitmap (bmDDB, 32-bit true colour) of width x height with
+    // `colors` as its colour table, and lets `fill` write its pixels: bottom-up rows of
+    // 4 * width bytes, not cleared first. When `fill` raises, the bitmap stays as it was.
+    void LoadDevicePixels(std::int32_t width, std::int32_t height, std::span<const RGBQUAD> colors,
+                          const std::function<void(std::uint32_t* rows)>& fill);
     // 1 bit per pixel with a black-and-white colour table.
     bool Monochrome() const;
     void SetMonochrome(bool value);

@@ -1,12 +1,54 @@
 // libFuzzer target: the GIF reader and the LZW decoder. The first byte picks the
 // GIFLoadCorrupted switch and whether the data come with a length prefix (ReadData) or
-// alone (ReadStream); every frame is then decoded, and small images are written back.
+// alone (ReadStream); every frame is then decoded, both into a bitmap file image and
+// straight into a device bitmap, which must agree pixel for pixel, and small images are
+// written back.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 
+#include "gif/GifCodec.h"
 #include "gif/GifImage.h"
+#include "gif/GifTypes.h"
+#include "graphics/Bitmap.h"
 #include "rtl/Exceptions.h"
 #include "rtl/Stream.h"
+
+namespace {
+
+std::uint32_t Le32(const std::uint8_t* p) {
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+           std::uint32_t(p[3]) << 24;
+}
+
+// The device bitmap of a frame holds the colours of the bitmap file image's indices.
+void CheckDeviceBitmap(gif::TGIFFrame& frame, const rtl::TMemoryStream& bmp) {
+    const gif::TGIFItem& item = *frame.Item();
+    if (gif::FrameIsMonochrome(item) || item.Width <= 0 || item.Height <= 0)
+        return;
+    graphics::TBitmap device;
+    gif::DecodeDeviceBitmap(item, frame.Interlaced(), gif::GIFLoadCorrupted, {}, device);
+    const std::uint8_t* b = bmp.Memory();
+    const int depth = b[28];
+    const std::uint8_t* palette = b + 54;
+    const std::uint8_t* rows = b + Le32(b + 10);
+    const std::size_t stride = std::size_t(gif::BitmapStride(item.Width, depth));
+    for (int y = 0; y < item.Height; ++y) {
+        const std::uint8_t* in = rows + std::size_t(item.Height - 1 - y) * stride;
+        const auto* out = static_cast<const std::uint32_t*>(device.ScanLine(y));
+        for (int x = 0; x < item.Width; ++x) {
+            const int bit = x * depth;
+            const int index = (in[bit / 8] >> (8 - depth - bit % 8)) & ((1 << depth) - 1);
+            const std::uint8_t* c = palette + 4 * index;
+            if (out[x] !=
+                (std::uint32_t(c[0]) | std::uint32_t(c[1]) << 8 | std::uint32_t(c[2]) << 16))
+                std::abort();
+        }
+    }
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1)
@@ -35,6 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         try {
             rtl::TMemoryStream bmp;
             frame->SaveToBitmapStream(bmp);
+            CheckDeviceBitmap(*frame, bmp);
         } catch (const rtl::Exception&) {
         }
     }

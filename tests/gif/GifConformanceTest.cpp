@@ -97,6 +97,26 @@ Bytes OurPixels(TGIFFrame& frame, bool* corrupted = nullptr) {
     return px;
 }
 
+// The frame's bitmap, decoded straight into a device bitmap unless it is monochrome: each
+// pixel the colour of giflib's index.
+void ExpectDeviceBitmapAsPeer(TGIFFrame& frame, const TPeerFrame& pf) {
+    graphics::TBitmap* bitmap = frame.GetBitmap();
+    if (bitmap->Monochrome())
+        return;
+    ASSERT_EQ(bitmap->HandleType(), graphics::bmDDB);
+    ASSERT_EQ(bitmap->Width(), pf.Width);
+    ASSERT_EQ(bitmap->Height(), pf.Height);
+    for (int y = 0; y < pf.Height; ++y) {
+        const auto* row = static_cast<const std::uint32_t*>(bitmap->ScanLine(y));
+        for (int x = 0; x < pf.Width; ++x) {
+            const TGIFColorItem& c =
+                pf.Colors[pf.Pixels[std::size_t(y) * std::size_t(pf.Width) + std::size_t(x)]];
+            ASSERT_EQ(row[x], std::uint32_t(c.Blue | c.Green << 8 | c.Red << 16))
+                << "device pixel " << x << "," << y;
+        }
+    }
+}
+
 Bytes ReadFile(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), {});
@@ -125,6 +145,7 @@ void ExpectSameAsPeer(const Bytes& bytes) {
         for (std::size_t p = 0; p < ours.size(); ++p)
             ASSERT_EQ(int(ours[p]), int(pf.Pixels[p]))
                 << "pixel " << p % std::size_t(pf.Width) << "," << p / std::size_t(pf.Width);
+        ExpectDeviceBitmapAsPeer(frame, pf);
     }
 }
 

@@ -3,12 +3,15 @@
 // through the smallest window (where most strings have to be walked).
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 
 #include "GifTestUtil.h"
 #include "gif/GifCodec.h"
 #include "gif/GifTypes.h"
 #include "gif/RasterRows.h"
+#include "graphics/Bitmap.h"
+#include "rtl/Exceptions.h"
 
 using namespace gif;
 using namespace giftest;
@@ -148,7 +151,7 @@ TEST(GifDecoderRows, PixelsAndPaddingInEveryRowLayout) {
             }
 }
 
-TEST(GifDecoderRows, InterlacedRankInvertsThePassOrder) {
+TEST(GifDecoderRows, NextInterlacedRowFollowsThePassOrder) {
     for (int height = 1; height <= 40; ++height) {
         SCOPED_TRACE("height " + std::to_string(height));
         const std::vector<int> order = DecodingOrder(height, true);
@@ -156,9 +159,72 @@ TEST(GifDecoderRows, InterlacedRankInvertsThePassOrder) {
         int y = 0, pass = 0;
         for (int k = 0; k < height; ++k) {
             EXPECT_EQ(y, order[std::size_t(k)]) << "row decoded as number " << k;
-            EXPECT_EQ(InterlacedRank(order[std::size_t(k)], height), k);
             y = NextInterlacedRow(y, height, pass);
         }
         EXPECT_GE(y, height) << "rows beyond the last one";
     }
+}
+
+TEST(GifDecoderRows, DeviceBitmapEqualsTheBitmapFileImageSwitchedToTheDevice) {
+    struct TCase {
+        int pixelBits, colors, width, height;
+        bool interlaced;
+    };
+    std::mt19937 rng(17);
+    for (const TCase c :
+         {TCase{1, 2, 37, 5, false}, TCase{2, 3, 20, 9, true}, TCase{3, 8, 131, 17, false},
+          TCase{5, 20, 64, 33, true}, TCase{8, 256, 300, 41, false}, TCase{8, 0, 7, 3, false}}) {
+        SCOPED_TRACE(std::to_string(c.pixelBits) + " bits, " + std::to_string(c.colors) +
+                     " colours");
+        const int depth = BitmapDepthFor(c.pixelBits);
+        const int levels = 1 << c.pixelBits;
+        const Bytes bmp = MakeBmp(c.width, c.height, depth,
+                                  [&](int x, int) { return (x / 3 + int(rng() % 2)) % levels; });
+        const int stride = int(BitmapStride(c.width, depth));
+        rtl::TMemoryStream encoded;
+        EncodeRaster(encoded, c.width, c.height, depth, c.interlaced,
+                     bmp.data() + LE32(bmp.data() + 10) + std::size_t(c.height - 1) * stride,
+                     -stride, {});
+        auto item = TGIFItem::New();
+        item->Width = c.width;
+        item->Height = c.height;
+        item->BitsPerPixel = std::uint8_t(c.pixelBits);
+        item->ColorTable.Count = c.colors;
+        for (int i = 0; i < c.colors; ++i)
+            item->ColorTable.Colors[std::size_t(i)] = {std::uint8_t(rng()), std::uint8_t(rng()),
+                                                       std::uint8_t(rng())};
+        item->Data.reset(NewStream(StreamBytes(encoded)));
+
+        rtl::TMemoryStream file;
+        WriteBitmapStream(*item, c.interlaced, true, {}, file);
+        graphics::TBitmap want;
+        want.LoadFromStream(file);
+        want.SetHandleType(graphics::bmDDB);
+        graphics::TBitmap got;
+        EXPECT_FALSE(DecodeDeviceBitmap(*item, c.interlaced, true, {}, got));
+        ASSERT_EQ(got.PixelFormat(), graphics::pfDevice);
+        ASSERT_EQ(got.PaletteCount(), want.PaletteCount());
+        for (int i = 0; i < want.PaletteCount(); ++i) {
+            const RGBQUAD a = got.PaletteEntry(i), b = want.PaletteEntry(i);
+            EXPECT_TRUE(a.rgbRed == b.rgbRed && a.rgbGreen == b.rgbGreen &&
+                        a.rgbBlue == b.rgbBlue && a.rgbReserved == b.rgbReserved)
+                << "palette entry " << i;
+        }
+        for (int y = 0; y < c.height; ++y)
+            ASSERT_EQ(std::memcmp(got.ScanLine(y), want.ScanLine(y), std::size_t(c.width) * 4), 0)
+                << "row " << y;
+    }
+}
+
+TEST(GifDecoderRows, FailedDeviceDecodingLeavesTheBitmapAsItWas) {
+    auto item = TGIFItem::New();
+    item->Width = 4;
+    item->Height = 4;
+    item->BitsPerPixel = 8;
+    item->ColorTable.Count = 256;
+    // A sub-block promising more bytes than there are.
+    item->Data.reset(NewStream(Bytes{8, 200, 1, 2, 3}));
+    graphics::TBitmap bitmap;
+    EXPECT_THROW(DecodeDeviceBitmap(*item, false, true, {}, bitmap), rtl::EReadError);
+    EXPECT_TRUE(bitmap.Empty());
 }
