@@ -220,7 +220,7 @@ void TReader::SkipSetBody() {
 void TReader::SkipValue(TValueTag tag) {
     switch (tag) {
     case tagList: {
-        TNestingGuard guard(*this);
+        TNestingGuard guard(FDepth);
         while (!AtListEnd())
             SkipValue(ReadValueTag());
         ReadByte();
@@ -261,7 +261,7 @@ void TReader::SkipValue(TValueTag tag) {
         SkipSetBody();
         break;
     case tagCollection: {
-        TNestingGuard guard(*this);
+        TNestingGuard guard(FDepth);
         while (!AtListEnd()) {
             if (IsIntegerTag(PeekValueTag()))
                 SkipAnyValue();
@@ -293,7 +293,7 @@ void TReader::SkipPropertyEntry() {
 }
 
 void TReader::SkipComponentEntry(bool skipHeader) {
-    TNestingGuard guard(*this);
+    TNestingGuard guard(FDepth);
     if (skipHeader) {
         TFilerFlags flags;
         int pos;
@@ -604,7 +604,7 @@ void TReader::LoadEntry(TComponent* result, TFilerFlags flags, int childPos) {
 }
 
 TComponent* TReader::ReadComponentEntry(TComponent* component) {
-    TNestingGuard guard(*this);
+    TNestingGuard guard(FDepth);
     TFilerFlags flags = 0;
     int childPos = -1;
     ReadHeaderFlags(flags, childPos);

@@ -175,8 +175,7 @@ private:
     std::unique_ptr<TClassFinder> FFinder;
     std::string FPropName;
     bool FCanRecover = false;
-    int FDepth = 0;
-    friend class TNestingGuard;
+    int FDepth = 0; // nesting of entries and values being read
 };
 
 // The lock on the global name space (the top-level components that FindGlobalRoot
