@@ -603,8 +603,9 @@ void SampleRow(const TransferPlan& t, int y, int left, int n, std::uint32_t* out
         for (int i = 0; i < n; ++i)
             out[i] = s32[xm[i]] & 0xFFFFFF;
     } else {
+        const int bpp = t.Src->Bpp;
         for (int i = 0; i < n; ++i)
-            out[i] = ReadAt(srow, t.Src->Bpp, xm[i]);
+            out[i] = ReadAt(srow, bpp, xm[i]);
     }
     t.Conv.Row(out, n);
 }
@@ -619,28 +620,32 @@ const std::uint32_t* PatternRow(const TransferPlan& t, int y, int left, int n, s
         pc = t.Pat->Value;
         return nullptr;
     }
+    const PatternSource& pat = *t.Pat;
     for (int i = 0; i < n; ++i)
-        buf[i] = t.Pat->At(left + i, y);
+        buf[i] = pat.At(left + i, y);
     return buf;
 }
 
 // Combines source and pattern values with the destination row and stores the result.
 void StoreRow(const TransferPlan& t, int y, int left, int n, const std::uint32_t* sp,
               const std::uint32_t* pp, std::uint32_t pc, std::uint32_t* dbuf) {
+    // The mask is copied to a local: stores through `row` could alias the plan, and
+    // reading it from there on every pixel keeps the loop from being vectorised.
+    const std::uint32_t mask = t.Mask;
     if (t.Dst.Bpp == 32) {
         std::uint32_t* row = reinterpret_cast<std::uint32_t*>(t.Dst.Row(y)) + left;
         if (t.Rop == 0xCC) {
             std::memmove(row, sp, std::size_t(n) * 4);
             return;
         }
-        ApplyRop(t.Rop, row, sp, pp, pc, n, t.Mask);
+        ApplyRop(t.Rop, row, sp, pp, pc, n, mask);
         for (int i = 0; i < n; ++i)
-            row[i] &= t.Mask;
+            row[i] &= mask;
         return;
     }
     if (RopUsesDest(t.Rop))
         t.Dst.ReadRow(y, left, n, dbuf);
-    ApplyRop(t.Rop, dbuf, sp, pp, pc, n, t.Mask);
+    ApplyRop(t.Rop, dbuf, sp, pp, pc, n, mask);
     t.Dst.WriteRow(y, left, n, dbuf);
 }
 
