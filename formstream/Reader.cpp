@@ -220,7 +220,7 @@ void TReader::SkipSetBody() {
 void TReader::SkipValue(TValueTag tag) {
     switch (tag) {
     case tagList: {
-        TNestingGuard guard(*this);
+        TNestingGuard guard(FDepth);
         while (!AtListEnd())
             SkipValue(ReadValueTag());
         ReadByte();
@@ -261,7 +261,7 @@ void TReader::SkipValue(TValueTag tag) {
         SkipSetBody();
         break;
     case tagCollection: {
-        TNestingGuard guard(*this);
+        TNestingGuard guard(FDepth);
         while (!AtListEnd()) {
             if (IsIntegerTag(PeekValueTag()))
                 SkipAnyValue();
@@ -293,7 +293,7 @@ void TReader::SkipPropertyEntry() {
 }
 
 void TReader::SkipComponentEntry(bool skipHeader) {
-    TNestingGuard guard(*this);
+    TNestingGuard guard(FDepth);
     if (skipHeader) {
         TFilerFlags flags;
         int pos;
@@ -400,37 +400,96 @@ void TReader::ReadPropertyEntry(TPersistent* instance) {
     }
 }
 
-void TReader::ReadPropertyValue(TPersistent* instance, const TPropInfo& prop) {
-    if (!prop.Set) {
-        bool subComponent = false;
-        if (prop.Kind() == TTypeKind::tkClass)
-            if (auto* c = DynCast<TComponent>(GetObjectProp(instance, prop)))
-                subComponent = c->ComponentStyle().Contains(csSubComponent);
-        if (!subComponent) {
-            SkipAnyValue();
-            throw rtl::EReadError(rtl::SReadOnlyProperty);
-        }
+void TReader::CheckWritable(TPersistent* instance, const TPropInfo& prop) {
+    if (prop.Set)
+        return;
+    // A read-only property may still hold a sub-component whose properties follow.
+    if (prop.Kind() == TTypeKind::tkClass)
+        if (auto* c = DynCast<TComponent>(GetObjectProp(instance, prop)))
+            if (c->ComponentStyle().Contains(csSubComponent))
+                return;
+    SkipAnyValue();
+    throw rtl::EReadError(rtl::SReadOnlyProperty);
+}
+
+void TReader::ReadIntegerProperty(TPersistent* instance, const TPropInfo& prop) {
+    if (PeekValueTag() != tagIdent) {
+        SetOrdProp(instance, prop, ReadIntegerValue());
+        return;
     }
+    ReadValueTag();
+    const std::string ident = ReadShortStr();
+    std::int32_t value = 0;
+    if (!IdentToInt(*prop.PropType, ident, value))
+        InvalidValue();
+    SetOrdProp(instance, prop, value);
+}
+
+void TReader::AddFixup(TPropFixup fixup) {
+    if (FFixups) {
+        FFixups->push_back(std::move(fixup));
+        return;
+    }
+    // Read outside component data: resolve at once.
+    FFixups = std::make_unique<std::vector<TPropFixup>>();
+    FFixups->push_back(std::move(fixup));
+    try {
+        DoFixupReferences();
+    } catch (...) {
+        FFixups.reset();
+        throw;
+    }
+    FFixups.reset();
+}
+
+void TReader::ReadClassProperty(TPersistent* instance, const TPropInfo& prop) {
+    const TValueTag tag = PeekValueTag();
+    if (tag == tagNil) {
+        ReadValueTag();
+        SetObjectProp(instance, prop, nullptr);
+    } else if (tag == tagCollection) {
+        auto* collection = DynCast<TCollection>(GetObjectProp(instance, prop));
+        if (!collection) {
+            SkipAnyValue();
+            InvalidValue();
+        }
+        ReadCollectionValue(collection);
+    } else {
+        TPropFixup fixup;
+        fixup.Instance = instance;
+        fixup.Component = FCurrentComponent;
+        fixup.Root = FRoot;
+        fixup.Prop = &prop;
+        fixup.Name = ReadIdentValue();
+        AddFixup(std::move(fixup));
+    }
+}
+
+void TReader::ReadMethodProperty(TPersistent* instance, const TPropInfo& prop) {
+    if (PeekValueTag() == tagNil) {
+        ReadValueTag();
+        SetMethodProp(instance, prop, TMethod{});
+        return;
+    }
+    const std::string name = ReadIdentValue();
+    const TMethod method = FRoot ? FindPublishedMethod(FRoot, name) : TMethod{};
+    if (!method)
+        InvalidValue();
+    SetMethodProp(instance, prop, method);
+}
+
+void TReader::ReadPropertyValue(TPersistent* instance, const TPropInfo& prop) {
+    CheckWritable(instance, prop);
     const TTypeInfo& type = *prop.PropType;
     switch (type.Kind) {
     case TTypeKind::tkInteger:
-        if (PeekValueTag() == tagIdent) {
-            ReadValueTag();
-            const std::string ident = ReadShortStr();
-            std::int32_t value = 0;
-            if (!IdentToInt(type, ident, value))
-                InvalidValue();
-            SetOrdProp(instance, prop, value);
-        } else {
-            SetOrdProp(instance, prop, ReadIntegerValue());
-        }
+        ReadIntegerProperty(instance, prop);
         break;
     case TTypeKind::tkChar:
         SetOrdProp(instance, prop, static_cast<unsigned char>(ReadCharValue()));
         break;
     case TTypeKind::tkEnumeration: {
-        const std::string ident = ReadIdentValue();
-        const int ordinal = GetEnumValue(type, ident);
+        const int ordinal = GetEnumValue(type, ReadIdentValue());
         if (ordinal < 0)
             InvalidValue();
         SetOrdProp(instance, prop, ordinal);
@@ -445,53 +504,11 @@ void TReader::ReadPropertyValue(TPersistent* instance, const TPropInfo& prop) {
     case TTypeKind::tkSet:
         SetOrdProp(instance, prop, ReadSetValue(type));
         break;
-    case TTypeKind::tkClass: {
-        const TValueTag tag = PeekValueTag();
-        if (tag == tagNil) {
-            ReadValueTag();
-            SetObjectProp(instance, prop, nullptr);
-        } else if (tag == tagCollection) {
-            auto* collection = DynCast<TCollection>(GetObjectProp(instance, prop));
-            if (!collection) {
-                SkipAnyValue();
-                InvalidValue();
-            }
-            ReadCollectionValue(collection);
-        } else {
-            TPropFixup fixup;
-            fixup.Instance = instance;
-            fixup.Component = FCurrentComponent;
-            fixup.Root = FRoot;
-            fixup.Prop = &prop;
-            fixup.Name = ReadIdentValue();
-            if (FFixups) {
-                FFixups->push_back(std::move(fixup));
-            } else {
-                // Read outside component data: resolve at once.
-                FFixups = std::make_unique<std::vector<TPropFixup>>();
-                FFixups->push_back(std::move(fixup));
-                try {
-                    DoFixupReferences();
-                } catch (...) {
-                    FFixups.reset();
-                    throw;
-                }
-                FFixups.reset();
-            }
-        }
+    case TTypeKind::tkClass:
+        ReadClassProperty(instance, prop);
         break;
-    }
     case TTypeKind::tkMethod:
-        if (PeekValueTag() == tagNil) {
-            ReadValueTag();
-            SetMethodProp(instance, prop, TMethod{});
-        } else {
-            const std::string name = ReadIdentValue();
-            const TMethod method = FRoot ? FindPublishedMethod(FRoot, name) : TMethod{};
-            if (!method)
-                InvalidValue();
-            SetMethodProp(instance, prop, method);
-        }
+        ReadMethodProperty(instance, prop);
         break;
     case TTypeKind::tkWString:
         SetPropValue(instance, prop, TValue(ReadWideStringValue()));
@@ -537,8 +554,57 @@ TClass TReader::FindComponentClass(std::string_view className) {
     return c;
 }
 
+void TReader::CreateEntryComponent(TFilerFlags flags, const std::string& className,
+                                   const std::string& name, TComponent*& result, bool& created) {
+    if (flags & cfInherited) {
+        // An inherited entry names a component the ancestor already made.
+        FindComponentClass(className);
+        result = FLookupRoot ? FLookupRoot->FindOwnedComponent(name) : nullptr;
+        if (!result)
+            throw rtl::EReadError(rtl::SAncestorNotFound, name);
+        FParent = result->ParentForReading();
+        if (!FParent)
+            FParent = FRoot;
+        return;
+    }
+    TClass c = FindComponentClass(className);
+    result = static_cast<TComponent*>(c->Create(FOwner));
+    created = true;
+    if (flags & cfInline) {
+        result->SetState(stLoading);
+        result->SetState(stInline);
+    }
+}
+
+bool TReader::RecoverEntry(const rtl::Exception& e, TComponent* made) {
+    if (made)
+        Free(made);
+    const std::string message = e.Message();
+    try {
+        SkipComponentEntry(false);
+        return Error(message);
+    } catch (const rtl::Exception&) {
+        return false;
+    }
+}
+
+void TReader::LoadEntry(TComponent* result, TFilerFlags flags, int childPos) {
+    if (result->HasState(stInline))
+        FLookupRoot = result;
+    result->SetState(stReading);
+    result->ReadStoredState(*this);
+    result->ClearState(stReading);
+    if ((flags & cfChildPos) && FParent)
+        FParent->SetChildPosition(result, childPos);
+    if (FLoaded) {
+        const bool once = (flags & cfInherited) || result->HasState(stInline);
+        if (!once || std::find(FLoaded->begin(), FLoaded->end(), result) == FLoaded->end())
+            FLoaded->push_back(result);
+    }
+}
+
 TComponent* TReader::ReadComponentEntry(TComponent* component) {
-    TNestingGuard guard(*this);
+    TNestingGuard guard(FDepth);
     TFilerFlags flags = 0;
     int childPos = -1;
     ReadHeaderFlags(flags, childPos);
@@ -551,72 +617,21 @@ TComponent* TReader::ReadComponentEntry(TComponent* component) {
     bool created = false;
     // Creating, finding or naming failed: drop what this entry made, skip the rest of the
     // entry and ask whether the failure is handled.
-    auto recover = [&](const rtl::Exception& e) -> bool {
-        if (created)
-            Free(result);
-        result = nullptr;
-        created = false;
-        const std::string message = e.Message();
-        try {
-            SkipComponentEntry(false);
-            return Error(message);
-        } catch (const rtl::Exception&) {
-            return false;
-        }
-    };
-
-    if (!result) {
-        try {
-            if (flags & cfInherited) {
-                FindComponentClass(className);
-                result = FLookupRoot ? FLookupRoot->FindOwnedComponent(name) : nullptr;
-                if (!result)
-                    throw rtl::EReadError(rtl::SAncestorNotFound, name);
-                FParent = result->ParentForReading();
-                if (!FParent)
-                    FParent = FRoot;
-            } else {
-                TClass c = FindComponentClass(className);
-                result = static_cast<TComponent*>(c->Create(FOwner));
-                created = true;
-                if (flags & cfInline) {
-                    result->SetState(stLoading);
-                    result->SetState(stInline);
-                }
-            }
-            result->SetState(stLoading);
-        } catch (const rtl::Exception& e) {
-            if (!recover(e))
-                throw;
-            return nullptr;
-        }
-    }
-
-    result->SetState(stLoading);
-    if (!(flags & cfInherited)) {
-        try {
+    try {
+        if (!result)
+            CreateEntryComponent(flags, className, name, result, created);
+        result->SetState(stLoading);
+        if (!(flags & cfInherited)) {
             result->AttachToParent(FParent);
             result->SetName(name);
-        } catch (const rtl::Exception& e) {
-            if (!recover(e))
-                throw;
-            return nullptr;
         }
+    } catch (const rtl::Exception& e) {
+        if (!RecoverEntry(e, created ? result : nullptr))
+            throw;
+        return nullptr;
     }
-
     try {
-        if (result->HasState(stInline))
-            FLookupRoot = result;
-        result->SetState(stReading);
-        result->ReadStoredState(*this);
-        result->ClearState(stReading);
-        if ((flags & cfChildPos) && FParent)
-            FParent->SetChildPosition(result, childPos);
-        if (FLoaded) {
-            const bool once = (flags & cfInherited) || result->HasState(stInline);
-            if (!once || std::find(FLoaded->begin(), FLoaded->end(), result) == FLoaded->end())
-                FLoaded->push_back(result);
-        }
+        LoadEntry(result, flags, childPos);
     } catch (...) {
         if (created)
             Free(result);

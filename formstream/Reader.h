@@ -30,6 +30,7 @@
 namespace rtl {
 class TStream;
 class TMultiReadExclusiveWriteSynchronizer;
+class Exception;
 } // namespace rtl
 
 namespace formstream {
@@ -146,6 +147,19 @@ private:
     void SkipValue(TValueTag tag);
     void DoFixupReferences();
     std::int64_t ReadIntegerAfterTag(TValueTag tag);
+    // Steps of ReadPropertyValue.
+    void CheckWritable(TPersistent* instance, const TPropInfo& prop);
+    void ReadIntegerProperty(TPersistent* instance, const TPropInfo& prop);
+    void ReadClassProperty(TPersistent* instance, const TPropInfo& prop);
+    void ReadMethodProperty(TPersistent* instance, const TPropInfo& prop);
+    // Queues a reference to resolve, or resolves it at once outside component data.
+    void AddFixup(TPropFixup fixup);
+    // Steps of ReadComponentEntry.
+    void CreateEntryComponent(TFilerFlags flags, const std::string& className,
+                              const std::string& name, TComponent*& result, bool& created);
+    // Frees `made` (when not null), skips the rest of the entry and asks Error().
+    bool RecoverEntry(const rtl::Exception& e, TComponent* made);
+    void LoadEntry(TComponent* result, TFilerFlags flags, int childPos);
 
     rtl::TStream& FStream;
     std::unique_ptr<std::uint8_t[]> FBuffer;
@@ -161,8 +175,7 @@ private:
     std::unique_ptr<TClassFinder> FFinder;
     std::string FPropName;
     bool FCanRecover = false;
-    int FDepth = 0;
-    friend class TNestingGuard;
+    int FDepth = 0; // nesting of entries and values being read
 };
 
 // The lock on the global name space (the top-level components that FindGlobalRoot

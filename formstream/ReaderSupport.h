@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "formstream/Reader.h"
 #include "formstream/ValueTags.h"
 #include "rtl/Exceptions.h"
 
@@ -62,20 +61,21 @@ void ReadSized(Buf& buf, std::size_t count, bool vouched, ReadFn&& read) {
 
 } // namespace readersupport
 
-// Counts nesting levels of one reader; refuses to go deeper than MaxNesting.
+// Counts nesting levels of one reader (its depth counter); refuses to go deeper than
+// MaxNesting.
 class TNestingGuard {
 public:
-    explicit TNestingGuard(TReader& reader) : FReader(reader) {
-        if (FReader.FDepth >= readersupport::MaxNesting)
+    explicit TNestingGuard(int& depth) : FDepth(depth) {
+        if (FDepth >= readersupport::MaxNesting)
             readersupport::ReadError();
-        ++FReader.FDepth;
+        ++FDepth;
     }
-    ~TNestingGuard() { --FReader.FDepth; }
+    ~TNestingGuard() { --FDepth; }
     TNestingGuard(const TNestingGuard&) = delete;
     TNestingGuard& operator=(const TNestingGuard&) = delete;
 
 private:
-    TReader& FReader;
+    int& FDepth;
 };
 
 } // namespace formstream

@@ -196,7 +196,7 @@ std::uint32_t TReader::ReadSetValue(const TTypeInfo& setType) {
 void TReader::ReadCollectionValue(TCollection* collection) {
     if (ReadValueTag() != tagCollection || !collection)
         ValueError();
-    TNestingGuard guard(*this);
+    TNestingGuard guard(FDepth);
     collection->BeginUpdate();
     try {
         if (!AtListEnd())

@@ -379,6 +379,48 @@ void TWriter::WriteProperties(TPersistent* instance) {
     instance->DefineProperties(*this);
 }
 
+void TWriter::WriteMethodProperty(const TObject* ancestor, const TPropInfo& prop,
+                                  const TMethod& m) {
+    // Handlers compare by name: the ancestor's are bound to the ancestor root.
+    const std::string_view name = m ? FindPublishedMethodName(FLookupRoot, m) : "";
+    if (m && name.empty())
+        return; // not a handler of the root: it has no name to be written by
+    if (ancestor) {
+        const TMethod a = GetMethodProp(ancestor, prop);
+        const std::string_view ancestorName =
+            a && FRootAncestor ? FindPublishedMethodName(FRootAncestor, a) : "";
+        if (name == ancestorName)
+            return;
+    } else if (!m) {
+        return;
+    }
+    WritePropName(prop.Name);
+    if (m)
+        WriteIdent(name);
+    else
+        WriteValueTag(tagNil);
+}
+
+void TWriter::WriteOrdinalProperty(bool hasAncestor, const TPropInfo& prop, std::int64_t v) {
+    const TTypeInfo& type = *prop.PropType;
+    if (!hasAncestor && prop.HasDefault && v == prop.Default)
+        return;
+    if (type.Kind == TTypeKind::tkEnumeration && GetEnumName(type, v).empty())
+        return;
+    WritePropName(prop.Name);
+    std::string ident;
+    if (type.Kind == TTypeKind::tkInteger && IntToIdent(type, static_cast<std::int32_t>(v), ident))
+        WriteIdent(ident);
+    else if (type.Kind == TTypeKind::tkInteger || type.Kind == TTypeKind::tkInt64)
+        WriteInteger(v);
+    else if (type.Kind == TTypeKind::tkChar)
+        WriteString(v ? std::string(1, static_cast<char>(v)) : std::string());
+    else if (type.Kind == TTypeKind::tkEnumeration)
+        WriteIdent(GetEnumName(type, v));
+    else
+        WriteSet(static_cast<std::uint32_t>(v), type);
+}
+
 void TWriter::WriteProperty(TPersistent* instance, const TPropInfo& prop) {
     if (prop.NeverStored || (prop.IsStored && !prop.IsStored(instance)))
         return;
@@ -395,87 +437,43 @@ void TWriter::WriteProperty(TPersistent* instance, const TPropInfo& prop) {
     const TTypeInfo& type = *prop.PropType;
     const TValue value = GetPropValue(instance, prop);
     if (type.Kind == TTypeKind::tkMethod) {
-        // Handlers compare by name: the ancestor's are bound to the ancestor root.
-        const TMethod& m = std::get<TMethod>(value);
-        const std::string_view name = m ? FindPublishedMethodName(FLookupRoot, m) : "";
-        if (m && name.empty())
-            return; // not a handler of the root: it has no name to be written by
-        if (ancestor) {
-            const TMethod a = GetMethodProp(ancestor, prop);
-            const std::string_view ancestorName =
-                a && FRootAncestor ? FindPublishedMethodName(FRootAncestor, a) : "";
-            if (name == ancestorName)
-                return;
-        } else if (!m) {
-            return;
-        }
-        WritePropName(prop.Name);
-        if (m)
-            WriteIdent(name);
-        else
-            WriteValueTag(tagNil);
+        WriteMethodProperty(ancestor, prop, std::get<TMethod>(value));
         return;
     }
     if (ancestor && GetPropValue(ancestor, prop) == value)
         return;
+    // Without an ancestor, the empty value of each kind is the default and is left out.
+    auto named = [&](bool empty) {
+        if (!ancestor && empty)
+            return false;
+        WritePropName(prop.Name);
+        return true;
+    };
     switch (type.Kind) {
     case TTypeKind::tkInteger:
     case TTypeKind::tkChar:
     case TTypeKind::tkEnumeration:
     case TTypeKind::tkSet:
-    case TTypeKind::tkInt64: {
-        const std::int64_t v = std::get<std::int64_t>(value);
-        if (!ancestor && prop.HasDefault && v == prop.Default)
-            return;
-        if (type.Kind == TTypeKind::tkEnumeration && GetEnumName(type, v).empty())
-            return;
-        WritePropName(prop.Name);
-        std::string ident;
-        if (type.Kind == TTypeKind::tkInteger &&
-            IntToIdent(type, static_cast<std::int32_t>(v), ident))
-            WriteIdent(ident);
-        else if (type.Kind == TTypeKind::tkInteger || type.Kind == TTypeKind::tkInt64)
-            WriteInteger(v);
-        else if (type.Kind == TTypeKind::tkChar)
-            WriteString(v ? std::string(1, static_cast<char>(v)) : std::string());
-        else if (type.Kind == TTypeKind::tkEnumeration)
-            WriteIdent(GetEnumName(type, v));
-        else
-            WriteSet(static_cast<std::uint32_t>(v), type);
+    case TTypeKind::tkInt64:
+        WriteOrdinalProperty(ancestor != nullptr, prop, std::get<std::int64_t>(value));
         break;
-    }
-    case TTypeKind::tkFloat: {
-        const long double v = std::get<long double>(value);
-        if (!ancestor && v == 0)
-            return;
-        WritePropName(prop.Name);
-        WriteFloat(v);
+    case TTypeKind::tkFloat:
+        if (const long double v = std::get<long double>(value); named(v == 0))
+            WriteFloat(v);
         break;
-    }
-    case TTypeKind::tkString: {
-        const std::string& v = std::get<std::string>(value);
-        if (!ancestor && v.empty())
-            return;
-        WritePropName(prop.Name);
-        WriteString(v);
+    case TTypeKind::tkString:
+        if (const std::string& v = std::get<std::string>(value); named(v.empty()))
+            WriteString(v);
         break;
-    }
-    case TTypeKind::tkWString: {
-        const std::u16string& v = std::get<std::u16string>(value);
-        if (!ancestor && v.empty())
-            return;
-        WritePropName(prop.Name);
-        WriteWideString(v);
+    case TTypeKind::tkWString:
+        if (const std::u16string& v = std::get<std::u16string>(value); named(v.empty()))
+            WriteWideString(v);
         break;
-    }
-    case TTypeKind::tkVariant: {
-        const TVariant& v = std::get<TVariant>(value);
-        if (!ancestor && v.VType == TVariant::TVarType::varEmpty)
-            return;
-        WritePropName(prop.Name);
-        WriteVariant(v);
+    case TTypeKind::tkVariant:
+        if (const TVariant& v = std::get<TVariant>(value);
+            named(v.VType == TVariant::TVarType::varEmpty))
+            WriteVariant(v);
         break;
-    }
     default:
         break; // no stream form
     }

@@ -98,6 +98,9 @@ public:
 
 private:
     void WriteProperty(TPersistent* instance, const TPropInfo& prop);
+    // Steps of WriteProperty: an event handler (by name) and an ordinal value.
+    void WriteMethodProperty(const TObject* ancestor, const TPropInfo& prop, const TMethod& m);
+    void WriteOrdinalProperty(bool hasAncestor, const TPropInfo& prop, std::int64_t v);
     void WriteObjectProperty(TPersistent* instance, const TPropInfo& prop);
     void WriteSubProperties(std::string_view name, TPersistent* value, TPersistent* ancestor);
     void WriteLE(std::uint64_t value, int bytes);

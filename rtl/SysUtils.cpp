@@ -1,8 +1,5 @@
 #include "rtl/SysUtils.h"
 
-#include "rtl/Consts.h"
-#include "rtl/Exceptions.h"
-
 namespace rtl {
 
 int CompareText(std::string_view a, std::string_view b) {
@@ -77,7 +74,6 @@ String FormatArgs(std::string_view fmt, const TFormatArg* args, std::size_t coun
     String out;
     out.reserve(fmt.size() + 16 * count);
     std::size_t next = 0;
-    auto fail = [&]() -> void { throw EConvertError(Format(LoadResString(SInvalidFormat), fmt)); };
     for (std::size_t i = 0; i < fmt.size(); ++i) {
         const char c = fmt[i];
         if (c != '%') {
@@ -85,7 +81,7 @@ String FormatArgs(std::string_view fmt, const TFormatArg* args, std::size_t coun
             continue;
         }
         if (++i >= fmt.size())
-            fail();
+            RaiseFormatError(fmt);
         if (fmt[i] == '%') {
             out += '%';
             continue;
@@ -96,35 +92,35 @@ String FormatArgs(std::string_view fmt, const TFormatArg* args, std::size_t coun
             while (++i < fmt.size() && fmt[i] >= '0' && fmt[i] <= '9')
                 precision = precision * 10 + (fmt[i] - '0');
             if (i >= fmt.size())
-                fail();
+                RaiseFormatError(fmt);
         }
         if (next >= count)
-            fail();
+            RaiseFormatError(fmt);
         const TFormatArg& a = args[next++];
         String piece;
         switch (AsciiLower(fmt[i])) {
         case 's':
             if (a.Kind() != TFormatArg::TKind::Str)
-                fail();
+                RaiseFormatError(fmt);
             piece = String(a.Str());
             if (precision >= 0 && piece.size() > static_cast<std::size_t>(precision))
                 piece.resize(static_cast<std::size_t>(precision));
             break;
         case 'd':
             if (a.Kind() != TFormatArg::TKind::Int && a.Kind() != TFormatArg::TKind::UInt)
-                fail();
+                RaiseFormatError(fmt);
             piece = a.Kind() == TFormatArg::TKind::Int
                         ? std::to_string(a.Int())
                         : std::to_string(static_cast<std::uint64_t>(a.Int()));
             break;
         case 'u':
             if (a.Kind() != TFormatArg::TKind::Int && a.Kind() != TFormatArg::TKind::UInt)
-                fail();
+                RaiseFormatError(fmt);
             piece = std::to_string(static_cast<std::uint32_t>(a.Int()));
             break;
         case 'x':
             if (a.Kind() != TFormatArg::TKind::Int && a.Kind() != TFormatArg::TKind::UInt)
-                fail();
+                RaiseFormatError(fmt);
             // A negative 32-bit value prints as its 32-bit pattern, as the messages expect.
             piece =
                 IntToHex(a.Int() < 0 && a.Int() >= INT32_MIN ? static_cast<std::uint32_t>(a.Int())
@@ -133,11 +129,11 @@ String FormatArgs(std::string_view fmt, const TFormatArg* args, std::size_t coun
             break;
         case 'p':
             if (a.Kind() != TFormatArg::TKind::Ptr)
-                fail();
+                RaiseFormatError(fmt);
             piece = IntToHex(reinterpret_cast<std::uintptr_t>(a.Ptr()), 16);
             break;
         default:
-            fail();
+            RaiseFormatError(fmt);
         }
         out += piece;
     }

@@ -85,6 +85,9 @@ private:
 // digits, %% a percent sign. A directive without an argument of a fitting kind raises
 // EConvertError "Format '%s' invalid or incompatible with argument".
 String FormatArgs(std::string_view fmt, const TFormatArg* args, std::size_t count);
+// Raises that EConvertError for `fmt`. It lives beside the exception classes (which
+// format their messages with Format), so that this unit needs none of their headers.
+[[noreturn]] void RaiseFormatError(std::string_view fmt);
 
 template <class... A> String Format(std::string_view fmt, const A&... args) {
     if constexpr (sizeof...(A) == 0) {

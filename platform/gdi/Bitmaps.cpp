@@ -278,6 +278,70 @@ HBITMAP CreateDIBitmap(HDC hdc, const BITMAPINFOHEADER* header, DWORD init, cons
     return h;
 }
 
+namespace {
+
+// Answers a query (bit count 0): describes the bitmap in the caller's header.
+int DescribeBitmap(const Bitmap& bm, BITMAPINFOHEADER& h) {
+    h.biWidth = bm.Width;
+    h.biHeight = bm.Dib && bm.TopDown ? -bm.Height : bm.Height;
+    h.biPlanes = 1;
+    h.biBitCount = WORD(bm.Bpp);
+    h.biCompression = BI_RGB;
+    h.biSizeImage = DWORD((std::size_t(bm.Width) * bm.Bpp + 31) / 32 * 4 * bm.Height);
+    h.biClrUsed = 0;
+    h.biClrImportant = 0;
+    return bm.Height;
+}
+
+// Writes the colour table of a result of 8 bits or fewer into the caller's header: the
+// bitmap's own table when the depths agree, the standard one otherwise.
+void ReportColorTable(Bitmap& bm, DibDesc& d, LPBITMAPINFO info, UINT usage) {
+    BITMAPINFOHEADER& h = info->bmiHeader;
+    PixelGrid bg = GridOf(bm);
+    std::vector<RGBQUAD> table;
+    if (bm.Bpp == d.Bpp) {
+        int n = 1 << d.Bpp;
+        for (int i = 0; i < n; ++i) {
+            std::uint32_t p = bg.TableEntry(i);
+            table.push_back(RGBQUAD{BYTE(p), BYTE(p >> 8), BYTE(p >> 16), 0});
+        }
+    } else {
+        StandardTable(d.Bpp, table);
+    }
+    d.Table = table;
+    if (usage == DIB_PAL_COLORS) {
+        std::uint8_t* idx = reinterpret_cast<std::uint8_t*>(info) + h.biSize;
+        for (std::size_t i = 0; i < table.size(); ++i) {
+            WORD index = WORD(i);
+            std::memcpy(idx + 2 * i, &index, sizeof index);
+        }
+    } else {
+        std::memcpy(info->bmiColors, table.data(), table.size() * sizeof(RGBQUAD));
+    }
+    h.biClrUsed = 0;
+}
+
+// Copies the band of scan lines the caller asked for into `bits`; returns the lines
+// copied.
+int CopyBandOut(Bitmap& bm, const DibDesc& d, UINT start, UINT lines, LPVOID bits) {
+    int first, rows;
+    int height = bm.Height;
+    if (!ScanBand(d.TopDown, height, start, lines, first, rows) || start >= UINT(d.Height))
+        return 0;
+    // The caller's buffer holds the lines its header describes and no more, even when the
+    // bitmap is taller.
+    rows = std::min(rows, d.Height - int(start));
+    if (!d.TopDown)
+        first = height - int(start) - rows;
+    // Row padding comes out zeroed rather than as whatever the buffer held.
+    std::memset(bits, 0, std::size_t(rows) * std::size_t(d.Stride));
+    PixelGrid mem = GridOfMemory(d, bits, first, rows);
+    CopyBand(bm, mem, first, rows, false);
+    return rows;
+}
+
+} // namespace
+
 int GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT lines, LPVOID bits, LPBITMAPINFO info,
               UINT usage) {
     GdiLock lock(GdiMutex());
@@ -286,23 +350,11 @@ int GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT lines, LPVOID bits, LPBITMA
     if (!dc || !bm || !info || info->bmiHeader.biSize < sizeof(BITMAPINFOHEADER))
         return 0;
     BITMAPINFOHEADER& h = info->bmiHeader;
-    if (h.biBitCount == 0) {
-        // Query: describe the bitmap.
-        h.biWidth = bm->Width;
-        h.biHeight = bm->Dib && bm->TopDown ? -bm->Height : bm->Height;
-        h.biPlanes = 1;
-        h.biBitCount = WORD(bm->Bpp);
-        h.biCompression = BI_RGB;
-        h.biSizeImage = DWORD((std::size_t(bm->Width) * bm->Bpp + 31) / 32 * 4 * bm->Height);
-        h.biClrUsed = 0;
-        h.biClrImportant = 0;
-        return bm->Height;
-    }
-    BITMAPINFOHEADER saved = h;
-    if (h.biCompression != BI_RGB && h.biCompression != BI_BITFIELDS) {
-        h = saved;
+    if (h.biBitCount == 0)
+        return DescribeBitmap(*bm, h);
+    if (h.biCompression != BI_RGB && h.biCompression != BI_BITFIELDS)
         return 0;
-    }
+    BITMAPINFOHEADER saved = h;
     if (h.biCompression == BI_BITFIELDS && (h.biBitCount == 16 || h.biBitCount == 32)) {
         // The result is in the plain layout; report its masks.
         const DWORD masks16[3] = {0x7C00, 0x03E0, 0x001F};
@@ -315,48 +367,12 @@ int GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT lines, LPVOID bits, LPBITMA
         h = saved;
         return 0;
     }
-    // Colour table of the result: the bitmap's own when the depths agree.
-    if (d.Bpp <= 8) {
-        PixelGrid bg = GridOf(*bm);
-        std::vector<RGBQUAD> table;
-        if (bm->Bpp == d.Bpp) {
-            int n = 1 << d.Bpp;
-            for (int i = 0; i < n; ++i) {
-                std::uint32_t p = bg.TableEntry(i);
-                table.push_back(RGBQUAD{BYTE(p), BYTE(p >> 8), BYTE(p >> 16), 0});
-            }
-        } else {
-            StandardTable(d.Bpp, table);
-        }
-        d.Table = table;
-        if (usage == DIB_PAL_COLORS) {
-            std::uint8_t* idx = reinterpret_cast<std::uint8_t*>(info) + h.biSize;
-            for (std::size_t i = 0; i < table.size(); ++i) {
-                WORD index = WORD(i);
-                std::memcpy(idx + 2 * i, &index, sizeof index);
-            }
-        } else {
-            std::memcpy(info->bmiColors, table.data(), table.size() * sizeof(RGBQUAD));
-        }
-        h.biClrUsed = 0;
-    }
+    if (d.Bpp <= 8)
+        ReportColorTable(*bm, d, info, usage);
     h.biSizeImage = DWORD(std::size_t(d.Stride) * std::size_t(bm->Height));
     if (!bits)
         return bm->Height;
-    int first, rows;
-    int height = bm->Height;
-    if (!ScanBand(d.TopDown, height, start, lines, first, rows) || start >= UINT(d.Height))
-        return 0;
-    // The caller's buffer holds the lines its header describes and no more, even when the
-    // bitmap is taller.
-    rows = std::min(rows, d.Height - int(start));
-    if (!d.TopDown)
-        first = height - int(start) - rows;
-    // Row padding comes out zeroed rather than as whatever the buffer held.
-    std::memset(bits, 0, std::size_t(rows) * std::size_t(d.Stride));
-    PixelGrid mem = GridOfMemory(d, bits, first, rows);
-    CopyBand(*bm, mem, first, rows, false);
-    return rows;
+    return CopyBandOut(*bm, d, start, lines, bits);
 }
 
 int SetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT lines, const void* bits,

@@ -5,6 +5,7 @@
 #include "platform/gdi/Bitmaps.h"
 #include "platform/gdi/GdiObjects.h"
 #include "platform/gdi/Raster.h"
+#include "platform/gdi/Region.h"
 
 namespace platform::gdi {
 

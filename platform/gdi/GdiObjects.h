@@ -70,7 +70,7 @@ struct Brush : GdiObject {
     HBITMAP PatternBitmap = nullptr; // what GetObject reports for a pattern brush
 };
 
-struct FontFace; // text engine
+struct FontFace; // the text engine's face (Text.cpp); a font shares it with its cache
 
 struct Font : GdiObject {
     Font() : GdiObject(OBJ_FONT) {}
@@ -139,7 +139,6 @@ constexpr COLORREF ColorrefFromPix(std::uint32_t p) {
 }
 // Resolves PALETTEINDEX and PALETTERGB references through the context's palette.
 std::uint32_t ResolveColor(const DC& dc, COLORREF c);
-DWORD SysColor(int index);
 
 // Coordinates.
 // Logical to device coordinates, clamped so that extreme values cannot overflow later
@@ -165,10 +164,4 @@ inline RECT TargetRect(const DC& dc, int l, int t, int r, int b) {
 inline RECT TargetRect(const DC& dc, const RECT& r) {
     return TargetRect(dc, r.left, r.top, r.right, r.bottom);
 }
-// The context's effective clip in target coordinates (bitmap or surface pixels).
-std::vector<RECT> TargetClip(const DC& dc);
-
-// Fonts (text engine): releases cached faces when the last font goes.
-void ReleaseFontFace(Font& font);
-
 } // namespace platform::gdi

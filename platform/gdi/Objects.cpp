@@ -301,8 +301,9 @@ BOOL DeleteObject(HGDIOBJ h) {
     if (obj->Stock)
         return TRUE;
     // A context that still holds the object keeps it alive until it lets go.
+    // A font lets go of its face: the face cache frees faces no font uses any more.
     if (obj->Type == OBJ_FONT)
-        ReleaseFontFace(static_cast<Font&>(*obj));
+        static_cast<Font&>(*obj).Face.reset();
     RemoveObject(h);
     return TRUE;
 }

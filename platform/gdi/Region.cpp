@@ -1,4 +1,6 @@
 // Regions as lists of disjoint rectangles, and the clip functions of contexts.
+#include "platform/gdi/Region.h"
+
 #include <algorithm>
 
 #include "platform/gdi/GdiObjects.h"

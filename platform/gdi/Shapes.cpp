@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "platform/gdi/GdiObjects.h"
 #include "platform/gdi/Raster.h"
+#include "platform/gdi/Region.h"
 
 namespace platform::gdi {
 
@@ -150,11 +152,63 @@ struct LineState {
     long long DashPos = 0; // position in the dash pattern, carried across segments
 };
 
+// Axis-parallel solid segment from a to b as one rectangle, end point excluded.
+void DrawAxisSegment(Painter& p, POINT a, POINT b, int width) {
+    int half = (width - 1) / 2;
+    RECT r;
+    if (a.y == b.y) {
+        int x0 = b.x > a.x ? a.x : b.x + 1, x1 = b.x > a.x ? b.x : a.x + 1;
+        r = RECT{x0, a.y - half, x1, a.y - half + width};
+    } else {
+        int y0 = b.y > a.y ? a.y : b.y + 1, y1 = b.y > a.y ? b.y : a.y + 1;
+        r = RECT{a.x - half, y0, a.x - half + width, y1};
+    }
+    p.Rect(r);
+}
+
+// The steps [first, last) of a segment of `steps` steps whose major coordinate lies
+// near the clip: only those can draw anything.
+std::pair<int, int> VisibleSteps(const std::vector<RECT>& clip, POINT a, POINT b, int width,
+                                 int steps) {
+    if (clip.empty())
+        return {steps, steps};
+    RECT box = BoundingBox(clip);
+    bool xMajor = std::abs(b.x - a.x) >= std::abs(b.y - a.y);
+    long long lo = (xMajor ? box.left : box.top) - width;
+    long long hi = (xMajor ? box.right : box.bottom) + width;
+    long long start = xMajor ? a.x : a.y;
+    bool forward = xMajor ? a.x < b.x : a.y < b.y;
+    long long i0 = forward ? lo - start : start - hi;
+    long long i1 = forward ? hi - start : start - lo;
+    int first = int(std::clamp<long long>(i0, 0, steps));
+    int last = int(std::clamp<long long>(i1 + 1, 0, steps));
+    return {first, std::max(first, last)};
+}
+
+// Whether position `pos` of the dash pattern falls on a dash (not a gap).
+bool DashOn(const std::vector<int>& dashes, int period, long long pos) {
+    if (!period)
+        return true;
+    int at = int(pos % period), acc = 0;
+    for (std::size_t k = 0; k < dashes.size(); ++k) {
+        acc += dashes[k];
+        if (at < acc)
+            return (k % 2) == 0;
+    }
+    return true;
+}
+
 // Draws from a to b (target coordinates), excluding b.
 void DrawSegment(DC& dc, Painter& p, const Pen& pen, POINT a, POINT b, LineState& ls) {
     int width = std::max<int>(1, pen.Log.lopnWidth.x);
     int style = int(pen.Log.lopnStyle & PS_STYLE_MASK);
     const std::vector<int>& dashes = width == 1 ? DashPattern(style) : DashPattern(PS_SOLID);
+    if (a.x == b.x && a.y == b.y)
+        return;
+    if (dashes.empty() && (a.x == b.x || a.y == b.y)) {
+        DrawAxisSegment(p, a, b, width);
+        return;
+    }
     int period = 0;
     for (int d : dashes)
         period += d;
@@ -162,43 +216,12 @@ void DrawSegment(DC& dc, Painter& p, const Pen& pen, POINT a, POINT b, LineState
     PatternSource gapPat = SolidPattern(p.G, ResolveColor(dc, dc.St.BkColor));
     bool gapsOpaque = dc.St.BkMode == OPAQUE;
     int half = (width - 1) / 2;
-    if (a.x == b.x && a.y == b.y)
-        return;
-    if (dashes.empty() && (a.x == b.x || a.y == b.y)) {
-        // Axis-parallel solid segment as one rectangle, end point excluded.
-        RECT r;
-        if (a.y == b.y) {
-            int x0 = b.x > a.x ? a.x : b.x + 1, x1 = b.x > a.x ? b.x : a.x + 1;
-            r = RECT{x0, a.y - half, x1, a.y - half + width};
-        } else {
-            int y0 = b.y > a.y ? a.y : b.y + 1, y1 = b.y > a.y ? b.y : a.y + 1;
-            r = RECT{a.x - half, y0, a.x - half + width, y1};
-        }
-        p.Rect(r);
-        return;
-    }
     // Pixels nearest to the ideal line; exact halves round towards the start point.
     int adx = std::abs(b.x - a.x), ady = std::abs(b.y - a.y);
     int sx = a.x < b.x ? 1 : -1, sy = a.y < b.y ? 1 : -1;
     int steps = std::max(adx, ady);
-    // Only the steps whose major coordinate lies near the clip can draw anything.
-    RECT box = BoundingBox(p.Clip);
-    int first = 0, last = steps;
-    {
-        bool xMajor = adx >= ady;
-        long long lo = (xMajor ? box.left : box.top) - width;
-        long long hi = (xMajor ? box.right : box.bottom) + width;
-        long long start = xMajor ? a.x : a.y;
-        int dir = xMajor ? sx : sy;
-        long long i0 = dir > 0 ? lo - start : start - hi;
-        long long i1 = dir > 0 ? hi - start : start - lo;
-        first = int(std::clamp<long long>(i0, 0, steps));
-        last = int(std::clamp<long long>(i1 + 1, 0, steps));
-        if (p.Clip.empty())
-            first = last = steps;
-        last = std::max(first, last);
-        ls.DashPos += first;
-    }
+    auto [first, last] = VisibleSteps(p.Clip, a, b, width, steps);
+    ls.DashPos += first;
     for (int i = first; i < last; ++i) {
         int x, y;
         if (adx >= ady) {
@@ -208,18 +231,7 @@ void DrawSegment(DC& dc, Painter& p, const Pen& pen, POINT a, POINT b, LineState
             y = a.y + sy * i;
             x = a.x + sx * int((2LL * i * adx + ady - 1) / (2LL * ady));
         }
-        bool on = true;
-        if (period) {
-            int pos = int(ls.DashPos % period), acc = 0;
-            for (std::size_t k = 0; k < dashes.size(); ++k) {
-                acc += dashes[k];
-                if (pos < acc) {
-                    on = (k % 2) == 0;
-                    break;
-                }
-            }
-        }
-        ++ls.DashPos;
+        bool on = DashOn(dashes, period, ls.DashPos++);
         if (on || gapsOpaque) {
             p.Pat = on ? penPat : gapPat;
             if (width == 1)

@@ -19,6 +19,7 @@
 
 #include "platform/gdi/GdiObjects.h"
 #include "platform/gdi/Raster.h"
+#include "platform/gdi/Region.h"
 
 namespace platform::gdi {
 
@@ -174,77 +175,85 @@ int Scaled(long units, int em, int upem, bool ceilIt) {
     return ceilIt ? int(std::ceil(v - 1e-9)) : int(std::lround(v));
 }
 
-std::shared_ptr<FontFace> BuildFace(const LOGFONTA& lf) {
-    auto ff = std::make_shared<FontFace>();
+// Finds the file for the requested face: a mapped family, the family itself, then the
+// fallbacks for Korean text and for any text.
+bool LocateFace(const LOGFONTA& lf, bool bold, bool italic, FaceFile& file) {
     static bool fcReady = FcInit() == FcTrue;
-    bool bold = lf.lfWeight >= FW_SEMIBOLD;
-    bool italic = lf.lfItalic != 0;
+    if (!fcReady)
+        return false;
     std::string name(lf.lfFaceName, strnlen(lf.lfFaceName, LF_FACESIZE));
     std::string lower = Lower(name);
-    FaceFile file;
-    bool found = false;
-    if (fcReady) {
-        if (const char* mapped = MappedFamily(lower)) {
-            found = FindFamily(mapped, bold, italic, file);
-        } else {
-            found = FindFamily(name, bold, italic, file) && Lower(file.Family) == lower;
-            if (!found && lf.lfCharSet == HANGUL_CHARSET)
-                found = FindFamily("NanumGothic", bold, italic, file);
-            if (!found)
-                found = FindFamily("Liberation Sans", bold, italic, file);
-            if (!found)
-                found = FindFamily("sans-serif", bold, italic, file);
-        }
-    }
-    ff->SynthBold = bold && !file.Bold;
-    ff->SynthItalic = italic && !file.Italic;
-    ff->Underline = lf.lfUnderline != 0;
-    ff->StrikeOut = lf.lfStrikeOut != 0;
-    ff->FamilyName = file.Family;
+    if (const char* mapped = MappedFamily(lower))
+        return FindFamily(mapped, bold, italic, file);
+    bool found = FindFamily(name, bold, italic, file) && Lower(file.Family) == lower;
+    if (!found && lf.lfCharSet == HANGUL_CHARSET)
+        found = FindFamily("NanumGothic", bold, italic, file);
+    if (!found)
+        found = FindFamily("Liberation Sans", bold, italic, file);
+    if (!found)
+        found = FindFamily("sans-serif", bold, italic, file);
+    return found;
+}
 
-    // Em size from the requested height: negative = character height (em), positive =
-    // cell height (ascent + descent).
+// Design metrics of a face in font units; the defaults stand in when no face is found.
+struct DesignMetrics {
+    int Upem = 2048;
+    long WinAscent = 1854, WinDescent = 434;
+    long LineGap = 0;
+    long AvgWidth = 1024;
+    long MaxAdvance = 0;
+    bool HasFace = false, Fixed = false;
+};
+
+DesignMetrics ReadDesignMetrics(bool found, const FaceFile& file) {
+    DesignMetrics m;
     FT_Face probe = found ? OpenFace(file.Path, file.Index, 12) : nullptr;
-    int upem = probe ? probe->units_per_EM : 2048;
-    long winAscent = probe ? probe->ascender : 1854;
-    long winDescent = probe ? -probe->descender : 434;
-    long lineGap = 0;
-    long avgWidth = upem / 2;
-    long hheaHeight = winAscent + winDescent;
-    if (probe) {
-        if (auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(probe, FT_SFNT_OS2));
-            os2 && os2->version != 0xFFFF) {
-            winAscent = os2->usWinAscent;
-            winDescent = os2->usWinDescent;
-            if (os2->xAvgCharWidth > 0)
-                avgWidth = os2->xAvgCharWidth;
-        }
-        hheaHeight = probe->height;
-        lineGap = std::max<long>(0, hheaHeight - (winAscent + winDescent));
+    if (!probe)
+        return m;
+    m.HasFace = true;
+    m.Upem = probe->units_per_EM;
+    m.WinAscent = probe->ascender;
+    m.WinDescent = -probe->descender;
+    m.AvgWidth = m.Upem / 2;
+    if (auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(probe, FT_SFNT_OS2));
+        os2 && os2->version != 0xFFFF) {
+        m.WinAscent = os2->usWinAscent;
+        m.WinDescent = os2->usWinDescent;
+        if (os2->xAvgCharWidth > 0)
+            m.AvgWidth = os2->xAvgCharWidth;
     }
-    int em;
-    if (lf.lfHeight < 0)
-        em = -lf.lfHeight;
-    else if (lf.lfHeight > 0)
-        em = std::max(1, int(std::lround(double(lf.lfHeight) * upem / (winAscent + winDescent))));
-    else
-        em = 12;
-    em = std::clamp(em, 1, 2048);
-    ff->Em = em;
-    TEXTMETRICA& tm = ff->Tm;
+    m.LineGap = std::max<long>(0, probe->height - (m.WinAscent + m.WinDescent));
+    m.MaxAdvance = probe->max_advance_width;
+    m.Fixed = FT_IS_FIXED_WIDTH(probe);
+    FT_Done_Face(probe);
+    return m;
+}
+
+// Em size from the requested height: negative = character height (em), positive =
+// cell height (ascent + descent).
+int EmFromHeight(LONG height, const DesignMetrics& m) {
+    int em = 12;
+    if (height < 0)
+        em = -height;
+    else if (height > 0)
+        em = std::max(1, int(std::lround(double(height) * m.Upem / (m.WinAscent + m.WinDescent))));
+    return std::clamp(em, 1, 2048);
+}
+
+void FillTextMetrics(const LOGFONTA& lf, const DesignMetrics& m, int em, TEXTMETRICA& tm) {
     if (lf.lfHeight > 0) {
         tm.tmHeight = std::min<LONG>(lf.lfHeight, 4096);
-        tm.tmAscent = Scaled(winAscent, em, upem, false);
+        tm.tmAscent = Scaled(m.WinAscent, em, m.Upem, false);
         tm.tmDescent = tm.tmHeight - tm.tmAscent;
     } else {
-        tm.tmAscent = Scaled(winAscent, em, upem, true);
-        tm.tmDescent = Scaled(winDescent, em, upem, true);
+        tm.tmAscent = Scaled(m.WinAscent, em, m.Upem, true);
+        tm.tmDescent = Scaled(m.WinDescent, em, m.Upem, true);
         tm.tmHeight = tm.tmAscent + tm.tmDescent;
     }
     tm.tmInternalLeading = std::max<LONG>(0, tm.tmHeight - em);
-    tm.tmExternalLeading = Scaled(lineGap, em, upem, false);
-    tm.tmAveCharWidth = std::max(1, Scaled(avgWidth, em, upem, false));
-    tm.tmMaxCharWidth = std::max(1, probe ? Scaled(probe->max_advance_width, em, upem, false) : em);
+    tm.tmExternalLeading = Scaled(m.LineGap, em, m.Upem, false);
+    tm.tmAveCharWidth = std::max(1, Scaled(m.AvgWidth, em, m.Upem, false));
+    tm.tmMaxCharWidth = std::max(1, m.HasFace ? Scaled(m.MaxAdvance, em, m.Upem, false) : em);
     tm.tmWeight = lf.lfWeight ? lf.lfWeight : FW_NORMAL;
     tm.tmOverhang = 0;
     tm.tmDigitizedAspectX = 96;
@@ -253,17 +262,30 @@ std::shared_ptr<FontFace> BuildFace(const LOGFONTA& lf) {
     tm.tmLastChar = 0xFF;
     tm.tmDefaultChar = 0x1F;
     tm.tmBreakChar = 0x20;
-    tm.tmItalic = italic ? 0xFF : 0;
-    tm.tmUnderlined = ff->Underline ? 0xFF : 0;
-    tm.tmStruckOut = ff->StrikeOut ? 0xFF : 0;
-    bool fixed = probe && FT_IS_FIXED_WIDTH(probe);
-    tm.tmPitchAndFamily = BYTE((fixed ? 0 : TMPF_FIXED_PITCH) | TMPF_VECTOR | TMPF_TRUETYPE |
-                               (fixed ? FF_MODERN : FF_SWISS));
+    tm.tmItalic = lf.lfItalic != 0 ? 0xFF : 0;
+    tm.tmUnderlined = lf.lfUnderline != 0 ? 0xFF : 0;
+    tm.tmStruckOut = lf.lfStrikeOut != 0 ? 0xFF : 0;
+    tm.tmPitchAndFamily = BYTE((m.Fixed ? 0 : TMPF_FIXED_PITCH) | TMPF_VECTOR | TMPF_TRUETYPE |
+                               (m.Fixed ? FF_MODERN : FF_SWISS));
     tm.tmCharSet = lf.lfCharSet;
-    if (probe)
-        FT_Done_Face(probe);
+}
+
+std::shared_ptr<FontFace> BuildFace(const LOGFONTA& lf) {
+    auto ff = std::make_shared<FontFace>();
+    bool bold = lf.lfWeight >= FW_SEMIBOLD;
+    bool italic = lf.lfItalic != 0;
+    FaceFile file;
+    bool found = LocateFace(lf, bold, italic, file);
+    ff->SynthBold = bold && !file.Bold;
+    ff->SynthItalic = italic && !file.Italic;
+    ff->Underline = lf.lfUnderline != 0;
+    ff->StrikeOut = lf.lfStrikeOut != 0;
+    ff->FamilyName = file.Family;
+    DesignMetrics metrics = ReadDesignMetrics(found, file);
+    ff->Em = EmFromHeight(lf.lfHeight, metrics);
+    FillTextMetrics(lf, metrics, ff->Em, ff->Tm);
     if (found) {
-        FT_Face face = OpenFace(file.Path, file.Index, em);
+        FT_Face face = OpenFace(file.Path, file.Index, ff->Em);
         if (face) {
             ff->Faces.push_back(face);
             ff->FaceByFile[file.Path + "#" + std::to_string(file.Index)] = 0;
@@ -498,10 +520,6 @@ void DrawRun(DC& dc, FontFace& ff, const std::vector<std::uint32_t>& cps, const 
 
 } // namespace
 
-void ReleaseFontFace(Font& font) {
-    font.Face.reset();
-}
-
 } // namespace platform::gdi
 
 using namespace platform::gdi;
@@ -665,6 +683,111 @@ void AppendLine(std::vector<TextLine>& lines, const std::vector<std::uint32_t>& 
     lines.push_back(std::move(line));
 }
 
+// Splits decoded text at line ends (CR, LF or CR LF); a single line drops them.
+std::vector<std::vector<std::uint32_t>> SplitLines(const std::vector<std::uint32_t>& all,
+                                                   bool singleLine) {
+    std::vector<std::vector<std::uint32_t>> raw(1);
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        bool lineEnd = all[i] == '\r' || all[i] == '\n';
+        if (!lineEnd) {
+            raw.back().push_back(all[i]);
+            continue;
+        }
+        if (singleLine)
+            continue;
+        if (all[i] == '\r' && i + 1 < all.size() && all[i + 1] == '\n')
+            ++i;
+        raw.emplace_back();
+    }
+    return raw;
+}
+
+// Greedy word wrap of one line to `maxWidth`: breaks at spaces, never inside a word.
+void WrapLine(FontFace& ff, const std::vector<std::uint32_t>& r, int maxWidth, bool prefix,
+              std::vector<TextLine>& lines) {
+    auto from = [&r](std::size_t i) { return r.begin() + std::ptrdiff_t(i); };
+    std::size_t start = 0;
+    while (true) {
+        std::size_t end = start, lastBreak = std::string::npos;
+        int w = 0;
+        while (end < r.size()) {
+            int a = GlyphOf(ff, r[end]).Advance;
+            if (r[end] == ' ')
+                lastBreak = end;
+            if (w + a > maxWidth && r[end] != ' ' && lastBreak != std::string::npos &&
+                lastBreak > start)
+                break;
+            w += a;
+            ++end;
+        }
+        if (end >= r.size()) {
+            AppendLine(lines, std::vector<std::uint32_t>(from(start), r.end()), prefix);
+            return;
+        }
+        AppendLine(lines, std::vector<std::uint32_t>(from(start), from(lastBreak)), prefix);
+        start = lastBreak;
+        while (start < r.size() && r[start] == ' ')
+            ++start;
+        if (start >= r.size())
+            return;
+    }
+}
+
+// Fills each line's advances (tabs expanded when asked) and returns the widest line.
+int MeasureLines(FontFace& ff, std::vector<TextLine>& lines, UINT format) {
+    int widest = 0;
+    int tab = 8 * std::max<int>(1, ff.Tm.tmAveCharWidth);
+    for (TextLine& l : lines) {
+        int pos = 0;
+        for (std::uint32_t cp : l.Cps) {
+            int a = (cp == '\t' && (format & DT_EXPANDTABS)) ? tab - pos % tab
+                                                             : GlyphOf(ff, cp).Advance;
+            l.Advances.push_back(a);
+            pos += a;
+        }
+        l.Width = pos;
+        widest = std::max(widest, l.Width);
+    }
+    return widest;
+}
+
+// Underlines the prefixed characters of a line drawn at target point `p`.
+void UnderlinePrefixed(DC& dc, FontFace& ff, const TextLine& l, POINT p,
+                       const std::vector<RECT>& clip) {
+    if (l.Underlined.empty())
+        return;
+    PixelGrid g = GridOf(dc);
+    for (int index : l.Underlined) {
+        int ux = p.x;
+        for (int i = 0; i < index; ++i)
+            ux += l.Advances[std::size_t(i)];
+        int uw = l.Advances[std::size_t(index)];
+        int uy = p.y + ff.Tm.tmAscent + 1;
+        PatternSource line = SolidPattern(g, ResolveColor(dc, dc.St.TextColor));
+        FillRop(g, clip, RECT{ux, uy, ux + uw, uy + 1}, line, 0xF0);
+    }
+}
+
+void DrawLines(DC& dc, FontFace& ff, const std::vector<TextLine>& lines, const RECT& rc,
+               const RECT& logical, int top, int lineHeight, UINT format) {
+    std::vector<RECT> clip = TargetClip(dc);
+    if (!(format & DT_NOCLIP))
+        clip = RectsIntersect(clip, {TargetRect(dc, logical)});
+    int y = top;
+    for (const TextLine& l : lines) {
+        int x = rc.left;
+        if (format & DT_CENTER)
+            x = rc.left + (rc.right - rc.left - l.Width) / 2;
+        else if (format & DT_RIGHT)
+            x = rc.right - l.Width;
+        POINT p = TargetPoint(dc, x, y);
+        DrawRun(dc, ff, l.Cps, l.Advances.data(), p.x, p.y, clip, dc.St.BkMode == OPAQUE);
+        if (!(format & DT_HIDEPREFIX))
+            UnderlinePrefixed(dc, ff, l, p, clip);
+        y += lineHeight;
+    }
+}
+
 } // namespace
 
 int DrawTextA(HDC hdc, LPCSTR text, int length, LPRECT rect, UINT format) {
@@ -682,83 +805,16 @@ int DrawTextA(HDC hdc, LPCSTR text, int length, LPRECT rect, UINT format) {
     bool prefix = !(format & DT_NOPREFIX);
     std::vector<std::uint32_t> all;
     Decode(text, length, all, nullptr);
-
-    // Split into lines; word-wrap to the rectangle's width.
-    std::vector<std::vector<std::uint32_t>> raw;
-    if (format & DT_SINGLELINE) {
-        std::vector<std::uint32_t> one;
-        for (std::uint32_t c : all)
-            if (c != '\r' && c != '\n')
-                one.push_back(c);
-        raw.push_back(one);
-    } else {
-        raw.emplace_back();
-        for (std::size_t i = 0; i < all.size(); ++i) {
-            if (all[i] == '\r') {
-                if (i + 1 < all.size() && all[i + 1] == '\n')
-                    ++i;
-                raw.emplace_back();
-            } else if (all[i] == '\n') {
-                raw.emplace_back();
-            } else {
-                raw.back().push_back(all[i]);
-            }
-        }
-    }
     std::vector<TextLine> lines;
-    int maxWidth = rc.right - rc.left;
     bool wrap = (format & DT_WORDBREAK) && !(format & DT_SINGLELINE);
-    for (auto& r : raw) {
-        if (!wrap) {
+    for (auto& r : SplitLines(all, format & DT_SINGLELINE)) {
+        if (wrap)
+            WrapLine(ff, r, rc.right - rc.left, prefix, lines);
+        else
             AppendLine(lines, r, prefix);
-            continue;
-        }
-        // Greedy word wrap: break at spaces, never inside a word.
-        std::size_t start = 0;
-        while (true) {
-            std::size_t end = start, lastBreak = std::string::npos;
-            int w = 0;
-            while (end < r.size()) {
-                int a = GlyphOf(ff, r[end]).Advance;
-                if (r[end] == ' ')
-                    lastBreak = end;
-                if (w + a > maxWidth && r[end] != ' ' && lastBreak != std::string::npos &&
-                    lastBreak > start)
-                    break;
-                w += a;
-                ++end;
-            }
-            if (end >= r.size()) {
-                AppendLine(lines,
-                           std::vector<std::uint32_t>(r.begin() + std::ptrdiff_t(start), r.end()),
-                           prefix);
-                break;
-            }
-            AppendLine(lines,
-                       std::vector<std::uint32_t>(r.begin() + std::ptrdiff_t(start),
-                                                  r.begin() + std::ptrdiff_t(lastBreak)),
-                       prefix);
-            start = lastBreak;
-            while (start < r.size() && r[start] == ' ')
-                ++start;
-            if (start >= r.size())
-                break;
-        }
     }
     int lineHeight = ff.Tm.tmHeight + ((format & DT_EXTERNALLEADING) ? ff.Tm.tmExternalLeading : 0);
-    int widest = 0;
-    int tab = 8 * std::max<int>(1, ff.Tm.tmAveCharWidth);
-    for (TextLine& l : lines) {
-        int pos = 0;
-        for (std::uint32_t cp : l.Cps) {
-            int a = (cp == '\t' && (format & DT_EXPANDTABS)) ? tab - pos % tab
-                                                             : GlyphOf(ff, cp).Advance;
-            l.Advances.push_back(a);
-            pos += a;
-        }
-        l.Width = pos;
-        widest = std::max(widest, l.Width);
-    }
+    int widest = MeasureLines(ff, lines, format);
     int total = lineHeight * int(lines.size());
     if (format & DT_CALCRECT) {
         rect->right = rc.left + widest;
@@ -772,32 +828,7 @@ int DrawTextA(HDC hdc, LPCSTR text, int length, LPRECT rect, UINT format) {
         else if (format & DT_BOTTOM)
             top = rc.bottom - total;
     }
-    std::vector<RECT> clip = TargetClip(*dc);
-    if (!(format & DT_NOCLIP))
-        clip = RectsIntersect(clip, {TargetRect(*dc, *rect)});
-    PixelGrid g = GridOf(*dc);
-    int y = top;
-    for (const TextLine& l : lines) {
-        int x = rc.left;
-        if (format & DT_CENTER)
-            x = rc.left + (rc.right - rc.left - l.Width) / 2;
-        else if (format & DT_RIGHT)
-            x = rc.right - l.Width;
-        POINT p = TargetPoint(*dc, x, y);
-        DrawRun(*dc, ff, l.Cps, l.Advances.data(), p.x, p.y, clip, dc->St.BkMode == OPAQUE);
-        for (int index : l.Underlined) {
-            if (format & DT_HIDEPREFIX)
-                break;
-            int ux = p.x;
-            for (int i = 0; i < index; ++i)
-                ux += l.Advances[std::size_t(i)];
-            int uw = l.Advances[std::size_t(index)];
-            int uy = p.y + ff.Tm.tmAscent + 1;
-            PatternSource line = SolidPattern(g, ResolveColor(*dc, dc->St.TextColor));
-            FillRop(g, clip, RECT{ux, uy, ux + uw, uy + 1}, line, 0xF0);
-        }
-        y += lineHeight;
-    }
+    DrawLines(*dc, ff, lines, rc, *rect, top, lineHeight, format);
     if ((format & DT_SINGLELINE) && (format & (DT_VCENTER | DT_BOTTOM)))
         return top - rc.top + total;
     return total;

@@ -102,54 +102,49 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD access, DWORD, LPVOID, DWORD creation,
     return f;
 }
 
-BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, DWORD* read, LPVOID) {
-    if (read)
-        *read = 0;
-    FileObject* f = FindFile(file);
-    if (!f || (!buffer && toRead)) {
-        SetLastError(f ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    DWORD total = 0;
-    while (total < toRead) {
-        ssize_t n = ::read(f->Fd, static_cast<char*>(buffer) + total, toRead - total);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            SetLastError(ErrnoToError(errno));
-            return FALSE;
-        }
-        if (n == 0)
-            break;
-        total += DWORD(n);
-    }
-    if (read)
-        *read = total;
-    return TRUE;
-}
+namespace {
 
-BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, DWORD* written, LPVOID) {
-    if (written)
-        *written = 0;
+// Moves `count` bytes through `io(fd, offset)` (one read or write call), again after
+// interruptions. A read stops at the end of the file; a write that moves nothing fails.
+template <class Io>
+BOOL TransferAll(HANDLE file, bool hasBuffer, DWORD count, DWORD* done, bool stopAtEnd, Io io) {
+    if (done)
+        *done = 0;
     FileObject* f = FindFile(file);
-    if (!f || (!buffer && toWrite)) {
+    if (!f || (!hasBuffer && count)) {
         SetLastError(f ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
         return FALSE;
     }
     DWORD total = 0;
-    while (total < toWrite) {
-        ssize_t n = ::write(f->Fd, static_cast<const char*>(buffer) + total, toWrite - total);
+    while (total < count) {
+        ssize_t n = io(f->Fd, total);
         if (n < 0 && errno == EINTR)
             continue;
+        if (n == 0 && stopAtEnd)
+            break;
         if (n <= 0) {
             SetLastError(ErrnoToError(errno));
             return FALSE;
         }
         total += DWORD(n);
     }
-    if (written)
-        *written = total;
+    if (done)
+        *done = total;
     return TRUE;
+}
+
+} // namespace
+
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, DWORD* read, LPVOID) {
+    return TransferAll(file, buffer != nullptr, toRead, read, true, [&](int fd, DWORD at) {
+        return ::read(fd, static_cast<char*>(buffer) + at, toRead - at);
+    });
+}
+
+BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, DWORD* written, LPVOID) {
+    return TransferAll(file, buffer != nullptr, toWrite, written, false, [&](int fd, DWORD at) {
+        return ::write(fd, static_cast<const char*>(buffer) + at, toWrite - at);
+    });
 }
 
 BOOL CloseHandle(HANDLE object) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -440,6 +441,37 @@ TEST(GdiRaster, BlitWithinOneBitmapHandlesOverlap) {
     const std::uint32_t back[6] = {1, 2, 3, 4, 3, 4};
     for (int x = 0; x < 6; ++x)
         EXPECT_EQ(back[x], row.Bits[x]) << "x=" << x;
+}
+
+// Every source-only operation within one bitmap reads each source row before it is
+// overwritten, whichever way the rows move.
+TEST(GdiRaster, OverlappingBlitWithAnyRopReadsTheSourceFirst) {
+    const std::set<std::string> sourceOnly = {"SRCCOPY",     "SRCPAINT",   "SRCAND",
+                                              "SRCINVERT",   "SRCERASE",   "NOTSRCCOPY",
+                                              "NOTSRCERASE", "MERGEPAINT", "DSna (generic)"};
+    struct Move {
+        const char* Name;
+        int DstY, SrcY;
+    };
+    const Move moves[] = {{"down", 2, 0}, {"up", 0, 2}};
+    for (const RopCase& rop : RopCases()) {
+        if (!sourceOnly.count(rop.Name))
+            continue;
+        for (const Move& m : moves) {
+            SCOPED_TRACE(std::string(rop.Name) + " " + m.Name);
+            Canvas c(1, 6);
+            std::uint32_t old[6];
+            for (int y = 0; y < 6; ++y)
+                c.Bits[y] = old[y] = std::uint32_t(0x10101 * (y + 1));
+            ASSERT_TRUE(BitBlt(c.Dc, 0, m.DstY, 1, 4, c.Dc, 0, m.SrcY, rop.Rop));
+            for (int y = 0; y < 6; ++y) {
+                bool written = y >= m.DstY && y < m.DstY + 4;
+                std::uint32_t want =
+                    written ? rop.Fn(0, old[y - m.DstY + m.SrcY], old[y]) & 0xFFFFFF : old[y];
+                EXPECT_EQ(want, c.Bits[y] & 0xFFFFFF) << "y=" << y;
+            }
+        }
+    }
 }
 
 TEST(GdiRaster, SourceOutsideItsBitmapLeavesDestinationUnchanged) {

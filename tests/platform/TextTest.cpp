@@ -131,6 +131,12 @@ TEST(Text, DrawTextCalcRectMeasuresWithoutDrawing) {
         {"&Back", DT_SINGLELINE, 1, "Back"},
         {"&Back", DT_SINGLELINE | DT_NOPREFIX, 1, "&Back"},
         {"a&&b", DT_SINGLELINE, 1, "a&b"},
+        // Line ends: CR alone, CR LF, LF; an empty last line still counts.
+        {"ab\rc", 0, 2, "ab"},
+        {"ab\r\n\r\nc", 0, 3, "ab"},
+        {"ab\n", 0, 2, "ab"},
+        {"", 0, 1, ""},
+        {"x\r\ny", DT_SINGLELINE, 1, "xy"},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.Text);

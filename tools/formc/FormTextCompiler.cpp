@@ -536,100 +536,135 @@ private:
         Out().WriteListEnd();
     }
 
-    void TypedValue() {
-        const TToken kind = FTok;
-        TWriter& w = Out();
+    // raw{...}: the bytes as they stand, tag included.
+    void RawValue() {
+        const std::string bytes = HexBytes(FTok.Text);
+        if (bytes.empty())
+            Fail(FTok, "raw{} needs at least a tag byte");
         Advance();
-        if (kind.Text == "raw") {
-            const std::string bytes = HexBytes(FTok.Text);
-            if (bytes.empty())
-                Fail(FTok, "raw{} needs at least a tag byte");
-            Advance();
-            w.Write(bytes.data(), bytes.size());
-            return;
-        }
-        Expect('(');
-        const TToken arg = FTok;
-        const std::string& k = kind.Text;
-        auto intIn = [&](long long lo, long long hi) {
+        Out().Write(bytes.data(), bytes.size());
+    }
+
+    // int8(...) to int64(...): an integer in a size of its own; false for another form.
+    bool SizedInteger(const std::string& k, const TToken& arg) {
+        struct TForm {
+            const char* Name;
+            TValueTag Tag;
+            long long Lo, Hi;
+            int Bytes;
+        };
+        static constexpr TForm forms[] = {
+            {"int8", tagInt8, -128, 127, 1},
+            {"int16", tagInt16, -32768, 32767, 2},
+            {"int32", tagInt32, INT32_MIN, INT32_MAX, 4},
+            {"int64", tagInt64, INT64_MIN, INT64_MAX, 8},
+        };
+        for (const TForm& f : forms) {
+            if (k != f.Name)
+                continue;
             const long long v = Integer(arg);
-            if (v < lo || v > hi)
+            if (v < f.Lo || v > f.Hi)
                 Fail(arg, "value out of range for " + k);
-            return v;
-        };
-        auto stringArg = [&]() {
-            if (arg.Kind != TTok::String)
-                Fail(arg, k + " needs a string");
-        };
-        if (k == "int8") {
-            w.WriteValueTag(tagInt8);
-            WriteLE(w, static_cast<std::uint64_t>(intIn(-128, 127)), 1);
-        } else if (k == "int16") {
-            w.WriteValueTag(tagInt16);
-            WriteLE(w, static_cast<std::uint64_t>(intIn(-32768, 32767)), 2);
-        } else if (k == "int32") {
-            w.WriteValueTag(tagInt32);
-            WriteLE(w, static_cast<std::uint64_t>(intIn(INT32_MIN, INT32_MAX)), 4);
-        } else if (k == "int64") {
-            w.WriteValueTag(tagInt64);
-            WriteLE(w, static_cast<std::uint64_t>(Integer(arg)), 8);
-        } else if (k == "single") {
-            w.WriteSingle(static_cast<float>(Float(arg)));
-        } else if (k == "date") {
-            w.WriteDate(static_cast<double>(Float(arg)));
-        } else if (k == "currency") {
-            w.WriteCurrency(Currency(arg));
+            Out().WriteValueTag(f.Tag);
+            WriteLE(Out(), static_cast<std::uint64_t>(v), f.Bytes);
+            return true;
+        }
+        return false;
+    }
+
+    // lstring(...), utf8(...), wstring(...): a string in a form of its own; false for
+    // another form.
+    bool StringForm(const std::string& k, const TToken& arg) {
+        if (k != "lstring" && k != "utf8" && k != "wstring")
+            return false;
+        if (arg.Kind != TTok::String)
+            Fail(arg, k + " needs a string");
+        TWriter& w = Out();
+        if (k == "utf8") {
+            w.WriteUtf8String(Bytes(arg));
         } else if (k == "lstring") {
-            stringArg();
             const std::string s = Bytes(arg);
             w.WriteValueTag(tagLString);
             WriteLE(w, s.size(), 4);
             w.Write(s.data(), s.size());
-        } else if (k == "utf8") {
-            stringArg();
-            w.WriteUtf8String(Bytes(arg));
-        } else if (k == "wstring") {
-            stringArg();
+        } else {
             const std::u16string s = Wide(arg);
             w.WriteValueTag(tagWString);
             WriteLE(w, s.size(), 4);
             for (char16_t c : s)
                 WriteLE(w, c, 2);
+        }
+        return true;
+    }
+
+    void IdentForm(const TToken& arg) {
+        std::string s;
+        if (arg.Kind == TTok::String)
+            s = Bytes(arg);
+        else if (arg.Kind == TTok::Ident)
+            s = arg.Text;
+        else
+            Fail(arg, "ident needs a name");
+        if (s.size() > 255)
+            Fail(arg, "identifier longer than 255 bytes");
+        Out().WriteValueTag(tagIdent);
+        Out().WriteShortStr(s);
+    }
+
+    // gif('file'): the picture block of a GIF image loaded from the file.
+    void GifForm(const TToken& arg) {
+        if (arg.Kind != TTok::String)
+            Fail(arg, "gif needs a string");
+        const std::string file = Bytes(arg);
+        std::string gif;
+        try {
+            gif = FLoad(file);
+        } catch (const EFormTextError& e) {
+            Fail(arg, e.what());
+        }
+        if (gif.size() > 0xFFFFFFFFull - 14)
+            Fail(arg, "picture too large: " + file);
+        std::string block;
+        block += static_cast<char>(9);
+        block += "TGIFImage";
+        for (int i = 0; i < 4; ++i)
+            block += static_cast<char>((gif.size() >> (8 * i)) & 0xFF);
+        block += gif;
+        Out().WriteBinary(block.data(), block.size());
+    }
+
+    void TypedValue() {
+        const TToken kind = FTok;
+        Advance();
+        if (kind.Text == "raw") {
+            RawValue();
+            return;
+        }
+        Expect('(');
+        const TToken arg = FTok;
+        const std::string& k = kind.Text;
+        if (!SizedInteger(k, arg) && !StringForm(k, arg))
+            OtherForm(kind, arg);
+        Advance();
+        Expect(')');
+    }
+
+    void OtherForm(const TToken& kind, const TToken& arg) {
+        const std::string& k = kind.Text;
+        TWriter& w = Out();
+        if (k == "single") {
+            w.WriteSingle(static_cast<float>(Float(arg)));
+        } else if (k == "date") {
+            w.WriteDate(static_cast<double>(Float(arg)));
+        } else if (k == "currency") {
+            w.WriteCurrency(Currency(arg));
         } else if (k == "ident") {
-            std::string s;
-            if (arg.Kind == TTok::String)
-                s = Bytes(arg);
-            else if (arg.Kind == TTok::Ident)
-                s = arg.Text;
-            else
-                Fail(arg, "ident needs a name");
-            if (s.size() > 255)
-                Fail(arg, "identifier longer than 255 bytes");
-            w.WriteValueTag(tagIdent);
-            w.WriteShortStr(s);
+            IdentForm(arg);
         } else if (k == "gif") {
-            stringArg();
-            const std::string file = Bytes(arg);
-            std::string gif;
-            try {
-                gif = FLoad(file);
-            } catch (const EFormTextError& e) {
-                Fail(arg, e.what());
-            }
-            if (gif.size() > 0xFFFFFFFFull - 14)
-                Fail(arg, "picture too large: " + file);
-            std::string block;
-            block += static_cast<char>(9);
-            block += "TGIFImage";
-            for (int i = 0; i < 4; ++i)
-                block += static_cast<char>((gif.size() >> (8 * i)) & 0xFF);
-            block += gif;
-            w.WriteBinary(block.data(), block.size());
+            GifForm(arg);
         } else {
             Fail(kind, "unknown value form '" + k + "'");
         }
-        Advance();
-        Expect(')');
     }
 
     static void WriteLE(TWriter& w, std::uint64_t v, int n) {

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <map>
 #include <optional>
+#include <type_traits>
 #include <vector>
 
 #include "formstream/TextCodec.h"
@@ -82,39 +83,14 @@ private:
         return std::string(static_cast<std::size_t>(level) * 2, ' ');
     }
 
-    // An 8-bit string literal.
-    static std::string Quote(std::string_view s) {
+    // A string literal: printable ASCII quoted, everything else as #code.
+    template <class Char> static std::string QuoteChars(std::basic_string_view<Char> s) {
         if (s.empty())
             return "''";
         std::string out;
         bool open = false;
-        for (unsigned char c : s) {
-            if (c >= 0x20 && c < 0x7F) {
-                if (!open) {
-                    out += '\'';
-                    open = true;
-                }
-                out += c;
-                if (c == '\'')
-                    out += '\'';
-            } else {
-                if (open) {
-                    out += '\'';
-                    open = false;
-                }
-                out += '#' + std::to_string(c);
-            }
-        }
-        if (open)
-            out += '\'';
-        return out;
-    }
-    static std::string QuoteWide(std::u16string_view s) {
-        if (s.empty())
-            return "''";
-        std::string out;
-        bool open = false;
-        for (char16_t c : s) {
+        for (Char ch : s) {
+            const auto c = static_cast<std::make_unsigned_t<Char>>(ch);
             if (c >= 0x20 && c < 0x7F) {
                 if (!open) {
                     out += '\'';
@@ -135,6 +111,8 @@ private:
             out += '\'';
         return out;
     }
+    static std::string Quote(std::string_view s) { return QuoteChars(s); }
+    static std::string Quote(std::u16string_view s) { return QuoteChars(s); }
     static std::string NameText(std::string_view s) {
         return rtl::IsValidIdent(s) ? std::string(s) : Quote(s);
     }
@@ -244,188 +222,185 @@ private:
         return tagInt64;
     }
 
+    // Integers of the three short sizes; a size other than the smallest is kept.
+    std::string ShortIntText(TValueTag tag) {
+        const std::string text = Integer(tag);
+        if (CanonicalIntTag(std::stoll(text)) == tag)
+            return text;
+        const char* form = tag == tagInt8 ? "int8(" : tag == tagInt16 ? "int16(" : "int32(";
+        return form + text + ")";
+    }
+    std::string Int64Text() {
+        const auto v = static_cast<std::int64_t>(LE(8));
+        return CanonicalIntTag(v) == tagInt64 ? std::to_string(v)
+                                              : "int64(" + std::to_string(v) + ")";
+    }
+    // Floating-point values are written only when the text reads back to the same bits;
+    // otherwise the value's bytes are kept raw.
+    std::string ExtendedText(std::size_t start) {
+        std::uint8_t b[10];
+        std::memcpy(b, Take(10).data(), 10);
+        const long double v = ExtendedToLongDouble(b);
+        char text[64];
+        std::snprintf(text, sizeof text, "%.21Lg", v);
+        std::string s = text;
+        if (s.find_first_of(".eE") == std::string::npos)
+            s += ".0";
+        std::uint8_t again[10];
+        LongDoubleToExtended(std::strtold(s.c_str(), nullptr), again);
+        return std::isfinite(v) && std::memcmp(b, again, 10) == 0 ? s : Raw(start);
+    }
+    std::string SingleText(std::size_t start) {
+        const auto bits = static_cast<std::uint32_t>(LE(4));
+        const float v = std::bit_cast<float>(bits);
+        char text[64];
+        std::snprintf(text, sizeof text, "%.9g", static_cast<double>(v));
+        const float again = std::strtof(text, nullptr);
+        return std::isfinite(v) && std::bit_cast<std::uint32_t>(again) == bits
+                   ? std::string("single(") + text + ")"
+                   : Raw(start);
+    }
+    std::string DateText(std::size_t start) {
+        const std::uint64_t bits = LE(8);
+        const double v = std::bit_cast<double>(bits);
+        char text[64];
+        std::snprintf(text, sizeof text, "%.17g", v);
+        const double again = std::strtod(text, nullptr);
+        return std::isfinite(v) && std::bit_cast<std::uint64_t>(again) == bits
+                   ? std::string("date(") + text + ")"
+                   : Raw(start);
+    }
+    std::string CurrencyText() {
+        const auto v = static_cast<std::int64_t>(LE(8));
+        const std::uint64_t mag =
+            v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+        char text[64];
+        std::snprintf(text, sizeof text, "%s%llu.%04llu", v < 0 ? "-" : "",
+                      static_cast<unsigned long long>(mag / 10000),
+                      static_cast<unsigned long long>(mag % 10000));
+        return std::string("currency(") + text + ")";
+    }
+    std::string WideText() {
+        const std::uint64_t n = LE(4);
+        if (n > (FBytes.size() - FPos) / 2)
+            Bad("stream ends too early");
+        std::u16string w;
+        for (std::uint64_t i = 0; i < n; ++i)
+            w += static_cast<char16_t>(LE(2));
+        return "wstring(" + Quote(w) + ")";
+    }
+    // An identifier that could be read as another value is written in its ident() form.
+    std::string IdentText() {
+        const std::string s = ShortStr();
+        const bool special = rtl::SameText(s, "False") || rtl::SameText(s, "True") ||
+                             rtl::SameText(s, "Null") || rtl::SameText(s, "nil");
+        return rtl::IsValidIdent(s, true) && !special && s != "raw" && !IsValueForm(s)
+                   ? s
+                   : "ident(" + Quote(s) + ")";
+    }
+    std::string SetText() {
+        std::string out = "[";
+        for (std::string n = ShortStr(); !n.empty(); n = ShortStr()) {
+            if (out.size() > 1)
+                out += ", ";
+            out += NameText(n);
+        }
+        return out + "]";
+    }
+    std::string ListText(int level) {
+        std::string out = "(";
+        while (PeekByte() != 0) {
+            if (out.size() > 1)
+                out += ' ';
+            out += Value(level);
+        }
+        ++FPos;
+        return out + ")";
+    }
+    std::string BinaryText(int level) {
+        const auto n = static_cast<std::size_t>(LE(4));
+        const std::string_view block = Take(n);
+        if (FSummarizeOver && n > FSummarizeOver) {
+            const bool gif = n >= 14 && block[0] == 9 && block.substr(1, 9) == "TGIFImage";
+            return gif ? "<TGIFImage picture, " + std::to_string(n - 14) + " bytes>"
+                       : "<" + std::to_string(n) + " bytes>";
+        }
+        std::string out = Picture(block);
+        return out.empty() ? HexText(block, level) : out;
+    }
+    std::string CollectionText(int level) {
+        std::string out = "<";
+        while (PeekByte() != 0) {
+            out += "\n" + Indent(level + 1) + "item";
+            const std::uint8_t t = PeekByte();
+            if (t == tagInt8 || t == tagInt16 || t == tagInt32)
+                out += " [" + Value(level + 1) + "]";
+            if (Byte() != tagList)
+                Bad("collection item without its list begin");
+            out += "\n";
+            out += Properties(level + 2);
+            out += Indent(level + 1) + "end";
+        }
+        ++FPos;
+        return out + ">";
+    }
+
+    std::string TaggedValue(TValueTag tag, std::size_t start, int level) {
+        switch (tag) {
+        case tagNull:
+            return "Null";
+        case tagFalse:
+            return "False";
+        case tagTrue:
+            return "True";
+        case tagNil:
+            return "nil";
+        case tagInt8:
+        case tagInt16:
+        case tagInt32:
+            return ShortIntText(tag);
+        case tagInt64:
+            return Int64Text();
+        case tagExtended:
+            return ExtendedText(start);
+        case tagSingle:
+            return SingleText(start);
+        case tagDate:
+            return DateText(start);
+        case tagCurrency:
+            return CurrencyText();
+        case tagString:
+            return Quote(ShortStr());
+        case tagLString: {
+            const std::string_view s = Take(static_cast<std::size_t>(LE(4)));
+            return s.size() >= 256 ? Quote(s) : "lstring(" + Quote(s) + ")";
+        }
+        case tagUtf8String:
+            return "utf8(" + Quote(Take(static_cast<std::size_t>(LE(4)))) + ")";
+        case tagWString:
+            return WideText();
+        case tagIdent:
+            return IdentText();
+        case tagSet:
+            return SetText();
+        case tagList:
+            return ListText(level);
+        case tagBinary:
+            return BinaryText(level);
+        case tagCollection:
+            return CollectionText(level);
+        default:
+            // No value has this tag; keep it as it stands.
+            return Raw(start);
+        }
+    }
+
     std::string Value(int level) {
         if (++FDepth > MaxNesting)
             Bad("values nested too deeply");
         const std::size_t start = FPos;
         const auto tag = static_cast<TValueTag>(Byte());
-        std::string out;
-        switch (tag) {
-        case tagNull:
-            out = "Null";
-            break;
-        case tagFalse:
-            out = "False";
-            break;
-        case tagTrue:
-            out = "True";
-            break;
-        case tagNil:
-            out = "nil";
-            break;
-        case tagInt8:
-        case tagInt16:
-        case tagInt32: {
-            const std::string text = Integer(tag);
-            out = CanonicalIntTag(std::stoll(text)) == tag ? text
-                                                           : (tag == tagInt8    ? "int8("
-                                                              : tag == tagInt16 ? "int16("
-                                                                                : "int32(") +
-                                                                 text + ")";
-            break;
-        }
-        case tagInt64: {
-            const auto v = static_cast<std::int64_t>(LE(8));
-            out = CanonicalIntTag(v) == tagInt64 ? std::to_string(v)
-                                                 : "int64(" + std::to_string(v) + ")";
-            break;
-        }
-        case tagExtended: {
-            std::uint8_t b[10];
-            std::memcpy(b, Take(10).data(), 10);
-            const long double v = ExtendedToLongDouble(b);
-            char text[64];
-            std::snprintf(text, sizeof text, "%.21Lg", v);
-            std::string s = text;
-            if (s.find_first_of(".eE") == std::string::npos)
-                s += ".0";
-            std::uint8_t again[10];
-            LongDoubleToExtended(std::strtold(s.c_str(), nullptr), again);
-            out = std::isfinite(v) && std::memcmp(b, again, 10) == 0 ? s : Raw(start);
-            break;
-        }
-        case tagSingle: {
-            const auto bits = static_cast<std::uint32_t>(LE(4));
-            const float v = std::bit_cast<float>(bits);
-            char text[64];
-            std::snprintf(text, sizeof text, "%.9g", static_cast<double>(v));
-            const float again = std::strtof(text, nullptr);
-            out = std::isfinite(v) && std::bit_cast<std::uint32_t>(again) == bits
-                      ? std::string("single(") + text + ")"
-                      : Raw(start);
-            break;
-        }
-        case tagDate: {
-            const std::uint64_t bits = LE(8);
-            const double v = std::bit_cast<double>(bits);
-            char text[64];
-            std::snprintf(text, sizeof text, "%.17g", v);
-            const double again = std::strtod(text, nullptr);
-            out = std::isfinite(v) && std::bit_cast<std::uint64_t>(again) == bits
-                      ? std::string("date(") + text + ")"
-                      : Raw(start);
-            break;
-        }
-        case tagCurrency: {
-            const auto v = static_cast<std::int64_t>(LE(8));
-            const std::uint64_t mag =
-                v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-            char text[64];
-            std::snprintf(text, sizeof text, "%s%llu.%04llu", v < 0 ? "-" : "",
-                          static_cast<unsigned long long>(mag / 10000),
-                          static_cast<unsigned long long>(mag % 10000));
-            out = std::string("currency(") + text + ")";
-            break;
-        }
-        case tagString: {
-            const std::string s = ShortStr();
-            out = Quote(s);
-            break;
-        }
-        case tagLString: {
-            const auto n = static_cast<std::size_t>(LE(4));
-            const std::string_view s = Take(n);
-            out = s.size() >= 256 ? Quote(s) : "lstring(" + Quote(s) + ")";
-            break;
-        }
-        case tagUtf8String: {
-            const auto n = static_cast<std::size_t>(LE(4));
-            out = "utf8(" + Quote(Take(n)) + ")";
-            break;
-        }
-        case tagWString: {
-            const std::uint64_t n = LE(4);
-            if (n > (FBytes.size() - FPos) / 2)
-                Bad("stream ends too early");
-            std::u16string w;
-            for (std::uint64_t i = 0; i < n; ++i)
-                w += static_cast<char16_t>(LE(2));
-            out = "wstring(" + QuoteWide(w) + ")";
-            break;
-        }
-        case tagIdent: {
-            const std::string s = ShortStr();
-            const bool special = rtl::SameText(s, "False") || rtl::SameText(s, "True") ||
-                                 rtl::SameText(s, "Null") || rtl::SameText(s, "nil");
-            out = rtl::IsValidIdent(s, true) && !special && s != "raw" && !IsValueForm(s)
-                      ? s
-                      : "ident(" + Quote(s) + ")";
-            break;
-        }
-        case tagSet: {
-            out = "[";
-            bool first = true;
-            for (;;) {
-                const std::string n = ShortStr();
-                if (n.empty())
-                    break;
-                if (!first)
-                    out += ", ";
-                first = false;
-                out += NameText(n);
-            }
-            out += "]";
-            break;
-        }
-        case tagList: {
-            out = "(";
-            bool first = true;
-            while (PeekByte() != 0) {
-                if (!first)
-                    out += ' ';
-                first = false;
-                out += Value(level);
-            }
-            ++FPos;
-            out += ")";
-            break;
-        }
-        case tagBinary: {
-            const auto n = static_cast<std::size_t>(LE(4));
-            const std::string_view block = Take(n);
-            if (FSummarizeOver && n > FSummarizeOver) {
-                const bool gif = n >= 14 && block[0] == 9 && block.substr(1, 9) == "TGIFImage";
-                out = gif ? "<TGIFImage picture, " + std::to_string(n - 14) + " bytes>"
-                          : "<" + std::to_string(n) + " bytes>";
-                break;
-            }
-            out = Picture(block);
-            if (out.empty())
-                out = HexText(block, level);
-            break;
-        }
-        case tagCollection: {
-            out = "<";
-            while (PeekByte() != 0) {
-                out += "\n" + Indent(level + 1) + "item";
-                const std::uint8_t t = PeekByte();
-                if (t == tagInt8 || t == tagInt16 || t == tagInt32)
-                    out += " [" + Value(level + 1) + "]";
-                if (Byte() != tagList)
-                    Bad("collection item without its list begin");
-                out += "\n";
-                out += Properties(level + 2);
-                out += Indent(level + 1) + "end";
-            }
-            ++FPos;
-            out += ">";
-            break;
-        }
-        default:
-            // No value has this tag; keep it as it stands.
-            out = Raw(start);
-            break;
-        }
+        std::string out = TaggedValue(tag, start, level);
         --FDepth;
         return out;
     }

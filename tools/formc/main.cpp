@@ -53,98 +53,96 @@ int Fail(const std::string& message) {
     return 1;
 }
 
-} // namespace
+struct Options {
+    bool Decode = false;
+    bool Hex = false;
+    std::string Output;
+    std::string PictureDir;
+    std::string Input;
+    std::vector<std::string> Includes;
+};
 
-int main(int argc, char** argv) {
-    bool decode = false;
-    bool hex = false;
-    std::string output;
-    std::string pictureDir;
-    std::string input;
-    std::vector<std::string> includes;
+// Reads the command line into `o`; returns -1 to go on, or the exit status.
+int ParseArgs(int argc, char** argv, Options& o) {
+    auto usageError = [](const std::string& message) {
+        std::cerr << "formc: " << message << "\n" << Usage;
+        return 2;
+    };
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        auto value = [&](const char* opt) -> std::string {
-            if (i + 1 >= argc) {
-                std::cerr << "formc: " << opt << " needs a value\n" << Usage;
-                std::exit(2);
-            }
-            return argv[++i];
-        };
+        const bool takesValue = a == "-o" || a == "-p" || a == "-I";
+        if (takesValue && i + 1 >= argc)
+            return usageError(a + " needs a value");
         if (a == "-h" || a == "--help") {
             std::cout << Usage;
             return 0;
         } else if (a == "-d") {
-            decode = true;
+            o.Decode = true;
         } else if (a == "--hex") {
-            hex = true;
+            o.Hex = true;
         } else if (a == "-o") {
-            output = value("-o");
+            o.Output = argv[++i];
         } else if (a == "-p") {
-            pictureDir = value("-p");
+            o.PictureDir = argv[++i];
         } else if (a == "-I") {
-            includes.push_back(value("-I"));
+            o.Includes.push_back(argv[++i]);
         } else if (a.size() > 1 && a[0] == '-') {
-            std::cerr << "formc: unknown option " << a << "\n" << Usage;
-            return 2;
-        } else if (input.empty()) {
-            input = a;
+            return usageError("unknown option " + a);
+        } else if (o.Input.empty()) {
+            o.Input = a;
         } else {
-            std::cerr << "formc: more than one input file\n" << Usage;
-            return 2;
+            return usageError("more than one input file");
         }
     }
-    if (input.empty()) {
-        std::cerr << "formc: no input file\n" << Usage;
-        return 2;
-    }
-    if (!decode && (hex || !pictureDir.empty())) {
-        std::cerr << "formc: -p and --hex are for decoding (-d)\n" << Usage;
-        return 2;
-    }
+    if (o.Input.empty())
+        return usageError("no input file");
+    if (!o.Decode && (o.Hex || !o.PictureDir.empty()))
+        return usageError("-p and --hex are for decoding (-d)");
+    return -1;
+}
 
-    std::string data;
-    if (!ReadFile(input, data))
-        return Fail("cannot read " + input);
-
-    if (!decode) {
-        const fs::path base = fs::path(input).parent_path();
-        auto load = [&](const std::string& name) -> std::string {
-            std::vector<fs::path> candidates;
-            if (fs::path(name).is_absolute())
-                candidates.push_back(name);
-            else {
-                candidates.push_back(base / name);
-                for (const std::string& dir : includes)
-                    candidates.push_back(fs::path(dir) / name);
-            }
-            std::string bytes;
-            for (const fs::path& p : candidates)
-                if (ReadFile(p.string(), bytes))
-                    return bytes;
-            throw formc::EFormTextError(0, "cannot read picture file " + name);
-        };
-        std::string stream;
-        try {
-            stream = formc::CompileFormText(data, load);
-        } catch (const formc::EFormTextError& e) {
-            return Fail(input + ":" + std::to_string(e.Line()) + ": " + e.what());
-        } catch (const std::exception& e) {
-            return Fail(input + ": " + e.what());
+// Text form to binary form stream; pictures are looked up beside the text, then in the
+// -I folders.
+int Compile(Options& o, const std::string& data) {
+    const fs::path base = fs::path(o.Input).parent_path();
+    auto load = [&](const std::string& name) -> std::string {
+        std::vector<fs::path> candidates;
+        if (fs::path(name).is_absolute())
+            candidates.push_back(name);
+        else {
+            candidates.push_back(base / name);
+            for (const std::string& dir : o.Includes)
+                candidates.push_back(fs::path(dir) / name);
         }
-        if (output.empty())
-            output = fs::path(input).replace_extension(".bin").string();
-        if (!WriteFile(output, stream))
-            return Fail("cannot write " + output);
-        return 0;
+        std::string bytes;
+        for (const fs::path& p : candidates)
+            if (ReadFile(p.string(), bytes))
+                return bytes;
+        throw formc::EFormTextError(0, "cannot read picture file " + name);
+    };
+    std::string stream;
+    try {
+        stream = formc::CompileFormText(data, load);
+    } catch (const formc::EFormTextError& e) {
+        return Fail(o.Input + ":" + std::to_string(e.Line()) + ": " + e.what());
+    } catch (const std::exception& e) {
+        return Fail(o.Input + ": " + e.what());
     }
+    if (o.Output.empty())
+        o.Output = fs::path(o.Input).replace_extension(".bin").string();
+    if (!WriteFile(o.Output, stream))
+        return Fail("cannot write " + o.Output);
+    return 0;
+}
 
+// Binary form stream to text; pictures are saved as files unless --hex.
+int Decode(const Options& o, const std::string& data) {
     const fs::path textDir =
-        output.empty() ? fs::current_path() : fs::absolute(output).parent_path();
-    const fs::path picDir = pictureDir.empty() ? textDir : fs::absolute(pictureDir);
+        o.Output.empty() ? fs::current_path() : fs::absolute(o.Output).parent_path();
+    const fs::path picDir = o.PictureDir.empty() ? textDir : fs::absolute(o.PictureDir);
     std::string saveError;
     auto save = [&](const std::string& name, std::string_view gif) -> std::string {
-        if (hex)
+        if (o.Hex)
             return {};
         const fs::path path = picDir / name;
         if (!WriteFile(path.string(), std::string(gif))) {
@@ -158,18 +156,30 @@ int main(int argc, char** argv) {
     try {
         text = formc::DecodeFormStream(data, save, &trailing);
     } catch (const formc::EFormTextError& e) {
-        return Fail(input + ": " + e.what());
+        return Fail(o.Input + ": " + e.what());
     }
     if (!saveError.empty())
         return Fail(saveError);
     if (trailing)
-        std::cerr << "formc: warning: " << input << ": " << trailing
+        std::cerr << "formc: warning: " << o.Input << ": " << trailing
                   << " bytes after the form are not part of it\n";
-    if (output.empty()) {
+    if (o.Output.empty()) {
         std::cout << text;
         return std::cout ? 0 : 1;
     }
-    if (!WriteFile(output, text))
-        return Fail("cannot write " + output);
+    if (!WriteFile(o.Output, text))
+        return Fail("cannot write " + o.Output);
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    if (int status = ParseArgs(argc, argv, o); status >= 0)
+        return status;
+    std::string data;
+    if (!ReadFile(o.Input, data))
+        return Fail("cannot read " + o.Input);
+    return o.Decode ? Decode(o, data) : Compile(o, data);
 }

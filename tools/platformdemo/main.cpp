@@ -193,38 +193,36 @@ double SecondsSinceProcessStart() {
     return uptime - startTicks / double(sysconf(_SC_CLK_TCK));
 }
 
-} // namespace
+struct Options {
+    bool Headless = false, FirstFrame = false;
+    std::string Screenshot;
+    int IdleSeconds = 0;
+    unsigned TimerMs = 0;
+};
 
-int main(int argc, char** argv) {
-    bool headless = false, firstFrame = false;
-    std::string screenshot;
-    int idleSeconds = 0;
-    unsigned timerMs = 0;
+bool ParseArgs(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--headless")
-            headless = true;
+            o.Headless = true;
         else if (a == "--screenshot" && i + 1 < argc)
-            screenshot = argv[++i];
+            o.Screenshot = argv[++i];
         else if (a == "--idle" && i + 1 < argc)
-            idleSeconds = std::atoi(argv[++i]);
+            o.IdleSeconds = std::atoi(argv[++i]);
         else if (a == "--timer" && i + 1 < argc)
-            timerMs = unsigned(std::atoi(argv[++i]));
+            o.TimerMs = unsigned(std::atoi(argv[++i]));
         else if (a == "--first-frame")
-            firstFrame = true;
-        else {
-            std::fprintf(stderr,
-                         "usage: platformdemo [--headless] [--screenshot FILE] [--idle SECONDS "
-                         "[--timer MS]] [--first-frame]\n");
-            return 2;
-        }
+            o.FirstFrame = true;
+        else
+            return false;
     }
-    auto started = std::chrono::steady_clock::now();
-    if (headless)
-        platform::testing::UseHeadless();
+    return true;
+}
 
+// The main window's class (drawing nothing when only measuring) and the panel's.
+void RegisterClasses(bool measuring) {
     WNDCLASSA wc{};
-    wc.lpfnWndProc = (idleSeconds || firstFrame) ? DefWindowProcA : MainProc;
+    wc.lpfnWndProc = measuring ? DefWindowProcA : MainProc;
     wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     wc.lpszClassName = "PlatformDemo";
@@ -234,7 +232,69 @@ int main(int argc, char** argv) {
     wc.hCursor = LoadCursorA(nullptr, IDC_HAND);
     wc.lpszClassName = "DemoPanel";
     RegisterClassA(&wc);
+}
 
+// The first frame is presented when the queue runs dry after the first paint.
+int RunToFirstFrame(std::chrono::steady_clock::time_point started) {
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageA(&m);
+    double inProcess =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
+            .count();
+    std::printf("first frame: %.1f ms since main, %.0f ms since process start\n", inProcess,
+                SecondsSinceProcessStart() * 1000.0);
+    return 0;
+}
+
+// Waits in the message loop until a thread of its own closes the window.
+int RunIdle(HWND main, int idleSeconds, unsigned timerMs) {
+    if (timerMs)
+        SetTimer(main, 1, timerMs, nullptr);
+    std::thread closer([main, idleSeconds] {
+        std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
+        PostMessageA(main, WM_CLOSE, 0, 0);
+    });
+    closer.detach();
+    MSG m;
+    while (GetMessageA(&m, nullptr, 0, 0) > 0) {
+        if (m.message == WM_CLOSE) {
+            DestroyWindow(main);
+            break;
+        }
+        DispatchMessageA(&m);
+    }
+    return 0;
+}
+
+// Headless: clicks the button, saves the screen with the message box open, then ends.
+void ScheduleScreenshot(HWND main, const std::string& screenshot) {
+    namespace t = platform::testing;
+    DWORD start = t::Now();
+    POINT p{(ButtonRect.left + ButtonRect.right) / 2, (ButtonRect.top + ButtonRect.bottom) / 2};
+    t::RunAt(start + 500, [main, p] { t::ClickClient(main, p.x, p.y); });
+    t::RunAt(start + 1500, [screenshot] {
+        bool ok = t::SavePng(t::CaptureScreen(), screenshot);
+        std::printf("%s %s\n", ok ? "saved" : "could not save", screenshot.c_str());
+        t::PressMessageBoxButton();
+    });
+    t::RunAt(start + 2000, [main] { DestroyWindow(main); });
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    if (!ParseArgs(argc, argv, o)) {
+        std::fprintf(stderr, "usage: platformdemo [--headless] [--screenshot FILE] [--idle SECONDS "
+                             "[--timer MS]] [--first-frame]\n");
+        return 2;
+    }
+    auto started = std::chrono::steady_clock::now();
+    if (o.Headless)
+        platform::testing::UseHeadless();
+    const bool measuring = o.IdleSeconds || o.FirstFrame;
+    RegisterClasses(measuring);
     HWND main = CreateWindowExA(0, "PlatformDemo", "Platform demo", WS_OVERLAPPEDWINDOW,
                                 CW_USEDEFAULT, CW_USEDEFAULT, 1283, 988, nullptr, nullptr,
                                 GetModuleHandleA(nullptr), nullptr);
@@ -242,56 +302,18 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "platformdemo: cannot create the window\n");
         return 1;
     }
-    if (!idleSeconds && !firstFrame)
+    if (!measuring)
         Panel = CreateWindowExA(0, "DemoPanel", "", WS_CHILD | WS_VISIBLE, 0, 0, 320, 220, main,
                                 nullptr, nullptr, nullptr);
     ShowWindow(main, SW_SHOWMAXIMIZED);
     UpdateWindow(main);
-
-    if (firstFrame) {
-        // The first frame is presented when the queue runs dry after the first paint.
-        MSG m;
-        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageA(&m);
-        double inProcess =
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
-                .count();
-        std::printf("first frame: %.1f ms since main, %.0f ms since process start\n", inProcess,
-                    SecondsSinceProcessStart() * 1000.0);
-        return 0;
-    }
-    if (idleSeconds) {
-        if (timerMs)
-            SetTimer(main, 1, timerMs, nullptr);
-        std::thread closer([main, idleSeconds] {
-            std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
-            PostMessageA(main, WM_CLOSE, 0, 0);
-        });
-        closer.detach();
-        MSG m;
-        while (GetMessageA(&m, nullptr, 0, 0) > 0) {
-            if (m.message == WM_CLOSE) {
-                DestroyWindow(main);
-                break;
-            }
-            DispatchMessageA(&m);
-        }
-        return 0;
-    }
-
+    if (o.FirstFrame)
+        return RunToFirstFrame(started);
+    if (o.IdleSeconds)
+        return RunIdle(main, o.IdleSeconds, o.TimerMs);
     SetTimer(main, 1, 100, nullptr);
-    if (headless && !screenshot.empty()) {
-        namespace t = platform::testing;
-        DWORD start = t::Now();
-        POINT p{(ButtonRect.left + ButtonRect.right) / 2, (ButtonRect.top + ButtonRect.bottom) / 2};
-        t::RunAt(start + 500, [main, p] { t::ClickClient(main, p.x, p.y); });
-        t::RunAt(start + 1500, [screenshot] {
-            bool ok = t::SavePng(t::CaptureScreen(), screenshot);
-            std::printf("%s %s\n", ok ? "saved" : "could not save", screenshot.c_str());
-            t::PressMessageBoxButton();
-        });
-        t::RunAt(start + 2000, [main] { DestroyWindow(main); });
-    }
+    if (o.Headless && !o.Screenshot.empty())
+        ScheduleScreenshot(main, o.Screenshot);
     MSG m;
     while (GetMessageA(&m, nullptr, 0, 0) > 0) {
         TranslateMessage(&m);
