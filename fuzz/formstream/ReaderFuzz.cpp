@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "MainFormMock.h"
+#include "MainFormStandIns.h"
 #include "rtl/Exceptions.h"
 
 using namespace formstream;
@@ -21,8 +21,9 @@ public:
 
 bool Setup() {
     testclasses::RegisterTestClasses();
-    RegisterStreamClasses({&mainform::TForm1::ClassInfo, &mainform::TImage::ClassInfo,
-                           &mainform::TTimer::ClassInfo, &testclasses::TGadget::ClassInfo});
+    RegisterStreamClasses({&mainformstandins::TForm1::ClassInfo,
+                           &mainformstandins::TImage::ClassInfo,
+                           &mainformstandins::TTimer::ClassInfo, &testclasses::TGadget::ClassInfo});
     return true;
 }
 
@@ -42,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             TOwned<testclasses::TTestRoot> root(new testclasses::TTestRoot(nullptr));
             reader.ReadRootEntry(root.get());
         } else if (mode & 16) {
-            TOwned<mainform::TForm1> root(new mainform::TForm1(nullptr));
+            TOwned<mainformstandins::TForm1> root(new mainformstandins::TForm1(nullptr));
             reader.ReadRootEntry(root.get());
         } else {
             TOwned<TComponent> root(reader.ReadRootEntry(nullptr));
@@ -51,6 +52,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     RemoveFixupReferences(nullptr);
     testclasses::gEvents.clear();
-    mainform::gLoaded.clear();
+    mainformstandins::gLoaded.clear();
     return 0;
 }
