@@ -11,24 +11,6 @@
 #include "MciClip.h"
 #include "tests/common/TempDir.h"
 
-// A window class painted white, for the panels the video is shown in.
-inline const char* WhiteClass() {
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = DefWindowProcA;
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-        wc.lpszClassName = "MciWhite";
-        registered = RegisterClassA(&wc) != 0;
-    }
-    return "MciWhite";
-}
-
-inline HWND WhiteChild(HWND parent, int x, int y, int w, int h) {
-    return CreateWindowExA(0, WhiteClass(), "", WS_CHILD | WS_VISIBLE, x, y, w, h, parent, nullptr,
-                           nullptr, nullptr);
-}
-
 using platform::testing::Image;
 
 class MciTest : public HeadlessTest {
