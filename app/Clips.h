@@ -4,6 +4,8 @@
 // notification is not used.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <optional>
 #include <string_view>
 
@@ -36,6 +38,35 @@ inline constexpr TClipInfo Clips[] = {
     {csChildBaby, "\\baby_child.avi", 849, "\\baby_child_eng.avi", 592},
     {csOverview, "\\all.avi", 1485, "\\all_eng.avi", 1228},
 };
+
+// Every clip file of the catalogue with its length in frames, which is the position at
+// which it counts as finished: for each clip state in order, the Korean file before the
+// English one, named without the backslash ("main.avi"). This is the one list of the
+// catalogue's clips: clipgen makes these files, the build installs them (its CMake code
+// reads the names from this header) and the tests walk them.
+struct TClipFile {
+    std::string_view FileName;
+    int Frames;
+};
+
+constexpr std::size_t ClipFileCount() {
+    std::size_t count = 0;
+    for (const TClipInfo& clip : Clips)
+        count += std::size_t(!clip.KoreanFile.empty()) + std::size_t(!clip.EnglishFile.empty());
+    return count;
+}
+
+constexpr std::array<TClipFile, ClipFileCount()> ClipFiles() {
+    std::array<TClipFile, ClipFileCount()> files{};
+    std::size_t i = 0;
+    for (const TClipInfo& clip : Clips) {
+        if (!clip.KoreanFile.empty())
+            files[i++] = {clip.KoreanFile.substr(1), clip.KoreanEnd};
+        if (!clip.EnglishFile.empty())
+            files[i++] = {clip.EnglishFile.substr(1), clip.EnglishEnd};
+    }
+    return files;
+}
 
 // The file a category handler opens for `state` (3 to 6) in the chosen language.
 std::string_view ClipFile(TClipState state, bool korean);

@@ -203,6 +203,15 @@ void TForm1::closeClick(TObject*) {
     ui::Application->RequestTerminate();
 }
 
+void TForm1::KeyDown(WORD& key, ui::TShiftState shift) {
+    if (key == VK_F11 && shift.Empty()) {
+        SetFullScreen(!FullScreen());
+        key = 0;
+        return;
+    }
+    ui::TForm::KeyDown(key, shift);
+}
+
 void TForm1::FormResize(TObject*) {
     // Never called while the form resource is read, but guard against a window that
     // lost its controls.

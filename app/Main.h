@@ -85,6 +85,10 @@ public:
     bool Korean() const { return FKorean; }
     const rtl::String& ExeDir() const { return FExeDir; }
 
+protected:
+    // F11 switches between full screen (a kiosk) and the window as it was.
+    void KeyDown(WORD& key, ui::TShiftState shift) override;
+
 private:
     struct TBareForm {};
     TForm1(formstream::TComponent* owner, TBareForm);

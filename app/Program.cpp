@@ -16,12 +16,14 @@ void StartFramework() {
     ui::InitApplication();
 }
 
-int QuillotMain() {
+int QuillotMain(const TCommandLine& line) {
     ui::TApplication* application = ui::Application;
     try {
         try {
             application->Startup();
             application->MakeForm(Form1);
+            if (line.FullScreen && Form1)
+                Form1->SetFullScreen(true);
             application->RunLoop();
         } catch (const rtl::Exception&) {
             throw;

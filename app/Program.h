@@ -3,12 +3,16 @@
 // a picture) is shown in a message box first.
 #pragma once
 
+#include "app/CommandLine.h"
+
 namespace app {
 
 // The framework's start-up, before the entry point: the stream classes of every unit
 // are registered and the screen and application objects made.
 void StartFramework();
 
-int QuillotMain();
+// Runs the catalogue as the command line asks (with --fullscreen, the main window
+// starts full screen).
+int QuillotMain(const TCommandLine& line = {});
 
 } // namespace app

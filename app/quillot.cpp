@@ -1,8 +1,15 @@
 // The catalogue program. The framework's end-of-program step destroys the forms (and a
-// clip still open is closed by its player) after main returns.
+// clip still open is closed by its player) after main returns. Help, the version and a
+// wrong command line are answered before any window is made.
+#include <iostream>
+
+#include "app/CommandLine.h"
 #include "app/Program.h"
 
-int main() {
+int main(int argc, char** argv) {
+    const app::TCommandLine line = app::ParseCommandLine(argc, argv);
+    if (line.Action != app::TCommandLine::caRun)
+        return app::AnswerCommandLine(line, std::cout, std::cerr);
     app::StartFramework();
-    return app::QuillotMain();
+    return app::QuillotMain(line);
 }

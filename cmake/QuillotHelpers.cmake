@@ -16,7 +16,8 @@ function(quillot_test name)
         set(ARG_LABELS unit)
     endif()
     add_executable(${name} ${ARG_SOURCES})
-    target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+    target_link_libraries(${name} PRIVATE ${ARG_DEPS} platform_testing GTest::gtest GTest::gmock
+                          GTest::gtest_main)
     # Shared test helpers are included as "tests/common/Header.h".
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
     target_compile_definitions(${name} PRIVATE

@@ -1,5 +1,7 @@
 #include "media/ButtonLayout.h"
 
+#include <algorithm>
+
 namespace media {
 
 int VisibleButtonCount(const TButtonFlags& visible) {
@@ -9,12 +11,14 @@ int VisibleButtonCount(const TButtonFlags& visible) {
     return n == 0 ? 1 : n;
 }
 
+// Both widths are at least one pixel: a bar not yet laid out (width 0) or squeezed to
+// nothing still has its one column, and no arithmetic here ever yields a negative size.
 int ButtonWidthFor(int barWidth, int count) {
-    return (barWidth - 1) / count + 1;
+    return std::max((barWidth - 1) / std::max(count, 1) + 1, 1);
 }
 
 int BarWidthFor(int count, int buttonWidth) {
-    return count * (buttonWidth - 1) + 1;
+    return std::max(count, 1) * (std::max(buttonWidth, 1) - 1) + 1;
 }
 
 std::array<std::optional<int>, MPButtonCount> ButtonLefts(const TButtonFlags& visible,

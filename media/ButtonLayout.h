@@ -18,9 +18,11 @@ using TButtonFlags = std::array<bool, MPButtonCount>;
 
 // The number of visible buttons, 1 when none is visible (the bar keeps one button's room).
 int VisibleButtonCount(const TButtonFlags& visible);
-// The width of each button when the bar is `barWidth` wide: (barWidth - 1) / n + 1.
+// The width of each button when the bar is `barWidth` wide: (barWidth - 1) / n + 1, and
+// never less than 1.
 int ButtonWidthFor(int barWidth, int count);
-// The width of a bar of `count` buttons of `buttonWidth`: count * (buttonWidth - 1) + 1.
+// The width of a bar of `count` buttons of `buttonWidth`: count * (buttonWidth - 1) + 1,
+// a button width below 1 counted as 1 (so the bar is never narrower than 1).
 int BarWidthFor(int count, int buttonWidth);
 
 // The left edge of each visible button (invisible ones have none).

@@ -71,7 +71,12 @@ void TMediaPlayer::Updating() {
 
 void TMediaPlayer::Updated() {
     ClearState(formstream::stUpdating);
-    SetWidth(BarWidthFor(VisibleButtonCount(FVisible), FButtonWidth));
+    const int n = VisibleButtonCount(FVisible);
+    // Before the first layout the buttons have no width yet: they share the current one,
+    // as for a change of the visible buttons.
+    if (FButtonWidth == 0)
+        FButtonWidth = ButtonWidthFor(Width(), n);
+    SetWidth(BarWidthFor(n, FButtonWidth));
     Invalidate();
 }
 

@@ -486,6 +486,7 @@ constexpr int VK_DECIMAL = 0x6E;
 constexpr int VK_DIVIDE = 0x6F;
 constexpr int VK_F1 = 0x70;
 constexpr int VK_F4 = 0x73;
+constexpr int VK_F11 = 0x7A;
 constexpr int VK_F12 = 0x7B;
 constexpr int VK_F24 = 0x87;
 constexpr int VK_NUMLOCK = 0x90;

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdlib>
 #include <cxxabi.h>
 #include <memory>
@@ -5,6 +6,7 @@
 
 #include "formstream/ClassRegistry.h"
 #include "ui/Forms.h"
+#include "ui/WindowClass.h"
 
 namespace ui {
 
@@ -38,10 +40,20 @@ std::size_t LastCharStart(std::string_view s) {
     return static_cast<std::size_t>(last - begin);
 }
 
+// The main module's full path, however long: GetModuleFileNameA fills the whole buffer
+// when the path does not fit, so the buffer grows until the answer is shorter than it
+// (up to the longest path the system has, 32767 characters).
 std::string ModuleFileName() {
-    char buffer[MAX_PATH + 1] = {};
-    const DWORD n = ::GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-    return std::string(buffer, n);
+    constexpr std::size_t longestPath = 32767;
+    std::string buffer(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD n = ::GetModuleFileNameA(nullptr, buffer.data(), DWORD(buffer.size()));
+        if (n < buffer.size() || buffer.size() > longestPath) {
+            buffer.resize(std::min<std::size_t>(n, buffer.size() - 1));
+            return buffer;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
 }
 
 std::string Demangle(const char* name) {
@@ -134,7 +146,7 @@ constinit const TClassInfo TApplication::ClassInfo =
 
 TApplication::TApplication(TComponent* owner, bool createWindow) : TComponent(owner) {
     FIcon = ::LoadIconA(::GetModuleHandleA(nullptr), "MAINICON");
-    FTitle = TitleFromExeName(ModuleFileName().substr(0, 256));
+    FTitle = TitleFromExeName(ModuleFileName());
     if (createWindow)
         CreateAppWindow();
     FShowMainForm = true;
@@ -155,19 +167,12 @@ void TApplication::BeforeDestruction() {
 }
 
 void TApplication::CreateAppWindow() {
-    WNDCLASSA existing{};
-    if (!::GetClassInfoA(nullptr, "TApplication", &existing) ||
-        existing.lpfnWndProc != &TApplication::AppWndProc) {
-        if (existing.lpfnWndProc)
-            ::UnregisterClassA("TApplication", nullptr);
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = &TApplication::AppWndProc;
-        wc.hIcon = FIcon;
-        wc.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
-        wc.lpszClassName = "TApplication";
-        if (!::RegisterClassA(&wc))
-            throw rtl::EOutOfResources(rtl::SWindowClass);
-    }
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = &TApplication::AppWndProc;
+    wc.hIcon = FIcon;
+    wc.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
+    wc.lpszClassName = "TApplication";
+    EnsureWindowClass(wc);
     FHandle =
         ::CreateWindowExA(0, "TApplication", FTitle.c_str(),
                           WS_POPUP | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
@@ -260,10 +265,12 @@ void TApplication::RunLoop() {
     else if (show == SW_SHOWMINNOACTIVE)
         FMainForm->FWindowState = wsMinimized;
     if (FShowMainForm) {
+        // A main form that starts minimised is shown so, without the activation: it is on
+        // the desktop then, where the user restores it. Minimising the application alone
+        // would leave no window to restore, since the form was never shown.
+        FMainForm->SetVisible(true);
         if (FMainForm->WindowState() == wsMinimized)
             Minimize();
-        else
-            FMainForm->SetVisible(true);
     }
     while (!FTerminated) {
         try {

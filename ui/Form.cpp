@@ -193,20 +193,71 @@ void TCustomForm::UpdateShowing() {
     }
 }
 
+namespace {
+
+int ShowCommandOf(TWindowState state) {
+    if (state == wsMaximized)
+        return SW_SHOWMAXIMIZED;
+    if (state == wsMinimized)
+        return SW_SHOWMINNOACTIVE; // a form shown minimised takes no activation
+    return SW_SHOWNORMAL;
+}
+
+} // namespace
+
 void TCustomForm::ApplyWindowState() {
     if (!FHandle || !FVisible)
         return;
-    int cmd = SW_SHOWNORMAL;
-    if (FWindowState == wsMaximized)
-        cmd = SW_SHOWMAXIMIZED;
-    else if (FWindowState == wsMinimized)
-        cmd = SW_SHOWMINIMIZED;
     FShowingWindow = true;
     struct TDone {
         bool& Flag;
         ~TDone() { Flag = false; }
     } done{FShowingWindow};
-    ::ShowWindow(FHandle, cmd);
+    if (FFullScreen)
+        EnterFullScreen();
+    else if (FShownFullScreen)
+        LeaveFullScreen();
+    else
+        ::ShowWindow(FHandle, ShowCommandOf(FWindowState));
+}
+
+// The window's frame goes outside the monitor: its normal bounds become the monitor's
+// rectangle grown by the frame, in one placement (also from the maximised state).
+void TCustomForm::EnterFullScreen() {
+    if (!FShownFullScreen) {
+        FPlacementBeforeFullScreen.length = sizeof(WINDOWPLACEMENT);
+        ::GetWindowPlacement(FHandle, &FPlacementBeforeFullScreen);
+        FShownFullScreen = true;
+    }
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    ::GetMonitorInfoA(::MonitorFromWindow(FHandle, MONITOR_DEFAULTTONEAREST), &monitor);
+    RECT outer = monitor.rcMonitor;
+    ::AdjustWindowRectEx(&outer, DWORD(::GetWindowLongA(FHandle, GWL_STYLE)), FALSE,
+                         DWORD(::GetWindowLongA(FHandle, GWL_EXSTYLE)));
+    WINDOWPLACEMENT full = FPlacementBeforeFullScreen;
+    full.showCmd = SW_SHOWNORMAL;
+    full.rcNormalPosition = outer;
+    ::SetWindowPlacement(FHandle, &full);
+}
+
+// Back to the window state, with the normal bounds from before; a maximised or minimised
+// state is taken first, so that the normal bounds are only remembered, not shown.
+void TCustomForm::LeaveFullScreen() {
+    FShownFullScreen = false;
+    WINDOWPLACEMENT back = FPlacementBeforeFullScreen;
+    back.showCmd = UINT(ShowCommandOf(FWindowState));
+    if (FWindowState != wsNormal)
+        ::ShowWindow(FHandle, int(back.showCmd));
+    ::SetWindowPlacement(FHandle, &back);
+}
+
+void TCustomForm::SetFullScreen(bool value) {
+    if (FFullScreen == value)
+        return;
+    FFullScreen = value;
+    if (FHandle && ::IsWindowVisible(FHandle))
+        ApplyWindowState();
 }
 
 void TCustomForm::SetWindowState(TWindowState value) {
@@ -241,7 +292,8 @@ void TCustomForm::SetPixelsPerInch(int value) {
 }
 
 void TCustomForm::UpdateBounds() {
-    if (FHandle && ::IsWindowVisible(FHandle) && !FShowingWindow)
+    // Full screen keeps the state the window comes back to.
+    if (FHandle && ::IsWindowVisible(FHandle) && !FShowingWindow && !FShownFullScreen)
         FWindowState = ::IsIconic(FHandle)   ? wsMinimized
                        : ::IsZoomed(FHandle) ? wsMaximized
                                              : wsNormal;

@@ -123,6 +123,13 @@ public:
     void SetWindowState(TWindowState value);
     TFormBorderStyle BorderStyle() const { return FBorderStyle; }
     void SetBorderStyle(TFormBorderStyle value);
+    // Full screen, as for a kiosk: the client area covers the whole monitor and the
+    // frame lies outside it, so the layout sees the size a maximised window with that
+    // client area would have. The window state is kept meanwhile and comes back, with
+    // the bounds the window had, when full screen ends. Set before the form is shown, it
+    // is shown full screen.
+    bool FullScreen() const { return FFullScreen; }
+    void SetFullScreen(bool value);
     TBorderIcons BorderIcons() const { return FBorderIcons; }
     void SetBorderIcons(TBorderIcons value);
     bool OldCreateOrder() const { return FOldCreateOrder; }
@@ -173,6 +180,8 @@ protected:
 private:
     friend class TApplication;
     void ApplyWindowState();
+    void EnterFullScreen();
+    void LeaveFullScreen();
     int GetClientWidthProp() const { return ClientWidth(); }
     void SetClientWidthProp(int value);
     int GetClientHeightProp() const { return ClientHeight(); }
@@ -196,6 +205,9 @@ private:
     bool FActive = false;
     bool FCreated = false;
     bool FShowingWindow = false;
+    bool FFullScreen = false;
+    bool FShownFullScreen = false; // the window is placed full screen now
+    WINDOWPLACEMENT FPlacementBeforeFullScreen{};
     formstream::TOwned<TControlCanvas> FCanvas;
 
     static const TPropInfo Published[];

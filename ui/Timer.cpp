@@ -1,6 +1,7 @@
 #include <unordered_map>
 
 #include "ui/Forms.h"
+#include "ui/WindowClass.h"
 
 namespace ui {
 
@@ -21,18 +22,11 @@ std::unordered_map<HWND, TTimer*>& TimerWindows() {
 // procedure is registered anew.
 HWND AllocateUtilWindow(WNDPROC proc) {
     HINSTANCE instance = ::GetModuleHandleA(nullptr);
-    WNDCLASSA existing{};
-    const bool registered = ::GetClassInfoA(instance, UtilWindowClass, &existing) != FALSE;
-    if (!registered || existing.lpfnWndProc != &::DefWindowProcA) {
-        if (registered)
-            ::UnregisterClassA(UtilWindowClass, instance);
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = &::DefWindowProcA;
-        wc.hInstance = instance;
-        wc.lpszClassName = UtilWindowClass;
-        if (!::RegisterClassA(&wc))
-            throw rtl::EOutOfResources(rtl::SWindowClass);
-    }
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = &::DefWindowProcA;
+    wc.hInstance = instance;
+    wc.lpszClassName = UtilWindowClass;
+    EnsureWindowClass(wc);
     HWND hwnd = ::CreateWindowExA(WS_EX_TOOLWINDOW, UtilWindowClass, "", WS_POPUP, 0, 0, 0, 0,
                                   nullptr, nullptr, instance, nullptr);
     if (!hwnd)

@@ -3,6 +3,7 @@
 
 #include "graphics/Colors.h"
 #include "ui/Forms.h"
+#include "ui/WindowClass.h"
 
 namespace ui {
 
@@ -139,19 +140,12 @@ void TWinControl::CreateWnd() {
     CreateParams(params);
     if ((params.Style & WS_CHILD) && !params.WndParent)
         throw rtl::EInvalidOperation(rtl::Format("Control '%s' has no parent window", Name()));
-    WNDCLASSA existing{};
-    if (!::GetClassInfoA(nullptr, params.WinClassName.c_str(), &existing) ||
-        existing.lpfnWndProc != &TWinControl::StdWndProc) {
-        if (existing.lpfnWndProc)
-            ::UnregisterClassA(params.WinClassName.c_str(), nullptr);
-        WNDCLASSA wc{};
-        wc.style = params.ClassStyle;
-        wc.lpfnWndProc = &TWinControl::StdWndProc;
-        wc.hCursor = params.ClassCursor;
-        wc.lpszClassName = params.WinClassName.c_str();
-        if (!::RegisterClassA(&wc))
-            throw rtl::EOutOfResources(rtl::SWindowClass);
-    }
+    WNDCLASSA wc{};
+    wc.style = params.ClassStyle;
+    wc.lpfnWndProc = &TWinControl::StdWndProc;
+    wc.hCursor = params.ClassCursor;
+    wc.lpszClassName = params.WinClassName.c_str();
+    EnsureWindowClass(wc);
     CreateWindowHandle(params);
     if (!FHandle)
         throw rtl::EOutOfResources(rtl::Format("Error creating window for '%s'", Name()));

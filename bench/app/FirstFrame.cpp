@@ -38,6 +38,7 @@
 #include <vector>
 
 #include "bench/app/FrameProbe.h"
+#include "bench/common/Stats.h"
 #include "tools/clipgen/Catalogue.h"
 
 namespace {

@@ -82,13 +82,4 @@ int ClipFrameInRow(const std::vector<std::uint32_t>& row, int frameHeight,
                                   [&](int x, int) { return row[std::size_t(x)]; });
 }
 
-double Percentile(std::vector<double> values, double p) {
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    // p * n / 100 is exact for whole percentages; the margin keeps 9.0000001 from rounding up.
-    const auto rank = std::size_t(std::ceil(p * double(values.size()) / 100 - 1e-9));
-    return values[std::clamp<std::size_t>(rank, 1, values.size()) - 1];
-}
-
 } // namespace bench

@@ -1,6 +1,6 @@
 // What the timing programs need to know of the catalogue on a screen: where its clip
 // frame and the hot-spots they click lie for a given client area, whether a row of
-// screen pixels shows a frame of a given clip, and the order statistics of the timings.
+// screen pixels shows a frame of a given clip.
 #pragma once
 
 #include <cstdint>
@@ -44,9 +44,5 @@ int FrameCodeRow(int frameWidth, int frameHeight);
 // compression, so that a dark picture is not read as frame 0.
 int ClipFrameInRow(const std::vector<std::uint32_t>& row, int frameHeight,
                    std::uint32_t background);
-
-// The p-th percentile (0 < p <= 100) by nearest rank: the smallest value that at least p
-// percent of the values do not exceed. 0 for no values.
-double Percentile(std::vector<double> values, double p);
 
 } // namespace bench

@@ -26,6 +26,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bench/common/Stats.h"
 #include "platform/user/VideoOverlay.h"
 #include "platform/win32.h"
 
@@ -204,19 +205,14 @@ private:
     double FRate;
 };
 
-void Report(const char* what, std::vector<double> offsets) {
+void Report(const char* what, const std::vector<double>& offsets) {
     if (offsets.empty())
         return;
-    std::sort(offsets.begin(), offsets.end());
-    double mean = 0;
-    for (double o : offsets)
-        mean += o;
-    mean /= double(offsets.size());
-    const auto at = [&](double q) { return offsets[std::size_t(q * double(offsets.size() - 1))]; };
     std::printf("%s: median %.1f ms, mean %.1f ms, 5%%-95%% %.1f to %.1f ms, extremes %.1f to "
                 "%.1f ms over %zu frames\n",
-                what, at(0.5), mean, at(0.05), at(0.95), offsets.front(), offsets.back(),
-                offsets.size());
+                what, bench::Percentile(offsets, 50), bench::Mean(offsets),
+                bench::Percentile(offsets, 5), bench::Percentile(offsets, 95),
+                bench::Percentile(offsets, 0.001), bench::Percentile(offsets, 100), offsets.size());
 }
 
 } // namespace
@@ -261,9 +257,9 @@ int main(int argc, char** argv) {
         firsts.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
         mciSendCommandA(id, MCI_STOP, MCI_WAIT, 0);
     }
-    std::sort(firsts.begin(), firsts.end());
     std::printf("first frame after MCI_PLAY: %.1f ms (median of 5, min %.1f, max %.1f)\n",
-                firsts[2], firsts[0], firsts[4]);
+                bench::Percentile(firsts, 50), bench::Percentile(firsts, 0.001),
+                bench::Percentile(firsts, 100));
 
     // The whole clip from its start, noting sound written against each new frame.
     const std::int64_t length = std::int64_t(Status(id, MCI_STATUS_LENGTH));

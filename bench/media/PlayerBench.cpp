@@ -13,7 +13,7 @@
 #include <string>
 
 #include "media/MPlayer.h"
-#include "platform/testing.h"
+#include "platform/testing/Testing.h"
 #include "tools/clipgen/ClipWriter.h"
 #include "ui/Forms.h"
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/testing.h"
+#include "platform/testing/Testing.h"
 #include "platform/win32.h"
 
 namespace {

@@ -6,22 +6,18 @@ build=${1:-build}
 secs=${2:-20}
 clip=$3
 tmp=$(mktemp -d)
-display=:$((90 + $$ % 100))
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xpid=$!
+. "$(dirname "$0")/../common/measure.sh"
+start_xvfb
 trap 'kill $xpid 2>/dev/null; rm -rf "$tmp"' EXIT
-sleep 1
 . "$(dirname "$0")/clip.sh"
-ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
-hz=$(getconf CLK_TCK)
 run() {
     name=$1
     shift
     x0=$(ticks $xpid)
-    /usr/bin/time -f "%U %S" -o "$tmp/time" env DISPLAY=$display SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy} "$@" >/dev/null 2>&1
+    /usr/bin/time -f "%U %S" -o "$tmp/time" env SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy} "$@" >/dev/null 2>&1
     x1=$(ticks $xpid)
     read -r user sys <"$tmp/time"
-    awk -v n="$name" -v u="$user" -v s="$sys" -v x="$(((x1 - x0)))" -v hz="$hz" -v t="$secs" \
+    awk -v n="$name" -v u="$user" -v s="$sys" -v x="$(((x1 - x0)))" -v hz="$clock_ticks" -v t="$secs" \
         'BEGIN { p = u + s; xs = x / hz; printf "%-8s process %.2f s, X server %.2f s, total %.2f s = %.1f %% of one core\n", n, p, xs, p + xs, 100 * (p + xs) / t; print p + xs > "/dev/stderr" }' 2>>"$tmp/totals"
 }
 run mciplay "$build/tools/mciplay/mciplay" --seconds "$secs" "$clip"

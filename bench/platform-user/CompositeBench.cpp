@@ -3,7 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include "Scene.h"
-#include "platform/testing.h"
+#include "platform/testing/Testing.h"
 
 namespace {
 

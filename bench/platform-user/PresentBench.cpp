@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "Scene.h"
-#include "platform/testing.h"
+#include "platform/testing/Testing.h"
 
 namespace {
 

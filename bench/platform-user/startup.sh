@@ -7,19 +7,19 @@
 # Run it inside xvfb-run (or on a real display).
 build=${1:-build}
 runs=${2:-20}
-dir=$build/bench/platform-user
 out=$(mktemp)
 trap 'rm -f "$out"' EXIT
+. "$(dirname "$0")/../common/measure.sh"
 launch() {
     start=$(date +%s%N)
-    "$dir/$1" || exit 1
+    "$@" || exit 1
     end=$(date +%s%N)
     echo $(((end - start) / 1000))
 }
 for i in $(seq "$runs"); do
-    echo "$(launch startup_platform) $(launch startup_sdl)" >>"$out" || exit 1
+    echo "$(launch "$build/bench/platform-user/startup_platform") $(launch "$build/bench/common/baresdl" --once)" >>"$out" || exit 1
 done
-median() { sort -n | awk '{a[NR]=$1} END {printf "%.1f", a[int((NR+1)/2)] / 1000}'; }
-printf 'startup_platform   %s ms (median)\n' "$(cut -d' ' -f1 "$out" | median)"
-printf 'startup_sdl        %s ms (median)\n' "$(cut -d' ' -f2 "$out" | median)"
-printf 'difference         %s ms (median of pairs)\n' "$(awk '{print $1 - $2}' "$out" | median)"
+ms() { median | awk '{ printf "%.1f", $1 / 1000 }'; }
+printf 'startup_platform   %s ms (median)\n' "$(cut -d' ' -f1 "$out" | ms)"
+printf 'bare SDL2          %s ms (median)\n' "$(cut -d' ' -f2 "$out" | ms)"
+printf 'difference         %s ms (median of pairs)\n' "$(awk '{print $1 - $2}' "$out" | ms)"

@@ -4,7 +4,7 @@
 // a click on a hot-spot until its handler has run; one message step with nothing to do.
 #include <benchmark/benchmark.h>
 
-#include "platform/testing.h"
+#include "platform/testing/Testing.h"
 #include "tests/ui/MainWindow.h"
 
 namespace t = platform::testing;

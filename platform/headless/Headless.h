@@ -2,11 +2,8 @@
 // API drives.
 #pragma once
 
+#include "platform/user/Backend.h"
 #include <atomic>
-#include <functional>
-#include <map>
-
-#include "platform/windef.h"
 
 namespace platform::headless {
 
@@ -16,7 +13,7 @@ std::atomic<DWORD>& Clock(); // read from any thread, moved on the program's thr
 bool& MediaOnSystemClock();
 int& ScreenWidth();
 int& ScreenHeight();
-std::multimap<DWORD, std::function<void()>>& Actions();
+user::ScheduledActions& Actions();
 void RunDueActions();
 
 } // namespace platform::headless

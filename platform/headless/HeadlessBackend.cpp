@@ -72,7 +72,9 @@ public:
         Clock() += ms;
         RunDueActions();
     }
-    bool IsHeadless() const override { return true; }
+    void RunAt(DWORD tick, std::function<void()> action) override {
+        Actions().emplace(tick, std::move(action));
+    }
     MediaClock MediaClockKind() const override {
         return MediaOnSystemClock() ? MediaClock::System : MediaClock::Backend;
     }
@@ -109,18 +111,13 @@ int& ScreenHeight() {
     return height;
 }
 
-std::multimap<DWORD, std::function<void()>>& Actions() {
-    static std::multimap<DWORD, std::function<void()>> actions;
+user::ScheduledActions& Actions() {
+    static user::ScheduledActions actions;
     return actions;
 }
 
 void RunDueActions() {
-    auto& actions = Actions();
-    while (!actions.empty() && std::int32_t(actions.begin()->first - Clock()) <= 0) {
-        auto action = std::move(actions.begin()->second);
-        actions.erase(actions.begin());
-        action();
-    }
+    user::RunDueActions(Actions(), [] { return Clock().load(); });
 }
 
 } // namespace platform::headless

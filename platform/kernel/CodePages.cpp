@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/testing.h"
+#include "platform/kernel/KernelState.h"
 #include "platform/user/WindowManager.h"
 #include "platform/winbase.h"
 
@@ -32,13 +32,13 @@ UINT ResolveCodePage(UINT cp) {
 
 } // namespace
 
-namespace platform::testing {
+namespace platform {
 
-void SetCodePage(UINT codePage) {
+void SetAnsiCodePage(UINT codePage) {
     AnsiCodePage = codePage == 0 ? CP_UTF8 : codePage;
 }
 
-} // namespace platform::testing
+} // namespace platform
 
 UINT GetACP() {
     return AnsiCodePage;

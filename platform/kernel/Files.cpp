@@ -9,7 +9,6 @@
 #include <unistd.h>
 #include <unordered_set>
 
-#include "platform/testing.h"
 #include "platform/user/WindowManager.h"
 #include "platform/winbase.h"
 

@@ -5,7 +5,6 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "platform/testing.h"
 #include "platform/user/WindowManager.h"
 #include "platform/winbase.h"
 

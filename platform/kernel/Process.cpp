@@ -7,7 +7,6 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include "platform/testing.h"
 #include "platform/user/WindowManager.h"
 #include "platform/winbase.h"
 

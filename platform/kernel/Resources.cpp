@@ -2,15 +2,14 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <mutex>
 #include <string>
 #include <unistd.h>
 #include <unordered_set>
 #include <vector>
 
+#include "platform/kernel/KernelState.h"
 #include "platform/kernel/ResourceTable.h"
-#include "platform/testing.h"
 #include "platform/winbase.h"
 
 namespace platform {
@@ -21,10 +20,6 @@ struct Registry {
     std::mutex Lock;
     std::vector<std::pair<const ResourceEntry*, std::size_t>> Tables;
     std::unordered_set<const ResourceEntry*> Entries;
-    // Entries registered from memory by tests own their bytes and names here.
-    std::deque<ResourceEntry> OwnedEntries;
-    std::deque<std::string> OwnedStrings;
-    std::deque<std::vector<unsigned char>> OwnedData;
 };
 
 Registry& Reg() {
@@ -77,36 +72,6 @@ bool RegisterResourceTable(const ResourceEntry* entries, std::size_t count) {
         r.Entries.insert(&entries[i]);
     return true;
 }
-
-namespace testing {
-
-void RegisterResource(LPCSTR type, LPCSTR name, const void* data, std::size_t size) {
-    auto& r = Reg();
-    ResourceEntry e{};
-    {
-        std::lock_guard<std::mutex> lock(r.Lock);
-        if (IS_INTRESOURCE(type)) {
-            e.TypeId = WORD(ULONG_PTR(type));
-        } else {
-            r.OwnedStrings.emplace_back(type);
-            e.TypeName = r.OwnedStrings.back().c_str();
-        }
-        if (IS_INTRESOURCE(name)) {
-            e.NameId = WORD(ULONG_PTR(name));
-        } else {
-            r.OwnedStrings.emplace_back(name);
-            e.Name = r.OwnedStrings.back().c_str();
-        }
-        auto* bytes = static_cast<const unsigned char*>(data);
-        r.OwnedData.emplace_back(bytes, bytes + size);
-        e.Data = r.OwnedData.back().data();
-        e.Size = size;
-        r.OwnedEntries.push_back(e);
-    }
-    RegisterResourceTable(&r.OwnedEntries.back(), 1);
-}
-
-} // namespace testing
 
 } // namespace platform
 
@@ -245,11 +210,11 @@ namespace {
 std::string ModuleFileOverride;
 } // namespace
 
-namespace platform::testing {
-void SetModuleFileName(const std::string& path) {
+namespace platform {
+void SetMainModuleFileName(const std::string& path) {
     ModuleFileOverride = path;
 }
-} // namespace platform::testing
+} // namespace platform
 
 DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size) {
     if (!platform::ValidModule(module)) {

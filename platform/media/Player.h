@@ -16,7 +16,6 @@
 #include "platform/media/MciDriver.h"
 #include "platform/media/MediaFile.h"
 #include "platform/media/SdlAudio.h"
-#include "platform/testing.h"
 #include "platform/user/Backend.h"
 #include "platform/user/VideoOverlay.h"
 #include "platform/user/WindowManager.h"
@@ -204,6 +203,12 @@ private:
         }
         FMode = FMode == Mode::Stopped ? Mode::Stopped : mode;
     }
+    // A command that interrupts the play going on: its request is aborted.
+    void InterruptLocked(DWORD now, Mode mode) {
+        SettleLocked(now);
+        PostLocked(MCI_NOTIFY_ABORTED);
+        HaltLocked(now, mode);
+    }
     void BeginLocked(std::int64_t from, std::int64_t to, DWORD now) {
         ++FSegment;
         FMode = Mode::Playing;
@@ -219,6 +224,8 @@ private:
     DWORD Now() const { return FRealTime ? RealNow() : user::GetBackend().Now(); }
 
     void EnsureDefaultWindow(bool show);
+    // The window the video goes to: the program's, or the device's own (made if need be).
+    HWND DisplayWindow();
     std::optional<DWORD> Service();
     void Kick();
     void Schedule(std::optional<DWORD> due);
@@ -230,6 +237,9 @@ private:
     std::shared_ptr<user::VideoFrame> Decode(std::int64_t frame); // null past a damaged end
     void ServiceVideo(bool playing, int segment, std::int64_t position, HWND window);
 
+    MCIERROR CarryOut(UINT command, DWORD flags, DWORD_PTR param);
+    void Answer(DWORD_PTR callback);
+    MCIERROR Resume(bool notify, DWORD_PTR callback);
     MCIERROR Play(DWORD flags, DWORD_PTR param);
     MCIERROR Seek(DWORD flags, DWORD_PTR param);
     MCIERROR Step(DWORD flags, DWORD_PTR param);

@@ -1,73 +1,66 @@
-// The MCI commands of the player: play, seek, step, set, status, device capabilities,
-// window, where and close.
+// The MCI commands of the player: play, seek, step, set, status, device capabilities
+// and close (the window and its rectangles: PlayerWindow.cpp).
 #include "platform/media/Player.h"
 
 namespace platform::media {
 
+// Every command but MCI_OPEN. Notifications follow one rule (docs/MCI.md): a command
+// that interrupts the play going on aborts its request; any other command sent with
+// MCI_NOTIFY supersedes it; a command that fails leaves it alone and posts nothing.
 MCIERROR Player::Command(UINT command, DWORD flags, DWORD_PTR param) {
     const bool notify = (flags & MCI_NOTIFY) != 0;
     if (notify && !param)
         return MCIERR_NULL_PARAMETER_BLOCK;
-    const DWORD_PTR callback = param ? reinterpret_cast<MCI_GENERIC_PARMS*>(param)->dwCallback : 0;
-    MCIERROR result;
+    const DWORD_PTR callback = notify ? reinterpret_cast<MCI_GENERIC_PARMS*>(param)->dwCallback : 0;
     switch (command) {
     case MCI_PLAY:
-        return Play(flags, param); // notifies itself
-    case MCI_SEEK:
-        result = Seek(flags, param);
-        break;
-    case MCI_STEP:
-        result = Step(flags, param);
-        break;
-    case MCI_STOP:
-    case MCI_PAUSE: {
-        std::lock_guard<std::mutex> lock(FLock);
-        const DWORD now = Now();
-        SettleLocked(now);
-        PostLocked(MCI_NOTIFY_ABORTED);
-        HaltLocked(now, command == MCI_PAUSE ? Mode::Paused : Mode::Stopped);
-        result = 0;
-        break;
-    }
-    case MCI_RESUME: {
-        std::lock_guard<std::mutex> lock(FLock);
-        const DWORD now = Now();
-        SettleLocked(now);
-        if (FMode == Mode::Paused) {
-            BeginLocked(FPos, FTo, now);
-            if (notify)
-                PostLocked(MCI_NOTIFY_SUPERSEDED);
-            FNotify = notify ? callback : 0;
-            if (FPos >= FTo)
-                SettleLocked(now);
-            result = 0;
-        } else {
-            result = FMode == Mode::Playing ? 0 : MCIERR_NONAPPLICABLE_FUNCTION;
-        }
-        if (result != 0)
-            return result;
-        break;
-    }
-    case MCI_SET:
-        result = Set(flags, param);
-        break;
-    case MCI_STATUS:
-        result = Status(flags, param);
-        break;
-    case MCI_GETDEVCAPS:
-        result = DevCaps(flags, param);
-        break;
-    case MCI_WINDOW:
-        result = Window(flags, param);
-        break;
-    case MCI_WHERE:
-        result = Where(flags, param);
-        break;
-    case MCI_CLOSE:
-        result = Close();
+        return Play(flags, param); // its request stays pending until the play ends
+    case MCI_RESUME:
+        return Resume(notify, callback);
+    case MCI_CLOSE: {
+        const MCIERROR result = Close();
         if (result == 0 && notify)
             PostMciNotify(callback, MCI_NOTIFY_SUCCESSFUL, FId);
         return result;
+    }
+    default:
+        break;
+    }
+    const MCIERROR result = CarryOut(command, flags, param);
+    if (result != 0)
+        return result;
+    Kick();
+    if (notify)
+        Answer(callback);
+    return 0;
+}
+
+// The commands that are done when they return.
+MCIERROR Player::CarryOut(UINT command, DWORD flags, DWORD_PTR param) {
+    switch (command) {
+    case MCI_SEEK:
+        return Seek(flags, param);
+    case MCI_STEP:
+        return Step(flags, param);
+    case MCI_STOP:
+    case MCI_PAUSE: {
+        std::lock_guard<std::mutex> lock(FLock);
+        InterruptLocked(Now(), command == MCI_PAUSE ? Mode::Paused : Mode::Stopped);
+        return 0;
+    }
+    case MCI_SET:
+        return Set(flags, param);
+    case MCI_STATUS:
+        return Status(flags, param);
+    case MCI_GETDEVCAPS:
+        return DevCaps(flags, param);
+    case MCI_WINDOW:
+        return Window(flags, param);
+    case MCI_WHERE:
+        return Where(flags, param);
+    case MCI_REALIZE:
+    case MCI_CUE:
+        return 0;
     case MCI_RECORD:
     case MCI_SAVE:
     case MCI_PUT:
@@ -82,22 +75,38 @@ MCIERROR Player::Command(UINT command, DWORD flags, DWORD_PTR param) {
     case MCI_SPIN:
     case MCI_ESCAPE:
         return MCIERR_UNSUPPORTED_FUNCTION;
-    case MCI_REALIZE:
-    case MCI_CUE:
-        result = 0;
-        break;
     default:
         return MCIERR_UNRECOGNIZED_COMMAND;
     }
-    if (result != 0)
-        return result;
-    Kick();
-    if (notify && command != MCI_RESUME) {
+}
+
+// A command sent with MCI_NOTIFY that is done: the request of a play it did not interrupt
+// is superseded, and its own succeeds.
+void Player::Answer(DWORD_PTR callback) {
+    std::lock_guard<std::mutex> lock(FLock);
+    SettleLocked(Now());
+    PostLocked(MCI_NOTIFY_SUPERSEDED);
+    PostMciNotify(callback, MCI_NOTIFY_SUCCESSFUL, FId);
+}
+
+// Resuming a paused play goes on to the play's end; resuming one that plays changes
+// nothing. Either way a request sent with it is the one answered at that end.
+MCIERROR Player::Resume(bool notify, DWORD_PTR callback) {
+    {
         std::lock_guard<std::mutex> lock(FLock);
-        // A request still pending (a play going on) gives way to this one.
-        PostLocked(MCI_NOTIFY_SUPERSEDED);
-        PostMciNotify(callback, MCI_NOTIFY_SUCCESSFUL, FId);
+        const DWORD now = Now();
+        SettleLocked(now);
+        if (FMode == Mode::Stopped)
+            return MCIERR_NONAPPLICABLE_FUNCTION;
+        if (FMode == Mode::Paused)
+            BeginLocked(FPos, FTo, now);
+        if (notify) {
+            PostLocked(MCI_NOTIFY_SUPERSEDED);
+            FNotify = callback;
+        }
+        SettleLocked(now); // paused at the very end: done at once
     }
+    Kick();
     return 0;
 }
 
@@ -130,8 +139,8 @@ MCIERROR Player::Play(DWORD flags, DWORD_PTR param) {
         }
         if (to < from)
             return MCIERR_OUTOFRANGE;
-        // The pending request ends here: replaced by this one, or cut off by it.
-        PostLocked(notify ? MCI_NOTIFY_SUPERSEDED : MCI_NOTIFY_ABORTED);
+        // A new play interrupts the one going on, whether or not it asks to be told.
+        PostLocked(MCI_NOTIFY_ABORTED);
         BeginLocked(from, to, now);
         FNotify = notify ? callback : 0;
         SettleLocked(now); // an empty range is finished at once
@@ -183,11 +192,7 @@ MCIERROR Player::Seek(DWORD flags, DWORD_PTR param) {
             return MCIERR_OUTOFRANGE;
         target = FromFormat(to);
     }
-    const DWORD now = Now();
-    SettleLocked(now);
-    PostLocked(MCI_NOTIFY_ABORTED);
-    HaltLocked(now, Mode::Stopped);
-    FMode = Mode::Stopped;
+    InterruptLocked(Now(), Mode::Stopped);
     FPos = target;
     return 0;
 }
@@ -202,11 +207,7 @@ MCIERROR Player::Step(DWORD flags, DWORD_PTR param) {
         frames = reinterpret_cast<const MCI_DGV_STEP_PARMS*>(param)->dwFrames;
     }
     std::lock_guard<std::mutex> lock(FLock);
-    const DWORD now = Now();
-    SettleLocked(now);
-    PostLocked(MCI_NOTIFY_ABORTED);
-    HaltLocked(now, Mode::Stopped);
-    FMode = Mode::Stopped;
+    InterruptLocked(Now(), Mode::Stopped);
     const std::int64_t target = (flags & MCI_DGV_STEP_REVERSE) ? FPos - frames : FPos + frames;
     FPos = std::clamp<std::int64_t>(target, 0, FLength);
     return 0;
@@ -308,62 +309,10 @@ MCIERROR Player::DevCaps(DWORD flags, DWORD_PTR param) {
     }
 }
 
-MCIERROR Player::Window(DWORD flags, DWORD_PTR param) {
-    if (!FHasVideo)
-        return FFile ? MCIERR_UNSUPPORTED_FUNCTION : MCIERR_NONAPPLICABLE_FUNCTION;
-    if (!param)
-        return MCIERR_NULL_PARAMETER_BLOCK;
-    const auto* p = reinterpret_cast<const MCI_DGV_WINDOW_PARMSA*>(param);
-    if ((flags & MCI_DGV_WINDOW_HWND) && p->hWnd && !IsWindow(p->hWnd))
-        return MCIERR_NO_WINDOW;
-    bool playing;
-    {
-        std::lock_guard<std::mutex> lock(FLock);
-        playing = FMode == Mode::Playing;
-        if (flags & MCI_DGV_WINDOW_HWND)
-            FBound = p->hWnd;
-    }
-    if ((flags & MCI_DGV_WINDOW_HWND) && !p->hWnd)
-        EnsureDefaultWindow(playing);
-    if (!FBound && (flags & MCI_DGV_WINDOW_STATE)) {
-        EnsureDefaultWindow(false);
-        ShowWindow(FDefault, int(p->nCmdShow));
-    }
-    if (!FBound && (flags & MCI_DGV_WINDOW_TEXT) && p->lpstrText) {
-        EnsureDefaultWindow(false);
-        SetWindowTextA(FDefault, p->lpstrText);
-    }
-    if (FBound && FDefault && IsWindowVisible(FDefault))
-        ShowWindow(FDefault, SW_HIDE);
-    return 0;
-}
-
-MCIERROR Player::Where(DWORD flags, DWORD_PTR param) {
-    if (!FHasVideo)
-        return FFile ? MCIERR_UNSUPPORTED_FUNCTION : MCIERR_NONAPPLICABLE_FUNCTION;
-    if (!param)
-        return MCIERR_NULL_PARAMETER_BLOCK;
-    auto* p = reinterpret_cast<MCI_DGV_RECT_PARMS*>(param);
-    const RECT natural{0, 0, FFile->Width(), FFile->Height()};
-    if (flags & MCI_DGV_WHERE_WINDOW) {
-        HWND w = FBound ? FBound : FDefault;
-        RECT r{};
-        if (w)
-            GetClientRect(w, &r);
-        p->rc = r;
-        return 0;
-    }
-    p->rc = natural; // source, destination, frame and video are all the natural size
-    return 0;
-}
-
 MCIERROR Player::Close() {
     {
         std::lock_guard<std::mutex> lock(FLock);
-        const DWORD now = Now();
-        SettleLocked(now);
-        PostLocked(MCI_NOTIFY_ABORTED);
-        HaltLocked(now, Mode::Stopped);
+        InterruptLocked(Now(), Mode::Stopped);
         FClosed = true;
     }
     StopWorker();

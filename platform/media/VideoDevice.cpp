@@ -67,27 +67,6 @@ void RegisterVideoClass() {
     registered = RegisterClassA(&wc) != 0;
 }
 
-void Player::EnsureDefaultWindow(bool show) {
-    if (!FHasVideo)
-        return;
-    if (!FDefault) {
-        RegisterVideoClass();
-        RECT r{0, 0, FFile->Width(), FFile->Height()};
-        AdjustWindowRectEx(&r, WS_OVERLAPPEDWINDOW, FALSE, 0);
-        std::string title = FElement;
-        std::size_t slash = title.find_last_of("\\/");
-        if (slash != std::string::npos)
-            title = title.substr(slash + 1);
-        HWND created = CreateWindowExA(0, VideoClassName, title.c_str(), WS_OVERLAPPEDWINDOW,
-                                       CW_USEDEFAULT, CW_USEDEFAULT, r.right - r.left,
-                                       r.bottom - r.top, nullptr, nullptr, nullptr, nullptr);
-        std::lock_guard<std::mutex> lock(FLock);
-        FDefault = created;
-    }
-    if (FDefault && show && !IsWindowVisible(FDefault))
-        ShowWindow(FDefault, SW_SHOWNA);
-}
-
 void Player::CountSound(const std::int16_t* samples, std::size_t frames) {
     std::lock_guard<std::mutex> lock(FSoundLock);
     const std::size_t n = frames * std::size_t(FFile->Channels());
@@ -317,7 +296,7 @@ void Player::Schedule(std::optional<DWORD> due) {
         return;
     const int generation = ++FScheduleGeneration;
     std::weak_ptr<Player> weak = shared_from_this();
-    platform::testing::RunAt(*due, [weak, generation] {
+    user::GetBackend().RunAt(*due, [weak, generation] {
         if (auto player = weak.lock())
             if (player->FScheduleGeneration == generation)
                 player->Schedule(player->Service());

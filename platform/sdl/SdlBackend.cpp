@@ -5,6 +5,7 @@
 // timer is due; other threads wake it with an SDL user event.
 #include <SDL.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +25,7 @@ using user::Window;
 
 struct SdlWindow {
     SDL_Window* Handle = nullptr;
+    bool FullScreen = false; // shown with SDL_WINDOW_FULLSCREEN_DESKTOP
 };
 
 int VirtualKey(SDL_Keycode key) {
@@ -146,9 +148,17 @@ public:
         while (SDL_PollEvent(&ev))
             Handle(ev);
         SettleFocus();
+        user::RunDueActions(Actions, [this] { return Now(); });
     }
 
     void WaitEvents(DWORD timeout) override {
+        if (!Actions.empty()) {
+            // Wake for the first scheduled action.
+            const DWORD now = Now();
+            const DWORD first = Actions.begin()->first;
+            const DWORD untilFirst = std::int32_t(first - now) > 0 ? first - now : 0;
+            timeout = std::min(timeout, untilFirst);
+        }
         SDL_Event ev;
         int got = timeout == INFINITE
                       ? SDL_WaitEvent(&ev)
@@ -156,6 +166,10 @@ public:
         if (got)
             Handle(ev);
         PumpEvents();
+    }
+
+    void RunAt(DWORD tick, std::function<void()> action) override {
+        Actions.emplace(tick, std::move(action));
     }
 
     // The active window lost the keyboard focus: when none of our windows has it once the
@@ -193,7 +207,10 @@ public:
                     ApplyIcon(o, Find(o));
             }
         }
-        bool wanted = top->Visible() && top->Surf.Width > 0 && top->Surf.Height > 0;
+        // A minimised window has no pixels but stays on the desktop (in the taskbar), from
+        // where the user restores it.
+        bool wanted =
+            top->Visible() && (top->Minimized() || (top->Surf.Width > 0 && top->Surf.Height > 0));
         SdlWindow* sw = Find(top);
         if (!wanted) {
             if (sw && sw->Handle && (changes & (Hidden | State | Resized)))
@@ -212,7 +229,14 @@ public:
         if (changes & Icon)
             ApplyIcon(top, sw);
         if (changes & (Moved | Resized | State)) {
-            if (top->Maximized()) {
+            const bool full = CoversScreen(top);
+            if (full != sw->FullScreen) {
+                sw->FullScreen = full;
+                SDL_SetWindowFullscreen(sw->Handle, full ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+            }
+            if (full) {
+                // The display shows the client area on the whole screen.
+            } else if (top->Maximized()) {
                 SDL_MaximizeWindow(sw->Handle);
             } else if (top->Minimized()) {
                 SDL_MinimizeWindow(sw->Handle);
@@ -290,7 +314,6 @@ public:
 
     void Sleep(DWORD ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-    bool IsHeadless() const override { return false; }
     MediaClock MediaClockKind() const override { return MediaClock::System; }
     bool PlaysSound() const override { return true; }
     // A person at the display may answer at any time.
@@ -317,6 +340,11 @@ private:
         Uint32 flags = 0;
         if (top->Maximized())
             flags |= SDL_WINDOW_MAXIMIZED;
+        if (top->Minimized())
+            flags |= SDL_WINDOW_MINIMIZED;
+        sw->FullScreen = CoversScreen(top);
+        if (sw->FullScreen)
+            flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
         if ((top->Style & WS_CAPTION) != WS_CAPTION)
             flags |= SDL_WINDOW_BORDERLESS;
         if (top->Style & WS_THICKFRAME)
@@ -326,9 +354,11 @@ private:
         if (top->ExStyle & WS_EX_TOPMOST)
             flags |= SDL_WINDOW_ALWAYS_ON_TOP;
         POINT o = user::ScreenClientOrigin(top);
+        // A window made minimised gets the size it will be restored to.
+        const SIZE size =
+            top->Minimized() ? RestoredClientSize(top) : SIZE{top->Surf.Width, top->Surf.Height};
         Applying = true;
-        sw->Handle =
-            SDL_CreateWindow(top->Text.c_str(), o.x, o.y, top->Surf.Width, top->Surf.Height, flags);
+        sw->Handle = SDL_CreateWindow(top->Text.c_str(), o.x, o.y, size.cx, size.cy, flags);
         if (!sw->Handle) {
             std::fprintf(stderr, "platform: SDL_CreateWindow failed: %s\n", SDL_GetError());
             Applying = false;
@@ -341,6 +371,26 @@ private:
             SDL_RaiseWindow(sw->Handle);
         top->Dirty.assign(1, RECT{0, 0, top->Surf.Width, top->Surf.Height});
         Applying = false;
+    }
+
+    // A window whose client area is the whole screen, its frame outside it, is what a
+    // program shows full screen (as Windows takes it): the display shows it so, without
+    // the window manager's frame and panels.
+    bool CoversScreen(Window* top) {
+        if (top->Maximized() || top->Minimized())
+            return false;
+        const RECT screen = ScreenRect();
+        const POINT o = user::ScreenClientOrigin(top);
+        return o.x == screen.left && o.y == screen.top &&
+               top->Surf.Width == screen.right - screen.left &&
+               top->Surf.Height == screen.bottom - screen.top;
+    }
+
+    static SIZE RestoredClientSize(const Window* top) {
+        const RECT in = user::FrameInsets(top);
+        const RECT& r = top->RestoreRect;
+        return SIZE{std::max<LONG>(r.right - r.left - in.left - in.right, 1),
+                    std::max<LONG>(r.bottom - r.top - in.top - in.bottom, 1)};
     }
 
     // An enabled, visible window whose owner is disabled is modal for it.
@@ -509,6 +559,7 @@ private:
     std::chrono::steady_clock::time_point Start;
     Uint32 WakeEvent = Uint32(-1);
     std::map<Uint32, HWND> ById;
+    user::ScheduledActions Actions; // RunAt
     std::map<int, SDL_Cursor*> Cursors;
     bool Applying = false;
     bool FocusLost = false;

@@ -3,6 +3,9 @@
 // headless/ the in-memory one for tests.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 
 #include "platform/winuser.h"
@@ -42,12 +45,15 @@ public:
     virtual void SetCursorShape(HCURSOR cursor, bool visible) = 0;
     virtual void WarpPointer(POINT screen) = 0;
     virtual void Sleep(DWORD ms) = 0;
-    // For the testing API only; the core asks the questions below instead.
-    virtual bool IsHeadless() const = 0;
+    // Runs `action` on the program's thread once Now() has reached `tick`, from the
+    // program's next wait or pump of events at or after that time; the backend's clock
+    // is the one Now() reads (virtual on the headless backend, which jumps to the action
+    // when nothing is due earlier). Called on the program's thread.
+    virtual void RunAt(DWORD tick, std::function<void()> action) = 0;
 
     // How media devices keep time: on the system's clock, decoding on a helper thread of
     // their own, or on the backend's clock (Now()), served on the program's thread from
-    // actions the testing API schedules as that clock moves.
+    // actions scheduled with RunAt as that clock moves.
     enum class MediaClock { System, Backend };
     virtual MediaClock MediaClockKind() const = 0;
     // Whether media devices send their sound to the machine's sound output; otherwise
@@ -58,6 +64,19 @@ public:
     // A loop that waits for a person gives its default answer when nothing can come.
     virtual bool InputCanArrive(DWORD waited, bool timersRunning) = 0;
 };
+
+// The actions a backend holds for RunAt, by due time.
+using ScheduledActions = std::multimap<DWORD, std::function<void()>>;
+
+// Runs the actions whose time has come by the clock `now()`, each once and in order of
+// time; an action may schedule others or move a virtual clock.
+template <class NowFn> void RunDueActions(ScheduledActions& actions, NowFn now) {
+    while (!actions.empty() && std::int32_t(actions.begin()->first - now()) <= 0) {
+        auto action = std::move(actions.begin()->second);
+        actions.erase(actions.begin());
+        action();
+    }
+}
 
 Backend& GetBackend();
 Backend* CurrentBackend(); // null until one was chosen

@@ -1,10 +1,12 @@
 // The click-to-frame timing's view of the screen: where it clicks and looks for the clip
-// frame, when a row of pixels counts as a frame of the awaited clip, and its statistics.
+// frame, when a row of pixels counts as a frame of the awaited clip, and the statistics
+// of the benchmarks.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "bench/app/FrameProbe.h"
+#include "bench/common/Stats.h"
 #include "graphics/Graphics.h"
 #include "tools/clipgen/Catalogue.h"
 #include "tools/clipgen/ClipPainter.h"

@@ -7,7 +7,7 @@
 #include "app/Clips.h"
 #include "app/ExeDir.h"
 #include "app/Layout.h"
-#include "platform/testing.h"
+#include "platform/testing/Testing.h"
 
 namespace {
 

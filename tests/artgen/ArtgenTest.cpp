@@ -16,7 +16,7 @@
 
 #include "gif/GifImage.h"
 #include "graphics/Graphics.h"
-#include "platform/testing.h"
+#include "platform/testing/Testing.h"
 #include "platform/user/WindowManager.h"
 #include "platform/win32.h"
 #include "rtl/Stream.h"
@@ -274,7 +274,7 @@ TEST(ArtgenPictures, EachLabelLiesUnderItsRunTimeHotSpot) {
         SCOPED_TRACE(spot.Name);
         const TDecoded& d = decoded[spot.Picture];
         const TRect r = spot.Rect;
-        const int right = std::min(r.Right, d.Width); // the English title reaches past
+        const int right = std::min(r.Right, d.Width - LabelInset); // the English title
         const int cy = r.Top + r.Height() / 2;
         // The label's fill at both ends of the hot-spot ...
         EXPECT_TRUE(Near(d.At(r.Left + 1, cy), fill, 6)) << std::hex << d.At(r.Left + 1, cy);
@@ -292,6 +292,39 @@ TEST(ArtgenPictures, EachLabelLiesUnderItsRunTimeHotSpot) {
             for (int x = r.Left; x < right; ++x)
                 inkPixels += Near(d.At(x, y), ink, 24);
         EXPECT_GE(inkPixels, 12);
+    }
+}
+
+TEST(ArtgenPictures, EachLabelAndItsTextStayInsideTheCard) {
+    // A hot-spot may reach past its picture (the English title does): its label then ends
+    // inside the card, the border and a gap before it stay free, and the text, centred on
+    // the label as drawn, keeps clear of both ends.
+    const std::uint32_t fill = RgbOf(LabelFill()), ink = RgbOf(LabelInk());
+    std::array<TDecoded, 4> decoded;
+    for (int i = 1; i < 4; ++i)
+        decoded[std::size_t(i)] = Decode(Pictures().Gif[std::size_t(i)]);
+    for (const auto& spot : RunTimeSpots) {
+        SCOPED_TRACE(spot.Name);
+        const TDecoded& d = decoded[spot.Picture];
+        const TRect r = spot.Rect;
+        const int right = std::min(r.Right, d.Width - LabelInset); // the label's end
+        const int radius = std::min(6, r.Height() / 3);
+        int inkLeft = d.Width, inkRight = -1;
+        for (int y = r.Top + radius; y < r.Bottom - radius; ++y) {
+            for (int x = right; r.Right > right && x < d.Width; ++x)
+                EXPECT_FALSE(Near(d.At(x, y), fill, 40)) << "label past its end at " << x;
+            for (const int x : {r.Left + 1, r.Left + 2, right - 3, right - 2})
+                EXPECT_TRUE(Near(d.At(x, y), fill, 24))
+                    << "text at (" << x << "," << y << "): " << std::hex << d.At(x, y);
+            for (int x = r.Left; x < right; ++x)
+                if (Near(d.At(x, y), ink, 60)) {
+                    inkLeft = std::min(inkLeft, x);
+                    inkRight = std::max(inkRight, x + 1);
+                }
+        }
+        ASSERT_LT(inkLeft, inkRight) << "no text";
+        EXPECT_LE(std::abs((inkLeft + inkRight) - (r.Left + right)), 4)
+            << "text " << inkLeft << ".." << inkRight << " on label " << r.Left << ".." << right;
     }
 }
 

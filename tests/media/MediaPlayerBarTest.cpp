@@ -310,5 +310,33 @@ TEST_F(PlayerTestBar, UpdatePhaseDefersTheWidthToItsEnd) {
     EXPECT_EQ(Player->Width(), 99);
 }
 
+TEST_F(PlayerTestBar, UpdatePhaseBeforeTheFirstLayoutKeepsAPositiveWidth) {
+    // The end of an update phase fits the bar to its buttons; before any layout they
+    // share the bar's current width, (240 - 1) / 9 + 1 = 27, so the bar is 9 * 26 + 1.
+    auto* fresh = new TMediaPlayer(Form);
+    ASSERT_EQ(fresh->ButtonWidth(), 0);
+    fresh->Updating();
+    fresh->Updated();
+    EXPECT_EQ(fresh->ButtonWidth(), 27);
+    EXPECT_EQ(fresh->Width(), 235);
+}
+
+TEST(ButtonLayout, WidthsAreNeverBelowOnePixel) {
+    struct Case {
+        int BarWidth, Count, ButtonWidth, FittedBar;
+    } cases[] = {
+        {253, 9, 29, 253}, // the catalogue's player
+        {1, 9, 1, 1},      {0, 9, 1, 1}, {-20, 9, 1, 1}, {-1, 1, 1, 1}, {2, 1, 2, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.BarWidth);
+        EXPECT_EQ(ButtonWidthFor(c.BarWidth, c.Count), c.ButtonWidth);
+        EXPECT_EQ(BarWidthFor(c.Count, ButtonWidthFor(c.BarWidth, c.Count)), c.FittedBar);
+    }
+    // A button width that was never laid out (0) or is nonsense makes a one-pixel bar.
+    for (const int buttonWidth : {0, -3})
+        EXPECT_EQ(BarWidthFor(9, buttonWidth), 1) << buttonWidth;
+}
+
 } // namespace
 } // namespace media::testing

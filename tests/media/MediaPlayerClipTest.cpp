@@ -2,8 +2,8 @@
 // the clip writer makes for each test: open, play on the virtual clock, the notification
 // at the end, a missing file, and a re-open while playing.
 #include "../common/ExceptionMessage.h"
-#include "tests/common/TempDir.h"
 #include "PlayerFixture.h"
+#include "tests/common/TempDir.h"
 #include "tools/clipgen/ClipWriter.h"
 
 namespace media::testing {
@@ -84,6 +84,17 @@ TEST_F(PlayerTestClip, MissingFileRaisesTheDeviceTextAndLeavesThePlayerClosed) {
     EXPECT_NE(message, "Unknown error code");
     EXPECT_FALSE(Player->IsOpen());
     EXPECT_EQ(Player->Position(), 0);
+}
+
+TEST_F(PlayerTestClip, OpenedByDeviceTypeWithoutAFileKeepsItsDisplay) {
+    Player->SetDeviceType(dtAVIVideo);
+    Player->Open();
+    EXPECT_TRUE(Player->IsOpen());
+    EXPECT_TRUE(Player->HasVideo());
+    EXPECT_EQ(Player->Error(), 0u) << Player->ErrorText();
+    EXPECT_EQ(Player->Display(), Panel) << "the window binding succeeded";
+    EXPECT_EQ(Player->DisplaySize(), (rtl::TPoint{0, 0})) << "no picture yet";
+    EXPECT_EQ(Player->Length(), 0);
 }
 
 TEST_F(PlayerTestClip, ReopenWhilePlayingClosesTheFirstClip) {

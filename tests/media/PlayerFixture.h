@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "media/MPlayer.h"
-#include "platform/testing.h"
+#include "platform/testing/Testing.h"
 #include "platform/win32.h"
 #include "ui/Forms.h"
 

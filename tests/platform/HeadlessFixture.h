@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/testing.h"
+#include "platform/testing/Testing.h"
 #include "platform/win32.h"
 
 struct Recorded {

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "platform/testing.h"
+#include "platform/testing/Testing.h"
 #include "platform/user/WindowManager.h"
 #include "platform/win32.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "platform/testing.h"
+#include "platform/testing/Testing.h"
 #include "platform/win32.h"
 #include "tests/common/TempDir.h"
 

@@ -5,6 +5,7 @@
 
 #include "MciClip.h"
 #include "MciFixture.h"
+#include "app/Clips.h"
 #include "platform/media/MciDriver.h"
 #include "tests/common/TempDir.h"
 #include "tools/clipgen/ClipPainter.h"
@@ -166,64 +167,11 @@ TEST_F(MciDevice, FromToPausesAndResumes) {
     EXPECT_EQ(Simple(id, MCI_RESUME, MCI_WAIT), MCIERR_NONAPPLICABLE_FUNCTION);
 }
 
-TEST_F(MciDevice, EachInterruptionGivesOneOutcomeToEachRequest) {
+// The outcomes of each command in each state: MciNotifyTest.
+TEST_F(MciDevice, SeekAndStepLandWhereTheySayAndCloseEndsTheDevice) {
     MCIDEVICEID id = OpenOk(Clip("outcomes.avi", {90, 48, 32, 15, false}));
-    struct Case {
-        const char* What;
-        std::function<MCIERROR()> Interrupt;
-        std::vector<WPARAM> Outcomes; // of the play, then of the interrupting command
-        DWORD_PTR Mode;
-    };
     MCI_SEEK_PARMS seek{0, 50};
     MCI_DGV_STEP_PARMS step{0, 3};
-    MCI_STATUS_PARMS status{0, 0, MCI_STATUS_POSITION, 0};
-    const Case cases[] = {
-        {"stop", [&] { return Simple(id, MCI_STOP); }, {MCI_NOTIFY_ABORTED}, MCI_MODE_STOP},
-        {"stop with notify",
-         [&] { return Simple(id, MCI_STOP, MCI_NOTIFY); },
-         {MCI_NOTIFY_ABORTED, MCI_NOTIFY_SUCCESSFUL},
-         MCI_MODE_STOP},
-        {"pause", [&] { return Simple(id, MCI_PAUSE); }, {MCI_NOTIFY_ABORTED}, MCI_MODE_PAUSE},
-        {"seek",
-         [&] {
-             seek.dwCallback = DWORD_PTR(Top);
-             return mciSendCommandA(id, MCI_SEEK, MCI_TO | MCI_WAIT, DWORD_PTR(&seek));
-         },
-         {MCI_NOTIFY_ABORTED},
-         MCI_MODE_STOP},
-        {"step",
-         [&] { return mciSendCommandA(id, MCI_STEP, MCI_DGV_STEP_FRAMES, DWORD_PTR(&step)); },
-         {MCI_NOTIFY_ABORTED},
-         MCI_MODE_STOP},
-        {"play without notify", [&] { return Play(id, 0); }, {MCI_NOTIFY_ABORTED}, MCI_MODE_PLAY},
-        {"play with notify",
-         [&] { return Play(id, MCI_NOTIFY); },
-         {MCI_NOTIFY_SUPERSEDED},
-         MCI_MODE_PLAY},
-        {"status with notify",
-         [&] {
-             status.dwCallback = DWORD_PTR(Top);
-             return mciSendCommandA(id, MCI_STATUS, MCI_STATUS_ITEM | MCI_NOTIFY,
-                                    DWORD_PTR(&status));
-         },
-         {MCI_NOTIFY_SUPERSEDED, MCI_NOTIFY_SUCCESSFUL},
-         MCI_MODE_PLAY},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.What);
-        ASSERT_EQ(mciSendCommandA(id, MCI_SEEK, MCI_SEEK_TO_START | MCI_WAIT, 0), 0u);
-        Log().clear();
-        ASSERT_EQ(Play(id, MCI_NOTIFY), 0u);
-        AdvanceClock(500);
-        ASSERT_EQ(c.Interrupt(), 0u);
-        EXPECT_EQ(Outcomes(), c.Outcomes);
-        EXPECT_EQ(Status(id, MCI_STATUS_MODE), c.Mode);
-        Simple(id, MCI_STOP);
-        Drain();
-        Log().clear();
-        RunFor(10000);
-        EXPECT_TRUE(Outcomes().empty()) << "nothing more for a request that was answered";
-    }
     // Seek and step land where they say.
     ASSERT_EQ(mciSendCommandA(id, MCI_SEEK, MCI_TO, DWORD_PTR(&seek)), 0u);
     EXPECT_EQ(Status(id, MCI_STATUS_POSITION), 50u);
@@ -233,11 +181,8 @@ TEST_F(MciDevice, EachInterruptionGivesOneOutcomeToEachRequest) {
     EXPECT_EQ(Status(id, MCI_STATUS_POSITION), 47u);
     ASSERT_EQ(mciSendCommandA(id, MCI_SEEK, MCI_SEEK_TO_END, 0), 0u);
     EXPECT_EQ(Status(id, MCI_STATUS_POSITION), 90u);
-    // A close interrupts a play too; the closed device is gone.
-    Log().clear();
-    ASSERT_EQ(Play(id, MCI_NOTIFY | MCI_FROM, 0), 0u);
+    // The closed device is gone.
     ASSERT_EQ(Simple(id, MCI_CLOSE), 0u);
-    EXPECT_EQ(Outcomes(), std::vector<WPARAM>{MCI_NOTIFY_ABORTED});
     MCI_STATUS_PARMS s{0, 0, MCI_STATUS_POSITION, 0};
     EXPECT_EQ(mciSendCommandA(id, MCI_STATUS, MCI_STATUS_ITEM, DWORD_PTR(&s)),
               MCIERR_INVALID_DEVICE_ID);
@@ -509,23 +454,13 @@ TEST_F(MciDevice, SoundChecksumFollowsTheTone) {
     EXPECT_NE(sums[0], sums[2]);
 }
 
-TEST_F(MciDevice, TheTenCatalogueClipsHaveTheirEndPositionsAsLength) {
-    struct CatalogueClip {
-        const char* Name;
-        DWORD_PTR Frames;
-    };
-    const CatalogueClip clips[] = {
-        {"main.avi", 494},       {"main_eng.avi", 153},       {"man.avi", 849},
-        {"man_eng.avi", 592},    {"woman.avi", 849},          {"woman_eng.avi", 592},
-        {"baby_child.avi", 849}, {"baby_child_eng.avi", 592}, {"all.avi", 1485},
-        {"all_eng.avi", 1228},
-    };
+TEST_F(MciDevice, TheCatalogueClipsHaveTheirEndPositionsAsLength) {
     const std::string dir = std::string(QUILLOT_BUILD_DIR) + "/app/";
-    for (const CatalogueClip& c : clips) {
-        SCOPED_TRACE(c.Name);
+    for (const app::TClipFile& c : app::ClipFiles()) {
+        SCOPED_TRACE(std::string(c.FileName));
         // The program names its clips with backslashes.
-        MCIDEVICEID id = OpenOk(dir + "\\" + c.Name);
-        EXPECT_EQ(Status(id, MCI_STATUS_LENGTH), c.Frames);
+        MCIDEVICEID id = OpenOk(dir + "\\" + std::string(c.FileName));
+        EXPECT_EQ(Status(id, MCI_STATUS_LENGTH), DWORD_PTR(c.Frames));
         MCI_DGV_RECT_PARMS where{};
         mciSendCommandA(id, MCI_WHERE, MCI_DGV_WHERE_SOURCE, DWORD_PTR(&where));
         EXPECT_EQ(where.rc.right, 700);

@@ -5,7 +5,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "platform/testing.h"
+#include "platform/testing/Testing.h"
 #include "platform/win32.h"
 
 // The table compiled by rescomp from tests/platform/resources/resources.rc.

@@ -430,3 +430,57 @@ TEST_F(App, ScreenMapsCursorsToThePlatformsShapes) {
     MouseMove(form, 30, 30);
     EXPECT_EQ(::GetCursor(), ::LoadCursorA(nullptr, IDC_ARROW));
 }
+
+TEST_F(App, LongExecutablePathsAreReportedWholeAndTitledByTheirFileName) {
+    // Around the old 260-byte buffer and far beyond it; the folder names are long so that
+    // any cut falls inside a folder, not in the file name.
+    struct TRealPath {
+        ~TRealPath() { t::SetModuleFileName(""); }
+    } realPathAfterwards;
+    for (const std::size_t length : {259u, 260u, 261u, 300u, 1000u}) {
+        SCOPED_TRACE(length);
+        const std::string name = "\\Quillot.exe";
+        std::string path = "C:";
+        while (path.size() + name.size() < length)
+            path += (length - path.size() - name.size()) > 40 ? "\\" + std::string(39, 'd')
+                                                              : std::string(1, 'x');
+        path += name;
+        ASSERT_EQ(path.size(), length);
+        t::SetModuleFileName(path);
+        DoneApplication();
+        InitApplication();
+        EXPECT_EQ(Application->ExecutablePath(), path);
+        EXPECT_EQ(Application->Title(), "Quillot");
+    }
+}
+
+TEST_F(App, StartupShowMinNoActiveLeavesTheMainFormOnTheDesktopToBeRestored) {
+    TForm* main = nullptr;
+    Application->MakeForm(main);
+    main->SetBounds(10, 20, 300, 200);
+    Application->SetStartupShowState(SW_SHOWMINNOACTIVE);
+    int checks = 0;
+    t::RunAt(t::Now() + 10, [&] {
+        ++checks;
+        // Minimised, but a window of the desktop, from where the user brings it back.
+        EXPECT_TRUE(::IsWindowVisible(main->Handle()));
+        EXPECT_TRUE(::IsIconic(main->Handle()));
+        EXPECT_EQ(main->WindowState(), wsMinimized);
+        ::PostMessageA(main->Handle(), WM_SYSCOMMAND, SC_RESTORE, 0); // as the taskbar does
+    });
+    t::RunAt(t::Now() + 20, [&] {
+        ++checks;
+        EXPECT_TRUE(::IsWindowVisible(main->Handle()));
+        EXPECT_FALSE(::IsIconic(main->Handle()));
+        EXPECT_EQ(main->WindowState(), wsNormal);
+        RECT r{};
+        ::GetWindowRect(main->Handle(), &r);
+        EXPECT_EQ(r.left, 10);
+        EXPECT_EQ(r.top, 20);
+        EXPECT_EQ(r.right - r.left, 300);
+        EXPECT_EQ(r.bottom - r.top, 200);
+        Application->RequestTerminate();
+    });
+    Application->RunLoop();
+    EXPECT_EQ(checks, 2);
+}

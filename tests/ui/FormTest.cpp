@@ -325,3 +325,72 @@ TEST_F(Forms, AStreamThatMakesTheFormVisibleShowsItOnceMade) {
     Application->MakeForm(form);
     EXPECT_TRUE(::IsWindowVisible(form->Handle()));
 }
+
+namespace {
+
+// A window's rectangle as "left,top,right,bottom".
+std::string WindowRectText(HWND hwnd) {
+    RECT r{};
+    ::GetWindowRect(hwnd, &r);
+    return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) +
+           "," + std::to_string(r.bottom);
+}
+
+} // namespace
+
+TEST_F(Forms, FullScreenCoversTheScreenAndGivesTheWindowBackAsItWas) {
+    for (const TWindowState state : {wsNormal, wsMaximized}) {
+        SCOPED_TRACE(int(state));
+        TForm* form = NewForm(); // at (50, 50), its client area 400 by 300
+        form->SetWindowState(state);
+        Pump();
+        const std::string before = WindowRectText(form->Handle());
+
+        form->SetFullScreen(true);
+        Pump();
+        // The client area is the screen; the frame (4 pixels, a 26-pixel caption) is
+        // outside it, and the form's outer size says so.
+        RECT client{};
+        ::GetClientRect(form->Handle(), &client);
+        POINT origin{0, 0};
+        ::ClientToScreen(form->Handle(), &origin);
+        EXPECT_EQ(origin.x, 0);
+        EXPECT_EQ(origin.y, 0);
+        EXPECT_EQ(client.right, 1280);
+        EXPECT_EQ(client.bottom, 1024);
+        EXPECT_EQ(WindowRectText(form->Handle()), "-4,-30,1284,1028");
+        EXPECT_EQ(form->Width(), 1288);
+        EXPECT_EQ(form->Height(), 1058);
+        EXPECT_FALSE(::IsZoomed(form->Handle()));
+        EXPECT_EQ(form->WindowState(), state) << "kept for the way back";
+
+        form->SetFullScreen(false);
+        Pump();
+        EXPECT_EQ(WindowRectText(form->Handle()), before);
+        EXPECT_EQ(::IsZoomed(form->Handle()) != FALSE, state == wsMaximized);
+        EXPECT_EQ(form->WindowState(), state);
+        // A maximised window restores to the bounds it had before it was maximised.
+        ::ShowWindow(form->Handle(), SW_RESTORE);
+        EXPECT_EQ(WindowRectText(form->Handle()), "50,50,458,384");
+        formstream::Free(form);
+    }
+}
+
+TEST_F(Forms, FullScreenSetBeforeTheFormIsShownShowsItFullScreen) {
+    auto* form = new TForm(Application);
+    form->SetBounds(50, 50, 400, 300);
+    form->SetWindowState(wsMaximized);
+    form->SetFullScreen(true);
+    form->Show();
+    Pump();
+    RECT client{};
+    ::GetClientRect(form->Handle(), &client);
+    EXPECT_EQ(client.right, 1280);
+    EXPECT_EQ(client.bottom, 1024);
+    EXPECT_TRUE(::IsWindowVisible(form->Handle()));
+    form->SetFullScreen(false);
+    Pump();
+    EXPECT_TRUE(::IsZoomed(form->Handle()));
+    ::ShowWindow(form->Handle(), SW_RESTORE);
+    EXPECT_EQ(WindowRectText(form->Handle()), "50,50,450,350");
+}

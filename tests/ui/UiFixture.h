@@ -11,7 +11,7 @@
 
 #include "formstream/FormResources.h"
 #include "graphics/Graphics.h"
-#include "platform/testing.h"
+#include "platform/testing/Testing.h"
 #include "platform/win32.h"
 #include "rtl/Stream.h"
 #include "tools/formc/FormText.h"

@@ -17,6 +17,11 @@ namespace artgen {
 // Colours of the labels that lie under the hot-spots: the fill of each label and its text.
 formstream::TColor LabelFill();
 formstream::TColor LabelInk();
+// A label whose hot-spot reaches past its picture ends this many pixels inside the
+// picture's edge (the border and a gap stay free); text keeps LabelPadding pixels from
+// either end of its label.
+inline constexpr int LabelInset = 5;
+inline constexpr int LabelPadding = 6;
 
 // A picture at its size in 24 bits, and its GIF stream.
 std::unique_ptr<graphics::TBitmap> DrawPicture(TPictureId picture);

@@ -149,15 +149,29 @@ void Border(TSketch& s) {
     s.FillRect(TRect{w - 1, 0, w, h}, edge);
 }
 
-// A label: a flat rounded chip of the hot-spot's exact size (cut at the picture's
-// edge) with its text centred.
-void Chip(TSketch& s, const TRect& r) {
-    const TRect cut{r.Left, r.Top, std::min(r.Right, s.Width()), std::min(r.Bottom, s.Height())};
-    s.RoundRect(cut, std::min(6, r.Height() / 3), LabelFill());
+// The part of a hot-spot's rectangle that its label covers: all of it, except that a
+// hot-spot reaching past the card's right or bottom edge (the English title does) has
+// its label end LabelInset pixels inside the picture, clear of the border.
+TRect LabelRect(const TRect& r, int width, int height) {
+    return TRect{r.Left, r.Top, std::min(r.Right, width - LabelInset),
+                 std::min(r.Bottom, height - LabelInset)};
 }
 
-void ChipText(TCanvas* c, const TRect& r, const std::string& text, const char* face, int height) {
-    DrawText(c, r, text, TTextStyle{face, height, true, LabelInk()});
+// A label: a flat rounded chip under the hot-spot.
+void Chip(TSketch& s, const TRect& r) {
+    s.RoundRect(LabelRect(r, s.Width(), s.Height()), std::min(6, r.Height() / 3), LabelFill());
+}
+
+// The label's text, centred on the chip as drawn; a size smaller where it would come
+// nearer than LabelPadding to the chip's ends.
+void ChipText(TBitmap& picture, const TRect& r, const std::string& text, const char* face,
+              int height) {
+    TCanvas* c = picture.Canvas();
+    const TRect label = LabelRect(r, picture.GetWidth(), picture.GetHeight());
+    TTextStyle style{face, height, true, LabelInk()};
+    while (style.Height > 8 && TextWidth(c, text, style) > label.Width() - 2 * LabelPadding)
+        --style.Height;
+    DrawText(c, label, text, style);
 }
 
 const THotSpot& Spot(TPictureId picture, const char* name) {
@@ -227,8 +241,8 @@ std::unique_ptr<TBitmap> DrawStart() {
              TTextStyle{KoreanSans, 14, false, Muted});
     DrawText(c, TRect{cx - 170, 358, cx + 170, 376}, "Choose your language",
              TTextStyle{Sans, 13, false, Muted});
-    ChipText(c, kor, "한국어", KoreanSans, 15);
-    ChipText(c, eng, "English", Sans, 15);
+    ChipText(*out, kor, "한국어", KoreanSans, 15);
+    ChipText(*out, eng, "English", Sans, 15);
     DrawText(c, TRect{PanelWidth + 20, spec.Height - 44, spec.Width - 20, spec.Height - 26},
              "Quillot 05 Vol. 1", TTextStyle{Sans, 11, false, Muted});
     return out;
@@ -289,10 +303,10 @@ std::unique_ptr<TBitmap> DrawCategory(TPictureId picture) {
     for (int i = 0; i < 2; ++i)
         DrawText(c, TRect{cx - 180, 262 + 24 * i, cx + 180, 284 + 24 * i}, text.Lines[i],
                  TTextStyle{text.LineFace, 15, false, Muted});
-    ChipText(c, title, text.Title, korean ? KoreanSans : Sans, 16);
+    ChipText(*out, title, text.Title, korean ? KoreanSans : Sans, 16);
     // Hot-spots after the title: man, woman, child, baby.
     for (std::size_t i = 1; i < spots.size(); ++i)
-        ChipText(c, spots[i].Rect, text.Choices[i - 1], text.ChoiceFace, text.ChoiceHeight);
+        ChipText(*out, spots[i].Rect, text.Choices[i - 1], text.ChoiceFace, text.ChoiceHeight);
     return out;
 }
 

@@ -218,6 +218,11 @@ int DrawText(TCanvas* canvas, const rtl::TRect& rect, const std::string& text,
     return size.X;
 }
 
+int TextWidth(TCanvas* canvas, const std::string& text, const TTextStyle& style) {
+    Apply(canvas, style);
+    return canvas->TextWidth(text);
+}
+
 int DrawTextAt(TCanvas* canvas, int x, int y, const std::string& text, const TTextStyle& style) {
     Apply(canvas, style);
     canvas->TextOut(x, y, text);

@@ -75,6 +75,8 @@ struct TTextStyle {
 // `centred`), transparent background. Returns the text's width.
 int DrawText(graphics::TCanvas* canvas, const rtl::TRect& rect, const std::string& text,
              const TTextStyle& style, bool centred = true);
+// The width of `text` in `style`.
+int TextWidth(graphics::TCanvas* canvas, const std::string& text, const TTextStyle& style);
 // Text at (x, y) (its top left).
 int DrawTextAt(graphics::TCanvas* canvas, int x, int y, const std::string& text,
                const TTextStyle& style);

@@ -5,46 +5,52 @@
 #include <filesystem>
 #include <mutex>
 #include <stdexcept>
+#include <string_view>
 #include <thread>
+
+#include "app/Clips.h"
 
 namespace clipgen {
 
 std::vector<TCatalogueClip> CatalogueClips() {
-    struct TRow {
-        const char* FileName;
-        int Frames;
+    // How each clip looks and sounds; which clips there are and how long they run comes
+    // from the catalogue's own table.
+    struct TStyle {
+        std::string_view FileName;
         const char* Title;
         int ToneHz;
         std::uint32_t Background;
     };
-    // Korean introduction 494 frames, English one 153; the category clips and the
-    // overview run 257 frames longer in Korean than in English.
-    static const TRow rows[] = {
-        {"main.avi", 494, "소개", 440, 0x1E2A3C}, // "Introduction"
-        {"main_eng.avi", 153, "Introduction", 494, 0x2A3C1E},
-        {"man.avi", 849, "남성", 523, 0x1E3C3A}, // "Man"
-        {"man_eng.avi", 592, "Man", 587, 0x1E3C2A},
-        {"woman.avi", 849, "여성", 659, 0x3C1E34}, // "Woman"
-        {"woman_eng.avi", 592, "Woman", 698, 0x3C1E24},
-        {"baby_child.avi", 849, // "Child and baby"
-         "아동과 유아", 784, 0x3C341E},
-        {"baby_child_eng.avi", 592, "Child and baby", 880, 0x3C281E},
-        {"all.avi", 1485, "전체 보기", 988, 0x2A1E3C}, // "Overview"
-        {"all_eng.avi", 1228, "Overview", 1047, 0x341E3C},
+    static const TStyle styles[] = {
+        {"main.avi", "소개", 440, 0x1E2A3C}, // "Introduction"
+        {"main_eng.avi", "Introduction", 494, 0x2A3C1E},
+        {"man.avi", "남성", 523, 0x1E3C3A}, // "Man"
+        {"man_eng.avi", "Man", 587, 0x1E3C2A},
+        {"woman.avi", "여성", 659, 0x3C1E34}, // "Woman"
+        {"woman_eng.avi", "Woman", 698, 0x3C1E24},
+        {"baby_child.avi", "아동과 유아", 784, 0x3C341E}, // "Child and baby"
+        {"baby_child_eng.avi", "Child and baby", 880, 0x3C281E},
+        {"all.avi", "전체 보기", 988, 0x2A1E3C}, // "Overview"
+        {"all_eng.avi", "Overview", 1047, 0x341E3C},
     };
     std::vector<TCatalogueClip> clips;
-    for (const TRow& row : rows) {
+    for (const app::TClipFile& file : app::ClipFiles()) {
+        const auto style = std::find_if(std::begin(styles), std::end(styles), [&](const TStyle& s) {
+            return s.FileName == file.FileName;
+        });
+        if (style == std::end(styles))
+            throw std::logic_error("no look for the clip " + std::string(file.FileName));
         TCatalogueClip clip;
-        clip.FileName = row.FileName;
-        clip.Spec.Title = row.Title;
-        clip.Spec.Subtitle = std::string("Quillot 05 Vol. 1 - ") + row.FileName;
-        clip.Spec.Frames = row.Frames;
+        clip.FileName = file.FileName;
+        clip.Spec.Title = style->Title;
+        clip.Spec.Subtitle = "Quillot 05 Vol. 1 - " + clip.FileName;
+        clip.Spec.Frames = file.Frames;
         clip.Spec.Width = 700;
         clip.Spec.Height = 628;
         clip.Spec.FramesPerSecond = 15;
-        clip.Spec.ToneHz = row.ToneHz;
+        clip.Spec.ToneHz = style->ToneHz;
         clip.Spec.Sound = true;
-        clip.Spec.Background = row.Background;
+        clip.Spec.Background = style->Background;
         clips.push_back(std::move(clip));
     }
     return clips;

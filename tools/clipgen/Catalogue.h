@@ -1,6 +1,6 @@
-// The ten clips of the catalogue (file names and frame counts as the shell expects them:
-// the shell ends each clip when its position equals its frame count) and the writer that
-// makes a set of clips in parallel.
+// The clips of the catalogue as this tool makes them (the files and frame counts of the
+// catalogue's table in app/Clips.h: the shell ends each clip when its position equals its
+// frame count) and the writer that makes a set of clips in parallel.
 #pragma once
 
 #include <string>

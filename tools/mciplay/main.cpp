@@ -14,7 +14,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/testing.h"
+#include "platform/testing/Testing.h"
 #include "platform/win32.h"
 
 namespace {

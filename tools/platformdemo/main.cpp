@@ -19,7 +19,7 @@
 #include <thread>
 #include <unistd.h>
 
-#include "platform/testing.h"
+#include "platform/testing/Testing.h"
 #include "platform/win32.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include "app/Main.h"
 #include "app/Program.h"
 #include "media/MPlayer.h"
-#include "platform/testing.h"
+#include "platform/testing/Testing.h"
 #include "platform/win32.h"
 #include "ui/ExtCtrls.h"
 #include "ui/Forms.h"
@@ -37,6 +37,16 @@ std::string Quoted(const std::string& s) {
     return q + "\"";
 }
 
+// Whether the window's client area is the whole screen (a window shown full screen).
+bool CoversTheScreen(HWND hwnd) {
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    POINT origin{0, 0};
+    ClientToScreen(hwnd, &origin);
+    return origin.x == 0 && origin.y == 0 && client.right == GetSystemMetrics(SM_CXSCREEN) &&
+           client.bottom == GetSystemMetrics(SM_CYSCREEN);
+}
+
 class TRunner {
 public:
     TRunner(const std::vector<TCommand>& commands, std::ostream& out, std::ostream& err)
@@ -56,6 +66,7 @@ private:
     HWND MainWindow() const;
     bool ToScreen(int x, int y, POINT& p) const;
     void Dump();
+    void DumpBoxes();
     void Fail(const TCommand& c, const std::string& message);
 
     const std::vector<TCommand>& FCommands;
@@ -225,19 +236,25 @@ bool TRunner::Execute(const TCommand& c) {
 void TRunner::Dump() {
     app::TForm1* form = app::Form1;
     HWND main = MainWindow();
-    if (form && main) {
-        char caption[512] = {};
-        GetWindowTextA(main, caption, int(sizeof caption));
-        RECT outer{}, client{};
-        GetWindowRect(main, &outer);
-        GetClientRect(main, &client);
-        const char* state = IsZoomed(main) ? "maximized" : IsIconic(main) ? "minimized" : "normal";
-        FOut << "window caption=" << Quoted(caption) << " state=" << state
-             << " outer=" << outer.right - outer.left << "," << outer.bottom - outer.top
-             << " client=" << client.right << "," << client.bottom << "\n";
-    }
-    if (!form)
+    if (!form || !main) {
+        // The program has no main window (its start failed): what it shows instead, the
+        // box with the error, is all there is to see.
+        FOut << "window none\n";
+        DumpBoxes();
         return;
+    }
+    char caption[512] = {};
+    GetWindowTextA(main, caption, int(sizeof caption));
+    RECT outer{}, client{};
+    GetWindowRect(main, &outer);
+    GetClientRect(main, &client);
+    const char* state = IsZoomed(main)          ? "maximized"
+                        : IsIconic(main)        ? "minimized"
+                        : CoversTheScreen(main) ? "fullscreen"
+                                                : "normal";
+    FOut << "window caption=" << Quoted(caption) << " state=" << state
+         << " outer=" << outer.right - outer.left << "," << outer.bottom - outer.top
+         << " client=" << client.right << "," << client.bottom << "\n";
     for (int i = 0; i < form->ComponentCount(); ++i) {
         formstream::TComponent* c = form->Components(i);
         FOut << "component " << c->Name() << " " << c->ClassName();
@@ -260,6 +277,10 @@ void TRunner::Dump() {
     }
     FOut << "shell clipstate=" << form->ClipState() << " korean=" << form->Korean()
          << " exedir=" << Quoted(form->ExeDir()) << "\n";
+    DumpBoxes();
+}
+
+void TRunner::DumpBoxes() {
     for (const pt::MessageBoxInfo& box : pt::MessageBoxHistory())
         if (box.Result == 0 && IsWindow(box.Handle))
             FOut << "box caption=" << Quoted(box.Caption) << " text=" << Quoted(box.Text) << "\n";
@@ -284,7 +305,9 @@ int RunScenario(const std::vector<TCommand>& commands, const TRunOptions& option
         err << "scenario: cannot start the script's window\n";
         return 2;
     }
-    const int code = app::QuillotMain();
+    app::TCommandLine line;
+    line.FullScreen = options.FullScreen;
+    const int code = app::QuillotMain(line);
     gRunner = nullptr;
     // The end of the program, as at process exit, so that a later run in the same process
     // starts afresh.

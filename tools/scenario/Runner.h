@@ -5,12 +5,14 @@
 // running inside it, until a later `ok` answers it.
 //
 // `dump` prints one line each:
-//   window caption="..." state=maximized|normal|minimized outer=W,H client=W,H
+//   window caption="..." state=maximized|normal|minimized|fullscreen outer=W,H client=W,H
 //   component NAME CLASS visible=0|1 enabled=0|1 bounds=L,T,W,H     (each control)
 //   component NAME CLASS enabled=0|1 [interval=N]                   (the others)
 //   player open=0|1 file="..." mode=N position=N length=N
 //   shell clipstate=N korean=0|1 exedir="..."
 //   box caption="..." text="..."                                    (each open box)
+// When the program has no main window (its start failed), `dump` prints "window none"
+// and the open boxes, which say what failed.
 // In quoted values a quote is doubled and a control character is written as \xHH.
 // After the script, or when the program ends, `exit N` gives its exit code.
 #pragma once
@@ -28,6 +30,7 @@ struct TRunOptions {
     int ScreenHeight = 1024;
     unsigned CodePage = 0;
     std::string ExecutablePath; // the path the program believes it runs from (POSIX form)
+    bool FullScreen = false;    // the program's --fullscreen
 };
 
 // Runs the program with the script; prints dumps to `out` and script errors to `err`.

@@ -1,7 +1,8 @@
 // scenario: runs the catalogue on the headless backend from a script and prints what a
 // person would see.
 //
-//   scenario [--screen WxH] [--clips DIR] [--codepage N] SCRIPT     (SCRIPT "-": stdin)
+//   scenario [--screen WxH] [--clips DIR] [--codepage N] [--fullscreen] SCRIPT
+//                                                                   (SCRIPT "-": stdin)
 //
 // The program runs as if its executable were "quillot" in the folder where the build puts
 // the clips, or in DIR. Exit status: the program's exit code; 2 for a script error; 1
@@ -17,7 +18,8 @@
 namespace {
 
 int Usage() {
-    std::cerr << "usage: scenario [--screen WxH] [--clips DIR] [--codepage N] SCRIPT\n";
+    std::cerr << "usage: scenario [--screen WxH] [--clips DIR] [--codepage N] [--fullscreen] "
+                 "SCRIPT\n";
     return 1;
 }
 
@@ -49,6 +51,8 @@ int main(int argc, char** argv) {
                 std::cerr << "scenario: --codepage takes a number\n";
                 return 1;
             }
+        } else if (arg == "--fullscreen") {
+            options.FullScreen = true; // as the program's own option
         } else if (script.empty() && (arg == "-" || arg.rfind("--", 0) != 0)) {
             script = arg;
         } else {

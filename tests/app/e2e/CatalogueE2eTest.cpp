@@ -4,8 +4,10 @@
 
 #include <set>
 #include <span>
+#include <stdexcept>
 
 #include "ScenarioRun.h"
+#include "app/Clips.h"
 
 namespace {
 
@@ -77,29 +79,43 @@ TEST(CatalogueE2e, StartsOnTheStartScreen) {
 
 struct TClipStep {
     std::string Click;
-    int State;
-    std::string File;
-    int Frames;
+    app::TClipState State;
 };
+
+// The file that `state` plays in the chosen language and its end position, from the
+// catalogue's clip table.
+const app::TClipInfo& ClipOf(app::TClipState state) {
+    for (const app::TClipInfo& clip : app::Clips)
+        if (clip.State == state)
+            return clip;
+    throw std::logic_error("no clip for state " + std::to_string(state));
+}
+std::string FileOf(app::TClipState state, bool korean) {
+    return std::string(korean ? ClipOf(state).KoreanFile : ClipOf(state).EnglishFile);
+}
+int EndOf(app::TClipState state, bool korean) {
+    return korean ? ClipOf(state).KoreanEnd : ClipOf(state).EnglishEnd;
+}
 
 // Every row of the transition table in one language: the introduction, then each
 // category clip, each to its end through the real device and the timer.
 void WalkLanguage(bool korean) {
-    static const TClipStep korean_[] = {{"b_korean", 1, "\\main.avi", 494},
-                                        {"manImage", 3, "\\man.avi", 849},
-                                        {"womanImage", 4, "\\woman.avi", 849},
-                                        {"childbabyImage", 5, "\\baby_child.avi", 849},
-                                        {"title", 6, "\\all.avi", 1485}};
-    static const TClipStep english[] = {{"b_english", 2, "\\main_eng.avi", 153},
-                                        {"manImage_eng", 3, "\\man_eng.avi", 592},
-                                        {"womanImage_eng", 4, "\\woman_eng.avi", 592},
-                                        {"childbabyImage1_eng", 5, "\\baby_child_eng.avi", 592},
-                                        {"title_eng", 6, "\\all_eng.avi", 1228}};
+    using namespace app;
+    static const TClipStep korean_[] = {{"b_korean", csKoreanIntro},
+                                        {"manImage", csMan},
+                                        {"womanImage", csWoman},
+                                        {"childbabyImage", csChildBaby},
+                                        {"title", csOverview}};
+    static const TClipStep english[] = {{"b_english", csEnglishIntro},
+                                        {"manImage_eng", csMan},
+                                        {"womanImage_eng", csWoman},
+                                        {"childbabyImage1_eng", csChildBaby},
+                                        {"title_eng", csOverview}};
     const std::span<const TClipStep> steps = korean ? std::span(korean_) : std::span(english);
     std::string script;
     for (const TClipStep& s : steps)
-        script += "click " + s.Click + "\ndump\nadvance " + std::to_string(ClipTime(s.Frames)) +
-                  "\ndump\n";
+        script += "click " + s.Click + "\ndump\nadvance " +
+                  std::to_string(ClipTime(EndOf(s.State, korean))) + "\ndump\n";
     script += "click close\n";
     TTempDir dir;
     const TRun run = RunScenario(dir, script);
@@ -112,13 +128,14 @@ void WalkLanguage(bool korean) {
         ExpectScreen(playing, TScreen::Clip);
         EXPECT_EQ(TDump::Field(playing.Shell, "clipstate"), std::to_string(s.State));
         EXPECT_EQ(TDump::Field(playing.Shell, "korean"), korean ? "1" : "0");
-        EXPECT_EQ(TDump::Field(playing.Player, "file"), ClipDirBackslashed() + s.File);
+        EXPECT_EQ(TDump::Field(playing.Player, "file"),
+                  ClipDirBackslashed() + FileOf(s.State, korean));
         EXPECT_EQ(TDump::Field(playing.Player, "open"), "1");
-        EXPECT_EQ(TDump::Field(playing.Player, "length"), std::to_string(s.Frames));
+        EXPECT_EQ(TDump::Field(playing.Player, "length"), std::to_string(EndOf(s.State, korean)));
         const TDump& ended = run.Dumps[2 * i + 1];
         ExpectScreen(ended, korean ? TScreen::KoreanCategory : TScreen::EnglishCategory);
         EXPECT_EQ(TDump::Field(ended.Shell, "clipstate"), "0");
-        EXPECT_EQ(TDump::Field(ended.Player, "position"), std::to_string(s.Frames));
+        EXPECT_EQ(TDump::Field(ended.Player, "position"), std::to_string(EndOf(s.State, korean)));
     }
     EXPECT_EQ(run.ExitLine, 0);
 }
@@ -148,9 +165,11 @@ TEST(CatalogueE2e, BackDuringTheIntroductionLeadsToTheCategoryScreen) {
 
 TEST(CatalogueE2e, BackOnTheCategoryScreenThenTheOtherLanguage) {
     TTempDir dir;
-    const TRun run = RunScenario(dir, "click b_english\nadvance " + std::to_string(ClipTime(153)) +
-                                          "\nclick back\ndump\nclick b_korean\ndump\nadvance " +
-                                          std::to_string(ClipTime(494)) + "\ndump\n");
+    const TRun run = RunScenario(
+        dir, "click b_english\nadvance " +
+                 std::to_string(ClipTime(EndOf(app::csEnglishIntro, false))) +
+                 "\nclick back\ndump\nclick b_korean\ndump\nadvance " +
+                 std::to_string(ClipTime(EndOf(app::csKoreanIntro, true))) + "\ndump\n");
     ASSERT_EQ(run.Status, 0) << run.Err;
     ASSERT_EQ(run.Dumps.size(), 3u);
     ExpectScreen(run.Dumps[0], TScreen::Start);
@@ -162,9 +181,11 @@ TEST(CatalogueE2e, BackOnTheCategoryScreenThenTheOtherLanguage) {
 
 TEST(CatalogueE2e, AnEarlierClipPlaysOnHiddenUntilTheNextOpen) {
     TTempDir dir;
-    const TRun run = RunScenario(dir, "click b_english\nadvance " + std::to_string(ClipTime(153)) +
-                                          "\nclick manImage_eng\nadvance 2000\nclick back\n"
-                                          "advance 1000\ndump\nclick womanImage_eng\ndump\n");
+    const TRun run =
+        RunScenario(dir, "click b_english\nadvance " +
+                             std::to_string(ClipTime(EndOf(app::csEnglishIntro, false))) +
+                             "\nclick manImage_eng\nadvance 2000\nclick back\n"
+                             "advance 1000\ndump\nclick womanImage_eng\ndump\n");
     ASSERT_EQ(run.Status, 0) << run.Err;
     ASSERT_EQ(run.Dumps.size(), 2u);
     const TDump& behind = run.Dumps[0];
@@ -237,6 +258,35 @@ TEST(CatalogueE2e, LayoutFollowsTheWindowSize) {
     }
     EXPECT_EQ(TDump::Field(run.Dumps[0].Window, "state"), "normal");
     EXPECT_EQ(TDump::Field(run.Dumps[0].Window, "outer"), "1283,988");
+}
+
+TEST(CatalogueE2e, FullScreenCentresTheLayoutOnTheScreenAndF11GoesBack) {
+    TTempDir dir;
+    const TRun byKey = RunScenario(dir, "dump\nkey F11\ndump\nkey F11\ndump\n");
+    const TRun byOption = RunScenario(dir, "dump\nkey F11\ndump\n", "--fullscreen");
+    ASSERT_EQ(byKey.Status, 0) << byKey.Err;
+    ASSERT_EQ(byOption.Status, 0) << byOption.Err;
+    ASSERT_EQ(byKey.Dumps.size(), 3u);
+    ASSERT_EQ(byOption.Dumps.size(), 2u);
+    const TDump& maximised = byKey.Dumps[0];
+    const TDump& full = byKey.Dumps[1];
+    // The client area is the 1280 x 1024 screen, the frame outside it; the layout reads
+    // the outer size as it would for a maximised window of that client area, so the
+    // anchor's centre (289 + 350, 197 + 314) is the screen's, less a pixel.
+    EXPECT_EQ(TDump::Field(full.Window, "state"), "fullscreen");
+    EXPECT_EQ(TDump::Field(full.Window, "outer"), "1288,1058");
+    EXPECT_EQ(TDump::Field(full.Window, "client"), "1280,1024");
+    EXPECT_EQ(full.Of("MainImage", "bounds"), "0,0,1279,1022");
+    EXPECT_EQ(full.Of("control", "bounds"), "289,197,700,628");
+    EXPECT_EQ(full.Of("start", "bounds"), "314,259,650,504");
+    // F11 again gives the maximised window back, laid out as before; --fullscreen starts
+    // where F11 leads.
+    for (const TDump* same : {&byKey.Dumps[2], &byOption.Dumps[1]}) {
+        EXPECT_EQ(same->Window, maximised.Window);
+        EXPECT_EQ(same->Components, maximised.Components);
+    }
+    EXPECT_EQ(byOption.Dumps[0].Window, full.Window);
+    EXPECT_EQ(byOption.Dumps[0].Components, full.Components);
 }
 
 TEST(CatalogueE2e, DirectoryOfTheExecutable) {

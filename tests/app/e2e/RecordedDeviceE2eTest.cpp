@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "platform/mmsystem.h"
-#include "platform/testing.h"
+#include "platform/testing/Testing.h"
 #include "tools/scenario/Runner.h"
 
 namespace {

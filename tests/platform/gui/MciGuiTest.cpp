@@ -11,7 +11,7 @@
 
 #include "../MciClip.h"
 #include "RealDisplay.h"
-#include "platform/testing.h"
+#include "platform/testing/Testing.h"
 #include "platform/win32.h"
 #include "tools/clipgen/ClipPainter.h"
 

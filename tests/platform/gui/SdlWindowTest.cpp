@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "RealDisplay.h"
-#include "platform/testing.h"
+#include "platform/testing/Testing.h"
 #include "platform/win32.h"
 #include "tests/common/TempDir.h"
 

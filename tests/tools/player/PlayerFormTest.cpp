@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "../../common/TempDir.h"
-#include "platform/testing.h"
+#include "platform/testing/Testing.h"
 #include "tools/clipgen/ClipWriter.h"
 #include "tools/player/PlayerForm.h"
 

@@ -4,7 +4,7 @@
 // disabled "Back" ignoring clicks until enabled, and "Close" ending the loop.
 #include <gtest/gtest.h>
 
-#include "platform/testing.h"
+#include "platform/testing/Testing.h"
 #include "tests/common/MainWindowComponents.h"
 #include "tests/ui/MainWindow.h"
 

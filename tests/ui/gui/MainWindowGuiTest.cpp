@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/testing.h"
+#include "platform/testing/Testing.h"
 #include "tests/ui/MainWindow.h"
 
 using namespace mainwindow;

@@ -5,7 +5,7 @@
 
 #include "platform/headless/Headless.h"
 #include "platform/media/MciDriver.h"
-#include "platform/testing.h"
+#include "platform/testing/Testing.h"
 
 namespace platform::testing {
 

@@ -1,6 +1,8 @@
-// Test support for the headless backend: a virtual clock, injected input, pixels of
-// windows and of the screen, the list of top-level windows and message boxes, screen
-// size, code page and resources registered from memory.
+// Test support for the headless backend, in a library of its own (platform_testing) that
+// tests and test tools link and the program never does: a virtual clock, injected input,
+// pixels of windows and of the screen, the list of top-level windows and message boxes,
+// screen size, code page, module path and resources registered from memory, and a
+// recording driver of the media control interface.
 //
 // Call UseHeadless() before the first window is created (or set the environment variable
 // QUILLOT_BACKEND=headless). The virtual clock only moves when a test advances it or when

@@ -1,12 +1,18 @@
 // The testing API over the headless backend.
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <mutex>
 #include <png.h>
+#include <string>
+#include <vector>
 
 #include "platform/gdi/Screen.h"
 #include "platform/headless/Headless.h"
+#include "platform/kernel/KernelState.h"
+#include "platform/kernel/ResourceTable.h"
 #include "platform/media/MciDriver.h"
-#include "platform/testing.h"
+#include "platform/testing/Testing.h"
 #include "platform/user/VideoOverlay.h"
 #include "platform/user/WindowManager.h"
 #include "platform/wingdi.h"
@@ -20,7 +26,44 @@ void UseHeadless() {
 }
 
 bool IsHeadless() {
-    return GetBackend().IsHeadless();
+    return std::strcmp(GetBackend().Name(), "headless") == 0;
+}
+
+void SetCodePage(UINT codePage) {
+    SetAnsiCodePage(codePage);
+}
+
+void SetModuleFileName(const std::string& path) {
+    SetMainModuleFileName(path);
+}
+
+void RegisterResource(LPCSTR type, LPCSTR name, const void* data, std::size_t size) {
+    // The registry keeps pointers to its entries for the whole run: the entries, their
+    // names and their bytes live here, in containers that never move what they hold.
+    static std::mutex lock;
+    static std::deque<ResourceEntry> entries;
+    static std::deque<std::string> strings;
+    static std::deque<std::vector<unsigned char>> bytes;
+    std::lock_guard<std::mutex> guard(lock);
+    ResourceEntry e{};
+    if (IS_INTRESOURCE(type)) {
+        e.TypeId = WORD(ULONG_PTR(type));
+    } else {
+        strings.emplace_back(type);
+        e.TypeName = strings.back().c_str();
+    }
+    if (IS_INTRESOURCE(name)) {
+        e.NameId = WORD(ULONG_PTR(name));
+    } else {
+        strings.emplace_back(name);
+        e.Name = strings.back().c_str();
+    }
+    const auto* first = static_cast<const unsigned char*>(data);
+    bytes.emplace_back(first, first + size);
+    e.Data = bytes.back().data();
+    e.Size = size;
+    entries.push_back(e);
+    RegisterResourceTable(&entries.back(), 1);
 }
 
 void SetScreenSize(int width, int height) {
