@@ -22,13 +22,10 @@ using platform::media::MediaFile;
 
 namespace {
 
-// The input's file, one per process, removed at exit.
+// The input's file, one per process; removed after each input (an open file keeps its
+// readers), so that nothing is left behind however the run ends.
 const std::string& InputPath() {
-    static const std::string path = [] {
-        std::string p = "/tmp/media-fuzz-" + std::to_string(::getpid()) + ".avi";
-        std::atexit([] { std::remove(InputPath().c_str()); });
-        return p;
-    }();
+    static const std::string path = "/tmp/media-fuzz-" + std::to_string(::getpid()) + ".avi";
     return path;
 }
 
@@ -63,7 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::fwrite(data, 1, size, f);
     std::fclose(f);
     std::unique_ptr<MediaFile> file;
-    if (MediaFile::Open(InputPath(), file) == 0)
+    const bool opened = MediaFile::Open(InputPath(), file) == 0;
+    std::remove(InputPath().c_str());
+    if (opened)
         Exercise(*file);
     return 0;
 }
