@@ -30,16 +30,6 @@ constexpr CommandName CommandNames[] = {
     {MCI_DELETE, "MCI_DELETE"},
 };
 
-std::string Hex(std::uint64_t value) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "0x%llx", static_cast<unsigned long long>(value));
-    return buffer;
-}
-
-std::string Quoted(const std::string& s) {
-    return "\"" + s + "\"";
-}
-
 // Fills the fields of `call` that the flags of its command name.
 void ReadFields(MciCall& call, DWORD_PTR param) {
     call.HasRecord = param != 0;
@@ -124,43 +114,6 @@ std::string MciCommandName(UINT command) {
     char buffer[16];
     std::snprintf(buffer, sizeof buffer, "0x%04x", command);
     return buffer;
-}
-
-std::string MciCall::Text() const {
-    std::string s = "dev=" + (Device == MCI_ALL_DEVICE_ID ? "all" : std::to_string(Device)) + " " +
-                    MciCommandName(Command) + " flags=" + Hex(Flags);
-    if (HasRecord)
-        s += " callback=" + Hex(Callback);
-    if (DeviceType)
-        s += " type=" + Quoted(*DeviceType);
-    if (DeviceTypeId)
-        s += " typeid=" + std::to_string(*DeviceTypeId);
-    if (Element)
-        s += " element=" + Quoted(*Element);
-    if (Alias)
-        s += " alias=" + Quoted(*Alias);
-    if (From)
-        s += " from=" + std::to_string(*From);
-    if (To)
-        s += " to=" + std::to_string(*To);
-    if (Item)
-        s += " item=" + std::to_string(*Item);
-    if (Track)
-        s += " track=" + std::to_string(*Track);
-    if (TimeFormat)
-        s += " format=" + std::to_string(*TimeFormat);
-    if (Frames)
-        s += " frames=" + std::to_string(*Frames);
-    if (Window)
-        s += " hwnd=" + Hex(reinterpret_cast<std::uintptr_t>(*Window));
-    if (CmdShow)
-        s += " show=" + std::to_string(*CmdShow);
-    if (Rect)
-        s += " rect=" + std::to_string(Rect->left) + "," + std::to_string(Rect->top) + "," +
-             std::to_string(Rect->right) + "," + std::to_string(Rect->bottom);
-    if (Result)
-        s += " -> " + std::to_string(Result);
-    return s;
 }
 
 void MciRecorder::SetResult(UINT command, MCIERROR result) {

@@ -158,8 +158,9 @@ struct MciCall {
     MCIERROR Result = 0;                   // what the driver answered
 
     // One line, for exact comparisons and readable failures, for example
-    // "dev=1 MCI_PLAY flags=0x1 callback=0x10012 from=5" (fields in the order above,
-    // callback shown only with a record; result shown only when not 0).
+    // "dev=1 MCI_PLAY notify from=0 to=494 callback=0x10012": the flags by name in the
+    // order of their bits, each with the field it names, items and time formats by name,
+    // the callback when not 0, and the result by its error's name when not 0.
     std::string Text() const;
 };
 std::string MciCommandName(UINT command); // "MCI_PLAY", or "0x0899" for unknown codes

@@ -24,8 +24,8 @@ TEST(CatalogueExit, ClosesTheClipOnceInOrderAndSendsNothingToAClosedDevice) {
     }
     ASSERT_TRUE(exiting) << run.Out;
     const std::vector<std::string> expected = {
-        "dev=1 MCI_CLOSE flags=0x2 callback=0x0", // ~TMediaPlayer
-        "dev=all MCI_CLOSE flags=0x2",            // the interface's step: nothing left
+        "dev=1 MCI_CLOSE wait",               // ~TMediaPlayer
+        "dev=all MCI_CLOSE wait (no record)", // the interface's step: nothing left
     };
     EXPECT_EQ(afterMain, expected) << run.Out;
 }

@@ -12,31 +12,26 @@ namespace {
 
 using Lines_t = std::vector<std::string>;
 
-const std::string Status(int item) {
-    return "dev=1 MCI_STATUS flags=0x102 callback=0x0 item=" + std::to_string(item);
+std::string Status(const std::string& item) {
+    return "dev=1 MCI_STATUS wait item=" + item;
 }
-const std::string Caps(int item) {
-    return "dev=1 MCI_GETDEVCAPS flags=0x102 callback=0x0 item=" + std::to_string(item);
+std::string Caps(const std::string& item) {
+    return "dev=1 MCI_GETDEVCAPS wait item=" + item;
 }
-const std::string PositionRead = Status(MCI_STATUS_POSITION);
-const std::string LengthRead = Status(MCI_STATUS_LENGTH);
-const std::string ModeRead = Status(MCI_STATUS_MODE);
-const std::string FormatRead = Status(MCI_STATUS_TIME_FORMAT);
-const std::string CountRead = Status(MCI_STATUS_NUMBER_OF_TRACKS);
+const std::string PositionRead = Status("position");
+const std::string LengthRead = Status("length");
+const std::string ModeRead = Status("mode");
+const std::string FormatRead = Status("time_format");
+const std::string CountRead = Status("tracks");
 std::string TrackRead(int track) {
-    return "dev=1 MCI_STATUS flags=0x112 callback=0x0 item=2 track=" + std::to_string(track);
+    return "dev=1 MCI_STATUS wait track=" + std::to_string(track) + " item=position";
 }
-const std::string RewindSeek = "dev=1 MCI_SEEK flags=0x102 callback=0x0";
+const std::string RewindSeek = "dev=1 MCI_SEEK wait to_start";
 
 // What an open on a digital-video device sends after MCI_OPEN, up to the window binding.
 Lines_t OpenQueries() {
-    return {LengthRead,
-            Caps(MCI_GETDEVCAPS_CAN_PLAY),
-            Caps(MCI_GETDEVCAPS_CAN_RECORD),
-            Caps(MCI_GETDEVCAPS_CAN_EJECT),
-            Caps(MCI_GETDEVCAPS_HAS_VIDEO),
-            Caps(MCI_GETDEVCAPS_DEVICE_TYPE),
-            "dev=1 MCI_WHERE flags=0x20000 callback=0x0"};
+    return {LengthRead,        Caps("can_play"),    Caps("can_record"),      Caps("can_eject"),
+            Caps("has_video"), Caps("device_type"), "dev=1 MCI_WHERE source"};
 }
 Lines_t Join(std::initializer_list<Lines_t> parts) {
     Lines_t all;
@@ -53,11 +48,11 @@ TEST_F(PlayerTestDevice, OpenSendsOpenQueriesBindingAndWhereInOrder) {
     EXPECT_TRUE(Lines().empty()) << "a display assigned while closed waits for the open";
     Player->SetFileName("C:\\clips\\main.avi");
     Player->Open();
-    EXPECT_EQ(Lines(), Expand(Join({{"dev=0 MCI_OPEN flags=0x202 callback={cb} "
-                                     "element=\"C:\\clips\\main.avi\""},
+    EXPECT_EQ(Lines(), Expand(Join({{"dev=0 MCI_OPEN wait element=\"C:\\clips\\main.avi\" "
+                                     "callback={cb}"},
                                     OpenQueries(),
-                                    {"dev=1 MCI_WINDOW flags=0x10002 callback=0x0 hwnd={panel}",
-                                     "dev=1 MCI_WHERE flags=0x40000 callback=0x0", ModeRead}})));
+                                    {"dev=1 MCI_WINDOW wait hwnd={panel}",
+                                     "dev=1 MCI_WHERE destination", ModeRead}})));
     EXPECT_TRUE(Player->IsOpen());
     EXPECT_EQ(Player->DeviceID(), 1u);
     EXPECT_EQ(Player->StepSize(), 10);
@@ -77,18 +72,18 @@ TEST_F(PlayerTestDevice, OpenVariants) {
         Lines_t Tail;
         TButtonSet ExpectedButtons;
     };
-    const Lines_t where = {"dev=1 MCI_WHERE flags=0x40000 callback=0x0", ModeRead};
+    const Lines_t where = {"dev=1 MCI_WHERE destination", ModeRead};
     const TButtonSet video{btPlay, btNext, btPrev, btStep, btBack};
     // clang-format off
     const Case cases[] = {
         {"a device type is sent instead of the file name",
          [](TMediaPlayer& p, R&) { p.SetDeviceType(dtAVIVideo); },
-         "dev=0 MCI_OPEN flags=0x2002 callback={cb} type=\"AVIVideo\"", where, video},
+         "dev=0 MCI_OPEN wait type=\"AVIVideo\" callback={cb}", where, video},
         {"shareable", [](TMediaPlayer& p, R&) { p.SetShareable(true); },
-         "dev=0 MCI_OPEN flags=0x302 callback={cb} element=\"clip.avi\"", where, video},
+         "dev=0 MCI_OPEN wait shareable element=\"clip.avi\" callback={cb}", where, video},
         {"pending requests shape the open's flags",
          [](TMediaPlayer& p, R&) { p.SetWait(false), p.SetNotify(true); },
-         "dev=0 MCI_OPEN flags=0x201 callback={cb} element=\"clip.avi\"", where, video},
+         "dev=0 MCI_OPEN notify element=\"clip.avi\" callback={cb}", where, video},
         {"CD audio switches to tracks, minutes, seconds, frames",
          [](TMediaPlayer& p, R& r) {
              p.SetDeviceType(dtCDAudio);
@@ -96,15 +91,15 @@ TEST_F(PlayerTestDevice, OpenVariants) {
              r.SetDevCaps(MCI_GETDEVCAPS_CAN_EJECT, TRUE);
              r.SetDevCaps(MCI_GETDEVCAPS_DEVICE_TYPE, MCI_DEVTYPE_CD_AUDIO);
          },
-         "dev=0 MCI_OPEN flags=0x2002 callback={cb} type=\"CDAudio\"",
-         {"dev=1 MCI_SET flags=0x401 callback={cb} format=10", ModeRead},
+         "dev=0 MCI_OPEN wait type=\"CDAudio\" callback={cb}",
+         {"dev=1 MCI_SET notify time_format=tmsf callback={cb}", ModeRead},
          {btPlay, btNext, btPrev, btEject}},
         {"a device already playing offers pause and stop",
          [](TMediaPlayer&, R& r) {
              r.SetStatus(MCI_STATUS_MODE, MCI_MODE_PLAY);
              r.SetDevCaps(MCI_GETDEVCAPS_CAN_RECORD, TRUE);
          },
-         "dev=0 MCI_OPEN flags=0x202 callback={cb} element=\"clip.avi\"", where,
+         "dev=0 MCI_OPEN wait element=\"clip.avi\" callback={cb}", where,
          {btPause, btStop, btNext, btPrev, btStep, btBack}},
     };
     // clang-format on
@@ -126,7 +121,8 @@ TEST_F(PlayerTestDevice, FailedOpenRaisesTheDeviceTextAndStaysClosed) {
     char text[256] = {};
     ASSERT_TRUE(mciGetErrorStringA(MCIERR_FILE_NOT_FOUND, text, sizeof text));
     EXPECT_EQ(MessageOf<EMCIDeviceError>([&] { Player->Open(); }), std::string(text));
-    EXPECT_EQ(Lines(), Expand({"dev=0 MCI_OPEN flags=0x202 callback={cb} element=\"\" -> 275"}));
+    EXPECT_EQ(Lines(),
+              Expand({"dev=0 MCI_OPEN wait element=\"\" callback={cb} -> MCIERR_FILE_NOT_FOUND"}));
     EXPECT_FALSE(Player->IsOpen());
     EXPECT_EQ(Player->DeviceID(), 0u);
     EXPECT_EQ(Player->Error(), MCIERR_FILE_NOT_FOUND);
@@ -138,9 +134,9 @@ TEST_F(PlayerTestDevice, ReopenClosesTheFirstDeviceAndAFailedReopenLeavesBothClo
     OpenDigitalVideo();
     Recorder->QueueResult(MCI_OPEN, MCIERR_INVALID_FILE);
     EXPECT_THROW(Player->Open(), EMCIDeviceError);
-    EXPECT_EQ(Lines(), Expand({"dev=1 MCI_CLOSE flags=0x2 callback={cb}",
-                               "dev=0 MCI_OPEN flags=0x202 callback={cb} element=\"clip.avi\" -> " +
-                                   std::to_string(MCIERR_INVALID_FILE)}));
+    EXPECT_EQ(Lines(), Expand({"dev=1 MCI_CLOSE wait callback={cb}",
+                               "dev=0 MCI_OPEN wait element=\"clip.avi\" callback={cb} -> "
+                               "MCIERR_INVALID_FILE"}));
     EXPECT_FALSE(Player->IsOpen());
     EXPECT_TRUE(Player->AutoButtons().Empty());
     // A device that cannot step, opened after one that could, offers no Step or Back.
@@ -171,8 +167,8 @@ struct OperationCase {
 
 TEST_F(PlayerTestDevice, OperationsSendExactlyTheirCommands) {
     const DWORD stop = MCI_MODE_STOP;
-    const std::string play = "dev=1 MCI_PLAY flags=0x1 callback={cb}";
-    const std::string step = "dev=1 MCI_STEP flags=0x20002 callback={cb} frames=10";
+    const std::string play = "dev=1 MCI_PLAY notify callback={cb}";
+    const std::string step = "dev=1 MCI_STEP wait frames=10 callback={cb}";
     // clang-format off
     const OperationCase cases[] = {
         {"Play", 0, stop, 0, [](TMediaPlayer& p) { p.Play(); }, {PositionRead, LengthRead, play}},
@@ -182,52 +178,52 @@ TEST_F(PlayerTestDevice, OperationsSendExactlyTheirCommands) {
          [](TMediaPlayer& p) { p.SetAutoRewind(false), p.Play(); }, {play}},
         {"Play from a position neither reads nor rewinds", 100, stop, 0,
          [](TMediaPlayer& p) { p.SetFrom(5), p.Play(); },
-         {"dev=1 MCI_PLAY flags=0x5 callback={cb} from=5"}},
+         {"dev=1 MCI_PLAY notify from=5 callback={cb}"}},
         {"Play to a position, waiting, without notification", 0, stop, 0,
          [](TMediaPlayer& p) { p.SetTo(50), p.SetWait(true), p.SetNotify(false), p.Play(); },
-         {"dev=1 MCI_PLAY flags=0xa callback={cb} to=50"}},
+         {"dev=1 MCI_PLAY wait to=50 callback={cb}"}},
         {"one-shot options are used up by the first command", 0, stop, 0,
          [](TMediaPlayer& p) { p.SetFrom(5), p.Play(), p.Play(); },
-         {"dev=1 MCI_PLAY flags=0x5 callback={cb} from=5", PositionRead, LengthRead, play}},
+         {"dev=1 MCI_PLAY notify from=5 callback={cb}", PositionRead, LengthRead, play}},
         {"Record", 0, stop, 0, [](TMediaPlayer& p) { p.SetFrom(1), p.Record(); },
-         {"dev=1 MCI_RECORD flags=0x5 callback={cb} from=1"}},
+         {"dev=1 MCI_RECORD notify from=1 callback={cb}"}},
         {"Stop", 0, stop, 0, [](TMediaPlayer& p) { p.Stop(); },
-         {"dev=1 MCI_STOP flags=0x2 callback={cb}"}},
+         {"dev=1 MCI_STOP wait callback={cb}"}},
         {"Stop with notification", 0, stop, 0, [](TMediaPlayer& p) { p.SetNotify(true), p.Stop(); },
-         {"dev=1 MCI_STOP flags=0x3 callback={cb}"}},
+         {"dev=1 MCI_STOP notify wait callback={cb}"}},
         {"Stop without waiting", 0, stop, 0, [](TMediaPlayer& p) { p.SetWait(false), p.Stop(); },
-         {"dev=1 MCI_STOP flags=0x0 callback={cb}"}},
+         {"dev=1 MCI_STOP callback={cb}"}},
         {"PauseDevice", 0, stop, 0, [](TMediaPlayer& p) { p.PauseDevice(); },
-         {"dev=1 MCI_PAUSE flags=0x2 callback={cb}"}},
+         {"dev=1 MCI_PAUSE wait callback={cb}"}},
         {"Resume", 0, stop, 0, [](TMediaPlayer& p) { p.Resume(); },
-         {"dev=1 MCI_RESUME flags=0x1 callback={cb}"}},
+         {"dev=1 MCI_RESUME notify callback={cb}"}},
         {"Resume refused plays, with the requests it did not use", 0, stop, MCI_RESUME,
          [](TMediaPlayer& p) { p.SetNotify(false), p.Resume(); },
-         {"dev=1 MCI_RESUME flags=0x0 callback={cb} -> 274", PositionRead, LengthRead,
-          "dev=1 MCI_PLAY flags=0x0 callback={cb}"}},
+         {"dev=1 MCI_RESUME callback={cb} -> MCIERR_UNSUPPORTED_FUNCTION", PositionRead, LengthRead,
+          "dev=1 MCI_PLAY callback={cb}"}},
         {"Pause while stopped", 0, stop, 0, [](TMediaPlayer& p) { p.Pause(); }, {ModeRead}},
         {"Pause while playing", 0, MCI_MODE_PLAY, 0, [](TMediaPlayer& p) { p.Pause(); },
-         {ModeRead, "dev=1 MCI_PAUSE flags=0x2 callback={cb}"}},
+         {ModeRead, "dev=1 MCI_PAUSE wait callback={cb}"}},
         {"Pause while paused", 0, MCI_MODE_PAUSE, 0, [](TMediaPlayer& p) { p.Pause(); },
-         {ModeRead, "dev=1 MCI_RESUME flags=0x1 callback={cb}"}},
+         {ModeRead, "dev=1 MCI_RESUME notify callback={cb}"}},
         {"Next in frames", 0, stop, 0, [](TMediaPlayer& p) { p.Next(); },
-         {FormatRead, "dev=1 MCI_SEEK flags=0x202 callback={cb}"}},
+         {FormatRead, "dev=1 MCI_SEEK wait to_end callback={cb}"}},
         {"Previous in frames", 0, stop, 0, [](TMediaPlayer& p) { p.Previous(); },
-         {FormatRead, "dev=1 MCI_SEEK flags=0x102 callback={cb}"}},
+         {FormatRead, "dev=1 MCI_SEEK wait to_start callback={cb}"}},
         {"Step", 0, stop, 0, [](TMediaPlayer& p) { p.Step(); }, {PositionRead, LengthRead, step}},
         {"Step at the end rewinds first", 100, stop, 0, [](TMediaPlayer& p) { p.Step(); },
          {PositionRead, LengthRead, RewindSeek, step}},
         {"Back never rewinds", 100, stop, 0, [](TMediaPlayer& p) { p.Back(); },
-         {"dev=1 MCI_STEP flags=0x30002 callback={cb} frames=10"}},
+         {"dev=1 MCI_STEP wait reverse frames=10 callback={cb}"}},
         {"Eject without the ability", 0, stop, 0, [](TMediaPlayer& p) { p.Eject(); }, {}},
         {"Rewind", 0, stop, 0, [](TMediaPlayer& p) { p.Rewind(); }, {RewindSeek}},
         {"SetTimeFormat", 0, stop, 0, [](TMediaPlayer& p) { p.SetTimeFormat(0); },
-         {"dev=1 MCI_SET flags=0x401 callback={cb} format=0"}},
+         {"dev=1 MCI_SET notify time_format=milliseconds callback={cb}"}},
         {"status reads", 0, stop, 0, [](TMediaPlayer& p) {
              p.Length(), p.Position(), p.TrackCount(), p.Mode(), p.TimeFormat(), p.TrackStart(2);
          }, {LengthRead, PositionRead, CountRead, ModeRead, FormatRead, TrackRead(2)}},
         {"Close, twice", 0, stop, 0, [](TMediaPlayer& p) { p.Close(), p.Close(); },
-         {"dev=1 MCI_CLOSE flags=0x2 callback={cb}"}},
+         {"dev=1 MCI_CLOSE wait callback={cb}"}},
     };
     // clang-format on
     for (const OperationCase& c : cases) {
@@ -250,7 +246,7 @@ TEST_F(PlayerTestDevice, EjectStepAndBackWhereTheDeviceCan) {
     Player->Open();
     Recorder->Clear();
     Player->Eject();
-    EXPECT_EQ(Lines(), Expand({"dev=1 MCI_SET flags=0x102 callback={cb}"}));
+    EXPECT_EQ(Lines(), Expand({"dev=1 MCI_SET wait door_open callback={cb}"}));
 
     // Without video neither Step nor Back sends anything, and the error code stays.
     TearDown();
@@ -328,8 +324,8 @@ TEST_F(PlayerTestDevice, OperationsOnAClosedPlayerRaiseAndSendNothing) {
     // Position and Mode ask even a closed player's (absent) device, and raise nothing.
     EXPECT_EQ(Player->Position(), 0);
     EXPECT_EQ(Player->Mode(), mpNotReady);
-    EXPECT_EQ(Lines(), (Lines_t{"dev=0 MCI_STATUS flags=0x102 callback=0x0 item=2 -> 257",
-                                "dev=0 MCI_STATUS flags=0x102 callback=0x0 item=4 -> 257"}));
+    EXPECT_EQ(Lines(), (Lines_t{"dev=0 MCI_STATUS wait item=position -> MCIERR_INVALID_DEVICE_ID",
+                                "dev=0 MCI_STATUS wait item=mode -> MCIERR_INVALID_DEVICE_ID"}));
 }
 
 TEST_F(PlayerTestDevice, ModeIsTheDeviceModeLessNotReady) {
@@ -380,25 +376,29 @@ TEST_F(PlayerTestTracks, NextAndPreviousMoveBetweenTrackStarts) {
         Lines_t Expected;
     };
     const DWORD stop = MCI_MODE_STOP, play = MCI_MODE_PLAY;
-    const std::string seek = "dev=1 MCI_SEEK flags=0xa callback={cb} to=";
-    const std::string from = "dev=1 MCI_PLAY flags=0x5 callback={cb} from=";
+    auto seek = [](const std::string& to) {
+        return "dev=1 MCI_SEEK wait to=" + to + " callback={cb}";
+    };
+    auto from = [](const std::string& at) {
+        return "dev=1 MCI_PLAY notify from=" + at + " callback={cb}";
+    };
     // clang-format off
     const Case cases[] = {
         {"Next from track 1", Tmsf(1, 1, 0, 0), stop, true,
-         {FormatRead, PositionRead, CountRead, TrackRead(2), ModeRead, seek + to2}},
+         {FormatRead, PositionRead, CountRead, TrackRead(2), ModeRead, seek(to2)}},
         {"Next on the last track goes to its start", Tmsf(3, 7, 0, 0), stop, true,
-         {FormatRead, PositionRead, CountRead, CountRead, TrackRead(3), ModeRead, seek + to3}},
+         {FormatRead, PositionRead, CountRead, CountRead, TrackRead(3), ModeRead, seek(to3)}},
         {"Next while playing plays from the next track", Tmsf(1, 1, 0, 0), play, true,
-         {FormatRead, PositionRead, CountRead, TrackRead(2), ModeRead, from + to2}},
+         {FormatRead, PositionRead, CountRead, TrackRead(2), ModeRead, from(to2)}},
         {"Previous within the first second goes to the track before", Tmsf(2, 3, 0, 20), stop,
          false, {FormatRead, PositionRead, PositionRead, TrackRead(2), PositionRead, TrackRead(1),
-                 ModeRead, seek + to1}},
+                 ModeRead, seek(to1)}},
         {"Previous later in a track goes to its start", Tmsf(2, 4, 10, 0), stop, false,
-         {FormatRead, PositionRead, PositionRead, TrackRead(2), ModeRead, seek + to2}},
+         {FormatRead, PositionRead, PositionRead, TrackRead(2), ModeRead, seek(to2)}},
         {"Previous on the first track stays on it", Tmsf(1, 0, 2, 5), stop, false,
-         {FormatRead, PositionRead, PositionRead, TrackRead(1), ModeRead, seek + to1}},
+         {FormatRead, PositionRead, PositionRead, TrackRead(1), ModeRead, seek(to1)}},
         {"Previous while playing plays from the track start", Tmsf(2, 4, 10, 0), play, false,
-         {FormatRead, PositionRead, PositionRead, TrackRead(2), ModeRead, from + to2}},
+         {FormatRead, PositionRead, PositionRead, TrackRead(2), ModeRead, from(to2)}},
     };
     // clang-format on
     for (const Case& c : cases) {
@@ -418,7 +418,7 @@ TEST_F(PlayerTestTracks, NextAndPreviousMoveBetweenTrackStarts) {
 TEST_F(PlayerTestDevice, DisplayBindingFollowsAssignmentAndDestruction) {
     OpenDigitalVideo();
     Player->SetDisplay(Panel);
-    EXPECT_EQ(Lines(), Expand({"dev=1 MCI_WINDOW flags=0x10002 callback=0x0 hwnd={panel}"}));
+    EXPECT_EQ(Lines(), Expand({"dev=1 MCI_WINDOW wait hwnd={panel}"}));
     EXPECT_EQ(Player->Display(), Panel);
 
     // A refused binding leaves no display.
@@ -432,7 +432,7 @@ TEST_F(PlayerTestDevice, DisplayBindingFollowsAssignmentAndDestruction) {
     Player->SetDisplay(Panel);
     Recorder->Clear();
     formstream::Free(Panel);
-    EXPECT_EQ(Lines(), (Lines_t{"dev=1 MCI_WINDOW flags=0x10002 callback=0x0 hwnd=0x0"}));
+    EXPECT_EQ(Lines(), (Lines_t{"dev=1 MCI_WINDOW wait hwnd=0x0"}));
     EXPECT_EQ(Player->Display(), nullptr);
     Panel = nullptr;
 }
@@ -515,7 +515,7 @@ TEST_F(PlayerTestDevice, DestructionClosesWithWaitOnly) {
     Player->SetNotify(true); // a pending request is not used by the final close
     formstream::Free(Player);
     Player = nullptr;
-    EXPECT_EQ(Lines(), (Lines_t{"dev=1 MCI_CLOSE flags=0x2 callback=0x0"}));
+    EXPECT_EQ(Lines(), (Lines_t{"dev=1 MCI_CLOSE wait"}));
 }
 
 } // namespace

@@ -96,14 +96,14 @@ TEST_F(MciInterface, RecorderKeepsTheFieldsTheFlagsName) {
     std::snprintf(hwnd, sizeof hwnd, "0x%llx", static_cast<unsigned long long>(cb));
     const std::string h = hwnd;
     const std::vector<std::string> expected = {
-        "dev=0 MCI_OPEN flags=0x202 callback=" + h + " element=\"C:\\clips\\a.avi\"",
-        "dev=1 MCI_PLAY flags=0x9 callback=" + h + " to=9",
-        "dev=1 MCI_STATUS flags=0x112 callback=" + h + " item=2 track=3",
-        "dev=1 MCI_WINDOW flags=0x10002 callback=" + h + " hwnd=" + h,
-        "dev=1 MCI_STEP flags=0x30000 callback=" + h + " frames=4",
-        "dev=1 MCI_SET flags=0x401 callback=" + h + " format=10",
-        "dev=1 MCI_CLOSE flags=0x2",
-        "dev=1 MCI_STOP flags=0x2 -> 257",
+        "dev=0 MCI_OPEN wait element=\"C:\\clips\\a.avi\" callback=" + h,
+        "dev=1 MCI_PLAY notify to=9 callback=" + h,
+        "dev=1 MCI_STATUS wait track=3 item=position callback=" + h,
+        "dev=1 MCI_WINDOW wait hwnd=" + h + " callback=" + h,
+        "dev=1 MCI_STEP reverse frames=4 callback=" + h,
+        "dev=1 MCI_SET notify time_format=tmsf callback=" + h,
+        "dev=1 MCI_CLOSE wait (no record)",
+        "dev=1 MCI_STOP wait (no record) -> MCIERR_INVALID_DEVICE_ID",
     };
     EXPECT_EQ(rec->Lines(), expected);
 }
