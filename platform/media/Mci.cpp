@@ -42,8 +42,7 @@ void CloseDevicesAtExit() {
 // after the step ran.
 Table& Devices() {
     static Table* const table = [] {
-        user::Wm();
-        user::Posted();
+        user::MakeWindowManagerState();
         user::GetVideoStats();
         auto* made = new Table;
         std::atexit(&CloseDevicesAtExit);

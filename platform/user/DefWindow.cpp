@@ -181,8 +181,8 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return 1;
     }
     case WM_NCPAINT: {
-        // Top-level frames belong to the display's window manager; child windows get
-        // their border drawn here.
+        // Top-level frames belong to the display's window manager; child windows
+        // get their border drawn here.
         if (w->IsTopLevel())
             return 0;
         RECT in = FrameInsets(w);
@@ -285,7 +285,8 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SYSCOMMAND:
         switch (wParam & 0xFFF0) {
         case SC_CLOSE:
-            // A disabled window (under a modal box) is not closed behind the box's back.
+            // A disabled window (under a modal box) is not closed behind the box's
+            // back.
             if (w->Enabled() && !(w->Class && (w->Class->Style & CS_NOCLOSE)))
                 SendMessageA(hwnd, WM_CLOSE, 0, 0);
             break;
@@ -307,7 +308,7 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             SendMessageA(TopLevelOf(w)->Handle, WM_SYSCOMMAND, SC_CLOSE, 0);
         return 0;
     case WM_CANCELMODE:
-        if (Wm().Capture == hwnd)
+        if (Input().Capture == hwnd)
             ReleaseCapture();
         return 0;
     case WM_SETICON: {
@@ -349,24 +350,22 @@ HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
 }
 
 HCURSOR SetCursor(HCURSOR cursor) {
-    WindowManagerState& s = Wm();
-    HCURSOR old = s.Cursor;
-    s.Cursor = cursor;
+    HCURSOR old = Cursor().Shape;
+    Cursor().Shape = cursor;
     if (old != cursor && CurrentBackend())
-        GetBackend().SetCursorShape(cursor, s.CursorShowCount >= 0);
+        GetBackend().SetCursorShape(cursor, Cursor().ShowCount >= 0);
     return old;
 }
 
 HCURSOR GetCursor() {
-    return Wm().Cursor;
+    return Cursor().Shape;
 }
 
 int ShowCursor(BOOL show) {
-    WindowManagerState& s = Wm();
-    s.CursorShowCount += show ? 1 : -1;
+    Cursor().ShowCount += show ? 1 : -1;
     if (CurrentBackend())
-        GetBackend().SetCursorShape(s.Cursor, s.CursorShowCount >= 0);
-    return s.CursorShowCount;
+        GetBackend().SetCursorShape(Cursor().Shape, Cursor().ShowCount >= 0);
+    return Cursor().ShowCount;
 }
 
 HICON LoadIconA(HINSTANCE instance, LPCSTR name) {

@@ -1,6 +1,6 @@
-// Message boxes: a modal window (class "#32770") with an icon, wrapped text and push
-// buttons (class "Button"), running its own message loop so that timers of other windows
-// keep ticking.
+// Message boxes: a modal window (class "#32770") with an icon, wrapped text and
+// push buttons (class "Button"), running its own message loop so that timers of
+// other windows keep ticking.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -54,8 +54,8 @@ HFONT MakeFont(bool bold = false) {
     return CreateFontIndirectA(&lf);
 }
 
-// The icon a message box's flags ask for; 0 for none (no icon flag, or one of the
-// values that name no icon).
+// The icon a message box's flags ask for; 0 for none (no icon flag, or one of
+// the values that name no icon).
 UINT IconKind(UINT flags) {
     UINT kind = flags & MB_ICONMASK;
     switch (kind) {
@@ -69,9 +69,10 @@ UINT IconKind(UINT flags) {
     }
 }
 
-// The four standard icons, 32 x 32, as a bottom-up 32-bit DIB over `background`: the stop
-// sign (a red disc with a white cross), the question mark and the information sign (white
-// on a blue disc) and the warning sign (a black exclamation mark on a yellow triangle).
+// The four standard icons, 32 x 32, as a bottom-up 32-bit DIB over
+// `background`: the stop sign (a red disc with a white cross), the question
+// mark and the information sign (white on a blue disc) and the warning sign (a
+// black exclamation mark on a yellow triangle).
 std::vector<std::uint32_t> IconPixels(UINT kind, COLORREF background) {
     const std::uint32_t back = (std::uint32_t(GetRValue(background)) << 16) |
                                (std::uint32_t(GetGValue(background)) << 8) | GetBValue(background);
@@ -409,7 +410,7 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     std::vector<HWND> disabled;
     if ((type & MB_TASKMODAL) || !ownerTop) {
         if (type & MB_TASKMODAL)
-            for (Window* w : Wm().Desktop->Children)
+            for (Window* w : Windows().Desktop->Children)
                 if (w->Enabled() && w->Visible() && w->Class && w->Class->Name != "#32770")
                     disabled.push_back(w->Handle);
     }
@@ -447,8 +448,8 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     if (focusButton)
         SetFocus(focusButton);
 
-    // Whatever leaves the loop (also an exception from a window procedure that the loop
-    // dispatched), the box goes and the windows it disabled come back.
+    // Whatever leaves the loop (also an exception from a window procedure that
+    // the loop dispatched), the box goes and the windows it disabled come back.
     struct Cleanup {
         std::vector<HWND>& Disabled;
         HWND Box;
@@ -479,11 +480,12 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
             break;
         if (pumped == PumpResult::Dispatched)
             continue;
-        // Where nobody may ever answer, the box gives its default answer once nothing can
-        // come any more.
-        if (!GetBackend().InputCanArrive(GetTickCount() - opened, !Wm().Timers.empty())) {
+        // Where nobody may ever answer, the box gives its default answer once
+        // nothing can come any more.
+        if (!GetBackend().InputCanArrive(GetTickCount() - opened, !Timers().List.empty())) {
             state.Result = state.DefaultId;
-            if (BackendIsFallback()) // nobody sees the box: its text goes to the terminal
+            if (BackendIsFallback()) // nobody sees the box: its text goes to the
+                                     // terminal
                 std::fprintf(stderr, "%s: %s\n", caption ? caption : "Error", state.Text.c_str());
             break;
         }

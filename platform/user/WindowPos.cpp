@@ -7,7 +7,8 @@
 
 namespace platform::user {
 
-// Applies a new position, size, z-order and visibility; sends the position messages.
+// Applies a new position, size, z-order and visibility; sends the position
+// messages.
 BOOL SetPos(Window* w, HWND after, int x, int y, int cx, int cy, UINT flags, bool stateChanged) {
     HWND hwnd = w->Handle;
     WINDOWPOS wp{hwnd, after, x, y, cx, cy, flags};
@@ -69,7 +70,8 @@ BOOL SetPos(Window* w, HWND after, int x, int y, int cx, int cy, UINT flags, boo
     if (w->IsTopLevel()) {
         if (sized || stateChanged || (changes & (Backend::Shown | Backend::Hidden)))
             ResizeSurface(w);
-        // A new surface holds nothing worth keeping: it is repainted even with SWP_NOREDRAW.
+        // A new surface holds nothing worth keeping: it is repainted even with
+        // SWP_NOREDRAW.
         if (nowVisible && (sized || stateChanged || (changes & Backend::Shown)))
             InvalidateIn(w, ClientRectOf(w), true, true);
         NotifyTop(w, changes);
@@ -87,17 +89,17 @@ BOOL SetPos(Window* w, HWND after, int x, int y, int cx, int cy, UINT flags, boo
         RetargetDcs(top);
     }
     if (changes & Backend::Hidden) {
-        // A hidden window loses the capture and the focus; the active window moves on.
-        // (Each step sends messages whose handlers may destroy the window.)
-        if (Wm().Capture && IsDescendant(w, FromHandleQuiet(Wm().Capture)))
+        // A hidden window loses the capture and the focus; the active window moves
+        // on. (Each step sends messages whose handlers may destroy the window.)
+        if (Input().Capture && IsDescendant(w, FromHandleQuiet(Input().Capture)))
             ReleaseCapture();
         if (!FromHandleQuiet(hwnd))
             return TRUE;
-        if (Wm().Focus && IsDescendant(w, FromHandleQuiet(Wm().Focus)))
+        if (Input().Focus && IsDescendant(w, FromHandleQuiet(Input().Focus)))
             SetFocus(w->IsTopLevel() ? nullptr : w->Parent->Handle);
         if (!FromHandleQuiet(hwnd))
             return TRUE;
-        if (w->IsTopLevel() && Wm().Active == hwnd) {
+        if (w->IsTopLevel() && Input().Active == hwnd) {
             Window* next = NextActivationCandidate(w);
             ActivateWindow(next, WA_ACTIVE);
         }
@@ -131,9 +133,10 @@ using namespace platform::user;
 
 BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
     Window* w = FromHandle(hwnd);
-    if (!w || w == Wm().Desktop)
+    if (!w || w == Windows().Desktop)
         return FALSE;
-    // Unlike ShowWindow, showing or hiding through SetWindowPos sends no WM_SHOWWINDOW.
+    // Unlike ShowWindow, showing or hiding through SetWindowPos sends no
+    // WM_SHOWWINDOW.
     if (!(flags & SWP_NOSIZE) || !(flags & SWP_NOMOVE)) {
         // Moving a maximised window by hand makes it a normal one again.
         if (w->Maximized() && !(flags & SWP_NOSIZE)) {
@@ -155,7 +158,7 @@ BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint) {
 
 BOOL ShowWindow(HWND hwnd, int cmdShow) {
     Window* w = FromHandle(hwnd);
-    if (!w || w == Wm().Desktop)
+    if (!w || w == Windows().Desktop)
         return FALSE;
     BOOL wasVisible = w->Visible() ? TRUE : FALSE;
     UINT flags = SWP_NOZORDER | SWP_NOMOVE | SWP_NOSIZE;
@@ -230,7 +233,7 @@ BOOL ShowWindow(HWND hwnd, int cmdShow) {
         w->WasMaximized = w->Maximized();
         w->Style = (w->Style & ~WS_MAXIMIZE) | WS_MINIMIZE;
         stateChanged = true;
-        if (Wm().Active == hwnd)
+        if (Input().Active == hwnd)
             ActivateWindow(NextActivationCandidate(w), WA_ACTIVE);
         if (!FromHandleQuiet(hwnd))
             return wasVisible;
@@ -295,8 +298,8 @@ BOOL ScreenToClient(HWND hwnd, LPPOINT point) {
 
 int MapWindowPoints(HWND from, HWND to, LPPOINT points, UINT count) {
     EnsureInit();
-    Window* f = from ? FromHandle(from) : Wm().Desktop;
-    Window* t = to ? FromHandle(to) : Wm().Desktop;
+    Window* f = from ? FromHandle(from) : Windows().Desktop;
+    Window* t = to ? FromHandle(to) : Windows().Desktop;
     if (!f || !t) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
@@ -367,7 +370,7 @@ Window* HitTestWindow(POINT screen, bool skipDisabled, Window* onlyTop) {
     };
     if (onlyTop && onlyTop->Visible() && !onlyTop->Minimized())
         return PtInRect(&onlyTop->Rect, screen) ? descend(onlyTop, screen) : nullptr;
-    for (Window* top : Wm().Desktop->Children) {
+    for (Window* top : Windows().Desktop->Children) {
         if (!top->Visible() || top->Minimized())
             continue;
         if (PtInRect(&top->Rect, screen))
