@@ -21,7 +21,7 @@ public:
     RECT ScreenRect() override { return RECT{0, 0, ScreenWidth(), ScreenHeight()}; }
     void PumpEvents() override { RunDueActions(); }
     void WaitEvents(DWORD timeout) override {
-        if (!user::Wm().Input.empty())
+        if (!user::Input().Queue.empty())
             return;
         std::uint64_t wakes = 0;
         {
@@ -85,7 +85,7 @@ public:
     bool InputCanArrive(DWORD waited, bool timersRunning) override {
         if (waited > 3600u * 1000u)
             return false;
-        return timersRunning || !Actions().empty() || !user::Wm().Input.empty();
+        return timersRunning || !Actions().empty() || !user::Input().Queue.empty();
     }
 };
 

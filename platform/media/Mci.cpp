@@ -43,8 +43,7 @@ void CloseDevicesAtExit() {
 // after the step ran.
 Table& Devices() {
     static Table* const table = [] {
-        user::Wm();
-        user::Posted();
+        user::MakeWindowManagerState();
         user::GetVideoStats();
         user::CurrentBackend(); // the slot only; a backend is chosen into it later
         auto* made = new Table;

@@ -199,7 +199,7 @@ public:
         if (changes & Icon) {
             // Owned windows show their owner's icon (the application window carries the
             // program's icon without ever being on the screen).
-            for (Window* o : user::Wm().Desktop->Children) {
+            for (Window* o : user::Windows().Desktop->Children) {
                 bool owned = false;
                 for (Window* p = o->Owner; p && !owned; p = p->Owner)
                     owned = p == top;
@@ -252,14 +252,14 @@ public:
             SDL_ShowWindow(sw->Handle);
             top->Dirty.assign(1, RECT{0, 0, top->Surf.Width, top->Surf.Height});
         }
-        if (changes & ZOrder && user::Wm().Active == top->Handle)
+        if (changes & ZOrder && user::Input().Active == top->Handle)
             SDL_RaiseWindow(sw->Handle);
         if (changes & Shown)
             LinkModal(top);
         if (changes & Enabled) {
             // Disabled under a pop-up it owns (a message box): the display's window manager
             // learns that the pop-up is modal for it.
-            for (Window* o : user::Wm().Desktop->Children)
+            for (Window* o : user::Windows().Desktop->Children)
                 if (o->Owner == top)
                     LinkModal(o);
         }
@@ -367,7 +367,7 @@ private:
         ById[SDL_GetWindowID(sw->Handle)] = top->Handle;
         ApplyIcon(top, sw);
         LinkModal(top);
-        if (user::Wm().Active == top->Handle)
+        if (user::Input().Active == top->Handle)
             SDL_RaiseWindow(sw->Handle);
         top->Dirty.assign(1, RECT{0, 0, top->Surf.Width, top->Surf.Height});
         Applying = false;
@@ -544,11 +544,11 @@ private:
                 HWND popup = GetWindow(hwnd, GW_ENABLEDPOPUP);
                 top = popup ? user::FromHandleQuiet(popup) : nullptr;
             }
-            if (top && user::Wm().Active != top->Handle)
+            if (top && user::Input().Active != top->Handle)
                 user::ActivateWindow(top, WA_ACTIVE);
             break;
         case SDL_WINDOWEVENT_FOCUS_LOST:
-            if (user::Wm().Active == hwnd)
+            if (user::Input().Active == hwnd)
                 FocusLost = true;
             break;
         default:

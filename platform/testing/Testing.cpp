@@ -69,8 +69,8 @@ void RegisterResource(LPCSTR type, LPCSTR name, const void* data, std::size_t si
 void SetScreenSize(int width, int height) {
     headless::ScreenWidth() = std::max(1, width);
     headless::ScreenHeight() = std::max(1, height);
-    if (Wm().Desktop)
-        Wm().Desktop->Rect = RECT{0, 0, headless::ScreenWidth(), headless::ScreenHeight()};
+    if (Windows().Desktop)
+        Windows().Desktop->Rect = RECT{0, 0, headless::ScreenWidth(), headless::ScreenHeight()};
     SetGdiScreenSize(headless::ScreenWidth(), headless::ScreenHeight());
 }
 
@@ -85,7 +85,7 @@ void Reset() {
 
 void FailNextSetTimer(int count) {
     EnsureInit();
-    Wm().FailTimers = std::max(0, count);
+    Timers().FailNext = std::max(0, count);
 }
 
 DWORD Now() {
@@ -238,7 +238,7 @@ Image CaptureScreen() {
     };
     Surface screen{img.Pixels.data(), img.Width, img.Height, img.Width};
     PixelLock lock = LockPixels();
-    auto& tops = Wm().Desktop->Children;
+    auto& tops = Windows().Desktop->Children;
     for (auto it = tops.rbegin(); it != tops.rend(); ++it) {
         Window* w = *it;
         if (!w->Visible() || w->Minimized())
@@ -248,7 +248,7 @@ Image CaptureScreen() {
         if (in.left || in.top)
             fill(wr, 0x00C0C0C0);
         if (in.top > in.left) {
-            bool active = Wm().Active == w->Handle;
+            bool active = Input().Active == w->Handle;
             RECT cap{wr.left + in.left, wr.top + in.left, wr.right - in.right, wr.top + in.top};
             fill(cap, active ? 0x00204080 : 0x00808080);
             HDC dc = CreateSurfaceDC(screen, POINT{0, 0}, std::vector<RECT>{cap});
@@ -356,7 +356,7 @@ void CloseFromWindowManager(HWND top) {
 std::vector<TopLevelWindow> ListTopLevelWindows() {
     EnsureInit();
     std::vector<TopLevelWindow> list;
-    for (Window* w : Wm().Desktop->Children)
+    for (Window* w : Windows().Desktop->Children)
         list.push_back(TopLevelWindow{w->Handle, w->Class->Name, w->Text, w->Visible(),
                                       w->Enabled(), w->Rect});
     return list;

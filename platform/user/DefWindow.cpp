@@ -139,6 +139,167 @@ bool IconImage(HICON icon, int& width, int& height, std::vector<std::uint32_t>& 
 
 using namespace platform::user;
 
+namespace {
+
+LRESULT SetText(Window* w, const char* text) {
+    w->Text = text ? text : "";
+    if (w->IsTopLevel() && CurrentBackend())
+        GetBackend().TopLevelChanged(w, Backend::Title);
+    return TRUE;
+}
+
+LRESULT CopyText(const Window* w, WPARAM size, LPARAM buffer) {
+    if (size == 0 || !buffer)
+        return 0;
+    auto* buf = reinterpret_cast<char*>(buffer);
+    size_t n = std::min(w->Text.size(), size_t(size) - 1);
+    std::memcpy(buf, w->Text.data(), n);
+    buf[n] = 0;
+    return LRESULT(n);
+}
+
+LRESULT EraseBackground(const Window* w, HDC dc) {
+    HBRUSH brush = w->Class ? w->Class->Background : nullptr;
+    if (!brush || !dc)
+        return 0;
+    RECT cr = ClientRectOf(w);
+    FillRect(dc, &cr, brush);
+    return 1;
+}
+
+// Top-level frames belong to the display's window manager; child windows get their
+// border drawn here.
+void PaintChildFrame(Window* w) {
+    if (w->IsTopLevel())
+        return;
+    RECT in = FrameInsets(w);
+    if (!in.left && !in.top && !in.right && !in.bottom)
+        return;
+    HDC dc = GetWindowDC(w->Handle);
+    RECT r{0, 0, w->Rect.right - w->Rect.left, w->Rect.bottom - w->Rect.top};
+    if (w->ExStyle & WS_EX_CLIENTEDGE) {
+        DrawEdge(dc, &r, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
+    } else if (w->ExStyle & WS_EX_STATICEDGE) {
+        DrawEdge(dc, &r, BDR_SUNKENOUTER, BF_RECT | BF_ADJUST);
+    }
+    if (w->Style & (WS_BORDER | WS_THICKFRAME | WS_DLGFRAME)) {
+        int width = in.left - ((w->ExStyle & WS_EX_CLIENTEDGE) ? 2 : 0) -
+                    ((w->ExStyle & WS_EX_STATICEDGE) ? 1 : 0);
+        HBRUSH frame = GetSysColorBrush(width > 1 ? COLOR_BTNFACE : COLOR_WINDOWFRAME);
+        for (int i = 0; i < width; ++i) {
+            FrameRect(dc, &r, frame);
+            InflateRect(&r, -1, -1);
+        }
+    }
+    ReleaseDC(w->Handle, dc);
+}
+
+// WM_SETCURSOR: a child asks its parent first; the client area shows the class cursor of
+// the window under the pointer, the frame the sizing and arrow cursors.
+LRESULT SetCursorFor(Window* w, WPARAM under, LPARAM lParam) {
+    LRESULT hit = LRESULT(SHORT(LOWORD(DWORD_PTR(lParam))));
+    UINT mouseMsg = HIWORD(DWORD_PTR(lParam));
+    if ((w->Style & WS_CHILD) && w->Parent &&
+        SendMessageA(w->Parent->Handle, WM_SETCURSOR, under, lParam))
+        return TRUE;
+    if (hit == HTERROR) {
+        if (mouseMsg == WM_LBUTTONDOWN || mouseMsg == WM_RBUTTONDOWN)
+            MessageBeep(0);
+        return FALSE;
+    }
+    if (hit == HTCLIENT) {
+        // The class cursor of the window under the pointer, also when a parent's default
+        // procedure handles the message on the child's behalf.
+        Window* shown = FromHandleQuiet(reinterpret_cast<HWND>(under));
+        if (!shown)
+            shown = w;
+        if (shown->Class && shown->Class->Cursor) {
+            SetCursor(shown->Class->Cursor);
+            return TRUE;
+        }
+        return FALSE;
+    }
+    SetCursor(CursorForHit(hit));
+    return TRUE;
+}
+
+// WM_WINDOWPOSCHANGED becomes WM_MOVE and WM_SIZE.
+void PositionChanged(Window* w, const WINDOWPOS* wp) {
+    HWND hwnd = w->Handle;
+    if (!wp)
+        return;
+    if (!(wp->flags & SWP_NOMOVE)) {
+        POINT co = ClientOriginInParent(w);
+        SendMessageA(hwnd, WM_MOVE, 0, MAKELPARAM(WORD(SHORT(co.x)), WORD(SHORT(co.y))));
+    }
+    if (!(wp->flags & SWP_NOSIZE) && FromHandleQuiet(hwnd)) {
+        RECT cr = ClientRectOf(w);
+        WPARAM kind = w->Minimized()   ? SIZE_MINIMIZED
+                      : w->Maximized() ? SIZE_MAXIMIZED
+                                       : SIZE_RESTORED;
+        SendMessageA(hwnd, WM_SIZE, kind, MAKELPARAM(WORD(cr.right), WORD(cr.bottom)));
+    }
+}
+
+// A press on the caption buttons becomes the matching window-menu command.
+void CaptionButtonDown(Window* w, WPARAM hit, LPARAM lParam) {
+    switch (hit) {
+    case HTCLOSE:
+        SendMessageA(w->Handle, WM_SYSCOMMAND, SC_CLOSE, lParam);
+        break;
+    case HTMAXBUTTON:
+        SendMessageA(w->Handle, WM_SYSCOMMAND, w->Maximized() ? SC_RESTORE : SC_MAXIMIZE, lParam);
+        break;
+    case HTMINBUTTON:
+        SendMessageA(w->Handle, WM_SYSCOMMAND, SC_MINIMIZE, lParam);
+        break;
+    default:
+        break;
+    }
+}
+
+void SystemCommand(Window* w, WPARAM command) {
+    switch (command & 0xFFF0) {
+    case SC_CLOSE:
+        // A disabled window (under a modal box) is not closed behind the box's back.
+        if (w->Enabled() && !(w->Class && (w->Class->Style & CS_NOCLOSE)))
+            SendMessageA(w->Handle, WM_CLOSE, 0, 0);
+        break;
+    case SC_MINIMIZE:
+        ShowWindow(w->Handle, SW_MINIMIZE);
+        break;
+    case SC_MAXIMIZE:
+        ShowWindow(w->Handle, SW_MAXIMIZE);
+        break;
+    case SC_RESTORE:
+        ShowWindow(w->Handle, SW_RESTORE);
+        break;
+    default:
+        break;
+    }
+}
+
+// A child lets its parent decide first.
+LRESULT MouseActivate(Window* w, WPARAM top, LPARAM lParam) {
+    if ((w->Style & WS_CHILD) && w->Parent) {
+        LRESULT r = SendMessageA(w->Parent->Handle, WM_MOUSEACTIVATE, top, lParam);
+        if (r)
+            return r;
+    }
+    return MA_ACTIVATE;
+}
+
+LRESULT SetIcon(Window* w, WPARAM which, HICON icon) {
+    HICON& slot = which == ICON_SMALL ? w->IconSmall : w->IconBig;
+    HICON old = slot;
+    slot = icon;
+    if (w->IsTopLevel() && CurrentBackend())
+        GetBackend().TopLevelChanged(w, Backend::Icon);
+    return LRESULT(old);
+}
+
+} // namespace
+
 LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     Window* w = FromHandleQuiet(hwnd);
     if (!w)
@@ -149,21 +310,10 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
         DestroyWindow(hwnd);
         return 0;
-    case WM_SETTEXT: {
-        w->Text = lParam ? reinterpret_cast<const char*>(lParam) : "";
-        if (w->IsTopLevel() && CurrentBackend())
-            GetBackend().TopLevelChanged(w, Backend::Title);
-        return TRUE;
-    }
-    case WM_GETTEXT: {
-        if (wParam == 0 || !lParam)
-            return 0;
-        auto* buf = reinterpret_cast<char*>(lParam);
-        size_t n = std::min(w->Text.size(), size_t(wParam) - 1);
-        std::memcpy(buf, w->Text.data(), n);
-        buf[n] = 0;
-        return LRESULT(n);
-    }
+    case WM_SETTEXT:
+        return SetText(w, reinterpret_cast<const char*>(lParam));
+    case WM_GETTEXT:
+        return CopyText(w, wParam, lParam);
     case WM_GETTEXTLENGTH:
         return LRESULT(w->Text.size());
     case WM_PAINT: {
@@ -172,151 +322,44 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         EndPaint(hwnd, &ps);
         return 0;
     }
-    case WM_ERASEBKGND: {
-        HBRUSH brush = w->Class ? w->Class->Background : nullptr;
-        if (!brush || !wParam)
-            return 0;
-        RECT cr = ClientRectOf(w);
-        FillRect(reinterpret_cast<HDC>(wParam), &cr, brush);
-        return 1;
-    }
-    case WM_NCPAINT: {
-        // Top-level frames belong to the display's window manager; child windows get
-        // their border drawn here.
-        if (w->IsTopLevel())
-            return 0;
-        RECT in = FrameInsets(w);
-        if (!in.left && !in.top && !in.right && !in.bottom)
-            return 0;
-        HDC dc = GetWindowDC(hwnd);
-        RECT r{0, 0, w->Rect.right - w->Rect.left, w->Rect.bottom - w->Rect.top};
-        if (w->ExStyle & WS_EX_CLIENTEDGE) {
-            DrawEdge(dc, &r, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
-        } else if (w->ExStyle & WS_EX_STATICEDGE) {
-            DrawEdge(dc, &r, BDR_SUNKENOUTER, BF_RECT | BF_ADJUST);
-        }
-        if (w->Style & (WS_BORDER | WS_THICKFRAME | WS_DLGFRAME)) {
-            int width = in.left - ((w->ExStyle & WS_EX_CLIENTEDGE) ? 2 : 0) -
-                        ((w->ExStyle & WS_EX_STATICEDGE) ? 1 : 0);
-            HBRUSH frame = GetSysColorBrush(width > 1 ? COLOR_BTNFACE : COLOR_WINDOWFRAME);
-            for (int i = 0; i < width; ++i) {
-                FrameRect(dc, &r, frame);
-                InflateRect(&r, -1, -1);
-            }
-        }
-        ReleaseDC(hwnd, dc);
+    case WM_ERASEBKGND:
+        return EraseBackground(w, reinterpret_cast<HDC>(wParam));
+    case WM_NCPAINT:
+        PaintChildFrame(w);
         return 0;
-    }
     case WM_NCHITTEST:
         return HitTest(w, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-    case WM_SETCURSOR: {
-        LRESULT hit = LRESULT(SHORT(LOWORD(DWORD_PTR(lParam))));
-        UINT mouseMsg = HIWORD(DWORD_PTR(lParam));
-        if ((w->Style & WS_CHILD) && w->Parent &&
-            SendMessageA(w->Parent->Handle, WM_SETCURSOR, wParam, lParam))
-            return TRUE;
-        if (hit == HTERROR) {
-            if (mouseMsg == WM_LBUTTONDOWN || mouseMsg == WM_RBUTTONDOWN)
-                MessageBeep(0);
-            return FALSE;
-        }
-        if (hit == HTCLIENT) {
-            // The class cursor of the window under the pointer, also when a parent's
-            // default procedure handles the message on the child's behalf.
-            Window* under = FromHandleQuiet(reinterpret_cast<HWND>(wParam));
-            if (!under)
-                under = w;
-            if (under->Class && under->Class->Cursor) {
-                SetCursor(under->Class->Cursor);
-                return TRUE;
-            }
-            return FALSE;
-        }
-        SetCursor(CursorForHit(hit));
-        return TRUE;
-    }
+    case WM_SETCURSOR:
+        return SetCursorFor(w, wParam, lParam);
     case WM_MOUSEACTIVATE:
-        if ((w->Style & WS_CHILD) && w->Parent) {
-            LRESULT r = SendMessageA(w->Parent->Handle, WM_MOUSEACTIVATE, wParam, lParam);
-            if (r)
-                return r;
-        }
-        return MA_ACTIVATE;
+        return MouseActivate(w, wParam, lParam);
     case WM_ACTIVATE:
         if (LOWORD(wParam) != WA_INACTIVE && !w->Minimized() && !(w->Style & WS_CHILD))
             SetFocus(hwnd);
         return 0;
-    case WM_WINDOWPOSCHANGED: {
-        auto* wp = reinterpret_cast<const WINDOWPOS*>(lParam);
-        if (!wp)
-            return 0;
-        if (!(wp->flags & SWP_NOMOVE)) {
-            POINT co = ClientOriginInParent(w);
-            SendMessageA(hwnd, WM_MOVE, 0, MAKELPARAM(WORD(SHORT(co.x)), WORD(SHORT(co.y))));
-        }
-        if (!(wp->flags & SWP_NOSIZE) && FromHandleQuiet(hwnd)) {
-            RECT cr = ClientRectOf(w);
-            WPARAM kind = w->Minimized()   ? SIZE_MINIMIZED
-                          : w->Maximized() ? SIZE_MAXIMIZED
-                                           : SIZE_RESTORED;
-            SendMessageA(hwnd, WM_SIZE, kind, MAKELPARAM(WORD(cr.right), WORD(cr.bottom)));
-        }
+    case WM_WINDOWPOSCHANGED:
+        PositionChanged(w, reinterpret_cast<const WINDOWPOS*>(lParam));
         return 0;
-    }
     case WM_NCLBUTTONDOWN:
-        switch (wParam) {
-        case HTCLOSE:
-            SendMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, lParam);
-            break;
-        case HTMAXBUTTON:
-            SendMessageA(hwnd, WM_SYSCOMMAND, w->Maximized() ? SC_RESTORE : SC_MAXIMIZE, lParam);
-            break;
-        case HTMINBUTTON:
-            SendMessageA(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, lParam);
-            break;
-        default:
-            break;
-        }
+        CaptionButtonDown(w, wParam, lParam);
         return 0;
     case WM_NCLBUTTONDBLCLK:
         if (wParam == HTCAPTION && (w->Style & WS_MAXIMIZEBOX))
             SendMessageA(hwnd, WM_SYSCOMMAND, w->Maximized() ? SC_RESTORE : SC_MAXIMIZE, lParam);
         return 0;
     case WM_SYSCOMMAND:
-        switch (wParam & 0xFFF0) {
-        case SC_CLOSE:
-            // A disabled window (under a modal box) is not closed behind the box's back.
-            if (w->Enabled() && !(w->Class && (w->Class->Style & CS_NOCLOSE)))
-                SendMessageA(hwnd, WM_CLOSE, 0, 0);
-            break;
-        case SC_MINIMIZE:
-            ShowWindow(hwnd, SW_MINIMIZE);
-            break;
-        case SC_MAXIMIZE:
-            ShowWindow(hwnd, SW_MAXIMIZE);
-            break;
-        case SC_RESTORE:
-            ShowWindow(hwnd, SW_RESTORE);
-            break;
-        default:
-            break;
-        }
+        SystemCommand(w, wParam);
         return 0;
     case WM_SYSKEYDOWN:
         if (wParam == WPARAM(VK_F4) && (HIWORD(DWORD_PTR(lParam)) & KF_ALTDOWN)) // Alt+F4
             SendMessageA(TopLevelOf(w)->Handle, WM_SYSCOMMAND, SC_CLOSE, 0);
         return 0;
     case WM_CANCELMODE:
-        if (Wm().Capture == hwnd)
+        if (Input().Capture == hwnd)
             ReleaseCapture();
         return 0;
-    case WM_SETICON: {
-        HICON old = wParam == ICON_SMALL ? w->IconSmall : w->IconBig;
-        (wParam == ICON_SMALL ? w->IconSmall : w->IconBig) = reinterpret_cast<HICON>(lParam);
-        if (w->IsTopLevel() && CurrentBackend())
-            GetBackend().TopLevelChanged(w, Backend::Icon);
-        return LRESULT(old);
-    }
+    case WM_SETICON:
+        return SetIcon(w, wParam, reinterpret_cast<HICON>(lParam));
     case WM_GETICON:
         return LRESULT(wParam == ICON_SMALL ? w->IconSmall : w->IconBig);
     case WM_NCACTIVATE:
@@ -349,24 +392,22 @@ HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
 }
 
 HCURSOR SetCursor(HCURSOR cursor) {
-    WindowManagerState& s = Wm();
-    HCURSOR old = s.Cursor;
-    s.Cursor = cursor;
+    HCURSOR old = Cursor().Shape;
+    Cursor().Shape = cursor;
     if (old != cursor && CurrentBackend())
-        GetBackend().SetCursorShape(cursor, s.CursorShowCount >= 0);
+        GetBackend().SetCursorShape(cursor, Cursor().ShowCount >= 0);
     return old;
 }
 
 HCURSOR GetCursor() {
-    return Wm().Cursor;
+    return Cursor().Shape;
 }
 
 int ShowCursor(BOOL show) {
-    WindowManagerState& s = Wm();
-    s.CursorShowCount += show ? 1 : -1;
+    Cursor().ShowCount += show ? 1 : -1;
     if (CurrentBackend())
-        GetBackend().SetCursorShape(s.Cursor, s.CursorShowCount >= 0);
-    return s.CursorShowCount;
+        GetBackend().SetCursorShape(Cursor().Shape, Cursor().ShowCount >= 0);
+    return Cursor().ShowCount;
 }
 
 HICON LoadIconA(HINSTANCE instance, LPCSTR name) {

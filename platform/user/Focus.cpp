@@ -14,8 +14,7 @@ using namespace platform::user;
 
 HWND SetFocus(HWND hwnd) {
     EnsureInit();
-    WindowManagerState& s = Wm();
-    HWND old = s.Focus;
+    HWND old = Input().Focus;
     if (hwnd) {
         Window* w = FromHandle(hwnd);
         if (!w)
@@ -23,36 +22,36 @@ HWND SetFocus(HWND hwnd) {
         if (hwnd == old)
             return old;
         Window* top = TopLevelOf(w);
-        if (s.Active != top->Handle) {
+        if (Input().Active != top->Handle) {
             ActivateWindow(top, WA_ACTIVE);
             if (!FromHandleQuiet(hwnd))
                 return nullptr;
-            if (s.Focus == hwnd)
+            if (Input().Focus == hwnd)
                 return old;
-            old = s.Focus;
+            old = Input().Focus;
         }
     }
-    s.Focus = hwnd;
+    Input().Focus = hwnd;
     if (old && FromHandleQuiet(old))
         SendMessageA(old, WM_KILLFOCUS, WPARAM(hwnd), 0);
-    if (hwnd && s.Focus == hwnd && FromHandleQuiet(hwnd))
+    if (hwnd && Input().Focus == hwnd && FromHandleQuiet(hwnd))
         SendMessageA(hwnd, WM_SETFOCUS, WPARAM(old), 0);
     return old;
 }
 
 HWND GetFocus() {
-    return Wm().Focus;
+    return Input().Focus;
 }
 HWND GetActiveWindow() {
-    return Wm().Active;
+    return Input().Active;
 }
 HWND GetForegroundWindow() {
-    return Wm().Active;
+    return Input().Active;
 }
 
 HWND SetActiveWindow(HWND hwnd) {
     EnsureInit();
-    HWND old = Wm().Active;
+    HWND old = Input().Active;
     Window* w = hwnd ? FromHandle(hwnd) : nullptr;
     if (hwnd && !w)
         return nullptr;
@@ -70,35 +69,33 @@ BOOL SetForegroundWindow(HWND hwnd) {
 
 HWND SetCapture(HWND hwnd) {
     EnsureInit();
-    WindowManagerState& s = Wm();
-    HWND old = s.Capture;
+    HWND old = Input().Capture;
     if (!FromHandle(hwnd))
         return nullptr;
     if (old == hwnd)
         return old;
-    s.Capture = hwnd;
+    Input().Capture = hwnd;
     if (old && FromHandleQuiet(old))
         SendMessageA(old, WM_CAPTURECHANGED, 0, LPARAM(hwnd));
     return old;
 }
 
 BOOL ReleaseCapture() {
-    WindowManagerState& s = Wm();
-    HWND old = s.Capture;
-    s.Capture = nullptr;
+    HWND old = Input().Capture;
+    Input().Capture = nullptr;
     if (old && FromHandleQuiet(old))
         SendMessageA(old, WM_CAPTURECHANGED, 0, 0);
     return TRUE;
 }
 
 HWND GetCapture() {
-    return Wm().Capture;
+    return Input().Capture;
 }
 
 BOOL GetCursorPos(LPPOINT point) {
     if (!point)
         return FALSE;
-    *point = Wm().CursorPos;
+    *point = Cursor().Pos;
     return TRUE;
 }
 
@@ -106,24 +103,24 @@ BOOL SetCursorPos(int x, int y) {
     EnsureInit();
     RECT sr = GetBackend().ScreenRect();
     POINT p{std::clamp<LONG>(x, sr.left, sr.right - 1), std::clamp<LONG>(y, sr.top, sr.bottom - 1)};
-    Wm().CursorPos = p;
+    Cursor().Pos = p;
     GetBackend().WarpPointer(p);
     return TRUE;
 }
 
 SHORT GetKeyState(int virtKey) {
-    BYTE k = Wm().KeyState[virtKey & 0xFF];
+    BYTE k = Input().KeyState[virtKey & 0xFF];
     return SHORT(((k & 0x80) ? 0x8000 : 0) | (k & 0x01));
 }
 
 SHORT GetAsyncKeyState(int virtKey) {
-    return (Wm().AsyncKeyState[virtKey & 0xFF] & 0x80) ? SHORT(0x8000) : SHORT(0);
+    return (Input().AsyncKeyState[virtKey & 0xFF] & 0x80) ? SHORT(0x8000) : SHORT(0);
 }
 
 BOOL GetKeyboardState(BYTE* keyState) {
     if (!keyState)
         return FALSE;
-    std::memcpy(keyState, Wm().KeyState, 256);
+    std::memcpy(keyState, Input().KeyState, 256);
     return TRUE;
 }
 

@@ -42,7 +42,7 @@ void Subtract(std::vector<RECT>& rects, const RECT& cut) {
 }
 
 bool Window::IsTopLevel() const {
-    return Parent != nullptr && Parent == Wm().Desktop;
+    return Parent != nullptr && Parent == Windows().Desktop;
 }
 
 RECT FrameInsets(const Window* w) {
@@ -67,7 +67,7 @@ RECT FrameInsets(const Window* w) {
 }
 
 RECT ClientRectOf(const Window* w) {
-    if (w == Wm().Desktop)
+    if (w == Windows().Desktop)
         return RECT{0, 0, w->Rect.right - w->Rect.left, w->Rect.bottom - w->Rect.top};
     if (w->Minimized() && w->IsTopLevel())
         return RECT{};
@@ -84,7 +84,7 @@ POINT ClientOriginInParent(const Window* w) {
 
 POINT ScreenWindowOrigin(const Window* w) {
     POINT p{w->Rect.left, w->Rect.top};
-    if (w->Parent && w->Parent != Wm().Desktop) {
+    if (w->Parent && w->Parent != Windows().Desktop) {
         POINT o = ScreenClientOrigin(w->Parent);
         p.x += o.x;
         p.y += o.y;
@@ -93,10 +93,10 @@ POINT ScreenWindowOrigin(const Window* w) {
 }
 
 POINT ScreenClientOrigin(const Window* w) {
-    if (w == Wm().Desktop)
+    if (w == Windows().Desktop)
         return POINT{0, 0};
     POINT p = ClientOriginInParent(w);
-    if (w->Parent && w->Parent != Wm().Desktop) {
+    if (w->Parent && w->Parent != Windows().Desktop) {
         POINT o = ScreenClientOrigin(w->Parent);
         p.x += o.x;
         p.y += o.y;
@@ -105,7 +105,7 @@ POINT ScreenClientOrigin(const Window* w) {
 }
 
 POINT SurfaceClientOrigin(const Window* w) {
-    if (w->IsTopLevel() || w == Wm().Desktop)
+    if (w->IsTopLevel() || w == Windows().Desktop)
         return POINT{0, 0};
     POINT p = ClientOriginInParent(w);
     POINT o = SurfaceClientOrigin(w->Parent);
@@ -113,13 +113,13 @@ POINT SurfaceClientOrigin(const Window* w) {
 }
 
 Window* TopLevelOf(Window* w) {
-    while (w && w->Parent && w->Parent != Wm().Desktop)
+    while (w && w->Parent && w->Parent != Windows().Desktop)
         w = w->Parent;
     return w;
 }
 
 bool IsReallyVisible(const Window* w) {
-    for (; w && w != Wm().Desktop; w = w->Parent)
+    for (; w && w != Windows().Desktop; w = w->Parent)
         if (!w->Visible())
             return false;
     return true;
@@ -127,7 +127,7 @@ bool IsReallyVisible(const Window* w) {
 
 std::vector<RECT> VisibleRects(const Window* w, bool wholeWindow) {
     std::vector<RECT> rects;
-    if (!w || w == Wm().Desktop || !IsReallyVisible(w))
+    if (!w || w == Windows().Desktop || !IsReallyVisible(w))
         return rects;
     const Window* top = TopLevelOf(const_cast<Window*>(w));
     if (top->Minimized())

@@ -97,19 +97,18 @@ void UpdateKeyState(BYTE* keys, UINT message, WPARAM wParam) {
 // Returns false when the event goes nowhere (it is then dropped).
 bool RouteInput(const InputEvent& ev, MSG& out, bool sendSideMessages, const BYTE* keys,
                 POINT cursor) {
-    WindowManagerState& s = Wm();
     out = MSG{};
     out.time = ev.Time;
     out.pt = cursor;
     if (ev.Message == WM_KEYDOWN || ev.Message == WM_KEYUP || ev.Message == WM_CHAR ||
         ev.Message == WM_SYSKEYDOWN || ev.Message == WM_SYSKEYUP) {
-        HWND target = s.Focus ? s.Focus : s.Active;
+        HWND target = Input().Focus ? Input().Focus : Input().Active;
         Window* tw = FromHandleQuiet(target);
         // A disabled window takes no keys (its Alt+F4 would close it under a modal box).
         if (!tw || !tw->Enabled() || !TopLevelOf(tw)->Enabled())
             return false;
         UINT msg = ev.Message;
-        if (!s.Focus && (msg == WM_KEYDOWN || msg == WM_KEYUP))
+        if (!Input().Focus && (msg == WM_KEYDOWN || msg == WM_KEYUP))
             msg = msg == WM_KEYDOWN ? WM_SYSKEYDOWN : WM_SYSKEYUP;
         out.hwnd = target;
         out.message = msg;
@@ -121,8 +120,8 @@ bool RouteInput(const InputEvent& ev, MSG& out, bool sendSideMessages, const BYT
     out.pt = ev.Pt;
     Window* target = nullptr;
     LRESULT hit = HTCLIENT;
-    if (s.Capture && FromHandleQuiet(s.Capture)) {
-        target = FromHandleQuiet(s.Capture);
+    if (Input().Capture && FromHandleQuiet(Input().Capture)) {
+        target = FromHandleQuiet(Input().Capture);
     } else {
         Window* hint = ev.Top ? FromHandleQuiet(ev.Top) : nullptr;
         target = HitTestWindow(ev.Pt, true, hint && hint->IsTopLevel() ? hint : nullptr);
@@ -150,7 +149,7 @@ bool RouteInput(const InputEvent& ev, MSG& out, bool sendSideMessages, const BYT
             }
             return false;
         }
-        if (sendSideMessages && IsButtonDown(ev.Message) && s.Active != top->Handle &&
+        if (sendSideMessages && IsButtonDown(ev.Message) && Input().Active != top->Handle &&
             !(top->ExStyle & WS_EX_NOACTIVATE)) {
             LRESULT ma = SendMessageA(target->Handle, WM_MOUSEACTIVATE, WPARAM(top->Handle),
                                       MAKELPARAM(WORD(hit), WORD(ev.Message)));
@@ -172,23 +171,24 @@ bool RouteInput(const InputEvent& ev, MSG& out, bool sendSideMessages, const BYT
     // Double clicks: same button, same window, within the time and distance limits.
     if (IsButtonDown(msg)) {
         bool dbl = false;
-        if ((target->Class->Style & CS_DBLCLKS) && s.LastClickMessage == msg &&
-            s.LastClickWindow == target->Handle && !s.ClickWasDouble &&
-            ev.Time - s.LastClickTime <= 500 && std::abs(ev.Pt.x - s.LastClickPt.x) <= 2 &&
-            std::abs(ev.Pt.y - s.LastClickPt.y) <= 2)
+        if ((target->Class->Style & CS_DBLCLKS) && Input().LastClickMessage == msg &&
+            Input().LastClickWindow == target->Handle && !Input().ClickWasDouble &&
+            ev.Time - Input().LastClickTime <= 500 &&
+            std::abs(ev.Pt.x - Input().LastClickPt.x) <= 2 &&
+            std::abs(ev.Pt.y - Input().LastClickPt.y) <= 2)
             dbl = true;
         if (sendSideMessages) {
-            s.LastClickMessage = msg;
-            s.LastClickWindow = target->Handle;
-            s.LastClickTime = ev.Time;
-            s.LastClickPt = ev.Pt;
-            s.ClickWasDouble = dbl;
+            Input().LastClickMessage = msg;
+            Input().LastClickWindow = target->Handle;
+            Input().LastClickTime = ev.Time;
+            Input().LastClickPt = ev.Pt;
+            Input().ClickWasDouble = dbl;
         }
         if (dbl)
             msg += 2; // WM_xBUTTONDOWN -> WM_xBUTTONDBLCLK
     }
     out.hwnd = target->Handle;
-    if (hit == HTCLIENT || s.Capture) {
+    if (hit == HTCLIENT || Input().Capture) {
         POINT p = ev.Pt;
         ScreenToClient(target->Handle, &p);
         out.message = msg;
@@ -207,8 +207,8 @@ bool RouteInput(const InputEvent& ev, MSG& out, bool sendSideMessages, const BYT
 Window* FindPaint(Window* w, HWND filter) {
     if (!w->Visible())
         return nullptr;
-    if (w != Wm().Desktop && (w->HasUpdate || w->InternalPaint) && InFilter(filter, w->Handle) &&
-        !(w->IsTopLevel() && w->Minimized()))
+    if (w != Windows().Desktop && (w->HasUpdate || w->InternalPaint) &&
+        InFilter(filter, w->Handle) && !(w->IsTopLevel() && w->Minimized()))
         return w;
     if (w->IsTopLevel() && w->Minimized())
         return nullptr;
@@ -220,7 +220,7 @@ Window* FindPaint(Window* w, HWND filter) {
 
 Timer* FindDueTimer(HWND filter, DWORD now) {
     Timer* best = nullptr;
-    for (Timer& t : Wm().Timers) {
+    for (Timer& t : Timers().List) {
         if (!InFilter(filter, t.Hwnd))
             continue;
         if (std::int32_t(now - t.Due) < 0)
@@ -232,7 +232,6 @@ Timer* FindDueTimer(HWND filter, DWORD now) {
 }
 
 bool PeekInternal(MSG* msg, HWND filter, UINT lo, UINT hi, UINT remove) {
-    WindowManagerState& s = Wm();
     if (CurrentBackend())
         GetBackend().PumpEvents();
     // Messages other threads sent are handled here and never returned.
@@ -253,7 +252,7 @@ bool PeekInternal(MSG* msg, HWND filter, UINT lo, UINT hi, UINT remove) {
                     q.erase(it);
                 lock.unlock();
                 if (doRemove)
-                    s.LastMessage = *msg;
+                    Input().LastMessage = *msg;
                 return true;
             }
             ++it;
@@ -265,9 +264,9 @@ bool PeekInternal(MSG* msg, HWND filter, UINT lo, UINT hi, UINT remove) {
         // with (a click on a disabled window still brings its pop-up forward then), and the
         // message carries the key state and position its removal would give it.
         BYTE keys[256];
-        std::memcpy(keys, s.KeyState, sizeof keys);
-        POINT cursor = s.CursorPos;
-        for (const InputEvent& ev : s.Input) {
+        std::memcpy(keys, Input().KeyState, sizeof keys);
+        POINT cursor = Cursor().Pos;
+        for (const InputEvent& ev : Input().Queue) {
             if (ev.Message >= WM_MOUSEFIRST && ev.Message <= WM_MOUSELAST)
                 cursor = ev.Pt;
             UpdateKeyState(keys, ev.Message, ev.WParam);
@@ -281,36 +280,36 @@ bool PeekInternal(MSG* msg, HWND filter, UINT lo, UINT hi, UINT remove) {
             break;
         }
     }
-    while (doRemove && !s.Input.empty()) {
-        InputEvent ev = s.Input.front();
+    while (doRemove && !Input().Queue.empty()) {
+        InputEvent ev = Input().Queue.front();
         MSG m;
         MSG preview;
-        if (RouteInput(ev, preview, false, s.KeyState, s.CursorPos) &&
+        if (RouteInput(ev, preview, false, Input().KeyState, Cursor().Pos) &&
             !(InFilter(filter, preview.hwnd) && InRange(preview.message, lo, hi)))
             break;
-        s.Input.pop_front();
-        s.CursorPos =
-            ev.Message >= WM_MOUSEFIRST && ev.Message <= WM_MOUSELAST ? ev.Pt : s.CursorPos;
-        UpdateKeyState(s.KeyState, ev.Message, ev.WParam);
-        if (!RouteInput(ev, m, true, s.KeyState, s.CursorPos))
+        Input().Queue.pop_front();
+        Cursor().Pos =
+            ev.Message >= WM_MOUSEFIRST && ev.Message <= WM_MOUSELAST ? ev.Pt : Cursor().Pos;
+        UpdateKeyState(Input().KeyState, ev.Message, ev.WParam);
+        if (!RouteInput(ev, m, true, Input().KeyState, Cursor().Pos))
             continue;
         *msg = m;
-        s.LastMessage = m;
+        Input().LastMessage = m;
         return true;
     }
     // 3. Quit.
-    if (s.QuitPosted && (filter == nullptr || filter == reinterpret_cast<HWND>(-1))) {
-        *msg = MSG{nullptr, WM_QUIT, WPARAM(s.QuitCode), 0, Now(), s.CursorPos};
+    if (Quit().Pending && (filter == nullptr || filter == reinterpret_cast<HWND>(-1))) {
+        *msg = MSG{nullptr, WM_QUIT, WPARAM(Quit().Code), 0, Now(), Cursor().Pos};
         if (doRemove)
-            s.QuitPosted = false;
+            Quit().Pending = false;
         return true;
     }
     // 4. Paint.
     if (InRange(WM_PAINT, lo, hi)) {
-        if (Window* w = FindPaint(s.Desktop, filter)) {
-            *msg = MSG{w->Handle, WM_PAINT, 0, 0, Now(), s.CursorPos};
+        if (Window* w = FindPaint(Windows().Desktop, filter)) {
+            *msg = MSG{w->Handle, WM_PAINT, 0, 0, Now(), Cursor().Pos};
             if (doRemove)
-                s.LastMessage = *msg;
+                Input().LastMessage = *msg;
             return true;
         }
     }
@@ -318,10 +317,10 @@ bool PeekInternal(MSG* msg, HWND filter, UINT lo, UINT hi, UINT remove) {
     if (InRange(WM_TIMER, lo, hi)) {
         DWORD now = Now();
         if (Timer* t = FindDueTimer(filter, now)) {
-            *msg = MSG{t->Hwnd, WM_TIMER, t->Id, LPARAM(t->Proc), now, s.CursorPos};
+            *msg = MSG{t->Hwnd, WM_TIMER, t->Id, LPARAM(t->Proc), now, Cursor().Pos};
             if (doRemove) {
                 t->Due = now + t->Interval;
-                s.LastMessage = *msg;
+                Input().LastMessage = *msg;
             }
             return true;
         }
@@ -398,7 +397,7 @@ LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return SendFromOtherThread(hwnd, msg, wParam, lParam);
     if (hwnd == HWND_BROADCAST) {
         std::vector<HWND> tops;
-        for (Window* w : Wm().Desktop->Children)
+        for (Window* w : Windows().Desktop->Children)
             tops.push_back(w->Handle);
         for (HWND h : tops)
             if (FromHandleQuiet(h))
@@ -416,7 +415,7 @@ LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 BOOL PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (hwnd == HWND_BROADCAST) {
         std::vector<HWND> tops;
-        for (Window* w : Wm().Desktop->Children)
+        for (Window* w : Windows().Desktop->Children)
             tops.push_back(w->Handle);
         for (HWND h : tops)
             PostMessageA(h, msg, wParam, lParam);
@@ -429,7 +428,7 @@ BOOL PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             SetLastError(ERROR_INVALID_WINDOW_HANDLE);
             return FALSE;
         }
-        POINT pt = IsGuiThread() ? Wm().CursorPos : POINT{};
+        POINT pt = IsGuiThread() ? Cursor().Pos : POINT{};
         Posted().Messages.push_back(MSG{hwnd, msg, wParam, lParam, time, pt});
     }
     if (CurrentBackend())
@@ -442,8 +441,8 @@ BOOL PostThreadMessageA(DWORD, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void PostQuitMessage(int exitCode) {
-    Wm().QuitPosted = true;
-    Wm().QuitCode = exitCode;
+    Quit().Pending = true;
+    Quit().Code = exitCode;
     if (CurrentBackend())
         CurrentBackend()->Wake();
 }
@@ -480,7 +479,7 @@ BOOL WaitMessage() {
     PresentAll();
     DWORD timeout = INFINITE;
     DWORD now = Now();
-    for (const Timer& t : Wm().Timers) {
+    for (const Timer& t : Timers().List) {
         std::int32_t d = std::int32_t(t.Due - now);
         DWORD wait = d < 0 ? 0 : DWORD(d);
         timeout = std::min(timeout, wait);
@@ -498,7 +497,7 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE*, BOOL, DWORD millisec
     PresentAll();
     DWORD timeout = milliseconds;
     DWORD now = Now();
-    for (const Timer& t : Wm().Timers) {
+    for (const Timer& t : Timers().List) {
         std::int32_t d = std::int32_t(t.Due - now);
         timeout = std::min(timeout, d < 0 ? DWORD(0) : DWORD(d));
     }
@@ -516,11 +515,11 @@ DWORD GetQueueStatus(UINT flags) {
         if (!Posted().Sent.empty())
             status |= QS_SENDMESSAGE;
     }
-    for (const InputEvent& ev : Wm().Input)
+    for (const InputEvent& ev : Input().Queue)
         status |= ev.Message == WM_MOUSEMOVE                                    ? QS_MOUSEMOVE
                   : (ev.Message >= WM_MOUSEFIRST && ev.Message <= WM_MOUSELAST) ? QS_MOUSEBUTTON
                                                                                 : QS_KEY;
-    if (FindPaint(Wm().Desktop, nullptr))
+    if (FindPaint(Windows().Desktop, nullptr))
         status |= QS_PAINT;
     if (FindDueTimer(nullptr, Now()))
         status |= QS_TIMER;
@@ -528,11 +527,11 @@ DWORD GetQueueStatus(UINT flags) {
 }
 
 LONG GetMessageTime() {
-    return LONG(Wm().LastMessage.time);
+    return LONG(Input().LastMessage.time);
 }
 
 DWORD GetMessagePos() {
-    POINT p = Wm().LastMessage.pt;
+    POINT p = Input().LastMessage.pt;
     return DWORD(MAKELONG(WORD(SHORT(p.x)), WORD(SHORT(p.y))));
 }
 
@@ -540,9 +539,9 @@ BOOL TranslateMessage(const MSG* msg) {
     if (!msg || (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN))
         return FALSE;
     int vk = int(msg->wParam & 0xFF);
-    bool shift = (Wm().KeyState[VK_SHIFT] & 0x80) != 0;
-    bool ctrl = (Wm().KeyState[VK_CONTROL] & 0x80) != 0;
-    bool caps = (Wm().KeyState[VK_CAPITAL] & 0x01) != 0;
+    bool shift = (Input().KeyState[VK_SHIFT] & 0x80) != 0;
+    bool ctrl = (Input().KeyState[VK_CONTROL] & 0x80) != 0;
+    bool caps = (Input().KeyState[VK_CAPITAL] & 0x01) != 0;
     int ch = -1;
     if (vk >= 'A' && vk <= 'Z') {
         if (ctrl)
@@ -613,22 +612,21 @@ LRESULT DispatchMessageA(const MSG* msg) {
 
 UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc) {
     EnsureInit();
-    WindowManagerState& s = Wm();
     if (hwnd && !FromHandle(hwnd))
         return 0;
-    if (s.FailTimers > 0) {
+    if (Timers().FailNext > 0) {
         // The system is out of timers (a test asked for it): nothing changes.
-        --s.FailTimers;
+        --Timers().FailNext;
         SetLastError(ERROR_NO_SYSTEM_RESOURCES);
         return 0;
     }
     elapse = std::clamp(elapse, USER_TIMER_MINIMUM, USER_TIMER_MAXIMUM);
     if (!hwnd) {
-        auto it = std::find_if(s.Timers.begin(), s.Timers.end(),
+        auto it = std::find_if(Timers().List.begin(), Timers().List.end(),
                                [&](const Timer& t) { return !t.Hwnd && t.Id == id && id; });
-        if (it == s.Timers.end()) {
-            id = s.NextThreadTimerId++;
-            s.Timers.push_back(Timer{nullptr, id, elapse, proc, Now() + elapse});
+        if (it == Timers().List.end()) {
+            id = Timers().NextThreadTimerId++;
+            Timers().List.push_back(Timer{nullptr, id, elapse, proc, Now() + elapse});
         } else {
             it->Interval = elapse;
             it->Proc = proc;
@@ -636,26 +634,25 @@ UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc) {
         }
         return id;
     }
-    for (Timer& t : s.Timers)
+    for (Timer& t : Timers().List)
         if (t.Hwnd == hwnd && t.Id == id) {
             t.Interval = elapse;
             t.Proc = proc;
             t.Due = Now() + elapse;
             return id ? id : 1;
         }
-    s.Timers.push_back(Timer{hwnd, id, elapse, proc, Now() + elapse});
+    Timers().List.push_back(Timer{hwnd, id, elapse, proc, Now() + elapse});
     return id ? id : 1;
 }
 
 BOOL KillTimer(HWND hwnd, UINT_PTR id) {
-    WindowManagerState& s = Wm();
-    auto it = std::find_if(s.Timers.begin(), s.Timers.end(),
+    auto it = std::find_if(Timers().List.begin(), Timers().List.end(),
                            [&](const Timer& t) { return t.Hwnd == hwnd && t.Id == id; });
-    if (it == s.Timers.end()) {
+    if (it == Timers().List.end()) {
         SetLastError(ERROR_TIMER_NOT_FOUND);
         return FALSE;
     }
-    s.Timers.erase(it);
+    Timers().List.erase(it);
     return TRUE;
 }
 
@@ -663,8 +660,8 @@ namespace platform::user {
 
 // Called by the backends to queue input (screen coordinates).
 void QueueInput(const InputEvent& ev) {
-    UpdateKeyState(Wm().AsyncKeyState, ev.Message, ev.WParam);
-    auto& input = Wm().Input;
+    UpdateKeyState(Input().AsyncKeyState, ev.Message, ev.WParam);
+    auto& input = Input().Queue;
     // Pointer moves are coalesced as the real system does: only the latest position of a
     // run of moves is kept.
     if (ev.Message == WM_MOUSEMOVE && !input.empty() && input.back().Message == WM_MOUSEMOVE &&

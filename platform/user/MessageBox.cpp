@@ -165,6 +165,39 @@ void Finish(HWND box, int id) {
     }
 }
 
+void PaintButton(HWND hwnd, bool pressed) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    RECT r;
+    GetClientRect(hwnd, &r);
+    DrawFrameControl(dc, &r, DFC_BUTTON, DFCS_BUTTONPUSH | (pressed ? DFCS_PUSHED : 0));
+    char text[64];
+    GetWindowTextA(hwnd, text, sizeof text);
+    HWND parent = GetParent(hwnd);
+    BoxState* box = parent ? StateOf(parent) : nullptr;
+    HGDIOBJ oldFont = box && box->Font ? SelectObject(dc, box->Font) : nullptr;
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    if (pressed)
+        OffsetRect(&r, 1, 1);
+    DrawTextA(dc, text, -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    if (oldFont)
+        SelectObject(dc, oldFont);
+    EndPaint(hwnd, &ps);
+}
+
+// The button is let go while tracked: a release over it is a click.
+void ReleaseButton(HWND hwnd, ButtonState& st) {
+    st.Tracking = false;
+    bool clicked = st.Pressed;
+    st.Pressed = false;
+    ReleaseCapture();
+    InvalidateRect(hwnd, nullptr, TRUE);
+    if (clicked)
+        SendMessageA(GetParent(hwnd), WM_COMMAND,
+                     MAKEWPARAM(WORD(GetWindowLongPtrA(hwnd, GWLP_ID)), BN_CLICKED), LPARAM(hwnd));
+}
+
 LRESULT ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     try {
         auto* st = reinterpret_cast<ButtonState*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
@@ -176,28 +209,9 @@ LRESULT ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             delete st;
             SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
             return 0;
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(hwnd, &ps);
-            RECT r;
-            GetClientRect(hwnd, &r);
-            DrawFrameControl(dc, &r, DFC_BUTTON,
-                             DFCS_BUTTONPUSH | (st && st->Pressed ? DFCS_PUSHED : 0));
-            char text[64];
-            GetWindowTextA(hwnd, text, sizeof text);
-            HWND parent = GetParent(hwnd);
-            BoxState* box = parent ? StateOf(parent) : nullptr;
-            HGDIOBJ oldFont = box && box->Font ? SelectObject(dc, box->Font) : nullptr;
-            SetBkMode(dc, TRANSPARENT);
-            SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
-            if (st && st->Pressed)
-                OffsetRect(&r, 1, 1);
-            DrawTextA(dc, text, -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-            if (oldFont)
-                SelectObject(dc, oldFont);
-            EndPaint(hwnd, &ps);
+        case WM_PAINT:
+            PaintButton(hwnd, st && st->Pressed);
             return 0;
-        }
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK:
             if (st) {
@@ -218,17 +232,8 @@ LRESULT ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             }
             return 0;
         case WM_LBUTTONUP:
-            if (st && st->Tracking) {
-                st->Tracking = false;
-                bool clicked = st->Pressed;
-                st->Pressed = false;
-                ReleaseCapture();
-                InvalidateRect(hwnd, nullptr, TRUE);
-                if (clicked)
-                    SendMessageA(GetParent(hwnd), WM_COMMAND,
-                                 MAKEWPARAM(WORD(GetWindowLongPtrA(hwnd, GWLP_ID)), BN_CLICKED),
-                                 LPARAM(hwnd));
-            }
+            if (st && st->Tracking)
+                ReleaseButton(hwnd, *st);
             return 0;
         case WM_CAPTURECHANGED:
             if (st && st->Tracking) {
@@ -340,24 +345,11 @@ void RegisterSystemClasses() {
 
 using namespace platform::user;
 
-int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-    EnsureInit();
-    if (owner && !IsWindow(owner))
-        owner = nullptr;
-    BoxState state;
-    state.Text = text ? text : "";
-    state.Flags = type;
-    auto buttons = ButtonsFor(type);
-    state.DefaultId = buttons[std::min<size_t>((type >> 8) & 0xF, buttons.size() - 1)].Id;
-    for (auto& b : buttons)
-        if (b.Id == IDCANCEL)
-            state.CancelId = IDCANCEL;
-    state.Font = MakeFont();
+namespace {
 
-    // Measure the text, wrapped to at most half the screen's width.
-    RECT screen = GetBackend().ScreenRect();
-    int maxText = std::max(240, int(screen.right - screen.left) / 2 - 80);
-    RECT tr{0, 0, maxText, 0};
+// The text's rectangle, wrapped to `maxWidth`.
+RECT MeasureBoxText(const BoxState& state, int maxWidth) {
+    RECT tr{0, 0, maxWidth, 0};
     HDC dc = GetDC(nullptr);
     HGDIOBJ oldFont = state.Font ? SelectObject(dc, state.Font) : nullptr;
     int h = DrawTextA(dc, state.Text.empty() ? " " : state.Text.c_str(), -1, &tr,
@@ -368,10 +360,137 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     if (h <= 0 || tr.right <= 0) {
         // No text measurement available: estimate with an average character width.
         int chars = int(state.Text.size());
-        int perLine = std::max(1, maxText / 7);
-        tr = RECT{0, 0, std::min(maxText, std::max(chars, 1) * 7),
+        int perLine = std::max(1, maxWidth / 7);
+        tr = RECT{0, 0, std::min(maxWidth, std::max(chars, 1) * 7),
                   17 * std::max(1, (chars + perLine - 1) / perLine)};
     }
+    return tr;
+}
+
+// The top-left corner of a box of `width` by `height` centred on its owner (or on the
+// screen), kept on the screen.
+POINT CentreBox(HWND ownerTop, const RECT& screen, int width, int height) {
+    RECT centre = screen;
+    if (ownerTop) {
+        RECT orc;
+        GetWindowRect(ownerTop, &orc);
+        if (IsWindowVisible(ownerTop) && !IsIconic(ownerTop) && orc.right > orc.left)
+            centre = orc;
+        else if (orc.right == orc.left)
+            centre = RECT{orc.left, orc.top, orc.left, orc.top};
+    }
+    int x = (centre.left + centre.right) / 2 - width / 2;
+    int y = (centre.top + centre.bottom) / 2 - height / 2;
+    x = std::clamp(x, int(screen.left), std::max(int(screen.left), int(screen.right) - width));
+    y = std::clamp(y, int(screen.top), std::max(int(screen.top), int(screen.bottom) - height));
+    return POINT{x, y};
+}
+
+// Disables the owner, or every enabled top-level window of the task; returns them.
+std::vector<HWND> DisableForBox(UINT type, HWND ownerTop) {
+    std::vector<HWND> disabled;
+    if (type & MB_TASKMODAL)
+        for (Window* w : Windows().Desktop->Children)
+            if (w->Enabled() && w->Visible() && w->Class && w->Class->Name != "#32770")
+                disabled.push_back(w->Handle);
+    if (ownerTop && IsWindowEnabled(ownerTop) &&
+        std::find(disabled.begin(), disabled.end(), ownerTop) == disabled.end())
+        disabled.push_back(ownerTop);
+    for (HWND w : disabled)
+        EnableWindow(w, FALSE);
+    return disabled;
+}
+
+void EnableAgain(const std::vector<HWND>& disabled) {
+    for (HWND w : disabled)
+        if (IsWindow(w))
+            EnableWindow(w, TRUE);
+}
+
+// Makes the buttons in a centred row at the bottom; returns the default one.
+HWND AddBoxButtons(HWND box, const std::vector<ButtonIdAndLabel>& buttons, int clientW, int clientH,
+                   int defaultId) {
+    int buttonsWidth = int(buttons.size()) * ButtonWidth + int(buttons.size() - 1) * ButtonGap;
+    int bx = (clientW - buttonsWidth) / 2;
+    int by = clientH - Margin - ButtonHeight;
+    HWND focusButton = nullptr;
+    for (auto& b : buttons) {
+        HWND bw = CreateWindowExA(0, "Button", b.Label, WS_CHILD | WS_VISIBLE | WS_TABSTOP, bx, by,
+                                  ButtonWidth, ButtonHeight, box,
+                                  reinterpret_cast<HMENU>(std::uintptr_t(b.Id)), nullptr, nullptr);
+        if (b.Id == defaultId)
+            focusButton = bw;
+        bx += ButtonWidth + ButtonGap;
+    }
+    return focusButton;
+}
+
+// Whatever leaves the box's loop (also an exception from a window procedure that the loop
+// dispatched), the box goes and the windows it disabled come back.
+struct BoxCleanup {
+    std::vector<HWND>& Disabled;
+    HWND Box;
+    BoxState& State;
+    bool Done = false;
+    void Run() {
+        if (Done)
+            return;
+        Done = true;
+        EnableAgain(Disabled);
+        if (IsWindow(Box)) {
+            SetWindowLongPtrA(Box, GWLP_USERDATA, 0);
+            DestroyWindow(Box);
+        }
+        if (State.Font)
+            DeleteObject(State.Font);
+        State.Font = nullptr;
+    }
+    ~BoxCleanup() { Run(); }
+};
+
+// Runs the messages until the box is answered or goes; returns the answer.
+int RunBoxLoop(BoxState& state, HWND box, const char* caption) {
+    DWORD opened = GetTickCount();
+    while (!state.Done && IsWindow(box)) {
+        const PumpResult pumped = DispatchNext();
+        if (pumped == PumpResult::Quit)
+            break;
+        if (pumped == PumpResult::Dispatched)
+            continue;
+        // Where nobody may ever answer, the box gives its default answer once nothing can
+        // come any more.
+        if (!GetBackend().InputCanArrive(GetTickCount() - opened, !Timers().List.empty())) {
+            state.Result = state.DefaultId;
+            if (BackendIsFallback()) // nobody sees the box: its text goes to the terminal
+                std::fprintf(stderr, "%s: %s\n", caption, state.Text.c_str());
+            break;
+        }
+        WaitMessage();
+    }
+    return state.Done ? state.Result : (state.Result ? state.Result : state.DefaultId);
+}
+
+} // namespace
+
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+    EnsureInit();
+    if (owner && !IsWindow(owner))
+        owner = nullptr;
+    if (!caption)
+        caption = "Error";
+    BoxState state;
+    state.Text = text ? text : "";
+    state.Flags = type;
+    auto buttons = ButtonsFor(type);
+    state.DefaultId = buttons[std::min<size_t>((type >> 8) & 0xF, buttons.size() - 1)].Id;
+    for (auto& b : buttons)
+        if (b.Id == IDCANCEL)
+            state.CancelId = IDCANCEL;
+    state.Font = MakeFont();
+
+    // The text is wrapped to at most half the screen's width.
+    RECT screen = GetBackend().ScreenRect();
+    RECT tr = MeasureBoxText(state, std::max(240, int(screen.right - screen.left) / 2 - 80));
     bool icon = IconKind(type) != 0;
     int textLeft = Margin + (icon ? IconSize + Margin : 0);
     int textHeight = tr.bottom - tr.top;
@@ -391,105 +510,26 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     AdjustWindowRectEx(&outer, style, FALSE, exStyle);
     int ow = outer.right - outer.left, oh = outer.bottom - outer.top;
     HWND ownerTop = owner ? GetAncestor(owner, GA_ROOT) : nullptr;
-    RECT centre = screen;
-    if (ownerTop) {
-        RECT orc;
-        GetWindowRect(ownerTop, &orc);
-        if (IsWindowVisible(ownerTop) && !IsIconic(ownerTop) && orc.right > orc.left)
-            centre = orc;
-        else if (orc.right == orc.left)
-            centre = RECT{orc.left, orc.top, orc.left, orc.top};
-    }
-    int x = (centre.left + centre.right) / 2 - ow / 2;
-    int y = (centre.top + centre.bottom) / 2 - oh / 2;
-    x = std::clamp(x, int(screen.left), std::max(int(screen.left), int(screen.right) - ow));
-    y = std::clamp(y, int(screen.top), std::max(int(screen.top), int(screen.bottom) - oh));
+    POINT at = CentreBox(ownerTop, screen, ow, oh);
 
-    // Disable the owner, or every enabled top-level window of the task.
-    std::vector<HWND> disabled;
-    if ((type & MB_TASKMODAL) || !ownerTop) {
-        if (type & MB_TASKMODAL)
-            for (Window* w : Wm().Desktop->Children)
-                if (w->Enabled() && w->Visible() && w->Class && w->Class->Name != "#32770")
-                    disabled.push_back(w->Handle);
-    }
-    if (ownerTop && IsWindowEnabled(ownerTop) &&
-        std::find(disabled.begin(), disabled.end(), ownerTop) == disabled.end())
-        disabled.push_back(ownerTop);
-    for (HWND w : disabled)
-        EnableWindow(w, FALSE);
-
-    HWND box = CreateWindowExA(exStyle, "#32770", caption ? caption : "Error", style, x, y, ow, oh,
-                               ownerTop, nullptr, nullptr, &state);
+    std::vector<HWND> disabled = DisableForBox(type, ownerTop);
+    HWND box = CreateWindowExA(exStyle, "#32770", caption, style, at.x, at.y, ow, oh, ownerTop,
+                               nullptr, nullptr, &state);
     if (!box) {
-        for (HWND w : disabled)
-            if (IsWindow(w))
-                EnableWindow(w, TRUE);
+        EnableAgain(disabled);
         if (state.Font)
             DeleteObject(state.Font);
         return 0;
     }
-    MessageBoxLog().push_back(
-        MessageBoxRecord{box, caption ? caption : "Error", state.Text, type, 0});
+    MessageBoxLog().push_back(MessageBoxRecord{box, caption, state.Text, type, 0});
     size_t logIndex = MessageBoxLog().size() - 1;
-    int bx = (clientW - buttonsWidth) / 2;
-    int by = clientH - Margin - ButtonHeight;
-    HWND focusButton = nullptr;
-    for (auto& b : buttons) {
-        HWND bw = CreateWindowExA(0, "Button", b.Label, WS_CHILD | WS_VISIBLE | WS_TABSTOP, bx, by,
-                                  ButtonWidth, ButtonHeight, box,
-                                  reinterpret_cast<HMENU>(std::uintptr_t(b.Id)), nullptr, nullptr);
-        if (b.Id == state.DefaultId)
-            focusButton = bw;
-        bx += ButtonWidth + ButtonGap;
-    }
+    HWND focusButton = AddBoxButtons(box, buttons, clientW, clientH, state.DefaultId);
     ShowWindow(box, SW_SHOW);
     if (focusButton)
         SetFocus(focusButton);
 
-    // Whatever leaves the loop (also an exception from a window procedure that the loop
-    // dispatched), the box goes and the windows it disabled come back.
-    struct Cleanup {
-        std::vector<HWND>& Disabled;
-        HWND Box;
-        BoxState& State;
-        bool Done = false;
-        void Run() {
-            if (Done)
-                return;
-            Done = true;
-            for (HWND w : Disabled)
-                if (IsWindow(w))
-                    EnableWindow(w, TRUE);
-            if (IsWindow(Box)) {
-                SetWindowLongPtrA(Box, GWLP_USERDATA, 0);
-                DestroyWindow(Box);
-            }
-            if (State.Font)
-                DeleteObject(State.Font);
-            State.Font = nullptr;
-        }
-        ~Cleanup() { Run(); }
-    } cleanup{disabled, box, state};
-
-    DWORD opened = GetTickCount();
-    while (!state.Done && IsWindow(box)) {
-        const PumpResult pumped = DispatchNext();
-        if (pumped == PumpResult::Quit)
-            break;
-        if (pumped == PumpResult::Dispatched)
-            continue;
-        // Where nobody may ever answer, the box gives its default answer once nothing can
-        // come any more.
-        if (!GetBackend().InputCanArrive(GetTickCount() - opened, !Wm().Timers.empty())) {
-            state.Result = state.DefaultId;
-            if (BackendIsFallback()) // nobody sees the box: its text goes to the terminal
-                std::fprintf(stderr, "%s: %s\n", caption ? caption : "Error", state.Text.c_str());
-            break;
-        }
-        WaitMessage();
-    }
-    int result = state.Done ? state.Result : (state.Result ? state.Result : state.DefaultId);
+    BoxCleanup cleanup{disabled, box, state};
+    int result = RunBoxLoop(state, box, caption);
     if (logIndex < MessageBoxLog().size())
         MessageBoxLog()[logIndex].Result = result;
     cleanup.Run();

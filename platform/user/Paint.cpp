@@ -35,7 +35,7 @@ void ResizeSurface(Window* top) {
 
 void RetargetDcs(Window* top) {
     PixelLock lock = LockPixels();
-    for (auto& [dc, info] : Wm().Dcs) {
+    for (auto& [dc, info] : Windows().Dcs) {
         Window* w = FromHandleQuiet(info.Hwnd);
         if (!w || TopLevelOf(w) != top)
             continue;
@@ -112,7 +112,7 @@ void InvalidateIn(Window* w, const RECT& rect, bool erase, bool allChildren) {
 }
 
 void ExposeArea(Window* parent, const RECT& rect) {
-    if (!parent || parent == Wm().Desktop)
+    if (!parent || parent == Windows().Desktop)
         return;
     InvalidateIn(parent, rect, true, true);
 }
@@ -124,7 +124,7 @@ using namespace platform::user;
 BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase) {
     EnsureInit();
     if (!hwnd) {
-        for (Window* top : Wm().Desktop->Children)
+        for (Window* top : Windows().Desktop->Children)
             InvalidateIn(top, ClientRectOf(top), erase, true);
         return TRUE;
     }
@@ -207,7 +207,7 @@ BOOL RedrawWindow(HWND hwnd, const RECT* rect, HRGN region, UINT flags) {
     if (w)
         targets.push_back(w);
     else
-        targets = Wm().Desktop->Children;
+        targets = Windows().Desktop->Children;
     for (Window* t : targets) {
         RECT r = rect ? *rect : ClientRectOf(t);
         bool children = (flags & RDW_ALLCHILDREN) != 0;
@@ -279,49 +279,48 @@ HDC MakeDc(Window* w, bool whole, bool paint, RECT paintClip) {
     PixelLock lock = LockPixels();
     HDC dc = platform::CreateSurfaceDC(top->Surf, org, std::move(vis));
     if (dc)
-        Wm().Dcs[dc] = WindowManagerState::DcInfo{w->Handle, whole, paint, paintClip};
+        Windows().Dcs[dc] = WindowTable::DcInfo{w->Handle, whole, paint, paintClip};
     return dc;
 }
 
 void FinishDc(HDC dc) {
     PixelLock lock = LockPixels();
-    auto it = Wm().Dcs.find(dc);
-    if (it == Wm().Dcs.end())
+    auto it = Windows().Dcs.find(dc);
+    if (it == Windows().Dcs.end())
         return;
     Window* w = FromHandleQuiet(it->second.Hwnd);
     if (w) {
         Window* top = TopLevelOf(w);
-        const WindowManagerState::DcInfo& info = it->second;
+        const WindowTable::DcInfo& info = it->second;
         for (const RECT& r : DcVisibleRects(w, info.WholeWindow, info.Paint, info.PaintClip))
             MarkDirty(top, r);
         if (CurrentBackend())
             GetBackend().Wake();
     }
     platform::DeleteSurfaceDC(dc);
-    Wm().Dcs.erase(it);
+    Windows().Dcs.erase(it);
 }
 
 } // namespace
 
 HDC GetDC(HWND hwnd) {
     EnsureInit();
-    WindowManagerState& s = Wm();
     if (!hwnd) {
         RECT sr = GetBackend().ScreenRect();
         int w = sr.right - sr.left, h = sr.bottom - sr.top;
         PixelLock lock = LockPixels();
-        if (s.ScreenSurface.Width != w || s.ScreenSurface.Height != h) {
-            s.ScreenPixels.assign(size_t(w) * size_t(h), 0);
-            s.ScreenSurface = platform::Surface{s.ScreenPixels.data(), w, h, w};
+        if (Windows().ScreenSurface.Width != w || Windows().ScreenSurface.Height != h) {
+            Windows().ScreenPixels.assign(size_t(w) * size_t(h), 0);
+            Windows().ScreenSurface = platform::Surface{Windows().ScreenPixels.data(), w, h, w};
         }
-        HDC dc = platform::CreateSurfaceDC(s.ScreenSurface, POINT{0, 0},
+        HDC dc = platform::CreateSurfaceDC(Windows().ScreenSurface, POINT{0, 0},
                                            std::vector<RECT>{RECT{0, 0, w, h}});
         if (dc)
-            s.Dcs[dc] = WindowManagerState::DcInfo{nullptr, false, false, RECT{}};
+            Windows().Dcs[dc] = WindowTable::DcInfo{nullptr, false, false, RECT{}};
         return dc;
     }
     Window* w = FromHandle(hwnd);
-    if (!w || w == s.Desktop)
+    if (!w || w == Windows().Desktop)
         return w ? GetDC(nullptr) : nullptr;
     return MakeDc(w, false, false, RECT{});
 }
@@ -330,14 +329,14 @@ HDC GetWindowDC(HWND hwnd) {
     Window* w = FromHandle(hwnd);
     if (!w)
         return nullptr;
-    if (w == Wm().Desktop)
+    if (w == Windows().Desktop)
         return GetDC(nullptr);
     return MakeDc(w, true, false, RECT{});
 }
 
 int ReleaseDC(HWND, HDC dc) {
     PixelLock lock = LockPixels();
-    if (!dc || !Wm().Dcs.count(dc))
+    if (!dc || !Windows().Dcs.count(dc))
         return 0;
     FinishDc(dc);
     return 1;
@@ -345,8 +344,8 @@ int ReleaseDC(HWND, HDC dc) {
 
 HWND WindowFromDC(HDC dc) {
     PixelLock lock = LockPixels();
-    auto it = Wm().Dcs.find(dc);
-    return it == Wm().Dcs.end() ? nullptr : it->second.Hwnd;
+    auto it = Windows().Dcs.find(dc);
+    return it == Windows().Dcs.end() ? nullptr : it->second.Hwnd;
 }
 
 HDC BeginPaint(HWND hwnd, LPPAINTSTRUCT paint) {
@@ -380,7 +379,7 @@ BOOL EndPaint(HWND, const PAINTSTRUCT* paint) {
     if (!paint || !paint->hdc)
         return TRUE;
     PixelLock lock = LockPixels();
-    if (Wm().Dcs.count(paint->hdc))
+    if (Windows().Dcs.count(paint->hdc))
         FinishDc(paint->hdc);
     return TRUE;
 }

@@ -45,7 +45,7 @@ void BringOwnedAbove(Window* owner) {
     if (!owner->IsTopLevel())
         return;
     std::vector<Window*> owned;
-    for (Window* w : Wm().Desktop->Children)
+    for (Window* w : Windows().Desktop->Children)
         if (w->Owner == owner && w->Visible())
             owned.push_back(w);
     for (auto it = owned.rbegin(); it != owned.rend(); ++it) {
@@ -63,7 +63,7 @@ Window* NextActivationCandidate(Window* leaving) {
     if (leaving && leaving->Owner && leaving->Owner->Visible() && leaving->Owner->Enabled() &&
         !leaving->Owner->Destroying)
         return leaving->Owner;
-    for (Window* w : Wm().Desktop->Children)
+    for (Window* w : Windows().Desktop->Children)
         if (w != leaving && w->Visible() && w->Enabled() && !w->Destroying && !w->Minimized() &&
             !(w->ExStyle & WS_EX_TOOLWINDOW) && w->Rect.right > w->Rect.left)
             return w;
@@ -88,7 +88,7 @@ namespace {
 // WM_ACTIVATEAPP goes to every top-level window of the program, hidden ones included.
 void SendActivateApp(BOOL active) {
     std::vector<HWND> tops;
-    for (Window* t : Wm().Desktop->Children)
+    for (Window* t : Windows().Desktop->Children)
         tops.push_back(t->Handle);
     for (HWND h : tops)
         if (FromHandleQuiet(h))
@@ -96,19 +96,18 @@ void SendActivateApp(BOOL active) {
 }
 
 bool FocusWithin(HWND top) {
-    HWND focus = Wm().Focus;
+    HWND focus = Input().Focus;
     return focus && FromHandleQuiet(focus) && (focus == top || IsChild(top, focus));
 }
 
 } // namespace
 
 void ActivateWindow(Window* w, WPARAM how) {
-    WindowManagerState& s = Wm();
     HWND newActive = w ? w->Handle : nullptr;
-    if (s.Active == newActive)
+    if (Input().Active == newActive)
         return;
-    HWND old = s.Active;
-    s.Active = newActive;
+    HWND old = Input().Active;
+    Input().Active = newActive;
     if (old && FromHandleQuiet(old)) {
         SendMessageA(old, WM_NCACTIVATE, FALSE, 0);
         if (FromHandleQuiet(old))
@@ -128,24 +127,23 @@ void ActivateWindow(Window* w, WPARAM how) {
     }
     // The focus does not stay in a window that is no longer active. (The default
     // procedure of the newly active window has normally moved it already.)
-    if (old && s.Active == newActive && FocusWithin(old)) {
-        HWND focus = s.Focus;
-        s.Focus = nullptr;
+    if (old && Input().Active == newActive && FocusWithin(old)) {
+        HWND focus = Input().Focus;
+        Input().Focus = nullptr;
         SendMessageA(focus, WM_KILLFOCUS, 0, 0);
     }
 }
 
 void DeactivateApplication() {
-    WindowManagerState& s = Wm();
     // Another program takes the keyboard and the pointer: a mode that holds the capture
     // ends, then the active window, the program and the focus are told in that order.
-    if (HWND capture = s.Capture) {
+    if (HWND capture = Input().Capture) {
         if (FromHandleQuiet(capture))
             SendMessageA(capture, WM_CANCELMODE, 0, 0);
-        if (s.Capture)
+        if (Input().Capture)
             ReleaseCapture();
     }
-    if (s.Active)
+    if (Input().Active)
         ActivateWindow(nullptr, WA_INACTIVE);
 }
 
@@ -173,23 +171,22 @@ void DestroyTree(Window* w) {
     for (Window* c : children)
         if (FromHandleQuiet(c->Handle) && !c->Destroying)
             DestroyTree(c);
-    WindowManagerState& s = Wm();
-    if (s.Capture == hwnd) {
-        s.Capture = nullptr;
+    if (Input().Capture == hwnd) {
+        Input().Capture = nullptr;
         SendMessageA(hwnd, WM_CAPTURECHANGED, 0, 0);
     }
-    if (s.Focus == hwnd)
-        s.Focus = nullptr;
-    s.Timers.erase(std::remove_if(s.Timers.begin(), s.Timers.end(),
-                                  [&](const Timer& t) { return t.Hwnd == hwnd; }),
-                   s.Timers.end());
+    if (Input().Focus == hwnd)
+        Input().Focus = nullptr;
+    Timers().List.erase(std::remove_if(Timers().List.begin(), Timers().List.end(),
+                                       [&](const Timer& t) { return t.Hwnd == hwnd; }),
+                        Timers().List.end());
     SendMessageA(hwnd, WM_NCDESTROY, 0, 0);
     {
         PixelLock lock = LockPixels();
-        for (auto it = s.Dcs.begin(); it != s.Dcs.end();) {
+        for (auto it = Windows().Dcs.begin(); it != Windows().Dcs.end();) {
             if (it->second.Hwnd == hwnd) {
                 DeleteSurfaceDC(it->first);
-                it = s.Dcs.erase(it);
+                it = Windows().Dcs.erase(it);
             } else {
                 ++it;
             }
@@ -201,7 +198,7 @@ void DestroyTree(Window* w) {
     if (w->IsTopLevel())
         NotifyTop(w, Backend::Destroyed);
     RemoveFromParent(w);
-    for (auto& [h, o] : s.Windows)
+    for (auto& [h, o] : Windows().ByHandle)
         if (o->Owner == w)
             o->Owner = nullptr;
     if (w->Class)
@@ -210,7 +207,7 @@ void DestroyTree(Window* w) {
         std::lock_guard<std::mutex> lock(Posted().Lock);
         Posted().LiveHandles.erase(std::uintptr_t(hwnd));
     }
-    s.Windows.erase(std::uintptr_t(hwnd));
+    Windows().ByHandle.erase(std::uintptr_t(hwnd));
 }
 
 } // namespace
@@ -223,7 +220,6 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
                      int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
                      LPVOID param) {
     EnsureInit();
-    WindowManagerState& s = Wm();
     auto cls = FindClass(className);
     if (!cls) {
         SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
@@ -243,12 +239,12 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
         }
     } else {
         owner = parentWnd ? TopLevelOf(parentWnd) : nullptr;
-        parentWnd = s.Desktop;
+        parentWnd = Windows().Desktop;
     }
     auto holder = std::make_unique<Window>();
     Window* w = holder.get();
-    w->Handle = reinterpret_cast<HWND>(s.NextHandle);
-    s.NextHandle += 4;
+    w->Handle = reinterpret_cast<HWND>(Windows().NextHandle);
+    Windows().NextHandle += 4;
     w->Class = cls;
     w->Proc = cls->Proc;
     w->Parent = parentWnd;
@@ -270,8 +266,8 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
         if (x == CW_USEDEFAULT) {
             // Default positions cascade down and to the right, starting over after a few.
             constexpr int CascadeStep = 26, CascadePlaces = 8;
-            x = y = CascadeStep * (s.DefaultPlacements % CascadePlaces);
-            ++s.DefaultPlacements;
+            x = y = CascadeStep * (Windows().DefaultPlacements % CascadePlaces);
+            ++Windows().DefaultPlacements;
         }
         if (width == CW_USEDEFAULT) {
             width = (screen.right - screen.left) * 3 / 4;
@@ -285,7 +281,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     w->Rect = RECT{x, y, x + std::max(width, 0), y + std::max(height, 0)};
     w->RestoreRect = w->Rect;
     HWND hwnd = w->Handle;
-    s.Windows[std::uintptr_t(hwnd)] = std::move(holder);
+    Windows().ByHandle[std::uintptr_t(hwnd)] = std::move(holder);
     {
         std::lock_guard<std::mutex> lock(Posted().Lock);
         Posted().LiveHandles.insert(std::uintptr_t(hwnd));
@@ -336,7 +332,7 @@ BOOL DestroyWindow(HWND hwnd) {
         return TRUE;
     // Owned windows go first.
     std::vector<HWND> owned;
-    for (Window* o : Wm().Desktop->Children)
+    for (Window* o : Windows().Desktop->Children)
         if (o->Owner == w)
             owned.push_back(o->Handle);
     for (HWND o : owned)
@@ -352,12 +348,12 @@ BOOL DestroyWindow(HWND hwnd) {
     Window* parent = w->Parent;
     RECT area = w->Rect;
     bool wasTop = w->IsTopLevel();
-    bool wasActive = Wm().Active == hwnd;
+    bool wasActive = Input().Active == hwnd;
     DestroyTree(w);
     if (!wasTop && FromHandleQuiet(parent->Handle))
         ExposeArea(parent, area);
-    if (wasActive && Wm().Active == hwnd) {
-        Wm().Active = nullptr;
+    if (wasActive && Input().Active == hwnd) {
+        Input().Active = nullptr;
         ActivateWindow(NextActivationCandidate(nullptr), WA_ACTIVE);
     }
     return TRUE;
@@ -501,9 +497,9 @@ BOOL EnableWindow(HWND hwnd, BOOL enable) {
         w->Style &= ~WS_DISABLED;
     } else {
         w->Style |= WS_DISABLED;
-        if (Wm().Focus && IsDescendant(w, FromHandleQuiet(Wm().Focus)))
+        if (Input().Focus && IsDescendant(w, FromHandleQuiet(Input().Focus)))
             SetFocus(nullptr);
-        if (Wm().Capture && IsDescendant(w, FromHandleQuiet(Wm().Capture)))
+        if (Input().Capture && IsDescendant(w, FromHandleQuiet(Input().Capture)))
             ReleaseCapture();
         if (!FromHandleQuiet(hwnd))
             return wasDisabled;
@@ -547,9 +543,9 @@ HWND GetParent(HWND hwnd) {
 
 HWND SetParent(HWND child, HWND newParent) {
     Window* w = FromHandle(child);
-    if (!w || w == Wm().Desktop)
+    if (!w || w == Windows().Desktop)
         return nullptr;
-    Window* p = newParent ? FromHandle(newParent) : Wm().Desktop;
+    Window* p = newParent ? FromHandle(newParent) : Windows().Desktop;
     if (!p || IsDescendant(w, p))
         return nullptr;
     HWND old = w->Parent ? w->Parent->Handle : nullptr;
@@ -574,14 +570,14 @@ HWND SetParent(HWND child, HWND newParent) {
     }
     if (IsReallyVisible(w))
         InvalidateIn(w, ClientRectOf(w), true, true);
-    if (old == Wm().Desktop->Handle)
+    if (old == Windows().Desktop->Handle)
         return GetDesktopWindow();
     return old;
 }
 
 HWND GetDesktopWindow() {
     EnsureInit();
-    return Wm().Desktop->Handle;
+    return Windows().Desktop->Handle;
 }
 
 HWND GetWindow(HWND hwnd, UINT cmd) {
@@ -609,7 +605,7 @@ HWND GetWindow(HWND hwnd, UINT cmd) {
         return it != list.begin() ? (*(it - 1))->Handle : nullptr;
     }
     case GW_ENABLEDPOPUP:
-        for (Window* o : Wm().Desktop->Children)
+        for (Window* o : Windows().Desktop->Children)
             if (o->Owner == w && o->Visible() && o->Enabled())
                 return o->Handle;
         return nullptr;
@@ -621,7 +617,7 @@ HWND GetWindow(HWND hwnd, UINT cmd) {
 
 HWND GetAncestor(HWND hwnd, UINT flags) {
     Window* w = FromHandle(hwnd);
-    if (!w || w == Wm().Desktop)
+    if (!w || w == Windows().Desktop)
         return nullptr;
     switch (flags) {
     case GA_PARENT:
@@ -641,7 +637,7 @@ HWND GetAncestor(HWND hwnd, UINT flags) {
 
 HWND GetTopWindow(HWND hwnd) {
     EnsureInit();
-    Window* w = hwnd ? FromHandle(hwnd) : Wm().Desktop;
+    Window* w = hwnd ? FromHandle(hwnd) : Windows().Desktop;
     if (!w || w->Children.empty())
         return nullptr;
     return w->Children.front()->Handle;
@@ -656,7 +652,7 @@ BOOL EnumWindows(WNDENUMPROC proc, LPARAM lParam) {
     if (!proc)
         return FALSE;
     std::vector<HWND> list;
-    for (Window* w : Wm().Desktop->Children)
+    for (Window* w : Windows().Desktop->Children)
         list.push_back(w->Handle);
     for (HWND h : list)
         if (FromHandleQuiet(h) && !proc(h, lParam))
@@ -670,7 +666,7 @@ BOOL EnumThreadWindows(DWORD, WNDENUMPROC proc, LPARAM lParam) {
 
 BOOL EnumChildWindows(HWND parent, WNDENUMPROC proc, LPARAM lParam) {
     EnsureInit();
-    Window* p = parent ? FromHandle(parent) : Wm().Desktop;
+    Window* p = parent ? FromHandle(parent) : Windows().Desktop;
     if (!p || !proc)
         return FALSE;
     std::vector<HWND> list;
@@ -689,7 +685,7 @@ BOOL EnumChildWindows(HWND parent, WNDENUMPROC proc, LPARAM lParam) {
 
 HWND FindWindowA(LPCSTR className, LPCSTR windowName) {
     EnsureInit();
-    for (Window* w : Wm().Desktop->Children) {
+    for (Window* w : Windows().Desktop->Children) {
         if (className && !IS_INTRESOURCE(className) &&
             Upper(className) != Upper(w->Class->Name.c_str()))
             continue;

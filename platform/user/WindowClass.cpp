@@ -18,7 +18,7 @@ std::string Upper(const char* s) {
 }
 
 std::shared_ptr<WindowClass> FindClass(LPCSTR name) {
-    auto& classes = Wm().Classes;
+    auto& classes = Windows().Classes;
     if (!name)
         return nullptr;
     if (IS_INTRESOURCE(name)) {
@@ -44,7 +44,7 @@ ATOM RegisterClassExA(const WNDCLASSEXA* wc) {
         return 0;
     }
     const std::string key = Upper(wc->lpszClassName);
-    if (Wm().Classes.count(key)) {
+    if (Windows().Classes.count(key)) {
         SetLastError(ERROR_CLASS_ALREADY_EXISTS);
         return 0;
     }
@@ -61,8 +61,8 @@ ATOM RegisterClassExA(const WNDCLASSEXA* wc) {
     cls->WindowExtra = wc->cbWndExtra;
     if (wc->lpszMenuName && !IS_INTRESOURCE(wc->lpszMenuName))
         cls->MenuName = wc->lpszMenuName;
-    cls->Atom = Wm().NextAtom++;
-    Wm().Classes[key] = cls;
+    cls->Atom = Windows().NextAtom++;
+    Windows().Classes[key] = cls;
     return cls->Atom;
 }
 
@@ -88,7 +88,7 @@ BOOL UnregisterClassA(LPCSTR className, HINSTANCE) {
         SetLastError(ERROR_CLASS_HAS_WINDOWS);
         return FALSE;
     }
-    Wm().Classes.erase(Upper(cls->Name.c_str()));
+    Windows().Classes.erase(Upper(cls->Name.c_str()));
     return TRUE;
 }
 
@@ -179,7 +179,7 @@ ULONG_PTR SetClassLongPtrA(HWND hwnd, int index, LONG_PTR value) {
         break;
     case GCLP_HICON:
         c.Icon = reinterpret_cast<HICON>(value);
-        for (auto& [h, o] : Wm().Windows)
+        for (auto& [h, o] : Windows().ByHandle)
             if (o->Class.get() == &c)
                 NotifyTop(o.get(), Backend::Icon);
         break;

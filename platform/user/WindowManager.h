@@ -19,10 +19,9 @@
 //   draw on while its window is resized, moved or hidden (drawing then lands on the new
 //   surface, clipped to what is visible); the GUI thread releases it (ReleaseDC) only
 //   after the helper has stopped using it.
-// - A helper thread never reads or changes the window tables (Window, WindowManagerState)
-// themselves:
-//   it hands finished data (a decoded frame, a notification) to the GUI thread, which
-//   puts it in place; code that then writes pixels directly (not through a device
+// - A helper thread never reads or changes the window-manager tables (Window and the
+//   state tables below) themselves: it hands finished data (a decoded frame, a notification) to the
+//   GUI thread, which puts it in place; code that then writes pixels directly (not through a device
 //   context) holds LockPixels() while it does. Never send or wait for another thread
 //   while holding the lock.
 #pragma once
@@ -131,36 +130,19 @@ using PixelLock = std::unique_lock<std::recursive_mutex>;
 // Takes the pixel lock (recursive: the holder may call drawing functions).
 PixelLock LockPixels();
 
-struct WindowManagerState {
-    std::unordered_map<std::uintptr_t, std::unique_ptr<Window>> Windows;
+// The state is kept in one table per concern, each with its own reset; ResetAll resets
+// them all, so one test leaves nothing behind for the next.
+
+// The windows, the classes, and the device contexts on them.
+struct WindowTable {
+    std::unordered_map<std::uintptr_t, std::unique_ptr<Window>> ByHandle;
     std::map<std::string, std::shared_ptr<WindowClass>> Classes; // key: upper-case name
     Window* Desktop = nullptr;
+    // Handles and class atoms are never reused in a process, so a stale handle from an
+    // earlier test never names a new window.
     std::uintptr_t NextHandle = 0x10010;
     ATOM NextAtom = 0xC100;
-
-    std::deque<InputEvent> Input;
-    std::vector<Timer> Timers;
-    UINT_PTR NextThreadTimerId = 0x7F00;
-    int FailTimers = 0;        // tests: the next this many SetTimer calls are refused
     int DefaultPlacements = 0; // top-level windows placed at CW_USEDEFAULT so far
-    bool QuitPosted = false;
-    int QuitCode = 0;
-
-    HWND Focus = nullptr;
-    HWND Active = nullptr;
-    HWND Capture = nullptr;
-    POINT CursorPos{};
-    HCURSOR Cursor = nullptr;
-    int CursorShowCount = 0;
-    BYTE KeyState[256]{};
-    BYTE AsyncKeyState[256]{};
-    MSG LastMessage{};
-    // Double-click detection.
-    UINT LastClickMessage = 0;
-    HWND LastClickWindow = nullptr;
-    DWORD LastClickTime = 0;
-    POINT LastClickPt{};
-    bool ClickWasDouble = false;
 
     struct DcInfo {
         HWND Hwnd;
@@ -171,9 +153,64 @@ struct WindowManagerState {
     std::unordered_map<HDC, DcInfo> Dcs; // under the pixel lock
     std::vector<std::uint32_t> ScreenPixels;
     Surface ScreenSurface;
-};
 
-WindowManagerState& Wm();
+    // Destroys every top-level window (with its children and their device contexts) and
+    // forgets the default placements. The desktop and the registered classes stay.
+    void Reset();
+};
+WindowTable& Windows();
+
+// The raw input queue, the key state, and the windows that take keys and the mouse.
+struct InputState {
+    std::deque<InputEvent> Queue;
+    HWND Focus = nullptr;
+    HWND Active = nullptr;
+    HWND Capture = nullptr;
+    BYTE KeyState[256]{};
+    BYTE AsyncKeyState[256]{};
+    MSG LastMessage{}; // GetMessageTime / GetMessagePos
+    // Double-click detection: the last button press.
+    UINT LastClickMessage = 0;
+    HWND LastClickWindow = nullptr;
+    DWORD LastClickTime = 0;
+    POINT LastClickPt{};
+    bool ClickWasDouble = false;
+
+    void Reset() { *this = InputState{}; }
+};
+InputState& Input();
+
+// The mouse pointer: where it is, its shape, and the ShowCursor count.
+struct CursorState {
+    POINT Pos{};
+    HCURSOR Shape = nullptr;
+    int ShowCount = 0;
+
+    void Reset() { *this = CursorState{}; }
+};
+CursorState& Cursor();
+
+struct TimerTable {
+    std::vector<Timer> List;
+    UINT_PTR NextThreadTimerId = 0x7F00;
+    int FailNext = 0; // tests: the next this many SetTimer calls are refused
+
+    void Reset() { *this = TimerTable{}; }
+};
+TimerTable& Timers();
+
+// A PostQuitMessage waiting to be taken as WM_QUIT.
+struct QuitState {
+    bool Pending = false;
+    int Code = 0;
+
+    void Reset() { *this = QuitState{}; }
+};
+QuitState& Quit();
+
+// Makes every state table above (and the posted queue), so that a static object made
+// after this call is destroyed before them.
+void MakeWindowManagerState();
 
 // A message another thread sends, waiting for the GUI thread to run the procedure.
 struct SentMessage {
@@ -251,7 +288,7 @@ void EnsureInit();
 DWORD Now();
 bool IsGuiThread();
 void QueueInput(const InputEvent& ev); // backends: raw input in screen coordinates
-void ResetAll();                       // for tests: destroys every window and empties the queue
+void ResetAll(); // for tests: resets every state table above and empties the posted queue
 
 // Helpers on rectangles (the drawing code's, with an empty overlap made (0, 0, 0, 0)).
 using gdi::RectEmpty;

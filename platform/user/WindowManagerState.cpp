@@ -2,7 +2,6 @@
 // reset and present steps that run over every window.
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <thread>
 
@@ -31,14 +30,43 @@ std::uint64_t ThisThread() {
 
 } // namespace
 
-WindowManagerState& Wm() {
-    static WindowManagerState state;
+WindowTable& Windows() {
+    static WindowTable table;
+    return table;
+}
+
+InputState& Input() {
+    static InputState state;
+    return state;
+}
+
+CursorState& Cursor() {
+    static CursorState state;
+    return state;
+}
+
+TimerTable& Timers() {
+    static TimerTable table;
+    return table;
+}
+
+QuitState& Quit() {
+    static QuitState state;
     return state;
 }
 
 PostedQueue& Posted() {
     static PostedQueue queue;
     return queue;
+}
+
+void MakeWindowManagerState() {
+    Windows();
+    Input();
+    Cursor();
+    Timers();
+    Quit();
+    Posted();
 }
 
 Backend* CurrentBackend() {
@@ -80,7 +108,7 @@ bool IsGuiThread() {
 }
 
 void EnsureInit() {
-    WindowManagerState& s = Wm();
+    WindowTable& s = Windows();
     if (s.Desktop)
         return;
     if (Posted().GuiThread == 0)
@@ -91,14 +119,14 @@ void EnsureInit() {
     desk->Rect = GetBackend().ScreenRect();
     SetGdiScreenSize(desk->Rect.right - desk->Rect.left, desk->Rect.bottom - desk->Rect.top);
     s.Desktop = desk.get();
-    s.Windows[0x10000] = std::move(desk);
+    s.ByHandle[0x10000] = std::move(desk);
     RegisterSystemClasses();
 }
 
 Window* FromHandleQuiet(HWND hwnd) {
     if (!hwnd)
         return nullptr;
-    auto& windows = Wm().Windows;
+    auto& windows = Windows().ByHandle;
     auto it = windows.find(std::uintptr_t(hwnd));
     return it == windows.end() ? nullptr : it->second.get();
 }
@@ -110,26 +138,28 @@ Window* FromHandle(HWND hwnd) {
     return w;
 }
 
-void ResetAll() {
-    WindowManagerState& s = Wm();
-    if (!s.Desktop)
-        return;
+void WindowTable::Reset() {
     std::vector<HWND> tops;
-    for (Window* w : s.Desktop->Children)
+    for (Window* w : Desktop->Children)
         tops.push_back(w->Handle);
     for (HWND h : tops)
         if (FromHandleQuiet(h))
             DestroyWindow(h);
-    s.Input.clear();
-    s.Timers.clear();
-    s.FailTimers = 0;
-    s.QuitPosted = false;
-    s.DefaultPlacements = 0;
-    s.Focus = s.Active = s.Capture = nullptr;
-    std::memset(s.KeyState, 0, sizeof s.KeyState);
-    std::memset(s.AsyncKeyState, 0, sizeof s.AsyncKeyState);
-    s.LastClickMessage = 0;
-    s.LastClickWindow = nullptr;
+    DefaultPlacements = 0;
+}
+
+void ResetAll() {
+    if (!Windows().Desktop)
+        return;
+    // Windows go first: destroying them may still move the focus or kill timers.
+    Windows().Reset();
+    Input().Reset();
+    bool cursorChanged = Cursor().Shape || Cursor().ShowCount != 0;
+    Cursor().Reset();
+    if (cursorChanged && CurrentBackend())
+        GetBackend().SetCursorShape(nullptr, true);
+    Timers().Reset();
+    Quit().Reset();
     {
         std::lock_guard<std::mutex> lock(Posted().Lock);
         Posted().Messages.clear();
@@ -140,12 +170,12 @@ void ResetAll() {
 }
 
 void PresentAll() {
-    if (!CurrentBackend() || !Wm().Desktop)
+    if (!CurrentBackend() || !Windows().Desktop)
         return;
     ComposeVideo();
     // The backend reads the pixels while it presents them.
     PixelLock lock = LockPixels();
-    for (Window* top : Wm().Desktop->Children)
+    for (Window* top : Windows().Desktop->Children)
         if (!top->Dirty.empty()) {
             GetBackend().Present(top);
             top->Dirty.clear();

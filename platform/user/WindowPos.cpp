@@ -7,6 +7,68 @@
 
 namespace platform::user {
 
+namespace {
+
+// Moves w in its parent's z-order (and into or out of the topmost band).
+void Restack(Window* w, HWND after) {
+    if (after == HWND_TOPMOST)
+        w->ExStyle |= WS_EX_TOPMOST;
+    else if (after == HWND_NOTOPMOST)
+        w->ExStyle &= ~WS_EX_TOPMOST;
+    InsertInZOrder(w, after);
+    if (after != HWND_BOTTOM)
+        BringOwnedAbove(w);
+}
+
+// Shows or hides w as the flags ask; returns the backend changes that makes.
+unsigned ApplyVisibility(Window* w, UINT flags) {
+    unsigned changes = 0;
+    if (flags & SWP_SHOWWINDOW && !w->Visible()) {
+        w->Style |= WS_VISIBLE;
+        changes |= Backend::Shown;
+    }
+    if (flags & SWP_HIDEWINDOW && w->Visible()) {
+        w->Style &= ~WS_VISIBLE;
+        changes |= Backend::Hidden;
+    }
+    return changes;
+}
+
+// A child window moved, changed size or z-order, or was shown or hidden: what it
+// uncovered and where it is now repaint.
+void ExposeMovedChild(Window* w, const RECT& oldRect, bool wasVisible, bool placed,
+                      unsigned changes, UINT flags) {
+    bool nowVisible = IsReallyVisible(w);
+    if (wasVisible && (placed || (changes & Backend::Hidden)))
+        ExposeArea(w->Parent, oldRect);
+    if (nowVisible && (placed || (changes & Backend::Shown)) && !(flags & SWP_NOREDRAW))
+        ExposeArea(w->Parent, w->Rect);
+    if (nowVisible && (flags & SWP_FRAMECHANGED)) {
+        w->FrameDirty = true;
+        w->InternalPaint = true;
+    }
+    RetargetDcs(TopLevelOf(w));
+}
+
+// A hidden window loses the capture and the focus; the active window moves on. Each step
+// sends messages whose handlers may destroy the window: false when it is gone.
+bool LeaveHidden(Window* w) {
+    HWND hwnd = w->Handle;
+    if (Input().Capture && IsDescendant(w, FromHandleQuiet(Input().Capture)))
+        ReleaseCapture();
+    if (!FromHandleQuiet(hwnd))
+        return false;
+    if (Input().Focus && IsDescendant(w, FromHandleQuiet(Input().Focus)))
+        SetFocus(w->IsTopLevel() ? nullptr : w->Parent->Handle);
+    if (!FromHandleQuiet(hwnd))
+        return false;
+    if (w->IsTopLevel() && Input().Active == hwnd)
+        ActivateWindow(NextActivationCandidate(w), WA_ACTIVE);
+    return FromHandleQuiet(hwnd) != nullptr;
+}
+
+} // namespace
+
 // Applies a new position, size, z-order and visibility; sends the position messages.
 BOOL SetPos(Window* w, HWND after, int x, int y, int cx, int cy, UINT flags, bool stateChanged) {
     HWND hwnd = w->Handle;
@@ -37,26 +99,10 @@ BOOL SetPos(Window* w, HWND after, int x, int y, int cx, int cy, UINT flags, boo
     if (!sized && !stateChanged)
         flags |= SWP_NOSIZE;
     w->Rect = newRect;
-    bool zchanged = false;
-    if (!(flags & SWP_NOZORDER)) {
-        if (wp.hwndInsertAfter == HWND_TOPMOST)
-            w->ExStyle |= WS_EX_TOPMOST;
-        else if (wp.hwndInsertAfter == HWND_NOTOPMOST)
-            w->ExStyle &= ~WS_EX_TOPMOST;
-        InsertInZOrder(w, wp.hwndInsertAfter);
-        if (wp.hwndInsertAfter != HWND_BOTTOM)
-            BringOwnedAbove(w);
-        zchanged = true;
-    }
-    unsigned changes = 0;
-    if (flags & SWP_SHOWWINDOW && !w->Visible()) {
-        w->Style |= WS_VISIBLE;
-        changes |= Backend::Shown;
-    }
-    if (flags & SWP_HIDEWINDOW && w->Visible()) {
-        w->Style &= ~WS_VISIBLE;
-        changes |= Backend::Hidden;
-    }
+    bool zchanged = !(flags & SWP_NOZORDER);
+    if (zchanged)
+        Restack(w, wp.hwndInsertAfter);
+    unsigned changes = ApplyVisibility(w, flags);
     if (moved)
         changes |= Backend::Moved;
     if (sized)
@@ -74,36 +120,10 @@ BOOL SetPos(Window* w, HWND after, int x, int y, int cx, int cy, UINT flags, boo
             InvalidateIn(w, ClientRectOf(w), true, true);
         NotifyTop(w, changes);
     } else {
-        Window* top = TopLevelOf(w);
-        if (wasVisible && (moved || sized || (changes & Backend::Hidden) || zchanged))
-            ExposeArea(w->Parent, oldRect);
-        if (nowVisible && (moved || sized || (changes & Backend::Shown) || zchanged) &&
-            !(flags & SWP_NOREDRAW))
-            ExposeArea(w->Parent, w->Rect);
-        if (nowVisible && (flags & SWP_FRAMECHANGED)) {
-            w->FrameDirty = true;
-            w->InternalPaint = true;
-        }
-        RetargetDcs(top);
+        ExposeMovedChild(w, oldRect, wasVisible, moved || sized || zchanged, changes, flags);
     }
-    if (changes & Backend::Hidden) {
-        // A hidden window loses the capture and the focus; the active window moves on.
-        // (Each step sends messages whose handlers may destroy the window.)
-        if (Wm().Capture && IsDescendant(w, FromHandleQuiet(Wm().Capture)))
-            ReleaseCapture();
-        if (!FromHandleQuiet(hwnd))
-            return TRUE;
-        if (Wm().Focus && IsDescendant(w, FromHandleQuiet(Wm().Focus)))
-            SetFocus(w->IsTopLevel() ? nullptr : w->Parent->Handle);
-        if (!FromHandleQuiet(hwnd))
-            return TRUE;
-        if (w->IsTopLevel() && Wm().Active == hwnd) {
-            Window* next = NextActivationCandidate(w);
-            ActivateWindow(next, WA_ACTIVE);
-        }
-        if (!FromHandleQuiet(hwnd))
-            return TRUE;
-    }
+    if ((changes & Backend::Hidden) && !LeaveHidden(w))
+        return TRUE;
     if (!(flags & SWP_NOACTIVATE) && w->IsTopLevel() && nowVisible && !(changes & Backend::Hidden))
         ActivateWindow(w, WA_ACTIVE);
     if (!FromHandleQuiet(hwnd))
@@ -131,7 +151,7 @@ using namespace platform::user;
 
 BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
     Window* w = FromHandle(hwnd);
-    if (!w || w == Wm().Desktop)
+    if (!w || w == Windows().Desktop)
         return FALSE;
     // Unlike ShowWindow, showing or hiding through SetWindowPos sends no WM_SHOWWINDOW.
     if (!(flags & SWP_NOSIZE) || !(flags & SWP_NOMOVE)) {
@@ -153,57 +173,77 @@ BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint) {
                         SWP_NOZORDER | SWP_NOACTIVATE | (repaint ? 0 : SWP_NOREDRAW));
 }
 
-BOOL ShowWindow(HWND hwnd, int cmdShow) {
-    Window* w = FromHandle(hwnd);
-    if (!w || w == Wm().Desktop)
-        return FALSE;
-    BOOL wasVisible = w->Visible() ? TRUE : FALSE;
-    UINT flags = SWP_NOZORDER | SWP_NOMOVE | SWP_NOSIZE;
-    bool toMax = false, toMin = false, toRestore = false;
+namespace {
+
+// What a ShowWindow command does: the SetPos flags and the change of show state.
+struct ShowPlan {
+    UINT Flags = SWP_NOZORDER | SWP_NOMOVE | SWP_NOSIZE;
+    bool ToMax = false;
+    bool ToMin = false;
+    bool ToRestore = false;
+};
+
+// False for an unknown command (last error set) and for hiding a hidden window.
+bool PlanShow(const Window* w, int cmdShow, ShowPlan& p) {
     bool activate = w->IsTopLevel() && !(w->ExStyle & WS_EX_NOACTIVATE);
     switch (cmdShow) {
     case SW_HIDE:
-        if (!wasVisible)
-            return FALSE;
-        flags |= SWP_HIDEWINDOW | SWP_NOACTIVATE;
+        if (!w->Visible())
+            return false;
+        p.Flags |= SWP_HIDEWINDOW | SWP_NOACTIVATE;
         break;
     case SW_SHOWNORMAL:
     case SW_SHOWDEFAULT:
     case SW_RESTORE:
-        flags |= SWP_SHOWWINDOW;
-        toRestore = w->Maximized() || w->Minimized();
+        p.Flags |= SWP_SHOWWINDOW;
+        p.ToRestore = w->Maximized() || w->Minimized();
         if (!activate)
-            flags |= SWP_NOACTIVATE;
+            p.Flags |= SWP_NOACTIVATE;
         break;
     case SW_SHOWNOACTIVATE:
-        flags |= SWP_SHOWWINDOW | SWP_NOACTIVATE;
-        toRestore = w->Maximized() || w->Minimized();
+        p.Flags |= SWP_SHOWWINDOW | SWP_NOACTIVATE;
+        p.ToRestore = w->Maximized() || w->Minimized();
         break;
     case SW_SHOW:
-        flags |= SWP_SHOWWINDOW;
+        p.Flags |= SWP_SHOWWINDOW;
         if (!activate)
-            flags |= SWP_NOACTIVATE;
+            p.Flags |= SWP_NOACTIVATE;
         break;
     case SW_SHOWNA:
-        flags |= SWP_SHOWWINDOW | SWP_NOACTIVATE;
+        p.Flags |= SWP_SHOWWINDOW | SWP_NOACTIVATE;
         break;
     case SW_SHOWMAXIMIZED:
-        flags |= SWP_SHOWWINDOW;
-        toMax = true;
+        p.Flags |= SWP_SHOWWINDOW;
+        p.ToMax = true;
         if (!activate)
-            flags |= SWP_NOACTIVATE;
+            p.Flags |= SWP_NOACTIVATE;
         break;
     case SW_SHOWMINIMIZED:
     case SW_MINIMIZE:
     case SW_SHOWMINNOACTIVE:
     case SW_FORCEMINIMIZE:
-        flags |= SWP_SHOWWINDOW | SWP_NOACTIVATE;
-        toMin = true;
+        p.Flags |= SWP_SHOWWINDOW | SWP_NOACTIVATE;
+        p.ToMin = true;
         break;
     default:
         SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
+        return false;
     }
+    return true;
+}
+
+} // namespace
+
+BOOL ShowWindow(HWND hwnd, int cmdShow) {
+    Window* w = FromHandle(hwnd);
+    if (!w || w == Windows().Desktop)
+        return FALSE;
+    BOOL wasVisible = w->Visible() ? TRUE : FALSE;
+    ShowPlan plan;
+    if (!PlanShow(w, cmdShow, plan))
+        return FALSE;
+    UINT flags = plan.Flags;
+    bool toMax = plan.ToMax, toMin = plan.ToMin, toRestore = plan.ToRestore;
     if (toMax && w->Maximized())
         toMax = false;
     if (toMin && w->Minimized())
@@ -230,7 +270,7 @@ BOOL ShowWindow(HWND hwnd, int cmdShow) {
         w->WasMaximized = w->Maximized();
         w->Style = (w->Style & ~WS_MAXIMIZE) | WS_MINIMIZE;
         stateChanged = true;
-        if (Wm().Active == hwnd)
+        if (Input().Active == hwnd)
             ActivateWindow(NextActivationCandidate(w), WA_ACTIVE);
         if (!FromHandleQuiet(hwnd))
             return wasVisible;
@@ -295,8 +335,8 @@ BOOL ScreenToClient(HWND hwnd, LPPOINT point) {
 
 int MapWindowPoints(HWND from, HWND to, LPPOINT points, UINT count) {
     EnsureInit();
-    Window* f = from ? FromHandle(from) : Wm().Desktop;
-    Window* t = to ? FromHandle(to) : Wm().Desktop;
+    Window* f = from ? FromHandle(from) : Windows().Desktop;
+    Window* t = to ? FromHandle(to) : Windows().Desktop;
     if (!f || !t) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
@@ -367,7 +407,7 @@ Window* HitTestWindow(POINT screen, bool skipDisabled, Window* onlyTop) {
     };
     if (onlyTop && onlyTop->Visible() && !onlyTop->Minimized())
         return PtInRect(&onlyTop->Rect, screen) ? descend(onlyTop, screen) : nullptr;
-    for (Window* top : Wm().Desktop->Children) {
+    for (Window* top : Windows().Desktop->Children) {
         if (!top->Visible() || top->Minimized())
             continue;
         if (PtInRect(&top->Rect, screen))
