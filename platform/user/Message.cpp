@@ -92,6 +92,41 @@ void UpdateKeyState(BYTE* keys, UINT message, WPARAM wParam) {
     }
 }
 
+// Keys go to the focus window, or as system keys to the active window without one.
+bool RouteKey(const InputEvent& ev, MSG& out) {
+    HWND target = Input().Focus ? Input().Focus : Input().Active;
+    Window* tw = FromHandleQuiet(target);
+    // A disabled window takes no keys (its Alt+F4 would close it under a modal box).
+    if (!tw || !tw->Enabled() || !TopLevelOf(tw)->Enabled())
+        return false;
+    UINT msg = ev.Message;
+    if (!Input().Focus && (msg == WM_KEYDOWN || msg == WM_KEYUP))
+        msg = msg == WM_KEYDOWN ? WM_SYSKEYDOWN : WM_SYSKEYUP;
+    out.hwnd = target;
+    out.message = msg;
+    out.wParam = ev.WParam;
+    out.lParam = ev.LParam;
+    return true;
+}
+
+// Double clicks: same button, same window, within the time and distance limits. A press
+// that is taken (`remember`) becomes the one the next press is compared with.
+bool IsDoubleClick(const InputEvent& ev, const Window* target, bool remember) {
+    InputState& in = Input();
+    bool dbl = (target->Class->Style & CS_DBLCLKS) && in.LastClickMessage == ev.Message &&
+               in.LastClickWindow == target->Handle && !in.ClickWasDouble &&
+               ev.Time - in.LastClickTime <= 500 && std::abs(ev.Pt.x - in.LastClickPt.x) <= 2 &&
+               std::abs(ev.Pt.y - in.LastClickPt.y) <= 2;
+    if (remember) {
+        in.LastClickMessage = ev.Message;
+        in.LastClickWindow = target->Handle;
+        in.LastClickTime = ev.Time;
+        in.LastClickPt = ev.Pt;
+        in.ClickWasDouble = dbl;
+    }
+    return dbl;
+}
+
 // Turns the raw input event at the head of the queue into a message for its window, with
 // `keys` as the key state and `cursor` as the pointer position once the event is taken.
 // Returns false when the event goes nowhere (it is then dropped).
@@ -101,21 +136,8 @@ bool RouteInput(const InputEvent& ev, MSG& out, bool sendSideMessages, const BYT
     out.time = ev.Time;
     out.pt = cursor;
     if (ev.Message == WM_KEYDOWN || ev.Message == WM_KEYUP || ev.Message == WM_CHAR ||
-        ev.Message == WM_SYSKEYDOWN || ev.Message == WM_SYSKEYUP) {
-        HWND target = Input().Focus ? Input().Focus : Input().Active;
-        Window* tw = FromHandleQuiet(target);
-        // A disabled window takes no keys (its Alt+F4 would close it under a modal box).
-        if (!tw || !tw->Enabled() || !TopLevelOf(tw)->Enabled())
-            return false;
-        UINT msg = ev.Message;
-        if (!Input().Focus && (msg == WM_KEYDOWN || msg == WM_KEYUP))
-            msg = msg == WM_KEYDOWN ? WM_SYSKEYDOWN : WM_SYSKEYUP;
-        out.hwnd = target;
-        out.message = msg;
-        out.wParam = ev.WParam;
-        out.lParam = ev.LParam;
-        return true;
-    }
+        ev.Message == WM_SYSKEYDOWN || ev.Message == WM_SYSKEYUP)
+        return RouteKey(ev, out);
     // Mouse.
     out.pt = ev.Pt;
     Window* target = nullptr;
@@ -168,25 +190,8 @@ bool RouteInput(const InputEvent& ev, MSG& out, bool sendSideMessages, const BYT
         }
     }
     UINT msg = ev.Message;
-    // Double clicks: same button, same window, within the time and distance limits.
-    if (IsButtonDown(msg)) {
-        bool dbl = false;
-        if ((target->Class->Style & CS_DBLCLKS) && Input().LastClickMessage == msg &&
-            Input().LastClickWindow == target->Handle && !Input().ClickWasDouble &&
-            ev.Time - Input().LastClickTime <= 500 &&
-            std::abs(ev.Pt.x - Input().LastClickPt.x) <= 2 &&
-            std::abs(ev.Pt.y - Input().LastClickPt.y) <= 2)
-            dbl = true;
-        if (sendSideMessages) {
-            Input().LastClickMessage = msg;
-            Input().LastClickWindow = target->Handle;
-            Input().LastClickTime = ev.Time;
-            Input().LastClickPt = ev.Pt;
-            Input().ClickWasDouble = dbl;
-        }
-        if (dbl)
-            msg += 2; // WM_xBUTTONDOWN -> WM_xBUTTONDBLCLK
-    }
+    if (IsButtonDown(msg) && IsDoubleClick(ev, target, sendSideMessages))
+        msg += 2; // WM_xBUTTONDOWN -> WM_xBUTTONDBLCLK
     out.hwnd = target->Handle;
     if (hit == HTCLIENT || Input().Capture) {
         POINT p = ev.Pt;
