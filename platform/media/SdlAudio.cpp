@@ -90,7 +90,8 @@ void AudioOutput::Fill(void* self, std::uint8_t* stream, int length) {
     std::lock_guard<std::mutex> lock(out->FLock);
     const std::size_t available = out->FQueue.size() - out->FRead;
     const std::size_t taken = std::min(wanted, available) / out->FChannels * out->FChannels;
-    std::memcpy(stream, out->FQueue.data() + out->FRead, taken * sizeof(std::int16_t));
+    if (taken > 0) // an empty queue may have no storage at all
+        std::memcpy(stream, out->FQueue.data() + out->FRead, taken * sizeof(std::int16_t));
     std::memset(stream + taken * sizeof(std::int16_t), 0,
                 std::size_t(length) - taken * sizeof(std::int16_t));
     out->FRead += taken;

@@ -12,13 +12,17 @@
 
 namespace pt = platform::testing;
 
+// Kept to the very end of the process (the exit steps still send to the recorder), and
+// reachable from here, so that the leak checker does not count it.
+std::shared_ptr<pt::MciRecorder>* gRecorder = nullptr;
+
 int main() {
     pt::UseHeadless();
     app::StartFramework();
     // In the loop, after the framework registered its exit step, as a click would.
     pt::RunAt(pt::Now() + 500, [] {
-        // Kept to the very end of the process: the exit steps still send to it.
-        auto* recorder = new std::shared_ptr<pt::MciRecorder>(pt::InstallMciRecorder());
+        gRecorder = new std::shared_ptr<pt::MciRecorder>(pt::InstallMciRecorder());
+        auto* recorder = gRecorder;
         (*recorder)->ScriptDigitalVideo(153, 700, 628);
         (*recorder)->OnCall = [](const pt::MciCall& call) {
             std::printf("%s\n", call.Text().c_str());
