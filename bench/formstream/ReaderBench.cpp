@@ -4,10 +4,8 @@
 // they received (each block arrives once, in a stream of exactly its length).
 #include <benchmark/benchmark.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "MainFormStandIns.h"
+#include "bench/common/BuildFiles.h"
 
 using namespace formstream;
 
@@ -27,19 +25,8 @@ public:
     std::uint64_t BytesRead = 0;
 };
 
-const std::string& MainForm() {
-    static const std::string bytes = [] {
-        std::ifstream in(std::string(QUILLOT_BUILD_DIR) + "/generated/TFORM1.bin",
-                         std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }();
-    return bytes;
-}
-
 void ReadMainForm(benchmark::State& state) {
-    const std::string& bytes = MainForm();
+    const std::string& bytes = bench::MainFormBytes();
     if (bytes.empty()) {
         state.SkipWithError("generated/TFORM1.bin is missing: build main_form_stream");
         return;
@@ -62,7 +49,8 @@ void ReadMainForm(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(bytes.size()) * state.iterations());
     state.counters["stream_bytes"] = static_cast<double>(bytes.size());
     state.counters["source_bytes_per_read"] = static_cast<double>(sourceBytes) / n;
-    state.counters["picture_bytes_per_read"] = static_cast<double>(mainformstandins::gPictureBytes) / n;
+    state.counters["picture_bytes_per_read"] =
+        static_cast<double>(mainformstandins::gPictureBytes) / n;
 }
 BENCHMARK(ReadMainForm)
     ->Arg(4096)

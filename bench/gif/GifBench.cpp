@@ -219,17 +219,29 @@ void BM_DecodeOursRaster(benchmark::State& state) {
     state.SetLabel(Name(which));
 }
 
+// giflib reads the whole file from memory (DGifOpen, DGifSlurp); a failure marks the
+// benchmark.
+GifFileType* Slurp(const Bytes& gif, benchmark::State& state) {
+    TReadState st{&gif, 0};
+    int error = 0;
+    GifFileType* g = DGifOpen(&st, ReadFromMemory, &error);
+    if (DGifSlurp(g) != GIF_OK)
+        state.SkipWithError("giflib failed");
+    return g;
+}
+
+void Close(GifFileType* g) {
+    int error = 0;
+    DGifCloseFile(g, &error);
+}
+
 void BM_DecodeGiflib(benchmark::State& state) {
     const int which = int(state.range(0));
     const Bytes& gif = GifBytes(which);
     for (auto _ : state) {
-        TReadState st{&gif, 0};
-        int error = 0;
-        GifFileType* g = DGifOpen(&st, ReadFromMemory, &error);
-        if (DGifSlurp(g) != GIF_OK)
-            state.SkipWithError("giflib failed");
+        GifFileType* g = Slurp(gif, state);
         benchmark::DoNotOptimize(g->SavedImages[0].RasterBits);
-        DGifCloseFile(g, &error);
+        Close(g);
     }
     state.SetLabel(Name(which));
 }
@@ -241,11 +253,7 @@ void BM_DecodeGiflibTo32(benchmark::State& state) {
     const Bytes& gif = GifBytes(which);
     std::vector<std::uint32_t> pixels;
     for (auto _ : state) {
-        TReadState st{&gif, 0};
-        int error = 0;
-        GifFileType* g = DGifOpen(&st, ReadFromMemory, &error);
-        if (DGifSlurp(g) != GIF_OK)
-            state.SkipWithError("giflib failed");
+        GifFileType* g = Slurp(gif, state);
         const SavedImage& frame = g->SavedImages[0];
         const ColorMapObject* map =
             frame.ImageDesc.ColorMap ? frame.ImageDesc.ColorMap : g->SColorMap;
@@ -263,7 +271,7 @@ void BM_DecodeGiflibTo32(benchmark::State& state) {
                 out[x] = lut[in[x]];
         }
         benchmark::DoNotOptimize(pixels.data());
-        DGifCloseFile(g, &error);
+        Close(g);
     }
     state.SetLabel(Name(which));
 }

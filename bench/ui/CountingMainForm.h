@@ -6,13 +6,12 @@
 // does; nothing plays.
 #pragma once
 
-#include <fstream>
 #include <initializer_list>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "bench/common/BuildFiles.h"
 #include "formstream/ClassRegistry.h"
 #include "formstream/FormResources.h"
 #include "gif/GifImage.h"
@@ -135,17 +134,7 @@ inline constinit const formstream::TClassInfo TCountingForm::ClassInfo =
     formstream::ClassInfoOf<TCountingForm, TForm>("TForm1", {}, TCountingForm::Methods,
                                                   TCountingForm::Fields);
 
-// The compiled main window definition, read from the build tree.
-inline const std::string& MainFormBytes() {
-    static const std::string bytes = [] {
-        std::ifstream in(std::string(QUILLOT_BUILD_DIR) + "/generated/TFORM1.bin",
-                         std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }();
-    return bytes;
-}
+using bench::MainFormBytes;
 
 inline std::unique_ptr<rtl::TStream> ServeMainForm(std::string_view className) {
     if (!rtl::SameText(className, "TForm1") || MainFormBytes().empty())

@@ -4,7 +4,6 @@
 
 #include <set>
 #include <span>
-#include <stdexcept>
 
 #include "ScenarioRun.h"
 #include "app/Clips.h"
@@ -82,19 +81,13 @@ struct TClipStep {
     app::TClipState State;
 };
 
-// The file that `state` plays in the chosen language and its end position, from the
-// catalogue's clip table.
-const app::TClipInfo& ClipOf(app::TClipState state) {
-    for (const app::TClipInfo& clip : app::Clips)
-        if (clip.State == state)
-            return clip;
-    throw std::logic_error("no clip for state " + std::to_string(state));
-}
+// The file that `state` plays in the chosen language and its end position, as the
+// catalogue's own rules give them.
 std::string FileOf(app::TClipState state, bool korean) {
-    return std::string(korean ? ClipOf(state).KoreanFile : ClipOf(state).EnglishFile);
+    return std::string(app::ClipFile(state, korean));
 }
 int EndOf(app::TClipState state, bool korean) {
-    return korean ? ClipOf(state).KoreanEnd : ClipOf(state).EnglishEnd;
+    return app::ClipEnd(state, korean)->Position;
 }
 
 // Every row of the transition table in one language: the introduction, then each
