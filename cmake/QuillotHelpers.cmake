@@ -8,10 +8,12 @@ function(quillot_library name)
     target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
 endfunction()
 
-# quillot_test(NAME SOURCES ... DEPS ... [LABELS unit|e2e|gui])
+# quillot_test(NAME SOURCES ... DEPS ... [LABELS unit|e2e|gui] [SERIAL])
 #   One GoogleTest program per folder under tests/, each test case registered with CTest.
+#   SERIAL: the program's tests keep real time (sound through a real server) and run
+#   alone, with no other test loading the machine.
 function(quillot_test name)
-    cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;LABELS" ${ARGN})
+    cmake_parse_arguments(ARG "SERIAL" "" "SOURCES;DEPS;LABELS" ${ARGN})
     if(NOT ARG_LABELS)
         set(ARG_LABELS unit)
     endif()
@@ -25,7 +27,7 @@ function(quillot_test name)
         QUILLOT_BUILD_DIR="${PROJECT_BINARY_DIR}")
     # Tests on a real display share its pointer, keyboard focus and screen: they run alone.
     set(serial FALSE)
-    if("gui" IN_LIST ARG_LABELS)
+    if("gui" IN_LIST ARG_LABELS OR ARG_SERIAL)
         set(serial TRUE)
     endif()
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST

@@ -28,7 +28,7 @@ SDL_AudioDeviceID OpenDevice(SDL_AudioSpec& want) {
         return open();
     if (choice == Choice::NoOutput)
         return 0;
-    QuietAlsaErrors();
+    QuietSoundLibraries();
     for (const std::string& driver : SoundDriverOrder(SDL_getenv("SDL_AUDIODRIVER"))) {
         // Over the user's SDL_AUDIODRIVER too, which names the whole list.
         SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, driver.c_str(), SDL_HINT_OVERRIDE);

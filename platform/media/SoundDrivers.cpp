@@ -1,7 +1,8 @@
-// The order of SDL's sound drivers and a quiet ALSA library.
+// The order of SDL's sound drivers and quiet sound libraries.
 #include "platform/media/SoundDrivers.h"
 
 #include <dlfcn.h>
+#include <stdlib.h>
 
 #include <mutex>
 
@@ -36,9 +37,11 @@ void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
 
 } // namespace
 
-void QuietAlsaErrors() {
+void QuietSoundLibraries() {
     static std::once_flag once;
     std::call_once(once, [] {
+        // Read by the library when SDL first starts it; level 0 logs nothing.
+        setenv("PIPEWIRE_DEBUG", "0", /*overwrite=*/0);
         void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
         if (!alsa)
             return;

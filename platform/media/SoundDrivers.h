@@ -1,5 +1,5 @@
 // Internal to the platform layer: which of SDL's sound drivers a sound output tries, in
-// which order, and keeping the ALSA library from printing its errors while they are
+// which order, and keeping the sound libraries from printing their errors while they are
 // tried.
 #pragma once
 
@@ -15,11 +15,14 @@ namespace platform::media {
 // other plays nothing.
 std::vector<std::string> SoundDriverOrder(const char* chosen);
 
-// Gives the ALSA library (when it is installed) an error handler that prints nothing.
-// Without it, every failed open of a sound card prints lines such as "ALSA lib ...
-// Unknown PCM default" on a machine without one. The handler stays for the process: the
-// library is kept loaded, and SDL loads the same one.
-void QuietAlsaErrors();
+// Keeps the sound libraries quiet while the drivers are tried. The ALSA library (when it
+// is installed) gets an error handler that prints nothing: without it, every failed open
+// of a sound card prints lines such as "ALSA lib ... Unknown PCM default" on a machine
+// without one. The handler stays for the process: the library is kept loaded, and SDL
+// loads the same one. The PipeWire library logs nothing unless the user asks for its
+// log (PIPEWIRE_DEBUG): installed without PipeWire's configuration, as other programs'
+// packages bring it, it prints "can't load config client.conf" on every try.
+void QuietSoundLibraries();
 
 // The one line printed when no driver gives a sound output; clips then play without
 // sound on the system clock.
