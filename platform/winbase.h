@@ -1,7 +1,7 @@
 // Kernel part of the API subset: module path, resources, code pages, global memory,
 // files opened with Windows-style paths, time.
 //
-// Resources come from tables compiled into the executable (tools/rescomp) and
+// Resources come from tables compiled into the executable (tools/generators/rescomp) and
 // registered at start-up; names and types are numbers (MAKEINTRESOURCEA) or strings,
 // string names and types matched without regard to ASCII case. Paths given to the file
 // functions may use backslashes as separators. Failures return the API's failure values

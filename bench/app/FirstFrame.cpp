@@ -39,7 +39,7 @@
 
 #include "bench/app/FrameProbe.h"
 #include "bench/common/Stats.h"
-#include "tools/clipgen/Catalogue.h"
+#include "tools/generators/clipgen/Catalogue.h"
 
 namespace {
 

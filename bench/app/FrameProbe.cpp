@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "app/Layout.h"
-#include "tools/clipgen/ClipPainter.h"
+#include "tools/generators/clipgen/ClipPainter.h"
 
 namespace bench {
 

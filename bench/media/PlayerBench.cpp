@@ -14,7 +14,7 @@
 
 #include "media/MPlayer.h"
 #include "platform/testing/Testing.h"
-#include "tools/clipgen/ClipWriter.h"
+#include "tools/generators/clipgen/ClipWriter.h"
 #include "ui/Forms.h"
 
 namespace {

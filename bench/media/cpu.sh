@@ -20,6 +20,6 @@ run() {
     awk -v n="$name" -v u="$user" -v s="$sys" -v x="$(((x1 - x0)))" -v hz="$clock_ticks" -v t="$secs" \
         'BEGIN { p = u + s; xs = x / hz; printf "%-8s process %.2f s, X server %.2f s, total %.2f s = %.1f %% of one core\n", n, p, xs, p + xs, 100 * (p + xs) / t; print p + xs > "/dev/stderr" }' 2>>"$tmp/totals"
 }
-run mciplay "$build/tools/mciplay/mciplay" --seconds "$secs" "$clip"
+run mciplay "$build/tools/dev/mciplay/mciplay" --seconds "$secs" "$clip"
 run ffplay ffplay -autoexit -t "$secs" -loglevel quiet "$clip"
 awk 'NR == 1 { a = $1 } NR == 2 { b = $1 } END { if (b > 0) printf "ratio mciplay / ffplay: %.2f\n", a / b }' "$tmp/totals"

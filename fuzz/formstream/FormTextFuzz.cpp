@@ -9,7 +9,7 @@
 #include <string>
 
 #include "rtl/Exceptions.h"
-#include "tools/formc/FormText.h"
+#include "tools/generators/formc/FormText.h"
 
 namespace {
 

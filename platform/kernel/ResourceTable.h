@@ -1,4 +1,4 @@
-// Internal to the platform layer and to the sources that tools/rescomp generates: the
+// Internal to the platform layer and to the sources that tools/generators/rescomp generates: the
 // registry of resource tables that FindResourceA and its companions search. A table is
 // an array of entries that stays alive for the whole run (static data of the program).
 #pragma once

@@ -8,8 +8,8 @@
 #include "bench/app/FrameProbe.h"
 #include "bench/common/Stats.h"
 #include "graphics/Graphics.h"
-#include "tools/clipgen/Catalogue.h"
-#include "tools/clipgen/ClipPainter.h"
+#include "tools/generators/clipgen/Catalogue.h"
+#include "tools/generators/clipgen/ClipPainter.h"
 
 using namespace bench;
 

@@ -9,7 +9,7 @@
 #include "StreamBytes.h"
 #include "tests/common/Golden.h"
 #include "tests/common/TempDir.h"
-#include "tools/formdump/FormDump.h"
+#include "tools/dev/formdump/FormDump.h"
 
 using namespace formstream;
 using namespace testclasses;

@@ -15,7 +15,7 @@
 #include "rtl/Exceptions.h"
 #include "tests/common/MainWindowComponents.h"
 #include "tests/common/TempDir.h"
-#include "tools/formc/FormText.h"
+#include "tools/generators/formc/FormText.h"
 
 using namespace formstream;
 

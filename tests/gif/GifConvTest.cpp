@@ -24,7 +24,7 @@ using TRun = testutil::TCommandRun;
 // standard output).
 TRun RunTool(const std::string& args, const std::string& dir = "") {
     return testutil::RunCommand((dir.empty() ? "" : "cd '" + dir + "' && ") + QUILLOT_BUILD_DIR +
-                                "/tools/gifconv/gifconv " + args + " 2>&1");
+                                "/tools/dev/gifconv/gifconv " + args + " 2>&1");
 }
 
 class GifConv : public ::testing::Test {

@@ -1,10 +1,10 @@
 // TMediaPlayer on the real digital-video device of the headless backend, with clips that
 // the clip writer makes for each test: open, play on the virtual clock, the notification
 // at the end, a missing file, and a re-open while playing.
-#include "../common/ExceptionMessage.h"
 #include "PlayerFixture.h"
+#include "tests/common/ExceptionMessage.h"
 #include "tests/common/TempDir.h"
-#include "tools/clipgen/ClipWriter.h"
+#include "tools/generators/clipgen/ClipWriter.h"
 
 namespace media::testing {
 namespace {

@@ -2,10 +2,10 @@
 // of the media control interface: device, command, flags word and the record's fields.
 #include <functional>
 
-#include "../common/ExceptionMessage.h"
 #include "PlayerFixture.h"
 #include "formstream/ClassRegistry.h"
 #include "formstream/IdentMaps.h"
+#include "tests/common/ExceptionMessage.h"
 
 namespace media::testing {
 namespace {

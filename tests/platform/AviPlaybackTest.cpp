@@ -7,7 +7,7 @@
 #include "MciFixture.h"
 #include "platform/media/MciDriver.h"
 #include "platform/media/MediaFile.h"
-#include "tools/clipgen/ClipPainter.h"
+#include "tools/generators/clipgen/ClipPainter.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/clipgen/ClipWriter.h"
+#include "tools/generators/clipgen/ClipWriter.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

@@ -8,7 +8,7 @@
 #include "app/Clips.h"
 #include "platform/media/MciDriver.h"
 #include "tests/common/TempDir.h"
-#include "tools/clipgen/ClipPainter.h"
+#include "tools/generators/clipgen/ClipPainter.h"
 
 namespace {
 

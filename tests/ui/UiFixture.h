@@ -14,7 +14,7 @@
 #include "platform/testing/Testing.h"
 #include "platform/win32.h"
 #include "rtl/Stream.h"
-#include "tools/formc/FormText.h"
+#include "tools/generators/formc/FormText.h"
 #include "ui/Forms.h"
 
 namespace uitest {

@@ -8,7 +8,7 @@
 
 #include "platform/mmsystem.h"
 #include "platform/testing/Testing.h"
-#include "tools/scenario/Runner.h"
+#include "tools/dev/scenario/Runner.h"
 
 namespace {
 

@@ -9,11 +9,11 @@
 #include <fstream>
 #include <string>
 
-#include "../MciClip.h"
 #include "RealDisplay.h"
 #include "platform/testing/Testing.h"
 #include "platform/win32.h"
-#include "tools/clipgen/ClipPainter.h"
+#include "tests/platform/MciClip.h"
+#include "tools/generators/clipgen/ClipPainter.h"
 
 namespace {
 

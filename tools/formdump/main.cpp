@@ -1,8 +1,0 @@
-#include <iostream>
-
-#include "tools/formdump/FormDump.h"
-
-int main(int argc, char** argv) {
-    formdump::RegisterFormDumpClasses();
-    return formdump::FormDumpMain(argc, argv, std::cout, std::cerr);
-}
