@@ -5,6 +5,7 @@
 #include <typeinfo>
 
 #include "formstream/ClassRegistry.h"
+#include "platform/phases.h"
 #include "ui/Forms.h"
 #include "ui/WindowClass.h"
 
@@ -223,9 +224,11 @@ void TApplication::MakeForm(TClass formClass, TComponent*& reference) {
         throw rtl::EInvalidOperation(
             rtl::Format("Cannot make a form of class %s", formClass ? formClass->Name : "(none)"));
     auto* form = static_cast<TCustomForm*>(formClass->Create(this));
+    platform::MarkPhase("form-read");
     reference = form;
     try {
         FormMade(form);
+        platform::MarkPhase("form-made");
     } catch (...) {
         reference = nullptr;
         Free(form);

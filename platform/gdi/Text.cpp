@@ -20,6 +20,7 @@
 #include "platform/gdi/GdiObjects.h"
 #include "platform/gdi/Raster.h"
 #include "platform/gdi/Region.h"
+#include "platform/phases.h"
 
 namespace platform::gdi {
 
@@ -167,6 +168,7 @@ FT_Face OpenFace(const std::string& path, int index, int em) {
         FT_Done_Face(face);
         return nullptr;
     }
+    MarkPhase("font-face");
     return face;
 }
 
@@ -178,7 +180,11 @@ int Scaled(long units, int em, int upem, bool ceilIt) {
 // Finds the file for the requested face: a mapped family, the family itself, then the
 // fallbacks for Korean text and for any text.
 bool LocateFace(const LOGFONTA& lf, bool bold, bool italic, FaceFile& file) {
-    static bool fcReady = FcInit() == FcTrue;
+    static bool fcReady = [] {
+        const bool ready = FcInit() == FcTrue;
+        MarkPhase("fontconfig");
+        return ready;
+    }();
     if (!fcReady)
         return false;
     std::string name(lf.lfFaceName, strnlen(lf.lfFaceName, LF_FACESIZE));

@@ -13,6 +13,7 @@
 #include <map>
 #include <thread>
 
+#include "platform/phases.h"
 #include "platform/sdl/DisplayLoss.h"
 #include "platform/user/WindowManager.h"
 
@@ -295,6 +296,7 @@ public:
         if (!rects.empty())
             SDL_UpdateWindowSurfaceRects(sw->Handle, rects.data(), int(rects.size()));
         ++Frames;
+        MarkPhase("present");
     }
 
     void SetCursorShape(HCURSOR cursor, bool visible) override {
@@ -598,6 +600,7 @@ std::unique_ptr<Backend> MakeSdlBackend() {
     }
     if (driver && std::strcmp(driver, "x11") == 0)
         sdl::EndProcessWhenDisplayIsLost();
+    MarkPhase("sdl-video");
     return std::make_unique<sdl::SdlBackend>();
 }
 
