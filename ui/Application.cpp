@@ -224,11 +224,9 @@ void TApplication::MakeForm(TClass formClass, TComponent*& reference) {
         throw rtl::EInvalidOperation(
             rtl::Format("Cannot make a form of class %s", formClass ? formClass->Name : "(none)"));
     auto* form = static_cast<TCustomForm*>(formClass->Create(this));
-    platform::MarkPhase("form-read");
     reference = form;
     try {
         FormMade(form);
-        platform::MarkPhase("form-made");
     } catch (...) {
         reference = nullptr;
         Free(form);
@@ -237,11 +235,13 @@ void TApplication::MakeForm(TClass formClass, TComponent*& reference) {
 }
 
 void TApplication::FormMade(TCustomForm* form) {
+    platform::MarkPhase("form-read");
     form->AfterConstruction();
     if (!FMainForm && Isa<TForm>(form)) {
         form->HandleNeeded();
         FMainForm = form;
     }
+    platform::MarkPhase("form-made");
 }
 
 void TApplication::RunLoop() {

@@ -13,6 +13,8 @@
 #include <map>
 #include <thread>
 
+#include "platform/gdi/GdiObjects.h"
+#include "platform/media/MediaModule.h"
 #include "platform/phases.h"
 #include "platform/sdl/DisplayLoss.h"
 #include "platform/user/WindowManager.h"
@@ -159,6 +161,15 @@ public:
             const DWORD first = Actions.begin()->first;
             const DWORD untilFirst = std::int32_t(first - now) > 0 ? first - now : 0;
             timeout = std::min(timeout, untilFirst);
+        }
+        if (Frames > 0 && !MediaModuleLoaded) {
+            // The first idle moment after the first frame: the media module is mapped
+            // now, not when the first clip is asked for (the catalogue's start-up does not
+            // wait for it, its first clip does not either).
+            MediaModuleLoaded = true;
+            media::PreloadMediaModule();
+            PumpEvents();
+            return;
         }
         SDL_Event ev;
         int got = timeout == INFINITE
@@ -568,6 +579,7 @@ private:
 
 public:
     unsigned long Frames = 0;
+    bool MediaModuleLoaded = false;
 };
 
 } // namespace
@@ -586,6 +598,8 @@ std::unique_ptr<Backend> MakeSdlBackend() {
         std::fprintf(stderr, "platform: no display; running without windows on screen\n");
         return nullptr;
     }
+    // The fonts' start runs beside the display's.
+    gdi::StartFontLookup();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         std::fprintf(stderr, "platform: no display (%s); running without windows on screen\n",
                      SDL_GetError());
