@@ -291,7 +291,9 @@ std::shared_ptr<FontFace> BuildFace(const LOGFONTA& lf) {
     bool bold = lf.lfWeight >= FW_SEMIBOLD;
     bool italic = lf.lfItalic != 0;
     FaceFile file;
+    MarkPhase("font-asked");
     bool found = LocateFace(lf, bold, italic, file);
+    MarkPhase("font-match");
     ff->SynthBold = bold && !file.Bold;
     ff->SynthItalic = italic && !file.Italic;
     ff->Underline = lf.lfUnderline != 0;

@@ -285,6 +285,8 @@ public:
         SDL_Surface* dst = SDL_GetWindowSurface(sw->Handle);
         if (!dst)
             return;
+        if (Frames == 0)
+            MarkPhase("window-surface");
         std::vector<SDL_Rect> rects;
         if (SDL_MUSTLOCK(dst))
             SDL_LockSurface(dst);
@@ -304,6 +306,8 @@ public:
         }
         if (SDL_MUSTLOCK(dst))
             SDL_UnlockSurface(dst);
+        if (Frames == 0)
+            MarkPhase("converted");
         if (!rects.empty())
             SDL_UpdateWindowSurfaceRects(sw->Handle, rects.data(), int(rects.size()));
         ++Frames;
@@ -371,7 +375,9 @@ private:
         const SIZE size =
             top->Minimized() ? RestoredClientSize(top) : SIZE{top->Surf.Width, top->Surf.Height};
         Applying = true;
+        MarkPhase("window-asked");
         sw->Handle = SDL_CreateWindow(top->Text.c_str(), o.x, o.y, size.cx, size.cy, flags);
+        MarkPhase("window-made");
         if (!sw->Handle) {
             std::fprintf(stderr, "platform: SDL_CreateWindow failed: %s\n", SDL_GetError());
             Applying = false;
@@ -379,6 +385,7 @@ private:
         }
         ById[SDL_GetWindowID(sw->Handle)] = top->Handle;
         ApplyIcon(top, sw);
+        MarkPhase("window-icon");
         LinkModal(top);
         if (user::Input().Active == top->Handle)
             SDL_RaiseWindow(sw->Handle);
