@@ -605,8 +605,6 @@ std::unique_ptr<Backend> MakeSdlBackend() {
         std::fprintf(stderr, "platform: no display; running without windows on screen\n");
         return nullptr;
     }
-    // The fonts' start runs beside the display's.
-    gdi::StartFontLookup();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         std::fprintf(stderr, "platform: no display (%s); running without windows on screen\n",
                      SDL_GetError());
@@ -622,6 +620,11 @@ std::unique_ptr<Backend> MakeSdlBackend() {
     if (driver && std::strcmp(driver, "x11") == 0)
         sdl::EndProcessWhenDisplayIsLost();
     MarkPhase("sdl-video");
+    // The fonts' start runs beside the reading of the first form. Not before the display
+    // starts: the input method's start reads its compose table a character at a time, and
+    // that costs several times as much in a process with a second thread (every read then
+    // locks the file).
+    gdi::StartFontLookup();
     return std::make_unique<sdl::SdlBackend>();
 }
 
