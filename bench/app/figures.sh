@@ -4,8 +4,7 @@
 # launches, medians), a click on a choice to the first clip frame (medians and 90th
 # percentiles), processor time while a clip plays (the program plus the X server) beside
 # ffplay on the same clip, a table of the catalogue's start-up marks and the libraries it
-# maps, processor time while idle on the category screen, resident
-# memory while playing.
+# maps, processor time while idle on the category screen, resident memory while playing.
 #   bench/app/figures.sh BUILD_DIR
 # Times are medians in milliseconds; processor time is a percentage of one core.
 set -euo pipefail
