@@ -163,13 +163,17 @@ public:
             timeout = std::min(timeout, untilFirst);
         }
         if (Frames > 0 && !MediaModuleLoaded) {
-            // The first idle moment after the first frame: the media module is mapped
-            // now, not when the first clip is asked for (the catalogue's start-up does not
-            // wait for it, its first clip does not either).
-            MediaModuleLoaded = true;
-            media::PreloadMediaModule();
-            PumpEvents();
-            return;
+            // The first idle moment a little after the first frame (once the display has
+            // shown it): the media module is mapped then, not when the first clip is asked
+            // for, so neither the start-up nor the first clip waits for it.
+            const DWORD since = Now() - FirstFrameTick;
+            if (since >= MediaModuleDelay) {
+                MediaModuleLoaded = true;
+                media::PreloadMediaModule();
+                PumpEvents();
+                return;
+            }
+            timeout = std::min(timeout, MediaModuleDelay - since);
         }
         SDL_Event ev;
         int got = timeout == INFINITE
@@ -306,8 +310,10 @@ public:
         }
         if (SDL_MUSTLOCK(dst))
             SDL_UnlockSurface(dst);
-        if (Frames == 0)
+        if (Frames == 0) {
             MarkPhase("converted");
+            FirstFrameTick = Now();
+        }
         if (!rects.empty())
             SDL_UpdateWindowSurfaceRects(sw->Handle, rects.data(), int(rects.size()));
         ++Frames;
@@ -586,6 +592,9 @@ private:
 
 public:
     unsigned long Frames = 0;
+    // The media module is loaded this long after the first frame (see WaitEvents).
+    static constexpr DWORD MediaModuleDelay = 150;
+    DWORD FirstFrameTick = 0;
     bool MediaModuleLoaded = false;
 };
 
