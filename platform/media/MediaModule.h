@@ -1,7 +1,7 @@
 // Internal to the platform layer: the media module, the shared module that holds the
 // media files over FFmpeg (platform/ffmpeg). The program links no FFmpeg: it maps the
 // module and FFmpeg's libraries when the first media file opens or, on a display, in
-// its first idle moment after the first frame, so that its start-up does not wait for
+// an idle moment a little after the first frame, so that its start-up does not wait for
 // them. The module is found next to the program's executable, then in the build tree
 // it was built in; once loaded it stays.
 #pragma once
