@@ -5,11 +5,14 @@
 
 #include "app/CommandLine.h"
 #include "app/Program.h"
+#include "platform/phases.h"
 
 int main(int argc, char** argv) {
+    platform::MarkPhase("main");
     const app::TCommandLine line = app::ParseCommandLine(argc, argv);
     if (line.Action != app::TCommandLine::caRun)
         return app::AnswerCommandLine(line, std::cout, std::cerr);
     app::StartFramework();
+    platform::MarkPhase("framework");
     return app::QuillotMain(line);
 }

@@ -1,8 +1,8 @@
 # The Debian package: `cpack -G DEB` in the build folder. It holds what the install rules
-# of app/ place (the program, its clips, the command, the desktop entry, the icons) and
-# the files of packaging/: the AppStream metainfo, the manual page, the copyright and the
-# changelog. The package's dependencies are found by dpkg-shlibdeps from the libraries
-# the program links.
+# of app/ place (the program, its media module, its clips, the command, the desktop
+# entry, the icons) and the files of packaging/: the AppStream metainfo, the manual page,
+# the copyright and the changelog. The package's dependencies are found by dpkg-shlibdeps
+# from the libraries the program and its media module link.
 if(NOT TARGET quillot)
     return()
 endif()

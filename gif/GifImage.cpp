@@ -10,6 +10,7 @@
 #include "graphics/Canvas.h"
 #include "graphics/Colors.h"
 #include "graphics/TransparentDraw.h"
+#include "platform/phases.h"
 #include "platform/winuser.h"
 #include "rtl/Exceptions.h"
 
@@ -92,6 +93,7 @@ TBitmap* TGIFFrame::GetBitmap() {
         // image switched to a device bitmap, without the file image.
         if (DecodeDeviceBitmap(*FImage, FInterlaced, GIFLoadCorrupted, ProgressProc(), *FBitmap))
             FCorrupted = true;
+        platform::MarkPhase("gif-decode");
         return FBitmap.get();
     }
     TMemoryStream stream;

@@ -5,6 +5,7 @@
 #include <typeinfo>
 
 #include "formstream/ClassRegistry.h"
+#include "platform/phases.h"
 #include "ui/Forms.h"
 #include "ui/WindowClass.h"
 
@@ -234,11 +235,13 @@ void TApplication::MakeForm(TClass formClass, TComponent*& reference) {
 }
 
 void TApplication::FormMade(TCustomForm* form) {
+    platform::MarkPhase("form-read");
     form->AfterConstruction();
     if (!FMainForm && Isa<TForm>(form)) {
         form->HandleNeeded();
         FMainForm = form;
     }
+    platform::MarkPhase("form-made");
 }
 
 void TApplication::RunLoop() {

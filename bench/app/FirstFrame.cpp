@@ -2,6 +2,12 @@
 //
 //   firstframe startup X Y PROGRAM...
 //       launch to the first change of the screen pixel (X, Y); prints milliseconds.
+//   firstframe phases X Y PROGRAM...
+//       one launch with QUILLOT_PHASES set: the program's start-up marks (its standard
+//       error) lined up with the launch and with the first change of the screen pixel
+//       (X, Y), and the marks of the two seconds after it; prints a table of milliseconds
+//       since the launch and since the row before, and the shared libraries mapped at the
+//       first frame and two seconds later.
 //   firstframe clicks [--runs N] [--xdotool | --no-hover] [--verbose] PROGRAM...
 //       N launches (15 by default) of the catalogue; in each, a click on the English
 //       choice of the still start screen, then, once the introduction has ended, a click
@@ -25,11 +31,13 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <optional>
 #include <string>
 #include <sys/wait.h>
@@ -101,9 +109,12 @@ double WaitChange(Display* d, int x, int y, unsigned long from, Clock::time_poin
     return -1;
 }
 
-pid_t Launch(char** argv) {
+// Launches a program; with `errorFile` >= 0 its standard error goes there.
+pid_t Launch(char** argv, int errorFile = -1) {
     const pid_t pid = fork();
     if (pid == 0) {
+        if (errorFile >= 0)
+            dup2(errorFile, 2);
         execv(argv[0], argv);
         _exit(127);
     }
@@ -310,8 +321,91 @@ int Clicks(Display* d, int runs, bool xdotool, char** program) {
     return int(english.size()) == runs && int(category.size()) == runs ? 0 : 1;
 }
 
+struct TMark {
+    std::string Name;
+    double Ms = 0; // since the launch
+    int Count = 1; // marks of this name in a row, Ms being the last one's
+};
+
+// The "phase NAME SECONDS" lines of a program's standard error, in milliseconds since
+// `launch`, runs of one name folded into one row.
+std::vector<TMark> ReadMarks(FILE* f, Clock::time_point launch) {
+    const double zero = std::chrono::duration<double>(launch.time_since_epoch()).count();
+    std::vector<TMark> marks;
+    char line[256];
+    while (std::fgets(line, sizeof line, f)) {
+        char name[128];
+        double seconds = 0;
+        if (std::sscanf(line, "phase %127s %lf", name, &seconds) != 2)
+            continue;
+        const double ms = (seconds - zero) * 1000;
+        if (!marks.empty() && marks.back().Name == name) {
+            marks.back().Ms = ms;
+            ++marks.back().Count;
+        } else {
+            marks.push_back({name, ms, 1});
+        }
+    }
+    return marks;
+}
+
+// Shared libraries a process has mapped (distinct files named *.so*).
+int MappedLibraries(pid_t pid) {
+    std::vector<std::string> files;
+    if (FILE* f = std::fopen(("/proc/" + std::to_string(pid) + "/maps").c_str(), "r")) {
+        char line[1024];
+        while (std::fgets(line, sizeof line, f)) {
+            const char* file = std::strchr(line, '/');
+            if (file && std::strstr(file, ".so"))
+                files.emplace_back(file);
+        }
+        std::fclose(f);
+    }
+    std::sort(files.begin(), files.end());
+    return int(std::unique(files.begin(), files.end()) - files.begin());
+}
+
+int Phases(Display* d, int x, int y, char** program) {
+    char path[] = "/tmp/firstframe-phases-XXXXXX";
+    const int fd = mkstemp(path);
+    if (fd < 0) {
+        std::fprintf(stderr, "firstframe: no temporary file for the marks\n");
+        return 2;
+    }
+    unlink(path);
+    setenv("QUILLOT_PHASES", "1", 1);
+    const unsigned long before = Pixel(d, x, y);
+    const auto start = Clock::now();
+    const pid_t pid = Launch(program, fd);
+    unsetenv("QUILLOT_PHASES");
+    const double first = WaitChange(d, x, y, before, start);
+    const int atFirst = MappedLibraries(pid);
+    std::this_thread::sleep_for(std::chrono::seconds(2)); // what the program does next
+    const int later = MappedLibraries(pid);
+    End(pid);
+    FILE* f = fdopen(fd, "r");
+    std::rewind(f);
+    std::vector<TMark> marks = ReadMarks(f, start);
+    std::fclose(f);
+    marks.push_back({"(first frame seen on the screen)", first, 1});
+    std::stable_sort(marks.begin(), marks.end(),
+                     [](const TMark& a, const TMark& b) { return a.Ms < b.Ms; });
+    std::printf("%-34s %12s %10s\n", "mark", "since launch", "step");
+    double last = 0;
+    for (const TMark& m : marks) {
+        const std::string name =
+            m.Count > 1 ? m.Name + " (x" + std::to_string(m.Count) + ")" : m.Name;
+        std::printf("%-34s %9.1f ms %7.1f ms\n", name.c_str(), m.Ms, m.Ms - last);
+        last = m.Ms;
+    }
+    std::printf("shared libraries mapped: %d at the first frame, %d two seconds later\n", atFirst,
+                later);
+    return first < 0 ? 1 : 0;
+}
+
 int Usage() {
     std::fprintf(stderr, "usage: firstframe startup X Y PROGRAM...\n"
+                         "       firstframe phases X Y PROGRAM...\n"
                          "       firstframe clicks [--runs N] [--xdotool | --no-hover] [--verbose] "
                          "PROGRAM...\n");
     return 2;
@@ -338,6 +432,8 @@ int main(int argc, char** argv) {
         End(pid);
         std::printf("%.1f\n", ms);
         status = ms < 0 ? 1 : 0;
+    } else if (mode == "phases" && argc >= 5) {
+        status = Phases(d, std::atoi(argv[2]), std::atoi(argv[3]), argv + 4);
     } else if (mode == "clicks") {
         int runs = 15;
         bool xdotool = false;

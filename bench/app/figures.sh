@@ -3,8 +3,8 @@
 # peers: start-up to the first frame on the screen beside a bare SDL2 program (paired
 # launches, medians), a click on a choice to the first clip frame (medians and 90th
 # percentiles), processor time while a clip plays (the program plus the X server) beside
-# ffplay on the same clip, processor time while idle on the category screen, resident
-# memory while playing.
+# ffplay on the same clip, a table of the catalogue's start-up marks and the libraries it
+# maps, processor time while idle on the category screen, resident memory while playing.
 #   bench/app/figures.sh BUILD_DIR
 # Times are medians in milliseconds; processor time is a percentage of one core.
 set -euo pipefail
@@ -25,6 +25,11 @@ done
 bare=$(median </tmp/figures-bare.$$)
 ours=$(median </tmp/figures-quillot.$$)
 echo "start-up to the first frame: catalogue $ours ms, bare SDL2 $bare ms (medians of $rounds pairs)"
+awk -v q="$ours" -v b="$bare" 'BEGIN { printf "catalogue / bare SDL2: %.2f, difference %.1f ms\n", q / b, q - b }'
+# Where the catalogue's start-up goes, in one launch, and the libraries it maps.
+echo "the catalogue's start-up marks (one launch):"
+"$ff" phases 640 500 "$program" || echo "(no first frame)"
+echo "bare SDL2: $("$ff" phases 640 500 "$build/bench/common/baresdl" | tail -1)"
 # A click on a choice to the first clip frame: the English choice on the start screen and
 # a category choice, clicked through XTest from the timing program itself; then the same
 # with the clicks sent by an xdotool process (whose start-up is counted in), to compare.

@@ -19,6 +19,10 @@ namespace platform::gdi {
 using GdiLock = std::lock_guard<std::recursive_mutex>;
 std::recursive_mutex& GdiMutex();
 
+// Begins the text engine's start (fontconfig's configuration and caches, FreeType) on a
+// thread of its own, so that the first text drawn finds it done or under way.
+void StartFontLookup();
+
 struct GdiObject {
     explicit GdiObject(DWORD type) : Type(type) {}
     virtual ~GdiObject() = default;

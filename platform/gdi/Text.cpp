@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <future>
 #include <map>
 #include <string>
 #include <unordered_map>
@@ -20,6 +21,7 @@
 #include "platform/gdi/GdiObjects.h"
 #include "platform/gdi/Raster.h"
 #include "platform/gdi/Region.h"
+#include "platform/phases.h"
 
 namespace platform::gdi {
 
@@ -167,6 +169,7 @@ FT_Face OpenFace(const std::string& path, int index, int em) {
         FT_Done_Face(face);
         return nullptr;
     }
+    MarkPhase("font-face");
     return face;
 }
 
@@ -175,10 +178,23 @@ int Scaled(long units, int em, int upem, bool ceilIt) {
     return ceilIt ? int(std::ceil(v - 1e-9)) : int(std::lround(v));
 }
 
+// fontconfig reads its configuration and its font caches on first use, and FreeType
+// starts its modules: several milliseconds, done once on a thread of their own (begun by
+// StartFontLookup while the display starts); the first face looked up waits for them.
+std::shared_future<bool>& FontLookupReady() {
+    static std::shared_future<bool> ready = std::async(std::launch::async, [] {
+                                                const bool found = FcInit() == FcTrue;
+                                                Library();
+                                                MarkPhase("fontconfig");
+                                                return found;
+                                            }).share();
+    return ready;
+}
+
 // Finds the file for the requested face: a mapped family, the family itself, then the
 // fallbacks for Korean text and for any text.
 bool LocateFace(const LOGFONTA& lf, bool bold, bool italic, FaceFile& file) {
-    static bool fcReady = FcInit() == FcTrue;
+    static const bool fcReady = FontLookupReady().get();
     if (!fcReady)
         return false;
     std::string name(lf.lfFaceName, strnlen(lf.lfFaceName, LF_FACESIZE));
@@ -275,7 +291,9 @@ std::shared_ptr<FontFace> BuildFace(const LOGFONTA& lf) {
     bool bold = lf.lfWeight >= FW_SEMIBOLD;
     bool italic = lf.lfItalic != 0;
     FaceFile file;
+    MarkPhase("font-asked");
     bool found = LocateFace(lf, bold, italic, file);
+    MarkPhase("font-match");
     ff->SynthBold = bold && !file.Bold;
     ff->SynthItalic = italic && !file.Italic;
     ff->Underline = lf.lfUnderline != 0;
@@ -519,6 +537,10 @@ void DrawRun(DC& dc, FontFace& ff, const std::vector<std::uint32_t>& cps, const 
 }
 
 } // namespace
+
+void StartFontLookup() {
+    FontLookupReady();
+}
 
 } // namespace platform::gdi
 

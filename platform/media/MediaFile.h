@@ -3,6 +3,11 @@
 // length of the sound) and decodes pictures by frame number and sound in order.
 //
 // One instance is used by one thread at a time.
+//
+// The class is implemented in the media module (platform/ffmpeg), which the program loads
+// when it first needs it (MediaModule.h): the program links no FFmpeg. So every member
+// the devices call on a file is virtual or inline, and Open, here in the program, loads
+// the module and asks it for the file.
 #pragma once
 
 #include <cstdint>
@@ -26,7 +31,7 @@ struct VideoImage {
 
 class MediaFile {
 public:
-    ~MediaFile();
+    virtual ~MediaFile();
     MediaFile(const MediaFile&) = delete;
     MediaFile& operator=(const MediaFile&) = delete;
 
@@ -48,7 +53,7 @@ public:
     std::int64_t FrameCount() const { return FFrameCount; }
     // The picture shown in frame slot `frame`: slots of dropped frames show the picture
     // before them, so two slots may share one. Equal to `frame` outside AVI files.
-    std::int64_t PictureOf(std::int64_t frame) const;
+    virtual std::int64_t PictureOf(std::int64_t frame) const;
     // Frames per second as a fraction.
     int RateNum() const { return FRateNum; }
     int RateDen() const { return FRateDen; }
@@ -60,13 +65,16 @@ public:
     // Decodes the picture of frame `index` (0-based) into `image`, converting straight into its
     // pixels; the memory of a buffer handed in is reused. False when the stream ends before it (a
     // damaged or cut file): the caller keeps showing what it showed.
-    bool DecodeFrame(std::int64_t index, VideoImage& image);
+    virtual bool DecodeFrame(std::int64_t index, VideoImage& image);
 
     // Sound as interleaved signed 16-bit samples at SampleRate() with Channels().
     // SeekAudio positions the next read at `ms`; ReadAudio appends up to `frames` sample
     // frames and returns how many it appended (fewer at the end of the sound).
-    void SeekAudio(std::int64_t ms);
-    std::size_t ReadAudio(std::vector<std::int16_t>& out, std::size_t frames);
+    virtual void SeekAudio(std::int64_t ms);
+    virtual std::size_t ReadAudio(std::vector<std::int16_t>& out, std::size_t frames);
+
+    // The module's own opening, behind Open.
+    static MCIERROR OpenHere(const std::string& path, std::unique_ptr<MediaFile>& file);
 
 private:
     MediaFile();

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/media/SoundDrivers.h"
+#include "platform/phases.h"
 
 namespace platform::media {
 
@@ -36,6 +37,7 @@ SDL_AudioDeviceID OpenDevice(SDL_AudioSpec& want) {
             continue;
         if (SDL_AudioDeviceID id = open()) {
             choice = Choice::Made;
+            MarkPhase("sound-device");
             return id;
         }
         SDL_QuitSubSystem(SDL_INIT_AUDIO);

@@ -13,6 +13,9 @@
 #include <map>
 #include <thread>
 
+#include "platform/gdi/GdiObjects.h"
+#include "platform/media/MediaModule.h"
+#include "platform/phases.h"
 #include "platform/sdl/DisplayLoss.h"
 #include "platform/user/WindowManager.h"
 
@@ -159,6 +162,19 @@ public:
             const DWORD untilFirst = std::int32_t(first - now) > 0 ? first - now : 0;
             timeout = std::min(timeout, untilFirst);
         }
+        if (Frames > 0 && !MediaModuleLoaded) {
+            // The first idle moment a little after the first frame (once the display has
+            // shown it): the media module is mapped then, not when the first clip is asked
+            // for, so neither the start-up nor the first clip waits for it.
+            const DWORD since = Now() - FirstFrameTick;
+            if (since >= MediaModuleDelay) {
+                MediaModuleLoaded = true;
+                media::PreloadMediaModule();
+                PumpEvents();
+                return;
+            }
+            timeout = std::min(timeout, MediaModuleDelay - since);
+        }
         SDL_Event ev;
         int got = timeout == INFINITE
                       ? SDL_WaitEvent(&ev)
@@ -273,6 +289,8 @@ public:
         SDL_Surface* dst = SDL_GetWindowSurface(sw->Handle);
         if (!dst)
             return;
+        if (Frames == 0)
+            MarkPhase("window-surface");
         std::vector<SDL_Rect> rects;
         if (SDL_MUSTLOCK(dst))
             SDL_LockSurface(dst);
@@ -292,9 +310,14 @@ public:
         }
         if (SDL_MUSTLOCK(dst))
             SDL_UnlockSurface(dst);
+        if (Frames == 0) {
+            MarkPhase("converted");
+            FirstFrameTick = Now();
+        }
         if (!rects.empty())
             SDL_UpdateWindowSurfaceRects(sw->Handle, rects.data(), int(rects.size()));
         ++Frames;
+        MarkPhase("present");
     }
 
     void SetCursorShape(HCURSOR cursor, bool visible) override {
@@ -358,7 +381,9 @@ private:
         const SIZE size =
             top->Minimized() ? RestoredClientSize(top) : SIZE{top->Surf.Width, top->Surf.Height};
         Applying = true;
+        MarkPhase("window-asked");
         sw->Handle = SDL_CreateWindow(top->Text.c_str(), o.x, o.y, size.cx, size.cy, flags);
+        MarkPhase("window-made");
         if (!sw->Handle) {
             std::fprintf(stderr, "platform: SDL_CreateWindow failed: %s\n", SDL_GetError());
             Applying = false;
@@ -366,6 +391,7 @@ private:
         }
         ById[SDL_GetWindowID(sw->Handle)] = top->Handle;
         ApplyIcon(top, sw);
+        MarkPhase("window-icon");
         LinkModal(top);
         if (user::Input().Active == top->Handle)
             SDL_RaiseWindow(sw->Handle);
@@ -566,6 +592,10 @@ private:
 
 public:
     unsigned long Frames = 0;
+    // The media module is loaded this long after the first frame (see WaitEvents).
+    static constexpr DWORD MediaModuleDelay = 150;
+    DWORD FirstFrameTick = 0;
+    bool MediaModuleLoaded = false;
 };
 
 } // namespace
@@ -598,6 +628,12 @@ std::unique_ptr<Backend> MakeSdlBackend() {
     }
     if (driver && std::strcmp(driver, "x11") == 0)
         sdl::EndProcessWhenDisplayIsLost();
+    MarkPhase("sdl-video");
+    // The fonts' start runs beside the reading of the first form. Not before the display
+    // starts: the input method's start reads its compose table a character at a time, and
+    // that costs several times as much in a process with a second thread (every read then
+    // locks the file).
+    gdi::StartFontLookup();
     return std::make_unique<sdl::SdlBackend>();
 }
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/gdi/GdiObjects.h"
+#include "platform/phases.h"
 #include "platform/user/WindowManager.h"
 #include "platform/wingdi.h"
 
@@ -381,6 +382,7 @@ BOOL EndPaint(HWND, const PAINTSTRUCT* paint) {
     PixelLock lock = LockPixels();
     if (Windows().Dcs.count(paint->hdc))
         FinishDc(paint->hdc);
+    platform::MarkPhase("paint");
     return TRUE;
 }
 

@@ -31,7 +31,8 @@ TEST(DebianPackage, BuildsValidatesInstallsAndRuns) {
             deb = entry.path().string();
     ASSERT_FALSE(deb.empty()) << made.Out;
 
-    // Derived dependencies: the runtime libraries the program links, SDL's among them.
+    // Derived dependencies: the runtime libraries the program links, SDL's among them, and
+    // FFmpeg's, which its media module links.
     const std::string depends = RunCommand("dpkg-deb -f " + Quote(deb) + " Depends").Out;
     EXPECT_NE(depends.find("libsdl2-2.0-0"), std::string::npos) << depends;
     EXPECT_NE(depends.find("libavcodec"), std::string::npos) << depends;
@@ -41,6 +42,7 @@ TEST(DebianPackage, BuildsValidatesInstallsAndRuns) {
     const char* files[] = {
         "usr/bin/quillot",
         "usr/lib/quillot/quillot",
+        "usr/lib/quillot/quillot-media.so",
         "usr/lib/quillot/main_eng.avi",
         "usr/lib/quillot/all.avi",
         "usr/share/applications/quillot.desktop",

@@ -269,7 +269,7 @@ MCIERROR MediaFile::CheckPath(const std::string& name, std::string& path) {
     return 0;
 }
 
-MCIERROR MediaFile::Open(const std::string& name, std::unique_ptr<MediaFile>& out) {
+MCIERROR MediaFile::OpenHere(const std::string& name, std::unique_ptr<MediaFile>& out) {
     std::string path;
     if (MCIERROR error = CheckPath(name, path))
         return error;
