@@ -54,6 +54,11 @@ memory_breakdown() {
             close("sort -k1,1");
             printf "  %-48s %6.1f MB\n", "total", total
         }' "/proc/$1/smaps"
+    echo "  the largest mappings:"
+    awk '/^[0-9a-f]+-[0-9a-f]+ / { name = NF >= 6 ? $6 : "[anonymous]" }
+         /^Rss:/ { kb[name] += $2 }
+         END { for (n in kb) printf "    %7.1f MB  %s\n", kb[n] / 1024, n }' "/proc/$1/smaps" |
+        sort -rn | head -15
     awk '/^(Rss|Pss|Anonymous|Shared_Clean|Private_Dirty):/ { printf "  rollup %-14s %6.1f MB\n", $1, $2 / 1024 }' \
         "/proc/$1/smaps_rollup"
 }
@@ -80,8 +85,9 @@ catalogue() {
     sleep "$settle"
     if [ "${1:-}" = perf ]; then
         perf record -q -g -o "$PERF/catalogue.data" -p $pid -- sleep "$secs" >/dev/null 2>&1 &
+        local perfpid=$!
         perf record -q -g -o "$PERF/xserver.data" -p $xpid -- sleep "$secs" >/dev/null 2>&1
-        wait
+        wait $perfpid
     else
         measure catalogue $pid
         [ "$round" = "$rounds" ] && memory_breakdown $pid >"$tmp/breakdown"
