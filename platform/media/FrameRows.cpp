@@ -5,10 +5,16 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 extern "C" {
 #include <libavutil/frame.h>
+#include <libavutil/imgutils.h>
 #include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
@@ -44,15 +50,52 @@ public:
     FrameRows(const FrameRows&) = delete;
     FrameRows& operator=(const FrameRows&) = delete;
 
-    void ForEachSlice(const Slice& slice) const override;
+    void ForEachSlice(const Slice& slice, const VideoRows* same) const override;
 
 private:
+    // Whether rows [top, top + count) hold the same samples in both pictures.
+    bool SameBand(const FrameRows& other, int top, int count) const;
     AVFrame* FFrame;
 };
 
-void FrameRows::ForEachSlice(const Slice& slice) const {
+bool FrameRows::SameBand(const FrameRows& other, int top, int count) const {
+    const AVFrame& a = *FFrame;
+    const AVFrame& b = *other.FFrame;
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(AVPixelFormat(a.format));
+    for (int p = 0; p < 4 && a.data[p]; ++p) {
+        const int shift = (p == 1 || p == 2) ? desc->log2_chroma_h : 0;
+        const int bytes = av_image_get_linesize(AVPixelFormat(a.format), a.width, p);
+        const int first = top >> shift, end = (top + count + (1 << shift) - 1) >> shift;
+        for (int y = first; y < end; ++y)
+            if (std::memcmp(a.data[p] + std::ptrdiff_t(y) * a.linesize[p],
+                            b.data[p] + std::ptrdiff_t(y) * b.linesize[p], std::size_t(bytes)) != 0)
+                return false;
+    }
+    return true;
+}
+
+// Clears the byte above the colour of each pixel (the converter writes an opaque alpha
+// there).
+void DropAlpha(std::uint32_t* pixels, std::size_t n) {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i mask = _mm_set1_epi32(0x00FFFFFF);
+    for (; i + 4 <= n; i += 4) {
+        auto* at = reinterpret_cast<__m128i*>(pixels + i);
+        _mm_storeu_si128(at, _mm_and_si128(_mm_loadu_si128(at), mask));
+    }
+#endif
+    for (; i < n; ++i)
+        pixels[i] &= 0x00FFFFFFu;
+}
+
+void FrameRows::ForEachSlice(const Slice& slice, const VideoRows* same) const {
     const AVFrame& f = *FFrame;
     const int w = f.width, h = f.height;
+    const auto* earlier = dynamic_cast<const FrameRows*>(same);
+    if (earlier && (earlier->FFrame->width != w || earlier->FFrame->height != h ||
+                    earlier->FFrame->format != f.format))
+        earlier = nullptr;
     Converter& c = ThreadConverter();
     c.Context = sws_getCachedContext(c.Context, w, BandRows, AVPixelFormat(f.format), w, BandRows,
                                      AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
@@ -64,6 +107,8 @@ void FrameRows::ForEachSlice(const Slice& slice) const {
     const std::size_t tail = std::min(stride, Block);
     for (int top = 0; top < h; top += BandRows) {
         const int count = std::min(BandRows, h - top);
+        if (earlier && SameBand(*earlier, top, count))
+            continue;
         if (stride % Block != 0)
             for (int y = 0; y < count; ++y) {
                 std::uint32_t* end = c.Band.data() + std::size_t(y + 1) * stride;
@@ -82,10 +127,8 @@ void FrameRows::ForEachSlice(const Slice& slice) const {
         sws_scale(c.Context, src, srcStride, 0, count, dst, dstStride);
         // BGRA in memory is 0xAARRGGBB as a little-endian word: drop the alpha while
         // the band is still in the cache.
-        std::uint32_t* pixels = c.Band.data();
-        for (std::size_t i = 0, n = stride * std::size_t(count); i < n; ++i)
-            pixels[i] &= 0x00FFFFFFu;
-        slice(top, count, pixels, stride);
+        DropAlpha(c.Band.data(), stride * std::size_t(count));
+        slice(top, count, c.Band.data(), stride);
     }
 }
 

@@ -43,7 +43,8 @@ std::shared_ptr<user::VideoFrame> PlacePicture(const user::VideoFrame& frame,
                 for (int y = 0; y < count && top + y < frame.Height; ++y)
                     std::copy_n(rows + std::size_t(y) * stride, frame.Width,
                                 converted.data() + std::size_t(top + y) * std::size_t(frame.Width));
-            });
+            },
+            nullptr);
         pixels = converted.data();
     }
     // The source column of each destination column, once for all rows.

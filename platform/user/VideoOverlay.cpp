@@ -20,7 +20,9 @@ struct Entry {
     std::uint64_t Serial = 0; // counts frames handed over
     std::uint64_t Drawn = 0;  // the serial last drawn
     HWND DrawnIn = nullptr;
-    RECT DrawnRect{}; // where it was drawn (surface coordinates)
+    RECT DrawnRect{};                             // where it was drawn (surface coordinates)
+    std::shared_ptr<const VideoFrame> DrawnFrame; // the frame last drawn
+    std::vector<RECT> DrawnParts;                 // the parts of it that showed
     bool Removed = false;
 };
 
@@ -82,6 +84,8 @@ private:
 // equal rows give an empty span. Compared a block at a time, then pixel by pixel.
 std::pair<int, int> ChangedSpan(const std::uint32_t* a, const std::uint32_t* b, int width) {
     constexpr int Block = 16;
+    if (std::memcmp(a, b, std::size_t(width) * 4) == 0)
+        return {0, 0};
     int left = 0;
     while (left + Block <= width && std::memcmp(a + left, b + left, Block * 4) == 0)
         left += Block;
@@ -124,7 +128,11 @@ void CopyRows(Surface& surf, const std::vector<RECT>& parts, std::vector<Changes
     }
 }
 
-void Draw(Window* w, const VideoFrame& frame, RECT& drawnRect) {
+// Draws the frame where it shows and returns those parts in `parts`. With `previous`,
+// the rows of the frame drawn last in the same place, over pixels nothing has touched
+// since: the bands that did not change from it need no converting or comparing.
+void Draw(Window* w, const VideoFrame& frame, RECT& drawnRect, std::vector<RECT>& parts,
+          const VideoRows* previous, const std::vector<RECT>& previousParts) {
     Window* top = TopLevelOf(w);
     if (!top->Surf.Pixels)
         return;
@@ -139,7 +147,7 @@ void Draw(Window* w, const VideoFrame& frame, RECT& drawnRect) {
     drawnRect = video;
     // Only the parts of the picture that show, and of those only the pixels that change
     // are written and presented.
-    std::vector<RECT> parts;
+    parts.clear();
     for (const RECT& r : rects) {
         const RECT part = Intersect(r, video);
         if (!RectEmpty(part))
@@ -148,11 +156,16 @@ void Draw(Window* w, const VideoFrame& frame, RECT& drawnRect) {
     if (parts.empty())
         return;
     std::vector<Changes> changes(parts.size());
+    if (parts.size() != previousParts.size() ||
+        !std::equal(parts.begin(), parts.end(), previousParts.begin(),
+                    [](const RECT& a, const RECT& b) { return EqualRect(&a, &b); }))
+        previous = nullptr;
     if (frame.Rows)
         frame.Rows->ForEachSlice(
             [&](int first, int count, const std::uint32_t* rows, std::size_t stride) {
                 CopyRows(top->Surf, parts, changes, video, first, count, rows, stride);
-            });
+            },
+            previous);
     else
         CopyRows(top->Surf, parts, changes, video, 0, frame.Height, frame.Pixels.data(),
                  std::size_t(frame.Width));
@@ -220,16 +233,21 @@ void ComposeVideo() {
         // A frame placed elsewhere than the last one: the window repaints what that left.
         if (e.DrawnIn == e.Hwnd && e.Drawn != e.Serial && !EqualRect(&area, &e.DrawnRect))
             InvalidateRect(w->Handle, nullptr, TRUE);
-        bool repainted = e.Drawn != e.Serial || e.DrawnIn != e.Hwnd;
+        const bool newFrame = e.Drawn != e.Serial;
+        bool touched = false; // painted over since the last present
         for (const RECT& d : top->Dirty)
-            repainted = repainted || Intersects(d, area);
-        if (!repainted)
+            touched = touched || Intersects(d, area);
+        if (!newFrame && !touched && e.DrawnIn == e.Hwnd)
             continue;
+        const bool inPlace = newFrame && !touched && e.DrawnIn == e.Hwnd && e.DrawnFrame &&
+                             EqualRect(&area, &e.DrawnRect);
+        const VideoRows* previous = inPlace ? e.DrawnFrame->Rows.get() : nullptr;
         RECT drawn{};
+        std::vector<RECT> parts;
         {
             // The frame goes into the window's pixels, which the backend may be reading.
             PixelLock pixels = LockPixels();
-            Draw(w, *e.Frame, drawn);
+            Draw(w, *e.Frame, drawn, parts, previous, e.DrawnParts);
         }
         std::lock_guard<std::mutex> lock(O().Lock);
         if (e.Drawn != e.Serial) {
@@ -241,6 +259,8 @@ void ComposeVideo() {
             it->second.Drawn = e.Serial;
             it->second.DrawnIn = e.Hwnd;
             it->second.DrawnRect = drawn;
+            it->second.DrawnFrame = e.Frame;
+            it->second.DrawnParts = std::move(parts);
         }
     }
 }

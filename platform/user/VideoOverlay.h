@@ -24,10 +24,12 @@ public:
     virtual ~VideoRows() = default;
     // Calls `slice(top, count, rows, stride)` for consecutive bands of rows, top-down,
     // covering the picture: `count` rows of 0x00RRGGBB pixels starting at row `top`,
-    // `stride` pixels apart. The pixels are valid only during the call.
+    // `stride` pixels apart. The pixels are valid only during the call. With `same` (an
+    // earlier picture, or null), bands whose pixels are known to equal those of the same
+    // band of `same` may be left out.
     using Slice =
         std::function<void(int top, int count, const std::uint32_t* rows, std::size_t stride)>;
-    virtual void ForEachSlice(const Slice& slice) const = 0;
+    virtual void ForEachSlice(const Slice& slice, const VideoRows* same) const = 0;
 };
 
 struct VideoFrame {

@@ -23,7 +23,11 @@ class PatternRows final : public VideoRows {
 public:
     PatternRows(int width, int height, int band, std::uint32_t (*at)(int, int))
         : Width(width), Height(height), Band(band), At(at) {}
-    void ForEachSlice(const Slice& slice) const override {
+    // Bands of an earlier picture of the same pattern are all left out.
+    void ForEachSlice(const Slice& slice, const VideoRows* same) const override {
+        const auto* earlier = dynamic_cast<const PatternRows*>(same);
+        if (earlier && earlier->At == At)
+            return;
         const std::size_t stride = std::size_t(Width) + 3;
         std::vector<std::uint32_t> rows(stride * std::size_t(Band), 0xFFFFFFFFu);
         for (int top = 0; top < Height; top += Band) {
@@ -166,6 +170,31 @@ TEST_F(VideoOverlay, ANewFrameMarksOnlyWhatChangedForPresenting) {
                     ASSERT_EQ(shot.At(left + x, top + y), ChangedAt(x, y)) << x << "," << y;
             platform::user::RemoveVideo(&owner);
         }
+}
+
+TEST_F(VideoOverlay, BandsLeftOutOfANewFrameAreOnlyThoseOverUntouchedPixels) {
+    // The same picture again, after the window did or did not paint over it: unchanged
+    // bands are left out only where nothing else drew since.
+    for (bool paintedOver : {false, true}) {
+        SCOPED_TRACE(paintedOver ? "painted over" : "untouched");
+        platform::testing::Reset();
+        HWND hwnd = CreateWindowExA(0, WhiteClass(), "video", WS_POPUP | WS_VISIBLE, 0, 0, 300, 200,
+                                    nullptr, nullptr, nullptr, nullptr);
+        Drain();
+        const int owner = 0;
+        platform::user::ShowVideoFrame(&owner, hwnd, Frame(50, 40, 10, 10, 16));
+        platform::user::PresentAll();
+        if (paintedOver) {
+            InvalidateRect(hwnd, nullptr, TRUE);
+            Drain(); // the white background goes over the picture
+        }
+        platform::user::ShowVideoFrame(&owner, hwnd, Frame(50, 40, 10, 10, 16));
+        const platform::testing::Image shot = platform::testing::CaptureWindow(hwnd);
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 50; ++x)
+                ASSERT_EQ(shot.At(10 + x, 10 + y), PatternAt(x, y)) << x << "," << y;
+        platform::user::RemoveVideo(&owner);
+    }
 }
 
 } // namespace
