@@ -32,16 +32,29 @@ settle=3
 
 rss_mb() { awk '/^VmRSS/ { printf "%.1f\n", $2 / 1024 }' "/proc/$1/status"; }
 
+# The libraries the program needs without FFmpeg: those of the display, sound, font and
+# image libraries it links, and their dependencies. Every other library is FFmpeg's.
+base_libraries() {
+    local lib
+    for lib in libSDL2-2.0.so.0 libX11.so.6 libfreetype.so.6 libfontconfig.so.1 libpng16.so.16 \
+        libstdc++.so.6; do
+        lib="$(ldconfig -p | awk -v l="$lib" '$1 == l { print $NF; exit }')"
+        [ -n "$lib" ] && { echo "$lib"; ldd "$lib" | awk '$3 ~ /^\// { print $3 }'; }
+    done | xargs -r -n1 readlink -f | sort -u
+}
+
 # Resident memory of PID by kind of mapping, in MB, from /proc/PID/smaps.
 memory_breakdown() {
-    awk '
+    base_libraries >"$tmp/base-libraries"
+    awk -v baselist="$tmp/base-libraries" '
+        BEGIN { while ((getline l < baselist) > 0) base[l] = 1 }
         /^[0-9a-f]+-[0-9a-f]+ / {
             name = NF >= 6 ? $6 : "";
             for (i = 7; i <= NF; ++i) name = name " " $i;
             if (name ~ /SYSV|\/dev\/shm|memfd/) kind = "window surface (shared with X)";
             else if (name ~ /\.(ttf|otf|ttc)$/ || name ~ /fontconfig/) kind = "fonts";
-            else if (name ~ /lib(av|sw)[a-z]*\.so|lib(x264|x265|vpx|dav1d|aom|openjp|webp|opus|vorbis|mp3lame|theora|speex|gsm|shine|twolame|zvbi|snappy|soxr|rav1e|SvtAv1|codec2|ilbc|jxl|va|vdpau|OpenCL|mfx|vpl|chromaprint|gme|openmpt|bluray|ssh|srt|zmq|rabbitmq|rist|gnutls|xml2|drm)/) kind = "libraries: FFmpeg and its codecs";
-            else if (name ~ /\.so/) kind = "libraries: the rest";
+            else if (name ~ /\.so/ && (name in base || name ~ /\/(libc|libm|ld-linux-x86-64|libgcc_s)\.so/)) kind = "libraries: display, sound, fonts, C and C++";
+            else if (name ~ /\.so/) kind = "libraries: FFmpeg and those only it needs";
             else if (name == "[heap]" || name == "") kind = "heap and anonymous (decoder, pixels, program)";
             else if (name ~ /^\[stack/) kind = "stacks";
             else if (name ~ /^\//) kind = "program and other files";
@@ -59,6 +72,10 @@ memory_breakdown() {
          /^Rss:/ { kb[name] += $2 }
          END { for (n in kb) printf "    %7.1f MB  %s\n", kb[n] / 1024, n }' "/proc/$1/smaps" |
         sort -rn | head -15
+    echo "  anonymous mappings of 512 KB or more resident (address range: resident):"
+    awk '/^[0-9a-f]+-[0-9a-f]+ / { range = $1; anon = NF < 6 }
+         /^Rss:/ && anon && $2 >= 512 { printf "    %s: %.2f MB\n", range, $2 / 1024 }' \
+        "/proc/$1/smaps" | sort -t: -k2 -rn | head -20
     awk '/^(Rss|Pss|Anonymous|Shared_Clean|Private_Dirty):/ { printf "  rollup %-14s %6.1f MB\n", $1, $2 / 1024 }' \
         "/proc/$1/smaps_rollup"
 }
