@@ -38,7 +38,7 @@ base_libraries() {
     local lib
     for lib in libSDL2-2.0.so.0 libX11.so.6 libfreetype.so.6 libfontconfig.so.1 libpng16.so.16 \
         libstdc++.so.6; do
-        lib="$(ldconfig -p | awk -v l="$lib" '$1 == l { print $NF; exit }')"
+        lib="$(ldconfig -p | awk -v l="$lib" '$1 == l && !found { print $NF; found = 1 }')"
         [ -n "$lib" ] && { echo "$lib"; ldd "$lib" | awk '$3 ~ /^\// { print $3 }'; }
     done | xargs -r -n1 readlink -f | sort -u
 }
