@@ -71,11 +71,11 @@ memory_breakdown() {
     awk '/^[0-9a-f]+-[0-9a-f]+ / { name = NF >= 6 ? $6 : "[anonymous]" }
          /^Rss:/ { kb[name] += $2 }
          END { for (n in kb) printf "    %7.1f MB  %s\n", kb[n] / 1024, n }' "/proc/$1/smaps" |
-        sort -rn | head -15
+        sort -rn | awk 'NR <= 15'
     echo "  anonymous mappings of 512 KB or more resident (address range: resident):"
     awk '/^[0-9a-f]+-[0-9a-f]+ / { range = $1; anon = NF < 6 }
          /^Rss:/ && anon && $2 >= 512 { printf "    %s: %.2f MB\n", range, $2 / 1024 }' \
-        "/proc/$1/smaps" | sort -t: -k2 -rn | head -20
+        "/proc/$1/smaps" | sort -t: -k2 -rn | awk 'NR <= 20'
     awk '/^(Rss|Pss|Anonymous|Shared_Clean|Private_Dirty):/ { printf "  rollup %-14s %6.1f MB\n", $1, $2 / 1024 }' \
         "/proc/$1/smaps_rollup"
 }
