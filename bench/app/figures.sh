@@ -2,9 +2,11 @@
 # Figures of the running catalogue on a virtual display (Xvfb), side by side with its
 # peers: start-up to the first frame on the screen beside a bare SDL2 program (paired
 # launches, medians), a click on a choice to the first clip frame (medians and 90th
-# percentiles), processor time while a clip plays (the program plus the X server) beside
-# ffplay on the same clip, a table of the catalogue's start-up marks and the libraries it
-# maps, processor time while idle on the category screen, resident memory while playing.
+# percentiles), a table of the catalogue's start-up marks and the libraries it maps,
+# processor time while idle on the category screen, and playback
+# (bench/media/playback.sh): processor time of the program plus the X server and
+# resident memory while the introduction plays, beside ffplay as it starts, ffplay tuned
+# and mpv on the same clip and display.
 #   bench/app/figures.sh BUILD_DIR
 # Times are medians in milliseconds; processor time is a percentage of one core.
 set -euo pipefail
@@ -44,8 +46,6 @@ source "$(dirname "$0")/../../scripts/catalogue-x.sh"
 catalogue_window $qpid
 catalogue_click korean
 sleep 3
-echo "catalogue playing main.avi: $(cpu_percent $qpid $xpid 10) % of one core (with the X server)"
-echo "catalogue resident memory while playing: $(awk '/VmRSS/ {print $2 / 1024 " MB"}' /proc/$qpid/status)"
 catalogue_click back
 sleep 2
 # The introduction plays on behind the hidden frame until its end (33 s): wait for it.
@@ -53,8 +53,4 @@ sleep 30
 echo "catalogue idle on the category screen: $(cpu_percent $qpid $xpid 10) % of one core (with the X server)"
 kill $qpid; wait $qpid 2>/dev/null || true
 
-ffplay -loglevel quiet -x 700 -y 628 -an "$clip" >/dev/null 2>&1 &
-fpid=$!
-sleep 3
-echo "ffplay playing main.avi (picture only): $(cpu_percent $fpid $xpid 10) % of one core (with the X server)"
-kill $fpid 2>/dev/null || true
+"$(dirname "$0")/../media/playback.sh" "$build" 20 3

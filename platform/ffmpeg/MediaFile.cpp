@@ -2,6 +2,7 @@
 #include "platform/media/MediaFile.h"
 
 #include "platform/media/AviChunks.h"
+#include "platform/ffmpeg/FrameRows.h"
 #include "platform/media/MciDriver.h"
 
 #include <algorithm>
@@ -372,7 +373,19 @@ std::int64_t MediaFile::PictureOf(std::int64_t frame) const {
 }
 
 bool MediaFile::DecodeFrame(std::int64_t index, VideoImage& image) {
+    std::shared_ptr<const user::VideoRows> rows;
+    return DecodeInto(index, image, rows, false);
+}
+
+bool MediaFile::DecodeFrame(std::int64_t index, VideoImage& image,
+                            std::shared_ptr<const user::VideoRows>& rows) {
+    return DecodeInto(index, image, rows, true);
+}
+
+bool MediaFile::DecodeInto(std::int64_t index, VideoImage& image,
+                           std::shared_ptr<const user::VideoRows>& rows, bool keepFormat) {
     Context& c = *FContext;
+    rows.reset();
     if (!c.VideoDecoder)
         return false;
     index = std::clamp<std::int64_t>(index, 0, std::max<std::int64_t>(0, FFrameCount - 1));
@@ -386,7 +399,14 @@ bool MediaFile::DecodeFrame(std::int64_t index, VideoImage& image) {
         if (got == 0) {
             const std::int64_t at = NumberOfDecoded();
             c.NextIndex = at + 1;
-            const bool shown = at >= picture && Convert(*c.Frame, image);
+            bool shown = false;
+            if (at >= picture) {
+                if (keepFormat && (rows = MakeFrameRows(*c.Frame))) {
+                    image.Width = c.Frame->width;
+                    image.Height = c.Frame->height;
+                }
+                shown = rows || Convert(*c.Frame, image);
+            }
             av_frame_unref(c.Frame.get());
             if (shown)
                 return true;

@@ -20,6 +20,10 @@
 struct AVFrame;
 struct AVPacket;
 
+namespace platform::user {
+class VideoRows;
+}
+
 namespace platform::media {
 
 // A decoded picture, 0x00RRGGBB pixels, rows top-down.
@@ -66,6 +70,12 @@ public:
     // pixels; the memory of a buffer handed in is reused. False when the stream ends before it (a
     // damaged or cut file): the caller keeps showing what it showed.
     virtual bool DecodeFrame(std::int64_t index, VideoImage& image);
+    // The same, but a picture that converts band by band (FrameRows.h) stays in the
+    // decoder's format and comes back in `rows`, converted only as it is drawn; `image`
+    // then only takes its size and keeps its pixels. Any other picture is converted into
+    // `image`, `rows` null.
+    virtual bool DecodeFrame(std::int64_t index, VideoImage& image,
+                             std::shared_ptr<const user::VideoRows>& rows);
 
     // Sound as interleaved signed 16-bit samples at SampleRate() with Channels().
     // SeekAudio positions the next read at `ms`; ReadAudio appends up to `frames` sample
@@ -84,6 +94,8 @@ private:
     bool OpenVideo(int stream, std::int64_t frames);
     bool OpenAudio(int stream);
     // The steps of decoding.
+    bool DecodeInto(std::int64_t index, VideoImage& image,
+                    std::shared_ptr<const user::VideoRows>& rows, bool keepFormat);
     void SeekVideo(std::int64_t picture);
     std::int64_t NumberOfPacket(const AVPacket& packet) const;
     std::int64_t NumberOfDecoded() const;

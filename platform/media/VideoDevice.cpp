@@ -164,16 +164,28 @@ std::shared_ptr<user::VideoFrame> Player::Decode(std::int64_t frame) {
         picture = std::make_shared<user::VideoFrame>();
         picture->Pixels = TakeSparePixels();
     }
+    picture->Rows.reset();
     VideoImage image;
     image.Pixels = std::move(picture->Pixels);
-    if (!FFile->DecodeFrame(frame, image)) {
-        picture->Pixels = std::move(image.Pixels);
+    // A picture that converts as it is drawn needs no pixels: the buffer waits for one
+    // that does.
+    std::shared_ptr<const user::VideoRows> rows;
+    const bool decoded = FFile->DecodeFrame(frame, image, rows);
+    picture->Pixels = std::move(image.Pixels);
+    if (!decoded) {
         FSpare = std::move(picture);
         return nullptr;
     }
+    if (rows) {
+        std::vector<std::uint32_t> unused = std::move(picture->Pixels);
+        picture->Pixels.clear();
+        std::lock_guard<std::mutex> lock(SparePixels().Lock);
+        if (unused.capacity() > SparePixels().Pixels.capacity())
+            SparePixels().Pixels.swap(unused);
+    }
     picture->Width = image.Width;
     picture->Height = image.Height;
-    picture->Pixels = std::move(image.Pixels);
+    picture->Rows = std::move(rows);
     picture->Number = frame;
     return picture;
 }

@@ -1,6 +1,7 @@
 // Scaling a decoded frame into its destination rectangle.
 #include "platform/media/VideoPlacement.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace platform::media {
@@ -30,14 +31,29 @@ std::shared_ptr<user::VideoFrame> PlacePicture(const user::VideoFrame& frame,
     out->Left = dst.left;
     out->Top = dst.top;
     out->Number = frame.Number;
+    out->Rows.reset();
     out->Pixels.resize(std::size_t(dst.right) * std::size_t(dst.bottom));
+    // A picture that converts as it is drawn is converted whole here, to be scaled.
+    std::vector<std::uint32_t> converted;
+    const std::uint32_t* pixels = frame.Pixels.data();
+    if (frame.Rows) {
+        converted.resize(std::size_t(frame.Width) * std::size_t(frame.Height));
+        frame.Rows->ForEachSlice(
+            [&](int top, int count, const std::uint32_t* rows, std::size_t stride) {
+                for (int y = 0; y < count && top + y < frame.Height; ++y)
+                    std::copy_n(rows + std::size_t(y) * stride, frame.Width,
+                                converted.data() + std::size_t(top + y) * std::size_t(frame.Width));
+            },
+            nullptr);
+        pixels = converted.data();
+    }
     // The source column of each destination column, once for all rows.
     std::vector<int> columns(std::size_t(dst.right));
     for (int x = 0; x < dst.right; ++x)
         columns[std::size_t(x)] = src.left + int(std::int64_t(x) * src.right / dst.right);
     for (int y = 0; y < dst.bottom; ++y) {
         const int sy = src.top + int(std::int64_t(y) * src.bottom / dst.bottom);
-        const std::uint32_t* row = frame.Pixels.data() + std::size_t(sy) * std::size_t(frame.Width);
+        const std::uint32_t* row = pixels + std::size_t(sy) * std::size_t(frame.Width);
         std::uint32_t* to = out->Pixels.data() + std::size_t(y) * std::size_t(dst.right);
         for (int x = 0; x < dst.right; ++x)
             to[x] = row[columns[std::size_t(x)]];

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <utility>
 
 #include "platform/user/WindowManager.h"
 
@@ -19,7 +20,9 @@ struct Entry {
     std::uint64_t Serial = 0; // counts frames handed over
     std::uint64_t Drawn = 0;  // the serial last drawn
     HWND DrawnIn = nullptr;
-    RECT DrawnRect{}; // where it was drawn (surface coordinates)
+    RECT DrawnRect{};                             // where it was drawn (surface coordinates)
+    std::shared_ptr<const VideoFrame> DrawnFrame; // the frame last drawn
+    std::vector<RECT> DrawnParts;                 // the parts of it that showed
     bool Removed = false;
 };
 
@@ -45,7 +48,91 @@ RECT AreaOf(const VideoFrame& frame, POINT org) {
     return RECT{left, top, left + frame.Width, top + frame.Height};
 }
 
-void Draw(Window* w, const VideoFrame& frame, RECT& drawnRect) {
+// Where a frame changed the surface: runs of changed rows, each as the rectangle that
+// holds their changed pixels. Runs closer than MergeGap rows join, so that a moving
+// object makes one rectangle rather than one per row.
+class Changes {
+public:
+    void Row(int y, int left, int right) {
+        if (FOpen && y - FRun.bottom <= MergeGap) {
+            FRun = RECT{std::min(FRun.left, left), FRun.top, std::max(FRun.right, right), y + 1};
+            return;
+        }
+        Close();
+        FRun = RECT{left, y, right, y + 1};
+        FOpen = true;
+    }
+    // The rectangles found, for the surface to present.
+    std::vector<RECT>& Done() {
+        Close();
+        return FRects;
+    }
+
+private:
+    static constexpr int MergeGap = 8;
+    void Close() {
+        if (FOpen)
+            FRects.push_back(FRun);
+        FOpen = false;
+    }
+    std::vector<RECT> FRects;
+    RECT FRun{};
+    bool FOpen = false;
+};
+
+// The first and one past the last pixel in which two rows of `width` pixels differ;
+// equal rows give an empty span. Compared a block at a time, then pixel by pixel.
+std::pair<int, int> ChangedSpan(const std::uint32_t* a, const std::uint32_t* b, int width) {
+    constexpr int Block = 16;
+    if (std::memcmp(a, b, std::size_t(width) * 4) == 0)
+        return {0, 0};
+    int left = 0;
+    while (left + Block <= width && std::memcmp(a + left, b + left, Block * 4) == 0)
+        left += Block;
+    while (left < width && a[left] == b[left])
+        ++left;
+    if (left == width)
+        return {0, 0};
+    int right = width;
+    while (right - Block > left &&
+           std::memcmp(a + right - Block, b + right - Block, Block * 4) == 0)
+        right -= Block;
+    while (a[right - 1] == b[right - 1])
+        --right;
+    return {left, right};
+}
+
+// Copies rows [top, top + count) of the picture, `stride` pixels apart, into the parts
+// of it that show (surface coordinates), only where they differ from what the surface
+// holds; `changes[i]` collects where part i changed.
+void CopyRows(Surface& surf, const std::vector<RECT>& parts, std::vector<Changes>& changes,
+              const RECT& video, int top, int count, const std::uint32_t* rows,
+              std::size_t stride) {
+    const RECT band{video.left, video.top + top, video.right, video.top + top + count};
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const RECT part = Intersect(parts[i], band);
+        if (RectEmpty(part))
+            continue;
+        const int width = part.right - part.left;
+        for (int y = part.top; y < part.bottom; ++y) {
+            const std::uint32_t* src =
+                rows + std::size_t(y - band.top) * stride + std::size_t(part.left - video.left);
+            std::uint32_t* dst =
+                surf.Pixels + std::size_t(y) * std::size_t(surf.Stride) + std::size_t(part.left);
+            const auto [from, to] = ChangedSpan(src, dst, width);
+            if (from == to)
+                continue;
+            std::memcpy(dst + from, src + from, std::size_t(to - from) * sizeof(std::uint32_t));
+            changes[i].Row(y, part.left + from, part.left + to);
+        }
+    }
+}
+
+// Draws the frame where it shows and returns those parts in `parts`. With `previous`,
+// the rows of the frame drawn last in the same place, over pixels nothing has touched
+// since: the bands that did not change from it need no converting or comparing.
+void Draw(Window* w, const VideoFrame& frame, RECT& drawnRect, std::vector<RECT>& parts,
+          const VideoRows* previous, const std::vector<RECT>& previousParts) {
     Window* top = TopLevelOf(w);
     if (!top->Surf.Pixels)
         return;
@@ -58,28 +145,41 @@ void Draw(Window* w, const VideoFrame& frame, RECT& drawnRect) {
                 Subtract(rects, Offset(ch->Rect, org.x, org.y));
     const RECT video = AreaOf(frame, org);
     drawnRect = video;
+    // Only the parts of the picture that show, and of those only the pixels that change
+    // are written and presented.
+    parts.clear();
     for (const RECT& r : rects) {
         const RECT part = Intersect(r, video);
-        if (RectEmpty(part))
-            continue;
-        const int width = part.right - part.left;
-        for (int y = part.top; y < part.bottom; ++y) {
-            const std::uint32_t* src = frame.Pixels.data() +
-                                       std::size_t(y - video.top) * std::size_t(frame.Width) +
-                                       std::size_t(part.left - video.left);
-            std::uint32_t* dst = top->Surf.Pixels + std::size_t(y) * std::size_t(top->Surf.Stride) +
-                                 std::size_t(part.left);
-            std::memcpy(dst, src, std::size_t(width) * sizeof(std::uint32_t));
-        }
-        MarkDirty(top, part);
+        if (!RectEmpty(part))
+            parts.push_back(part);
     }
+    if (parts.empty())
+        return;
+    std::vector<Changes> changes(parts.size());
+    if (parts.size() != previousParts.size() ||
+        !std::equal(parts.begin(), parts.end(), previousParts.begin(),
+                    [](const RECT& a, const RECT& b) { return EqualRect(&a, &b); }))
+        previous = nullptr;
+    if (frame.Rows)
+        frame.Rows->ForEachSlice(
+            [&](int first, int count, const std::uint32_t* rows, std::size_t stride) {
+                CopyRows(top->Surf, parts, changes, video, first, count, rows, stride);
+            },
+            previous);
+    else
+        CopyRows(top->Surf, parts, changes, video, 0, frame.Height, frame.Pixels.data(),
+                 std::size_t(frame.Width));
+    for (Changes& c : changes)
+        for (const RECT& r : c.Done())
+            MarkDirty(top, r);
 }
 
 } // namespace
 
 void ShowVideoFrame(const void* owner, HWND hwnd, std::shared_ptr<const VideoFrame> frame) {
     if (frame && (frame->Width <= 0 || frame->Height <= 0 ||
-                  frame->Pixels.size() != std::size_t(frame->Width) * std::size_t(frame->Height)))
+                  (!frame->Rows &&
+                   frame->Pixels.size() != std::size_t(frame->Width) * std::size_t(frame->Height))))
         return;
     std::lock_guard<std::mutex> lock(O().Lock);
     Entry& e = O().Entries[owner];
@@ -133,16 +233,21 @@ void ComposeVideo() {
         // A frame placed elsewhere than the last one: the window repaints what that left.
         if (e.DrawnIn == e.Hwnd && e.Drawn != e.Serial && !EqualRect(&area, &e.DrawnRect))
             InvalidateRect(w->Handle, nullptr, TRUE);
-        bool repainted = e.Drawn != e.Serial || e.DrawnIn != e.Hwnd;
+        const bool newFrame = e.Drawn != e.Serial;
+        bool touched = false; // painted over since the last present
         for (const RECT& d : top->Dirty)
-            repainted = repainted || Intersects(d, area);
-        if (!repainted)
+            touched = touched || Intersects(d, area);
+        if (!newFrame && !touched && e.DrawnIn == e.Hwnd)
             continue;
+        const bool inPlace = newFrame && !touched && e.DrawnIn == e.Hwnd && e.DrawnFrame &&
+                             EqualRect(&area, &e.DrawnRect);
+        const VideoRows* previous = inPlace ? e.DrawnFrame->Rows.get() : nullptr;
         RECT drawn{};
+        std::vector<RECT> parts;
         {
             // The frame goes into the window's pixels, which the backend may be reading.
             PixelLock pixels = LockPixels();
-            Draw(w, *e.Frame, drawn);
+            Draw(w, *e.Frame, drawn, parts, previous, e.DrawnParts);
         }
         std::lock_guard<std::mutex> lock(O().Lock);
         if (e.Drawn != e.Serial) {
@@ -154,6 +259,8 @@ void ComposeVideo() {
             it->second.Drawn = e.Serial;
             it->second.DrawnIn = e.Hwnd;
             it->second.DrawnRect = drawn;
+            it->second.DrawnFrame = e.Frame;
+            it->second.DrawnParts = std::move(parts);
         }
     }
 }

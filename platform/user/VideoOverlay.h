@@ -5,7 +5,9 @@
 // across repaints until its device takes it back; a hidden window shows nothing.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -13,12 +15,30 @@
 
 namespace platform::user {
 
+// A picture kept in its decoder's format, converted as it is drawn: the rows go straight
+// from the converter into the window's pixels, a few at a time, with no copy of the
+// whole picture in between. Immutable once handed over; ForEachSlice may run on any
+// thread, on several at once.
+class VideoRows {
+public:
+    virtual ~VideoRows() = default;
+    // Calls `slice(top, count, rows, stride)` for consecutive bands of rows, top-down,
+    // covering the picture: `count` rows of 0x00RRGGBB pixels starting at row `top`,
+    // `stride` pixels apart. The pixels are valid only during the call. With `same` (an
+    // earlier picture, or null), bands whose pixels are known to equal those of the same
+    // band of `same` may be left out.
+    using Slice =
+        std::function<void(int top, int count, const std::uint32_t* rows, std::size_t stride)>;
+    virtual void ForEachSlice(const Slice& slice, const VideoRows* same) const = 0;
+};
+
 struct VideoFrame {
     int Width = 0;
     int Height = 0;
-    std::vector<std::uint32_t> Pixels; // 0x00RRGGBB, rows top-down
-    std::int64_t Number = -1;          // the frame's number in its clip
-    int Left = 0, Top = 0;             // where it stands in the window's client area
+    std::vector<std::uint32_t> Pixels;     // 0x00RRGGBB, rows top-down; empty when Rows is set
+    std::shared_ptr<const VideoRows> Rows; // the picture, converted as it is drawn
+    std::int64_t Number = -1;              // the frame's number in its clip
+    int Left = 0, Top = 0;                 // where it stands in the window's client area
 };
 
 // Any thread. `owner` identifies the device; a device shows one frame in one window at a

@@ -1,6 +1,6 @@
 // The media file reader on its own: the frame count when the index or the headers of an
 // AVI can be trusted and when they cannot, and pictures decoded into buffers that are
-// reused from frame to frame.
+// reused from frame to frame or kept in the decoder's format and converted band by band.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,6 +9,7 @@
 
 #include "MciClip.h"
 #include "platform/media/MediaFile.h"
+#include "platform/user/VideoOverlay.h"
 #include "tests/common/TempDir.h"
 
 namespace {
@@ -149,6 +150,86 @@ TEST(MediaFile, PicturesDecodedIntoReusedBuffersAreFFmpegsPictures) {
             EXPECT_EQ(image.Height, h);
             ASSERT_EQ(image.Pixels.size(), count);
             EXPECT_TRUE(image.Pixels == reference);
+        }
+    }
+}
+
+// The picture of `rows`, band by band over `out`; every band follows the one before it.
+// With `same`, the bands left out keep what `out` held.
+std::vector<std::uint32_t> Assemble(const platform::user::VideoRows& rows, int width, int height,
+                                    const platform::user::VideoRows* same = nullptr,
+                                    std::vector<std::uint32_t> out = {}) {
+    out.resize(std::size_t(width) * std::size_t(height), 0xDEADBEEFu);
+    int next = 0;
+    rows.ForEachSlice(
+        [&](int top, int count, const std::uint32_t* band, std::size_t stride) {
+            if (!same) {
+                EXPECT_EQ(top, next);
+            }
+            EXPECT_GE(top, next);
+            EXPECT_GT(count, 0);
+            EXPECT_LE(top + count, height);
+            EXPECT_GE(stride, std::size_t(width));
+            for (int y = 0; y < count && top + y < height; ++y)
+                std::memcpy(&out[std::size_t(top + y) * std::size_t(width)],
+                            band + std::size_t(y) * stride, std::size_t(width) * 4);
+            next = top + count;
+        },
+        same);
+    if (!same) {
+        EXPECT_EQ(next, height);
+    }
+    return out;
+}
+
+TEST(MediaFile, PicturesConvertedBandByBandAreFFmpegsPictures) {
+    testutil::TTempDir dir("quillot-mediafile");
+    struct Case {
+        int Width, Height;
+    };
+    // Whole bands and a short last band; rows of whole vector blocks and rows that end
+    // inside one; the catalogue's clips.
+    const Case cases[] = {{64, 48}, {54, 34}, {702, 36}, {700, 628}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.Width) + "x" + std::to_string(c.Height));
+        const std::string path = dir / "clip.avi";
+        mciclip::Write(path, {6, c.Width, c.Height, 15, false});
+        std::unique_ptr<MediaFile> file;
+        ASSERT_EQ(MediaFile::Open(path, file), 0u);
+        std::vector<std::shared_ptr<const platform::user::VideoRows>> kept;
+        for (int frame : {0, 1, 4, 2}) {
+            SCOPED_TRACE(frame);
+            VideoImage image;
+            std::shared_ptr<const platform::user::VideoRows> rows;
+            ASSERT_TRUE(file->DecodeFrame(frame, image, rows));
+            ASSERT_TRUE(rows) << "the clip's pictures convert band by band";
+            EXPECT_TRUE(image.Pixels.empty());
+            EXPECT_EQ(image.Width, c.Width);
+            EXPECT_EQ(image.Height, c.Height);
+            kept.push_back(rows);
+        }
+        // Converted after the decoder went on to other pictures, and after it closed:
+        // each keeps its own picture.
+        for (bool closed : {false, true}) {
+            if (closed)
+                file.reset();
+            int k = 0;
+            for (int frame : {0, 1, 4, 2}) {
+                SCOPED_TRACE(std::to_string(frame) + (closed ? " closed" : " open"));
+                int w = 0, h = 0;
+                const std::vector<std::uint32_t> reference =
+                    mciclip::ReferenceFrame(path, frame, w, h);
+                EXPECT_TRUE(Assemble(*kept[std::size_t(k)], c.Width, c.Height) == reference);
+                // Drawn over the picture before it, leaving out the bands that did not
+                // change: the same picture.
+                if (k > 0) {
+                    const std::vector<std::uint32_t> before =
+                        Assemble(*kept[std::size_t(k - 1)], c.Width, c.Height);
+                    EXPECT_TRUE(Assemble(*kept[std::size_t(k)], c.Width, c.Height,
+                                         kept[std::size_t(k - 1)].get(), before) == reference);
+                }
+                ++k;
+            }
         }
     }
 }
