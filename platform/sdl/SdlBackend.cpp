@@ -169,6 +169,8 @@ public:
             const DWORD since = Now() - FirstFrameTick;
             if (since >= MediaModuleDelay) {
                 MediaModuleLoaded = true;
+                if (IconsDue)
+                    ApplyIcons();
                 media::PreloadMediaModule();
                 PumpEvents();
                 return;
@@ -390,7 +392,12 @@ private:
             return;
         }
         ById[SDL_GetWindowID(sw->Handle)] = top->Handle;
-        ApplyIcon(top, sw);
+        // The first frame does not need the icon (a few milliseconds to decode and send):
+        // the windows made before it get theirs a little after it (WaitEvents).
+        if (Frames == 0)
+            IconsDue = true;
+        else
+            ApplyIcon(top, sw);
         MarkPhase("window-icon");
         LinkModal(top);
         if (user::Input().Active == top->Handle)
@@ -428,6 +435,14 @@ private:
         SdlWindow* ow = Find(owner);
         if (ow && ow->Handle)
             SDL_SetWindowModalFor(sw->Handle, ow->Handle);
+    }
+
+    // Every window on the screen gets its icon.
+    void ApplyIcons() {
+        IconsDue = false;
+        for (Window* w : user::Windows().Desktop->Children)
+            if (Find(w) && Find(w)->Handle)
+                ApplyIcon(w, Find(w));
     }
 
     void ApplyIcon(Window* top, SdlWindow* sw) {
@@ -592,10 +607,12 @@ private:
 
 public:
     unsigned long Frames = 0;
-    // The media module is loaded this long after the first frame (see WaitEvents).
+    // The media module is loaded (and the first windows get their icons) this long after
+    // the first frame (see WaitEvents).
     static constexpr DWORD MediaModuleDelay = 150;
     DWORD FirstFrameTick = 0;
     bool MediaModuleLoaded = false;
+    bool IconsDue = false; // windows made before the first frame have no icon yet
 };
 
 } // namespace

@@ -54,8 +54,9 @@ TEST(MediaModule, EachPlaceTriedInOrderWithTheReasonOfEveryFailure) {
         std::string error;
         const auto opener = LoadMediaModule(c.Candidates, error);
         EXPECT_EQ(opener != nullptr, c.Loads);
-        if (c.Loads)
+        if (c.Loads) {
             EXPECT_EQ(error, "");
+        }
         for (const std::string& part : c.InError)
             EXPECT_NE(error.find(part), std::string::npos) << error;
     }
