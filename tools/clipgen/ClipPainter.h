@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "tools/clipgen/ClipWriter.h"
+#include "tools/clipgen/ClipSpec.h"
 
 namespace graphics {
 class TBitmap;
