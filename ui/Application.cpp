@@ -6,7 +6,6 @@
 
 #include "formstream/ClassRegistry.h"
 #include "ui/Forms.h"
-#include "ui/WindowClass.h"
 
 namespace ui {
 
