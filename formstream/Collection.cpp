@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "formstream/Reader.h"
+#include "formstream/FixupRemoval.h"
 #include "rtl/Exceptions.h"
 
 namespace formstream {

@@ -1,6 +1,6 @@
 // The services shared by all readers of a thread or of the process: the lock on the
-// global name space, the global fix-up list (references to roots not read yet) and
-// the stack of loading lists.
+// global name space, the global fix-up list (references to roots not read yet), the
+// reference paths they follow, and the stack of loading lists.
 #include "formstream/GlobalFixups.h"
 
 #include <algorithm>
@@ -12,6 +12,7 @@
 #include "formstream/ClassRegistry.h"
 #include "formstream/Component.h"
 #include "rtl/Locks.h"
+#include "rtl/SysUtils.h"
 
 namespace formstream {
 
@@ -29,16 +30,42 @@ TGlobalFixupList& GlobalFixups() {
     return list;
 }
 
-thread_local std::vector<TReader*> tActiveReaders;
+thread_local std::vector<IActiveRead*> tActiveReaders;
 thread_local std::vector<std::unique_ptr<std::vector<TComponent*>>> tLoadingStack;
 
 } // namespace
 
-void RegisterActiveReader(TReader* reader) {
+// Follows a reference path from `root`: segments separated by "." or "-" (optionally
+// "->"), each an owned component of the one before; "Owner" that names no owned
+// component stays where it is.
+TComponent* FindNestedComponent(TComponent* root, std::string_view path) {
+    TComponent* current = root;
+    std::size_t i = 0;
+    for (;;) {
+        std::size_t j = i;
+        while (j < path.size() && path[j] != '.' && path[j] != '-')
+            ++j;
+        const std::string_view segment = path.substr(i, j - i);
+        TComponent* found = current->FindOwnedComponent(segment);
+        if (!found) {
+            if (!rtl::SameText(segment, "Owner"))
+                return nullptr;
+            found = current;
+        }
+        current = found;
+        if (j >= path.size())
+            return current;
+        i = j + 1;
+        if (path[j] == '-' && i < path.size() && path[i] == '>')
+            ++i;
+    }
+}
+
+void RegisterActiveReader(IActiveRead* reader) {
     tActiveReaders.push_back(reader);
 }
 
-void UnregisterActiveReader(TReader* reader) {
+void UnregisterActiveReader(IActiveRead* reader) {
     std::erase(tActiveReaders, reader);
 }
 
@@ -102,7 +129,7 @@ void RemoveFixups(const TObject* obj) {
         });
         g.Sync();
     }
-    for (TReader* r : tActiveReaders)
+    for (IActiveRead* r : tActiveReaders)
         r->RemoveFixupsOf(obj);
     for (auto& list : tLoadingStack)
         std::erase(*list, obj);

@@ -20,32 +20,6 @@ namespace formstream {
 
 using namespace readersupport;
 
-// Follows a reference path from `root`: segments separated by "." or "-" (optionally
-// "->"), each an owned component of the one before; "Owner" that names no owned
-// component stays where it is.
-TComponent* FindNestedComponent(TComponent* root, std::string_view path) {
-    TComponent* current = root;
-    std::size_t i = 0;
-    for (;;) {
-        std::size_t j = i;
-        while (j < path.size() && path[j] != '.' && path[j] != '-')
-            ++j;
-        const std::string_view segment = path.substr(i, j - i);
-        TComponent* found = current->FindOwnedComponent(segment);
-        if (!found) {
-            if (!rtl::SameText(segment, "Owner"))
-                return nullptr;
-            found = current;
-        }
-        current = found;
-        if (j >= path.size())
-            return current;
-        i = j + 1;
-        if (path[j] == '-' && i < path.size() && path[i] == '>')
-            ++i;
-    }
-}
-
 // --- construction, buffer
 
 TReader::TReader(rtl::TStream& stream, int bufSize)

@@ -12,10 +12,8 @@
 // damaged, makes the reader read outside its buffers or allocate more than the stream
 // can hold.
 //
-// Also here: the global fix-up list (references to components of other roots, waiting
-// for a root of that name to be read), the global loading list of one thread (used by
-// LoadFormResources so that Loaded runs once after all classes' resources are read), and
-// the global name-space lock that every form read holds for writing.
+// The services shared by all readers (the global fix-up list, the global loading list
+// and the global name-space lock) are declared in GlobalFixups.h, included here.
 #pragma once
 
 #include <cstdint>
@@ -24,12 +22,12 @@
 #include <string_view>
 #include <vector>
 
+#include "formstream/GlobalFixups.h"
 #include "formstream/Persistent.h"
 #include "formstream/ValueTags.h"
 
 namespace rtl {
 class TStream;
-class TMultiReadExclusiveWriteSynchronizer;
 class Exception;
 } // namespace rtl
 
@@ -39,17 +37,7 @@ class TComponent;
 class TCollection;
 class TClassFinder;
 
-// A reference from a property to a component, set once the names are known.
-struct TPropFixup {
-    TPersistent* Instance = nullptr; // the object whose property refers
-    TComponent* Component = nullptr; // the component being read when it was made
-    TComponent* Root = nullptr;      // the root of the read that made it
-    const TPropInfo* Prop = nullptr;
-    std::string RootName; // global fix-ups: the name of the root to wait for
-    std::string Name;     // the path of the component, from the root
-};
-
-class TReader : public TFiler {
+class TReader : public TFiler, public IActiveRead {
 public:
     // A buffer size below 1 is taken as 1.
     TReader(rtl::TStream& stream, int bufSize = 4096);
@@ -123,7 +111,7 @@ public:
     const std::vector<TComponent*>& LoadedList() const;
 
     // Forgets the fix-ups of `obj` (as instance, component or root) in this reader.
-    void RemoveFixupsOf(const TObject* obj);
+    void RemoveFixupsOf(const TObject* obj) override;
 
 protected:
     // Asked when a failure could be recovered; true declares it handled. The default
@@ -177,32 +165,5 @@ private:
     bool FCanRecover = false;
     int FDepth = 0; // nesting of entries and values being read
 };
-
-// The lock on the global name space (the top-level components that FindGlobalRoot
-// knows); a form read holds it for writing.
-rtl::TMultiReadExclusiveWriteSynchronizer& GlobalNameSpace();
-
-// --- global fix-ups
-// Resolves the global fix-ups whose root now exists (FindGlobalRoot); those whose root is
-// still unknown and whose property is still null stay.
-void GlobalFixupReferences();
-// Removes the global fix-ups made by reading `root` (all of them for null).
-void RemoveFixupReferences(TComponent* root);
-// Removes every fix-up (global, and those of the thread's running reads) that belongs to
-// `obj`; components call this when they are destroyed.
-void RemoveFixups(const TObject* obj);
-// The number of global fix-ups waiting (for tests and diagnostics).
-int GlobalFixupCount();
-
-// --- the global loading list of the current thread
-// Starts a list (a running one is put aside until EndGlobalLoading); while a list runs,
-// ReadRootEntry puts what it reads into it and calls no Loaded.
-void BeginGlobalLoading();
-// Calls Loaded on every component of the running list, in list order.
-void NotifyGlobalLoading();
-// Drops the running list and brings back the one put aside.
-void EndGlobalLoading();
-// The running list of this thread, or null.
-std::vector<TComponent*>* GlobalLoadingList();
 
 } // namespace formstream

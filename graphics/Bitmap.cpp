@@ -9,7 +9,6 @@
 #include "graphics/Colors.h"
 #include "graphics/DibImage.h"
 #include "graphics/GraphicsConsts.h"
-#include "graphics/TransparentDraw.h"
 #include "platform/winbase.h"
 #include "platform/winuser.h"
 #include "rtl/Exceptions.h"
@@ -569,40 +568,6 @@ void TBitmap::Assign(TPersistent* source) {
         return;
     }
     TGraphic::Assign(source);
-}
-
-// --- drawing
-
-void TBitmap::Draw(TCanvas* canvas, const rtl::TRect& rect) {
-    if (!canvas || Empty())
-        return;
-    if (Transparent()) {
-        StretchBitmapRectTransparent(canvas, rect.Left, rect.Top, rect.Width(), rect.Height(), this,
-                                     rtl::Rect(0, 0, Width(), Height()), TransparentColor());
-        return;
-    }
-    HDC dc = canvas->Handle();
-    const TDibImage* image = FImage.get();
-    std::unique_ptr<TDibImage> converted;
-    if (image->BitCount == 16 && image->Is565) {
-        converted = ConvertDib(*image, 24, false, image->Colors);
-        image = converted.get();
-    }
-    HPALETTE oldPalette = nullptr;
-    if (HPALETTE palette = GetPalette()) {
-        oldPalette = SelectPalette(dc, palette, TRUE);
-        RealizePalette(dc);
-    }
-    const int oldMode = SetStretchBltMode(dc, Monochrome() ? BLACKONWHITE : COLORONCOLOR);
-    std::vector<std::uint8_t> info;
-    GdiFlush();
-    StretchDIBits(dc, rect.Left, rect.Top, rect.Width(), rect.Height(), 0, 0, image->Width,
-                  image->Height, image->Bits(), image->InfoPtr(info), DIB_RGB_COLORS,
-                  DWORD(canvas->CopyMode()));
-    if (oldMode)
-        SetStretchBltMode(dc, oldMode);
-    if (oldPalette)
-        SelectPalette(dc, oldPalette, TRUE);
 }
 
 // --- streams

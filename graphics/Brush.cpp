@@ -1,6 +1,5 @@
 #include "graphics/Brush.h"
 
-#include "graphics/Bitmap.h"
 #include "graphics/Colors.h"
 
 namespace graphics {
@@ -13,25 +12,6 @@ constinit const TPropInfo TBrush::Published[] = {
 };
 constinit const TClassInfo TBrush::ClassInfo =
     ClassInfoOf<TBrush, TGraphicsObject>("TBrush", TBrush::Published);
-
-TBrush::TBrush() = default;
-TBrush::~TBrush() = default;
-
-void TBrush::Assign(TPersistent* source) {
-    if (auto* brush = DynCast<TBrush>(source)) {
-        FColor = brush->FColor;
-        FStyle = brush->FStyle;
-        if (brush->FBitmap) {
-            FBitmap.reset(new TBitmap());
-            FBitmap->Assign(brush->FBitmap.get());
-        } else {
-            FBitmap.reset();
-        }
-        Changed();
-        return;
-    }
-    TGraphicsObject::Assign(source);
-}
 
 void TBrush::SetColor(TColor value) {
     if (value != FColor || FStyle == bsClear) {
@@ -49,19 +29,7 @@ void TBrush::SetStyle(TBrushStyle value) {
     }
 }
 
-void TBrush::SetBitmap(TBitmap* value) {
-    if (value) {
-        FBitmap.reset(new TBitmap());
-        FBitmap->Assign(value);
-    } else {
-        FBitmap.reset();
-    }
-    Changed();
-}
-
-HGDIOBJ TBrush::CreateGdiHandle() {
-    if (FBitmap && !FBitmap->Empty())
-        return reinterpret_cast<HGDIOBJ>(CreatePatternBrush(FBitmap->Handle()));
+HGDIOBJ TBrush::CreateStyleHandle() const {
     LOGBRUSH lb{};
     lb.lbColor = ColorToRGB(FColor);
     switch (FStyle) {

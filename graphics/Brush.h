@@ -1,6 +1,6 @@
 // TBrush: the fill attributes of a canvas. Published: Color (default clWhite) and Style
 // (default bsSolid). A brush with a Bitmap fills with that bitmap as a pattern (the brush
-// keeps its own copy of the bitmap).
+// keeps its own copy of the bitmap; the members that handle it are in BrushPattern.cpp).
 #pragma once
 
 #include <memory>
@@ -35,9 +35,12 @@ public:
     void SetBitmap(TBitmap* value);
 
 protected:
+    // A pattern brush when the bitmap has pixels, else one of the colour and style.
     HGDIOBJ CreateGdiHandle() override;
 
 private:
+    HGDIOBJ CreateStyleHandle() const;
+
     TColor FColor = formstream::clWhite;
     TBrushStyle FStyle = bsSolid;
     formstream::TOwned<TBitmap> FBitmap;

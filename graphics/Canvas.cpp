@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "graphics/Bitmap.h"
 #include "graphics/Colors.h"
 #include "graphics/GraphicsConsts.h"
 #include "rtl/Exceptions.h"
@@ -279,57 +278,6 @@ void TCanvas::CopyRect(const rtl::TRect& dest, TCanvas* canvas, const rtl::TRect
     canvas->RequiredState(csHandleValid | csBrushValid);
     StretchBlt(FHandle, dest.Left, dest.Top, dest.Width(), dest.Height(), canvas->FHandle,
                source.Left, source.Top, source.Width(), source.Height(), DWORD(FCopyMode));
-    Changed();
-}
-
-void TCanvas::BrushCopy(const rtl::TRect& dest, TBitmap* bitmap, const rtl::TRect& source,
-                        TColor color) {
-    if (!bitmap || bitmap->Empty())
-        return;
-    const int w = source.Width(), h = source.Height();
-    if (w <= 0 || h <= 0)
-        return;
-    Changing();
-    RequiredState(csHandleValid | csBrushValid);
-    HDC srcDC = bitmap->Canvas()->Handle();
-    // mask: 1 where the source has `color`; fill: the brush where the mask is 1, else 0;
-    // copy: the source where the mask is 0, else 0; the result is fill OR copy.
-    HDC maskDC = CreateCompatibleDC(FHandle);
-    HDC fillDC = CreateCompatibleDC(FHandle);
-    HDC copyDC = CreateCompatibleDC(FHandle);
-    HBITMAP maskBmp = CreateBitmap(w, h, 1, 1, nullptr);
-    HBITMAP fillBmp = CreateCompatibleBitmap(FHandle, w, h);
-    HBITMAP copyBmp = CreateCompatibleBitmap(FHandle, w, h);
-    HGDIOBJ oldMask = SelectObject(maskDC, maskBmp);
-    HGDIOBJ oldFill = SelectObject(fillDC, fillBmp);
-    HGDIOBJ oldCopy = SelectObject(copyDC, copyBmp);
-    HGDIOBJ oldBrush = SelectObject(fillDC, FBrush->Handle());
-
-    BitBlt(copyDC, 0, 0, w, h, srcDC, source.Left, source.Top, SRCCOPY);
-    const COLORREF oldBk = SetBkColor(copyDC, ColorToRGB(color));
-    BitBlt(maskDC, 0, 0, w, h, copyDC, 0, 0, SRCCOPY);
-    SetBkColor(copyDC, oldBk);
-    PatBlt(fillDC, 0, 0, w, h, PATCOPY);
-    SetTextColor(fillDC, RGB(0, 0, 0));
-    SetBkColor(fillDC, RGB(255, 255, 255));
-    BitBlt(fillDC, 0, 0, w, h, maskDC, 0, 0, SRCAND);
-    SetTextColor(copyDC, RGB(255, 255, 255));
-    SetBkColor(copyDC, RGB(0, 0, 0));
-    BitBlt(copyDC, 0, 0, w, h, maskDC, 0, 0, SRCAND);
-    BitBlt(copyDC, 0, 0, w, h, fillDC, 0, 0, SRCPAINT);
-    StretchBlt(FHandle, dest.Left, dest.Top, dest.Width(), dest.Height(), copyDC, 0, 0, w, h,
-               SRCCOPY);
-
-    SelectObject(fillDC, oldBrush);
-    SelectObject(maskDC, oldMask);
-    SelectObject(fillDC, oldFill);
-    SelectObject(copyDC, oldCopy);
-    DeleteObject(maskBmp);
-    DeleteObject(fillBmp);
-    DeleteObject(copyBmp);
-    DeleteDC(maskDC);
-    DeleteDC(fillDC);
-    DeleteDC(copyDC);
     Changed();
 }
 

@@ -1,6 +1,10 @@
 #include "graphics/TransparentDraw.h"
 
+#include <memory>
+#include <vector>
+
 #include "graphics/Colors.h"
+#include "graphics/DibImage.h"
 
 namespace graphics {
 
@@ -136,6 +140,91 @@ void StretchBitmapRectTransparent(TCanvas* dest, int x, int y, int w, int h, TBi
     const COLORREF rgb = monochrome ? RGB(255, 255, 255) : ColorToRGB(transparentColor);
     StretchBltTransparent(dstDC, x, y, w, h, srcDC, src.Left, src.Top, src.Width(), src.Height(),
                           bitmap->Palette(), rgb);
+}
+
+// --- the drawing members of the bitmap and the canvas that need both classes
+
+void TBitmap::Draw(TCanvas* canvas, const rtl::TRect& rect) {
+    if (!canvas || Empty())
+        return;
+    if (Transparent()) {
+        StretchBitmapRectTransparent(canvas, rect.Left, rect.Top, rect.Width(), rect.Height(), this,
+                                     rtl::Rect(0, 0, Width(), Height()), TransparentColor());
+        return;
+    }
+    HDC dc = canvas->Handle();
+    const TDibImage* image = FImage.get();
+    std::unique_ptr<TDibImage> converted;
+    if (image->BitCount == 16 && image->Is565) {
+        converted = ConvertDib(*image, 24, false, image->Colors);
+        image = converted.get();
+    }
+    HPALETTE oldPalette = nullptr;
+    if (HPALETTE palette = GetPalette()) {
+        oldPalette = SelectPalette(dc, palette, TRUE);
+        RealizePalette(dc);
+    }
+    const int oldMode = SetStretchBltMode(dc, Monochrome() ? BLACKONWHITE : COLORONCOLOR);
+    std::vector<std::uint8_t> info;
+    GdiFlush();
+    StretchDIBits(dc, rect.Left, rect.Top, rect.Width(), rect.Height(), 0, 0, image->Width,
+                  image->Height, image->Bits(), image->InfoPtr(info), DIB_RGB_COLORS,
+                  DWORD(canvas->CopyMode()));
+    if (oldMode)
+        SetStretchBltMode(dc, oldMode);
+    if (oldPalette)
+        SelectPalette(dc, oldPalette, TRUE);
+}
+
+void TCanvas::BrushCopy(const rtl::TRect& dest, TBitmap* bitmap, const rtl::TRect& source,
+                        TColor color) {
+    if (!bitmap || bitmap->Empty())
+        return;
+    const int w = source.Width(), h = source.Height();
+    if (w <= 0 || h <= 0)
+        return;
+    Changing();
+    RequiredState(csHandleValid | csBrushValid);
+    HDC srcDC = bitmap->Canvas()->Handle();
+    // mask: 1 where the source has `color`; fill: the brush where the mask is 1, else 0;
+    // copy: the source where the mask is 0, else 0; the result is fill OR copy.
+    HDC maskDC = CreateCompatibleDC(FHandle);
+    HDC fillDC = CreateCompatibleDC(FHandle);
+    HDC copyDC = CreateCompatibleDC(FHandle);
+    HBITMAP maskBmp = CreateBitmap(w, h, 1, 1, nullptr);
+    HBITMAP fillBmp = CreateCompatibleBitmap(FHandle, w, h);
+    HBITMAP copyBmp = CreateCompatibleBitmap(FHandle, w, h);
+    HGDIOBJ oldMask = SelectObject(maskDC, maskBmp);
+    HGDIOBJ oldFill = SelectObject(fillDC, fillBmp);
+    HGDIOBJ oldCopy = SelectObject(copyDC, copyBmp);
+    HGDIOBJ oldBrush = SelectObject(fillDC, FBrush->Handle());
+
+    BitBlt(copyDC, 0, 0, w, h, srcDC, source.Left, source.Top, SRCCOPY);
+    const COLORREF oldBk = SetBkColor(copyDC, ColorToRGB(color));
+    BitBlt(maskDC, 0, 0, w, h, copyDC, 0, 0, SRCCOPY);
+    SetBkColor(copyDC, oldBk);
+    PatBlt(fillDC, 0, 0, w, h, PATCOPY);
+    SetTextColor(fillDC, RGB(0, 0, 0));
+    SetBkColor(fillDC, RGB(255, 255, 255));
+    BitBlt(fillDC, 0, 0, w, h, maskDC, 0, 0, SRCAND);
+    SetTextColor(copyDC, RGB(255, 255, 255));
+    SetBkColor(copyDC, RGB(0, 0, 0));
+    BitBlt(copyDC, 0, 0, w, h, maskDC, 0, 0, SRCAND);
+    BitBlt(copyDC, 0, 0, w, h, fillDC, 0, 0, SRCPAINT);
+    StretchBlt(FHandle, dest.Left, dest.Top, dest.Width(), dest.Height(), copyDC, 0, 0, w, h,
+               SRCCOPY);
+
+    SelectObject(fillDC, oldBrush);
+    SelectObject(maskDC, oldMask);
+    SelectObject(fillDC, oldFill);
+    SelectObject(copyDC, oldCopy);
+    DeleteObject(maskBmp);
+    DeleteObject(fillBmp);
+    DeleteObject(copyBmp);
+    DeleteDC(maskDC);
+    DeleteDC(fillDC);
+    DeleteDC(copyDC);
+    Changed();
 }
 
 } // namespace graphics

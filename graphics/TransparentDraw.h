@@ -6,6 +6,11 @@
 //   work      = destination AND stretched mask (keeps the destination where transparent);
 //   source'   = source AND inverted mask (transparent pixels become 0);
 //   work      = work OR stretched source'; copied onto the destination.
+//
+// TransparentDraw.cpp also defines the two members that draw one of these classes onto
+// the other, TBitmap::Draw and TCanvas::BrushCopy (a mask composition as well): they sit
+// here, above both classes, so that the canvas does not depend on the bitmap and the
+// bitmap does not depend on this unit.
 #pragma once
 
 #include "graphics/Bitmap.h"

@@ -7,7 +7,6 @@
 #include "formstream/ClassRegistry.h"
 #include "platform/phases.h"
 #include "ui/Forms.h"
-#include "ui/WindowClass.h"
 
 namespace ui {
 

@@ -532,4 +532,11 @@ TShiftState KeysToShiftState(WPARAM keys);
 // The control (graphic children included) at a screen point; disabled ones when asked.
 TControl* FindDragTarget(rtl::TPoint screenPos, bool allowDisabled);
 
+// Registers `wc` unless a class of that name is already registered with the same window
+// procedure; a class of that name registered with another procedure is registered anew.
+// Throws EOutOfResources when the class cannot be registered. Windowed controls, the
+// application's window and the timers' window register their classes through it
+// (WindowClass.cpp).
+void EnsureWindowClass(const WNDCLASSA& wc);
+
 } // namespace ui

@@ -1,7 +1,6 @@
 #include <unordered_map>
 
 #include "ui/Forms.h"
-#include "ui/WindowClass.h"
 
 namespace ui {
 

@@ -3,7 +3,6 @@
 
 #include "graphics/Colors.h"
 #include "ui/Forms.h"
-#include "ui/WindowClass.h"
 
 namespace ui {
 

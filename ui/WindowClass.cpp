@@ -1,4 +1,5 @@
-#include "ui/WindowClass.h"
+// Window class registration for the framework (declared in Controls.h).
+#include "ui/Controls.h"
 
 #include "rtl/Consts.h"
 #include "rtl/Exceptions.h"

@@ -215,14 +215,9 @@ void Report(const char* what, const std::vector<double>& offsets) {
                 bench::Percentile(offsets, 0.001), bench::Percentile(offsets, 100), offsets.size());
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: media_measure FILE\n");
-        return 2;
-    }
-    const char* disk = std::getenv("QUILLOT_DISK_AUDIO");
+// A visible black window for the clip's picture, with a timer so that the message loop
+// keeps turning, given half a second to settle.
+HWND OpenMeasureWindow() {
     WNDCLASSA wc{};
     wc.lpfnWndProc = DefWindowProcA;
     wc.hbrBackground = reinterpret_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
@@ -233,19 +228,11 @@ int main(int argc, char** argv) {
     SetTimer(hwnd, 1, 20, nullptr);
     const auto settle = Clock::now() + std::chrono::milliseconds(500);
     PumpUntil([&] { return Clock::now() > settle; });
-    const long rssBefore = RssKb();
+    return hwnd;
+}
 
-    MCI_OPEN_PARMSA open{0, 0, nullptr, argv[1], nullptr};
-    if (MCIERROR e = mciSendCommandA(0, MCI_OPEN, MCI_OPEN_ELEMENT | MCI_WAIT, DWORD_PTR(&open))) {
-        std::fprintf(stderr, "media_measure: cannot open %s (error %u)\n", argv[1], e);
-        return 1;
-    }
-    const MCIDEVICEID id = open.wDeviceID;
-    MCI_DGV_WINDOW_PARMSA bind{0, hwnd, 0, nullptr};
-    mciSendCommandA(id, MCI_WINDOW, MCI_DGV_WINDOW_HWND | MCI_WAIT, DWORD_PTR(&bind));
-    PumpUntil([] { return platform::user::GetVideoStats().LastNumber == 0; });
-
-    // Time to the first frame: play from frame 30 (not on show yet).
+// Time to the first frame: play from frame 30 (not on show yet), five times.
+void MeasureFirstFrame(MCIDEVICEID id, HWND hwnd) {
     std::vector<double> firsts;
     for (int round = 0; round < 5; ++round) {
         mciSendCommandA(id, MCI_SEEK, MCI_SEEK_TO_START | MCI_WAIT, 0);
@@ -260,8 +247,105 @@ int main(int argc, char** argv) {
     std::printf("first frame after MCI_PLAY: %.1f ms (median of 5, min %.1f, max %.1f)\n",
                 bench::Percentile(firsts, 50), bench::Percentile(firsts, 0.001),
                 bench::Percentile(firsts, 100));
+}
 
-    // The whole clip from its start, noting sound written against each new frame.
+// A new frame seen on the display during the whole play.
+struct Mark {
+    Clock::time_point Time; // when the frame was seen on the display
+    long Size;              // the sound file's size then
+    std::int64_t Frame;
+};
+
+struct WholePlay {
+    std::vector<Mark> Marks;
+    int Backwards = 0; // frames seen out of order
+    long RssPeak = 0;
+};
+
+// Plays the whole clip from its start, noting the sound file's size against each new
+// frame; `disk` is the sound driver's file, or null.
+WholePlay PlayWholeClip(MCIDEVICEID id, HWND hwnd, const char* disk, double lengthMs) {
+    WholePlay result;
+    mciSendCommandA(id, MCI_SEEK, MCI_SEEK_TO_START | MCI_WAIT, 0);
+    MCI_PLAY_PARMS play{DWORD_PTR(hwnd), 0, 0};
+    mciSendCommandA(id, MCI_PLAY, MCI_NOTIFY, DWORD_PTR(&play));
+    result.RssPeak = RssKb();
+    // The frame left on show by the measurements before is not one of this play.
+    std::int64_t last = platform::user::GetVideoStats().LastNumber;
+    int changes = 0;
+    struct stat st {};
+    PumpUntil(
+        [&] {
+            // The layer puts frames on the display when the queue is empty; that happens
+            // here rather than at the next wait, so that a frame is seen as it is shown.
+            MSG m;
+            PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE);
+            const auto stats = platform::user::GetVideoStats();
+            if (stats.LastNumber != last) {
+                const auto now = Clock::now();
+                result.Backwards += changes++ > 0 && stats.LastNumber < last;
+                last = stats.LastNumber;
+                if (disk && ::stat(disk, &st) == 0 && last > 0)
+                    result.Marks.push_back(Mark{now, long(st.st_size), last});
+                result.RssPeak = std::max(result.RssPeak, RssKb());
+            }
+            return Status(id, MCI_STATUS_MODE) != MCI_MODE_PLAY;
+        },
+        int(lengthMs / 1000) + 30);
+    return result;
+}
+
+// How far the sound ran ahead of each frame, from the driver's file and its writes.
+void ReportSound(const char* disk, long diskStart, const DiskWatch& watch, const WholePlay& play,
+                 double frameMs) {
+    // The clip's sound: mono 16-bit at QUILLOT_SOUND_RATE (22050 Hz unless told).
+    const double rate = std::getenv("QUILLOT_SOUND_RATE")
+                            ? std::strtod(std::getenv("QUILLOT_SOUND_RATE"), nullptr)
+                            : 22050.0;
+    // The driver's block: the buffer the device asks SDL for (1024 sample frames).
+    const long block = 2 * (std::getenv("QUILLOT_DISK_BLOCK")
+                                ? std::strtol(std::getenv("QUILLOT_DISK_BLOCK"), nullptr, 10)
+                                : 1024);
+    std::ifstream in(disk, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+    const SoundIndex sound(bytes, std::size_t(diskStart));
+    const PlayOut playOut(watch.Writes(), block, rate);
+    std::vector<double> coarse, played;
+    for (const Mark& m : play.Marks) {
+        const double frameAt = double(m.Frame) * frameMs;
+        coarse.push_back(sound.Ms(m.Size, rate) - frameAt);
+        if (const auto bytesPlayed = playOut.At(m.Time))
+            played.push_back(sound.Ms(long(*bytesPlayed), rate) - frameAt);
+    }
+    Report("sound ahead of picture, played", played);
+    Report("sound ahead of picture, by file size (coarse)", coarse);
+    std::printf("the driver's writes: %zu, %.1f ms apart on average; frames seen out of "
+                "order: %d\n",
+                watch.Writes().size(), playOut.MeanInterval(), play.Backwards);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: media_measure FILE\n");
+        return 2;
+    }
+    const char* disk = std::getenv("QUILLOT_DISK_AUDIO");
+    HWND hwnd = OpenMeasureWindow();
+    const long rssBefore = RssKb();
+
+    MCI_OPEN_PARMSA open{0, 0, nullptr, argv[1], nullptr};
+    if (MCIERROR e = mciSendCommandA(0, MCI_OPEN, MCI_OPEN_ELEMENT | MCI_WAIT, DWORD_PTR(&open))) {
+        std::fprintf(stderr, "media_measure: cannot open %s (error %u)\n", argv[1], e);
+        return 1;
+    }
+    const MCIDEVICEID id = open.wDeviceID;
+    MCI_DGV_WINDOW_PARMSA bind{0, hwnd, 0, nullptr};
+    mciSendCommandA(id, MCI_WINDOW, MCI_DGV_WINDOW_HWND | MCI_WAIT, DWORD_PTR(&bind));
+    PumpUntil([] { return platform::user::GetVideoStats().LastNumber == 0; });
+    MeasureFirstFrame(id, hwnd);
+
     const std::int64_t length = std::int64_t(Status(id, MCI_STATUS_LENGTH));
     MCI_SET_PARMS ms{0, MCI_FORMAT_MILLISECONDS, 0};
     mciSendCommandA(id, MCI_SET, MCI_SET_TIME_FORMAT, DWORD_PTR(&ms));
@@ -277,66 +361,12 @@ int main(int argc, char** argv) {
     DiskWatch watch;
     if (disk)
         watch.Start(disk);
-    mciSendCommandA(id, MCI_SEEK, MCI_SEEK_TO_START | MCI_WAIT, 0);
-    MCI_PLAY_PARMS play{DWORD_PTR(hwnd), 0, 0};
-    mciSendCommandA(id, MCI_PLAY, MCI_NOTIFY, DWORD_PTR(&play));
-    long rssPeak = RssKb();
-    // The frame left on show by the measurements above is not one of this play.
-    std::int64_t last = platform::user::GetVideoStats().LastNumber;
-    int backwards = 0, changes = 0;
-    struct Mark {
-        Clock::time_point Time; // when the frame was seen on the display
-        long Size;              // the file's size then
-        std::int64_t Frame;
-    };
-    std::vector<Mark> marks;
-    PumpUntil(
-        [&] {
-            // The layer puts frames on the display when the queue is empty; that happens
-            // here rather than at the next wait, so that a frame is seen as it is shown.
-            MSG m;
-            PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE);
-            const auto stats = platform::user::GetVideoStats();
-            if (stats.LastNumber != last) {
-                const auto now = Clock::now();
-                backwards += changes++ > 0 && stats.LastNumber < last;
-                last = stats.LastNumber;
-                if (disk && ::stat(disk, &st) == 0 && last > 0)
-                    marks.push_back(Mark{now, long(st.st_size), last});
-                rssPeak = std::max(rssPeak, RssKb());
-            }
-            return Status(id, MCI_STATUS_MODE) != MCI_MODE_PLAY;
-        },
-        int(lengthMs / 1000) + 30);
+    const WholePlay play = PlayWholeClip(id, hwnd, disk, lengthMs);
     watch.Stop();
-    // The clip's sound: mono 16-bit at QUILLOT_SOUND_RATE (22050 Hz unless told).
-    const double rate = std::getenv("QUILLOT_SOUND_RATE")
-                            ? std::strtod(std::getenv("QUILLOT_SOUND_RATE"), nullptr)
-                            : 22050.0;
-    // The driver's block: the buffer the device asks SDL for (1024 sample frames).
-    const long block = 2 * (std::getenv("QUILLOT_DISK_BLOCK")
-                                ? std::strtol(std::getenv("QUILLOT_DISK_BLOCK"), nullptr, 10)
-                                : 1024);
-    if (disk && !marks.empty()) {
-        std::ifstream in(disk, std::ios::binary);
-        std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
-        const SoundIndex sound(bytes, std::size_t(diskStart));
-        const PlayOut playOut(watch.Writes(), block, rate);
-        std::vector<double> coarse, played;
-        for (const Mark& m : marks) {
-            const double frameAt = double(m.Frame) * frameMs;
-            coarse.push_back(sound.Ms(m.Size, rate) - frameAt);
-            if (const auto bytesPlayed = playOut.At(m.Time))
-                played.push_back(sound.Ms(long(*bytesPlayed), rate) - frameAt);
-        }
-        Report("sound ahead of picture, played", played);
-        Report("sound ahead of picture, by file size (coarse)", coarse);
-        std::printf("the driver's writes: %zu, %.1f ms apart on average; frames seen out of "
-                    "order: %d\n",
-                    watch.Writes().size(), playOut.MeanInterval(), backwards);
-    }
+    if (disk && !play.Marks.empty())
+        ReportSound(disk, diskStart, watch, play, frameMs);
     std::printf("memory added while playing: %.1f MB (resident, peak over the clip)\n",
-                double(rssPeak - rssBefore) / 1024.0);
+                double(play.RssPeak - rssBefore) / 1024.0);
     mciSendCommandA(id, MCI_CLOSE, MCI_WAIT, 0);
     DestroyWindow(hwnd);
     return 0;

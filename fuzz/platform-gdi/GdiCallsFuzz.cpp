@@ -86,204 +86,261 @@ private:
     TInput Rng;
 };
 
-void RunCalls(const std::uint8_t* data, std::size_t size) {
-    Chaos r(data, size);
-    std::vector<std::uint32_t> pixels(64 * 48, 0x123456);
-    platform::Surface surface{pixels.data(), 64, 48, 64};
-    std::vector<HDC> dcs;
-    std::vector<HGDIOBJ> objects;
-    std::vector<HDC> surfaceDcs;
-    auto keep = [&](auto handle) { objects.push_back(reinterpret_cast<HGDIOBJ>(handle)); };
-    for (int step = 0; step < MaxSteps && !r.Done(); ++step) {
-        switch (r.Pick(24)) {
-        case 0:
-            dcs.push_back(CreateCompatibleDC(r.Pick(2) ? nullptr : r.From(dcs)));
-            break;
-        case 1: {
-            HDC dc = platform::CreateSurfaceDC(
-                surface, POINT{r.Coord() % 64, r.Coord() % 48},
-                {RECT{r.Coord(), r.Coord(), r.Coord(), r.Coord()}, RECT{0, 0, 30, 30}});
-            surfaceDcs.push_back(dc);
-            dcs.push_back(dc);
-            break;
-        }
-        case 2:
-            keep(CreateCompatibleBitmap(r.From(dcs), r.Coord() % 300, r.Coord() % 300));
-            break;
-        case 3: {
-            struct {
-                BITMAPINFOHEADER H;
-                RGBQUAD C[256];
-            } info{};
-            info.H.biSize = r.Pick(8) ? 40 : r.Pick(2) ? 12 : 100000;
-            info.H.biWidth = r.Coord() % 200;
-            info.H.biHeight = r.Coord() % 200;
-            info.H.biPlanes = 1;
-            static const WORD depths[] = {1, 4, 8, 16, 24, 32, 0, 7};
-            info.H.biBitCount = depths[r.Pick(8)];
-            info.H.biCompression = r.Pick(10) ? BI_RGB : r.Pick(4);
-            info.H.biClrUsed = r.Pick(3) ? 0 : DWORD(r.Coord());
-            void* bits = nullptr;
-            keep(CreateDIBSection(r.From(dcs), reinterpret_cast<BITMAPINFO*>(&info), r.Pick(2),
-                                  &bits, nullptr, 0));
-            break;
-        }
-        case 4:
-            keep(CreatePen(int(r.Pick(8)), r.Coord() % 20, r.Colour()));
-            break;
-        case 5:
-            keep(CreateSolidBrush(r.Colour()));
-            break;
-        case 6:
-            keep(CreatePatternBrush(reinterpret_cast<HBITMAP>(r.From(objects))));
-            break;
-        case 7:
-            keep(CreateFontA(r.Coord() % 100, 0, 0, 0, r.Pick(1000), r.Pick(2), r.Pick(2),
-                             r.Pick(2), r.Pick(256), 0, 0, 0, 0,
-                             r.Pick(3) ? "MS Sans Serif" : "Nonexistent"));
-            break;
-        case 8:
-            keep(CreateRectRgn(r.Coord(), r.Coord(), r.Coord(), r.Coord()));
-            break;
-        case 9:
-            SelectObject(r.From(dcs), r.From(objects));
-            break;
-        case 10:
-            DeleteObject(r.From(objects));
-            break;
-        case 11:
-            BitBlt(r.From(dcs), r.Coord(), r.Coord(), r.Coord() % 100, r.Coord() % 100, r.From(dcs),
-                   r.Coord(), r.Coord(), r.Rop());
-            break;
-        case 12:
-            SetStretchBltMode(r.From(dcs), int(r.Pick(5)));
-            StretchBlt(r.From(dcs), r.Coord(), r.Coord(), r.Coord() % 100, r.Coord() % 100,
-                       r.From(dcs), r.Coord(), r.Coord(), r.Coord(), r.Coord(), r.Rop());
-            break;
-        case 13: {
-            RECT rc{r.Coord(), r.Coord(), r.Coord(), r.Coord()};
-            FillRect(r.From(dcs), &rc,
-                     r.Pick(3) ? reinterpret_cast<HBRUSH>(r.From(objects))
-                               : reinterpret_cast<HBRUSH>(std::uintptr_t(r.Pick(40))));
-            DrawEdge(r.From(dcs), &rc, r.Pick(16), r.Pick(0x10000));
-            DrawFocusRect(r.From(dcs), &rc);
-            break;
-        }
-        case 14: {
-            RECT rc{r.Coord(), r.Coord(), r.Coord(), r.Coord()};
-            DrawFrameControl(r.From(dcs), &rc, r.Pick(6), r.Pick(0x10000));
-            FrameRect(r.From(dcs), &rc, reinterpret_cast<HBRUSH>(r.From(objects)));
-            InvertRect(r.From(dcs), &rc);
-            break;
-        }
-        case 15:
-            Rectangle(r.From(dcs), r.Coord(), r.Coord(), r.Coord(), r.Coord());
-            Ellipse(r.From(dcs), r.Coord(), r.Coord(), r.Coord(), r.Coord());
-            break;
-        case 16: {
-            MoveToEx(r.From(dcs), r.Coord(), r.Coord(), nullptr);
-            LineTo(r.From(dcs), r.Coord(), r.Coord());
-            POINT pts[4] = {{r.Coord(), r.Coord()},
-                            {r.Coord(), r.Coord()},
-                            {r.Coord(), r.Coord()},
-                            {r.Coord(), r.Coord()}};
-            Polygon(r.From(dcs), pts, int(r.Pick(5)));
-            break;
-        }
-        case 17: {
-            static const char* texts[] = {"",
-                                          "Back",
-                                          "&Close",
-                                          "a\nb\r\nc",
-                                          "\xed\x95\x9c\xea",
-                                          "\xff\xfe\x80",
-                                          "word word word word"};
-            const char* t = texts[r.Pick(7)];
-            RECT rc{r.Coord(), r.Coord(), r.Coord(), r.Coord()};
-            DrawTextA(r.From(dcs), t, r.Pick(3) ? -1 : int(r.Pick(unsigned(std::strlen(t)) + 1)),
-                      &rc, r.Pick(0x400000));
-            SetTextAlign(r.From(dcs), r.Pick(32));
-            TextOutA(r.From(dcs), r.Coord(), r.Coord(), t, int(std::strlen(t)));
-            ExtTextOutA(r.From(dcs), r.Coord(), r.Coord(), r.Pick(8), &rc, t, UINT(std::strlen(t)),
-                        nullptr);
-            break;
-        }
-        case 18:
-            SetPixel(r.From(dcs), r.Coord(), r.Coord(), r.Colour());
-            GetPixel(r.From(dcs), r.Coord(), r.Coord());
-            SetBkColor(r.From(dcs), r.Colour());
-            SetTextColor(r.From(dcs), r.Colour());
-            SetBkMode(r.From(dcs), int(r.Pick(4)));
-            SetROP2(r.From(dcs), int(r.Pick(18)));
-            break;
-        case 19:
-            IntersectClipRect(r.From(dcs), r.Coord(), r.Coord(), r.Coord(), r.Coord());
-            ExcludeClipRect(r.From(dcs), r.Coord(), r.Coord(), r.Coord(), r.Coord());
-            SelectClipRgn(r.From(dcs),
-                          r.Pick(3) ? reinterpret_cast<HRGN>(r.From(objects)) : nullptr);
-            SetViewportOrgEx(r.From(dcs), r.Coord(), r.Coord(), nullptr);
-            SetWindowOrgEx(r.From(dcs), r.Coord() % 50, r.Coord() % 50, nullptr);
-            break;
-        case 20:
-            if (r.Pick(2))
-                SaveDC(r.From(dcs));
-            else
-                RestoreDC(r.From(dcs), int(r.Pick(5)) - 2);
-            break;
-        case 21: {
-            HDC dc = r.From(dcs);
-            if (r.Pick(2)) {
-                DeleteDC(dc);
-            } else if (!surfaceDcs.empty()) {
-                platform::RetargetSurfaceDC(r.From(surfaceDcs), surface,
-                                            POINT{r.Coord() % 64, r.Coord() % 64},
-                                            {RECT{0, 0, r.Coord(), r.Coord()}});
-            }
-            break;
-        }
-        case 22: {
-            std::vector<std::uint8_t> buffer(64 * 64 * 4 + 64);
-            struct {
-                BITMAPINFOHEADER H;
-                RGBQUAD C[256];
-            } info{};
-            info.H.biSize = 40;
-            info.H.biWidth = int(r.Pick(64)) + 1;
-            info.H.biHeight = (int(r.Pick(64)) + 1) * (r.Pick(2) ? 1 : -1);
-            info.H.biPlanes = 1;
-            static const WORD depths[] = {1, 4, 8, 16, 24, 32};
-            info.H.biBitCount = depths[r.Pick(6)];
-            auto* bi = reinterpret_cast<BITMAPINFO*>(&info);
-            HBITMAP bm = reinterpret_cast<HBITMAP>(r.From(objects));
-            GetDIBits(r.From(dcs), bm, r.Pick(70), r.Pick(70), buffer.data(), bi, DIB_RGB_COLORS);
-            SetDIBits(r.From(dcs), bm, r.Pick(70), r.Pick(70), buffer.data(), bi, DIB_RGB_COLORS);
-            StretchDIBits(r.From(dcs), r.Coord(), r.Coord(), r.Coord() % 100, r.Coord() % 100,
-                          r.Coord() % 80, r.Coord() % 80, r.Coord() % 80, r.Coord() % 80,
-                          buffer.data(), bi, DIB_RGB_COLORS, r.Rop());
-            SetDIBitsToDevice(r.From(dcs), r.Coord(), r.Coord(), r.Pick(70), r.Pick(70),
-                              r.Coord() % 80, r.Coord() % 80, r.Pick(70), r.Pick(70), buffer.data(),
-                              bi, DIB_RGB_COLORS);
-            break;
-        }
-        default: {
-            std::uint8_t out[sizeof(DIBSECTION) + 8];
-            GetObjectA(r.From(objects), int(r.Pick(sizeof out)), out);
-            TEXTMETRICA tm;
-            GetTextMetricsA(r.From(dcs), &tm);
-            SIZE sz;
-            GetTextExtentPoint32A(r.From(dcs), "abc", int(r.Pick(4)), &sz);
-            RECT box;
-            GetClipBox(r.From(dcs), &box);
-            break;
-        }
-        }
+// What one run works on: the input, a surface of its own, and every context and object
+// made so far (also handles that are no longer valid, which the calls must survive).
+struct Session {
+    Session(const std::uint8_t* data, std::size_t size) : R(data, size) {}
+    ~Session() {
+        for (HDC dc : SurfaceDcs)
+            platform::DeleteSurfaceDC(dc);
+        for (HDC dc : Dcs)
+            DeleteDC(dc);
+        for (HGDIOBJ obj : Objects)
+            DeleteObject(obj);
     }
-    for (HDC dc : surfaceDcs)
-        platform::DeleteSurfaceDC(dc);
-    for (HDC dc : dcs)
-        DeleteDC(dc);
-    for (HGDIOBJ obj : objects)
-        DeleteObject(obj);
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+    template <class H> void Keep(H handle) { Objects.push_back(reinterpret_cast<HGDIOBJ>(handle)); }
+
+    Chaos R;
+    std::vector<std::uint32_t> Pixels = std::vector<std::uint32_t>(64 * 48, 0x123456);
+    platform::Surface Surface{Pixels.data(), 64, 48, 64};
+    std::vector<HDC> Dcs;
+    std::vector<HGDIOBJ> Objects;
+    std::vector<HDC> SurfaceDcs;
+};
+
+// Calls 0-8: contexts, bitmaps, pens, brushes, fonts, regions.
+void MakeObject(Session& s, unsigned call) {
+    switch (call) {
+    case 0:
+        s.Dcs.push_back(CreateCompatibleDC(s.R.Pick(2) ? nullptr : s.R.From(s.Dcs)));
+        break;
+    case 1: {
+        HDC dc = platform::CreateSurfaceDC(
+            s.Surface, POINT{s.R.Coord() % 64, s.R.Coord() % 48},
+            {RECT{s.R.Coord(), s.R.Coord(), s.R.Coord(), s.R.Coord()}, RECT{0, 0, 30, 30}});
+        s.SurfaceDcs.push_back(dc);
+        s.Dcs.push_back(dc);
+        break;
+    }
+    case 2:
+        s.Keep(CreateCompatibleBitmap(s.R.From(s.Dcs), s.R.Coord() % 300, s.R.Coord() % 300));
+        break;
+    case 3: {
+        struct {
+            BITMAPINFOHEADER H;
+            RGBQUAD C[256];
+        } info{};
+        info.H.biSize = s.R.Pick(8) ? 40 : s.R.Pick(2) ? 12 : 100000;
+        info.H.biWidth = s.R.Coord() % 200;
+        info.H.biHeight = s.R.Coord() % 200;
+        info.H.biPlanes = 1;
+        static const WORD depths[] = {1, 4, 8, 16, 24, 32, 0, 7};
+        info.H.biBitCount = depths[s.R.Pick(8)];
+        info.H.biCompression = s.R.Pick(10) ? BI_RGB : s.R.Pick(4);
+        info.H.biClrUsed = s.R.Pick(3) ? 0 : DWORD(s.R.Coord());
+        void* bits = nullptr;
+        s.Keep(CreateDIBSection(s.R.From(s.Dcs), reinterpret_cast<BITMAPINFO*>(&info), s.R.Pick(2),
+                                &bits, nullptr, 0));
+        break;
+    }
+    case 4:
+        s.Keep(CreatePen(int(s.R.Pick(8)), s.R.Coord() % 20, s.R.Colour()));
+        break;
+    case 5:
+        s.Keep(CreateSolidBrush(s.R.Colour()));
+        break;
+    case 6:
+        s.Keep(CreatePatternBrush(reinterpret_cast<HBITMAP>(s.R.From(s.Objects))));
+        break;
+    case 7:
+        s.Keep(CreateFontA(s.R.Coord() % 100, 0, 0, 0, s.R.Pick(1000), s.R.Pick(2), s.R.Pick(2),
+                           s.R.Pick(2), s.R.Pick(256), 0, 0, 0, 0,
+                           s.R.Pick(3) ? "MS Sans Serif" : "Nonexistent"));
+        break;
+    case 8:
+        s.Keep(CreateRectRgn(s.R.Coord(), s.R.Coord(), s.R.Coord(), s.R.Coord()));
+        break;
+    default:
+        break;
+    }
+}
+
+// Calls 9, 10 and 18-21: selection, deletion, colours and modes, clipping, saved states.
+void ChangeState(Session& s, unsigned call) {
+    switch (call) {
+    case 9:
+        SelectObject(s.R.From(s.Dcs), s.R.From(s.Objects));
+        break;
+    case 10:
+        DeleteObject(s.R.From(s.Objects));
+        break;
+    case 18:
+        SetPixel(s.R.From(s.Dcs), s.R.Coord(), s.R.Coord(), s.R.Colour());
+        GetPixel(s.R.From(s.Dcs), s.R.Coord(), s.R.Coord());
+        SetBkColor(s.R.From(s.Dcs), s.R.Colour());
+        SetTextColor(s.R.From(s.Dcs), s.R.Colour());
+        SetBkMode(s.R.From(s.Dcs), int(s.R.Pick(4)));
+        SetROP2(s.R.From(s.Dcs), int(s.R.Pick(18)));
+        break;
+    case 19:
+        IntersectClipRect(s.R.From(s.Dcs), s.R.Coord(), s.R.Coord(), s.R.Coord(), s.R.Coord());
+        ExcludeClipRect(s.R.From(s.Dcs), s.R.Coord(), s.R.Coord(), s.R.Coord(), s.R.Coord());
+        SelectClipRgn(s.R.From(s.Dcs),
+                      s.R.Pick(3) ? reinterpret_cast<HRGN>(s.R.From(s.Objects)) : nullptr);
+        SetViewportOrgEx(s.R.From(s.Dcs), s.R.Coord(), s.R.Coord(), nullptr);
+        SetWindowOrgEx(s.R.From(s.Dcs), s.R.Coord() % 50, s.R.Coord() % 50, nullptr);
+        break;
+    case 20:
+        if (s.R.Pick(2))
+            SaveDC(s.R.From(s.Dcs));
+        else
+            RestoreDC(s.R.From(s.Dcs), int(s.R.Pick(5)) - 2);
+        break;
+    case 21: {
+        HDC dc = s.R.From(s.Dcs);
+        if (s.R.Pick(2)) {
+            DeleteDC(dc);
+        } else if (!s.SurfaceDcs.empty()) {
+            platform::RetargetSurfaceDC(s.R.From(s.SurfaceDcs), s.Surface,
+                                        POINT{s.R.Coord() % 64, s.R.Coord() % 64},
+                                        {RECT{0, 0, s.R.Coord(), s.R.Coord()}});
+        }
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+// Calls 11-17: blits, fills, frames, shapes, lines, text.
+void Draw(Session& s, unsigned call) {
+    switch (call) {
+    case 11:
+        BitBlt(s.R.From(s.Dcs), s.R.Coord(), s.R.Coord(), s.R.Coord() % 100, s.R.Coord() % 100,
+               s.R.From(s.Dcs), s.R.Coord(), s.R.Coord(), s.R.Rop());
+        break;
+    case 12:
+        SetStretchBltMode(s.R.From(s.Dcs), int(s.R.Pick(5)));
+        StretchBlt(s.R.From(s.Dcs), s.R.Coord(), s.R.Coord(), s.R.Coord() % 100, s.R.Coord() % 100,
+                   s.R.From(s.Dcs), s.R.Coord(), s.R.Coord(), s.R.Coord(), s.R.Coord(), s.R.Rop());
+        break;
+    case 13: {
+        RECT rc{s.R.Coord(), s.R.Coord(), s.R.Coord(), s.R.Coord()};
+        FillRect(s.R.From(s.Dcs), &rc,
+                 s.R.Pick(3) ? reinterpret_cast<HBRUSH>(s.R.From(s.Objects))
+                             : reinterpret_cast<HBRUSH>(std::uintptr_t(s.R.Pick(40))));
+        DrawEdge(s.R.From(s.Dcs), &rc, s.R.Pick(16), s.R.Pick(0x10000));
+        DrawFocusRect(s.R.From(s.Dcs), &rc);
+        break;
+    }
+    case 14: {
+        RECT rc{s.R.Coord(), s.R.Coord(), s.R.Coord(), s.R.Coord()};
+        DrawFrameControl(s.R.From(s.Dcs), &rc, s.R.Pick(6), s.R.Pick(0x10000));
+        FrameRect(s.R.From(s.Dcs), &rc, reinterpret_cast<HBRUSH>(s.R.From(s.Objects)));
+        InvertRect(s.R.From(s.Dcs), &rc);
+        break;
+    }
+    case 15:
+        Rectangle(s.R.From(s.Dcs), s.R.Coord(), s.R.Coord(), s.R.Coord(), s.R.Coord());
+        Ellipse(s.R.From(s.Dcs), s.R.Coord(), s.R.Coord(), s.R.Coord(), s.R.Coord());
+        break;
+    case 16: {
+        MoveToEx(s.R.From(s.Dcs), s.R.Coord(), s.R.Coord(), nullptr);
+        LineTo(s.R.From(s.Dcs), s.R.Coord(), s.R.Coord());
+        POINT pts[4] = {{s.R.Coord(), s.R.Coord()},
+                        {s.R.Coord(), s.R.Coord()},
+                        {s.R.Coord(), s.R.Coord()},
+                        {s.R.Coord(), s.R.Coord()}};
+        Polygon(s.R.From(s.Dcs), pts, int(s.R.Pick(5)));
+        break;
+    }
+    case 17: {
+        static const char* texts[] = {"",
+                                      "Back",
+                                      "&Close",
+                                      "a\nb\r\nc",
+                                      "\xed\x95\x9c\xea",
+                                      "\xff\xfe\x80",
+                                      "word word word word"};
+        const char* t = texts[s.R.Pick(7)];
+        RECT rc{s.R.Coord(), s.R.Coord(), s.R.Coord(), s.R.Coord()};
+        DrawTextA(s.R.From(s.Dcs), t,
+                  s.R.Pick(3) ? -1 : int(s.R.Pick(unsigned(std::strlen(t)) + 1)), &rc,
+                  s.R.Pick(0x400000));
+        SetTextAlign(s.R.From(s.Dcs), s.R.Pick(32));
+        TextOutA(s.R.From(s.Dcs), s.R.Coord(), s.R.Coord(), t, int(std::strlen(t)));
+        ExtTextOutA(s.R.From(s.Dcs), s.R.Coord(), s.R.Coord(), s.R.Pick(8), &rc, t,
+                    UINT(std::strlen(t)), nullptr);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+// Call 22: pixels in and out of bitmaps and contexts.
+void MoveBits(Session& s, unsigned call) {
+    switch (call) {
+    case 22: {
+        std::vector<std::uint8_t> buffer(64 * 64 * 4 + 64);
+        struct {
+            BITMAPINFOHEADER H;
+            RGBQUAD C[256];
+        } info{};
+        info.H.biSize = 40;
+        info.H.biWidth = int(s.R.Pick(64)) + 1;
+        info.H.biHeight = (int(s.R.Pick(64)) + 1) * (s.R.Pick(2) ? 1 : -1);
+        info.H.biPlanes = 1;
+        static const WORD depths[] = {1, 4, 8, 16, 24, 32};
+        info.H.biBitCount = depths[s.R.Pick(6)];
+        auto* bi = reinterpret_cast<BITMAPINFO*>(&info);
+        HBITMAP bm = reinterpret_cast<HBITMAP>(s.R.From(s.Objects));
+        GetDIBits(s.R.From(s.Dcs), bm, s.R.Pick(70), s.R.Pick(70), buffer.data(), bi,
+                  DIB_RGB_COLORS);
+        SetDIBits(s.R.From(s.Dcs), bm, s.R.Pick(70), s.R.Pick(70), buffer.data(), bi,
+                  DIB_RGB_COLORS);
+        StretchDIBits(s.R.From(s.Dcs), s.R.Coord(), s.R.Coord(), s.R.Coord() % 100,
+                      s.R.Coord() % 100, s.R.Coord() % 80, s.R.Coord() % 80, s.R.Coord() % 80,
+                      s.R.Coord() % 80, buffer.data(), bi, DIB_RGB_COLORS, s.R.Rop());
+        SetDIBitsToDevice(s.R.From(s.Dcs), s.R.Coord(), s.R.Coord(), s.R.Pick(70), s.R.Pick(70),
+                          s.R.Coord() % 80, s.R.Coord() % 80, s.R.Pick(70), s.R.Pick(70),
+                          buffer.data(), bi, DIB_RGB_COLORS);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+// The other calls: questions about objects and contexts.
+void Ask(Session& s) {
+    std::uint8_t out[sizeof(DIBSECTION) + 8];
+    GetObjectA(s.R.From(s.Objects), int(s.R.Pick(sizeof out)), out);
+    TEXTMETRICA tm;
+    GetTextMetricsA(s.R.From(s.Dcs), &tm);
+    SIZE sz;
+    GetTextExtentPoint32A(s.R.From(s.Dcs), "abc", int(s.R.Pick(4)), &sz);
+    RECT box;
+    GetClipBox(s.R.From(s.Dcs), &box);
+}
+
+void RunCalls(const std::uint8_t* data, std::size_t size) {
+    Session s(data, size);
+    for (int step = 0; step < MaxSteps && !s.R.Done(); ++step) {
+        const unsigned call = s.R.Pick(24);
+        if (call <= 8)
+            MakeObject(s, call);
+        else if (call <= 10 || (call >= 18 && call <= 21))
+            ChangeState(s, call);
+        else if (call <= 17)
+            Draw(s, call);
+        else if (call == 22)
+            MoveBits(s, call);
+        else
+            Ask(s);
+    }
 }
 
 } // namespace

@@ -236,56 +236,58 @@ Timer* FindDueTimer(HWND filter, DWORD now) {
     return best;
 }
 
-bool PeekInternal(MSG* msg, HWND filter, UINT lo, UINT hi, UINT remove) {
-    if (CurrentBackend())
-        GetBackend().PumpEvents();
-    // Messages other threads sent are handled here and never returned.
-    ProcessSentMessages();
-    bool doRemove = (remove & PM_REMOVE) != 0;
-    // 1. Posted messages.
-    {
-        std::unique_lock<std::mutex> lock(Posted().Lock);
-        auto& q = Posted().Messages;
-        for (auto it = q.begin(); it != q.end();) {
-            if (it->hwnd && !Posted().LiveHandles.count(std::uintptr_t(it->hwnd))) {
-                it = q.erase(it); // the window went away
-                continue;
-            }
-            if (InFilter(filter, it->hwnd) && InRange(it->message, lo, hi)) {
-                *msg = *it;
-                if (doRemove)
-                    q.erase(it);
-                lock.unlock();
-                if (doRemove)
-                    Input().LastMessage = *msg;
-                return true;
-            }
-            ++it;
+// The first posted message in the filter; messages of windows that went away are dropped
+// on the way.
+bool PeekPosted(MSG* msg, HWND filter, UINT lo, UINT hi, bool doRemove) {
+    std::unique_lock<std::mutex> lock(Posted().Lock);
+    auto& q = Posted().Messages;
+    for (auto it = q.begin(); it != q.end();) {
+        if (it->hwnd && !Posted().LiveHandles.count(std::uintptr_t(it->hwnd))) {
+            it = q.erase(it); // the window went away
+            continue;
         }
-    }
-    // 2. Input.
-    if (!doRemove) {
-        // Looking changes nothing: events that go nowhere stay for the removal to deal
-        // with (a click on a disabled window still brings its pop-up forward then), and the
-        // message carries the key state and position its removal would give it.
-        BYTE keys[256];
-        std::memcpy(keys, Input().KeyState, sizeof keys);
-        POINT cursor = Cursor().Pos;
-        for (const InputEvent& ev : Input().Queue) {
-            if (ev.Message >= WM_MOUSEFIRST && ev.Message <= WM_MOUSELAST)
-                cursor = ev.Pt;
-            UpdateKeyState(keys, ev.Message, ev.WParam);
-            MSG m;
-            if (!RouteInput(ev, m, false, keys, cursor))
-                continue;
-            if (InFilter(filter, m.hwnd) && InRange(m.message, lo, hi)) {
-                *msg = m;
-                return true;
-            }
-            break;
+        if (InFilter(filter, it->hwnd) && InRange(it->message, lo, hi)) {
+            *msg = *it;
+            if (doRemove)
+                q.erase(it);
+            lock.unlock();
+            if (doRemove)
+                Input().LastMessage = *msg;
+            return true;
         }
+        ++it;
     }
-    while (doRemove && !Input().Queue.empty()) {
+    return false;
+}
+
+// The next input message, looked at only. Looking changes nothing: events that go nowhere
+// stay for the removal to deal with (a click on a disabled window still brings its pop-up
+// forward then), and the message carries the key state and position its removal would
+// give it.
+bool LookAtInput(MSG* msg, HWND filter, UINT lo, UINT hi) {
+    BYTE keys[256];
+    std::memcpy(keys, Input().KeyState, sizeof keys);
+    POINT cursor = Cursor().Pos;
+    for (const InputEvent& ev : Input().Queue) {
+        if (ev.Message >= WM_MOUSEFIRST && ev.Message <= WM_MOUSELAST)
+            cursor = ev.Pt;
+        UpdateKeyState(keys, ev.Message, ev.WParam);
+        MSG m;
+        if (!RouteInput(ev, m, false, keys, cursor))
+            continue;
+        if (InFilter(filter, m.hwnd) && InRange(m.message, lo, hi)) {
+            *msg = m;
+            return true;
+        }
+        break;
+    }
+    return false;
+}
+
+// The next input message, taken from the queue with the key state and cursor it brings;
+// events that go nowhere are consumed on the way, and a message outside the filter stays.
+bool TakeInput(MSG* msg, HWND filter, UINT lo, UINT hi) {
+    while (!Input().Queue.empty()) {
         InputEvent ev = Input().Queue.front();
         MSG m;
         MSG preview;
@@ -302,14 +304,17 @@ bool PeekInternal(MSG* msg, HWND filter, UINT lo, UINT hi, UINT remove) {
         Input().LastMessage = m;
         return true;
     }
-    // 3. Quit.
+    return false;
+}
+
+// The messages made when the queues are empty: quit, then paint, then timers.
+bool PeekGenerated(MSG* msg, HWND filter, UINT lo, UINT hi, bool doRemove) {
     if (Quit().Pending && (filter == nullptr || filter == reinterpret_cast<HWND>(-1))) {
         *msg = MSG{nullptr, WM_QUIT, WPARAM(Quit().Code), 0, Now(), Cursor().Pos};
         if (doRemove)
             Quit().Pending = false;
         return true;
     }
-    // 4. Paint.
     if (InRange(WM_PAINT, lo, hi)) {
         if (Window* w = FindPaint(Windows().Desktop, filter)) {
             *msg = MSG{w->Handle, WM_PAINT, 0, 0, Now(), Cursor().Pos};
@@ -318,7 +323,6 @@ bool PeekInternal(MSG* msg, HWND filter, UINT lo, UINT hi, UINT remove) {
             return true;
         }
     }
-    // 5. Timers.
     if (InRange(WM_TIMER, lo, hi)) {
         DWORD now = Now();
         if (Timer* t = FindDueTimer(filter, now)) {
@@ -331,6 +335,20 @@ bool PeekInternal(MSG* msg, HWND filter, UINT lo, UINT hi, UINT remove) {
         }
     }
     return false;
+}
+
+// The message order: posted messages, input, quit, paint, timers.
+bool PeekInternal(MSG* msg, HWND filter, UINT lo, UINT hi, UINT remove) {
+    if (CurrentBackend())
+        GetBackend().PumpEvents();
+    // Messages other threads sent are handled here and never returned.
+    ProcessSentMessages();
+    const bool doRemove = (remove & PM_REMOVE) != 0;
+    if (PeekPosted(msg, filter, lo, hi, doRemove))
+        return true;
+    if (doRemove ? TakeInput(msg, filter, lo, hi) : LookAtInput(msg, filter, lo, hi))
+        return true;
+    return PeekGenerated(msg, filter, lo, hi, doRemove);
 }
 
 bool AnythingPending() {

@@ -210,6 +210,73 @@ void DestroyTree(Window* w) {
     Windows().ByHandle.erase(std::uintptr_t(hwnd));
 }
 
+// Replaces CW_USEDEFAULT in a new window's position and size. Overlapped windows
+// cascade down and to the right (starting over after a few) and take three quarters of
+// the screen; elsewhere CW_USEDEFAULT means 0.
+void PlaceByDefault(DWORD style, int& x, int& y, int& width, int& height) {
+    if (!(style & WS_CHILD) && !(style & WS_POPUP)) {
+        RECT screen = GetBackend().ScreenRect();
+        if (x == CW_USEDEFAULT) {
+            constexpr int CascadeStep = 26, CascadePlaces = 8;
+            x = y = CascadeStep * (Windows().DefaultPlacements % CascadePlaces);
+            ++Windows().DefaultPlacements;
+        }
+        if (width == CW_USEDEFAULT) {
+            width = (screen.right - screen.left) * 3 / 4;
+            height = (screen.bottom - screen.top) * 3 / 4;
+        }
+    }
+    if (x == CW_USEDEFAULT)
+        x = y = 0;
+    if (width == CW_USEDEFAULT)
+        width = height = 0;
+}
+
+// Makes the window known: to the handle table, to the posting side, to its class, at the
+// top of its siblings, and for a top-level window to the backend.
+HWND EnterWindow(std::unique_ptr<Window> holder) {
+    Window* w = holder.get();
+    HWND hwnd = w->Handle;
+    Windows().ByHandle[std::uintptr_t(hwnd)] = std::move(holder);
+    {
+        std::lock_guard<std::mutex> lock(Posted().Lock);
+        Posted().LiveHandles.insert(std::uintptr_t(hwnd));
+    }
+    w->Class->WindowCount++;
+    InsertInZOrder(w, HWND_TOP);
+    if (w->IsTopLevel()) {
+        ResizeSurface(w);
+        NotifyTop(w, Backend::Created);
+    }
+    return hwnd;
+}
+
+// WM_NCCREATE, WM_CREATE, then WM_SIZE and WM_MOVE. False when the window refused to be
+// created (it is destroyed then) or was destroyed by its procedure meanwhile.
+bool SendCreation(HWND hwnd, CREATESTRUCTA& cs) {
+    if (!SendMessageA(hwnd, WM_NCCREATE, 0, LPARAM(&cs))) {
+        if (FromHandleQuiet(hwnd))
+            DestroyWindow(hwnd);
+        return false;
+    }
+    if (!FromHandleQuiet(hwnd))
+        return false;
+    if (SendMessageA(hwnd, WM_CREATE, 0, LPARAM(&cs)) == -1) {
+        if (FromHandleQuiet(hwnd))
+            DestroyWindow(hwnd);
+        return false;
+    }
+    Window* w = FromHandleQuiet(hwnd);
+    if (!w)
+        return false;
+    w->Created = true;
+    RECT cr = ClientRectOf(w);
+    SendMessageA(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(WORD(cr.right), WORD(cr.bottom)));
+    POINT co = ClientOriginInParent(w);
+    SendMessageA(hwnd, WM_MOVE, 0, MAKELPARAM(WORD(co.x), WORD(co.y)));
+    return FromHandleQuiet(hwnd) != nullptr;
+}
+
 } // namespace
 
 } // namespace platform::user
@@ -261,59 +328,13 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     w->Extra.assign(size_t(cls->WindowExtra), 0);
     if (style & WS_CHILD)
         w->Id = LONG_PTR(menu);
-    if (!(style & WS_CHILD) && !(style & WS_POPUP)) {
-        RECT screen = GetBackend().ScreenRect();
-        if (x == CW_USEDEFAULT) {
-            // Default positions cascade down and to the right, starting over after a few.
-            constexpr int CascadeStep = 26, CascadePlaces = 8;
-            x = y = CascadeStep * (Windows().DefaultPlacements % CascadePlaces);
-            ++Windows().DefaultPlacements;
-        }
-        if (width == CW_USEDEFAULT) {
-            width = (screen.right - screen.left) * 3 / 4;
-            height = (screen.bottom - screen.top) * 3 / 4;
-        }
-    }
-    if (x == CW_USEDEFAULT)
-        x = y = 0;
-    if (width == CW_USEDEFAULT)
-        width = height = 0;
+    PlaceByDefault(style, x, y, width, height);
     w->Rect = RECT{x, y, x + std::max(width, 0), y + std::max(height, 0)};
     w->RestoreRect = w->Rect;
-    HWND hwnd = w->Handle;
-    Windows().ByHandle[std::uintptr_t(hwnd)] = std::move(holder);
-    {
-        std::lock_guard<std::mutex> lock(Posted().Lock);
-        Posted().LiveHandles.insert(std::uintptr_t(hwnd));
-    }
-    cls->WindowCount++;
-    InsertInZOrder(w, HWND_TOP);
-    if (w->IsTopLevel()) {
-        ResizeSurface(w);
-        NotifyTop(w, Backend::Created);
-    }
+    HWND hwnd = EnterWindow(std::move(holder));
     CREATESTRUCTA cs{param, instance, menu,        parent,     height,    width,
                      y,     x,        LONG(style), windowName, className, exStyle};
-    if (!SendMessageA(hwnd, WM_NCCREATE, 0, LPARAM(&cs))) {
-        if (FromHandleQuiet(hwnd))
-            DestroyWindow(hwnd);
-        return nullptr;
-    }
-    if (!FromHandleQuiet(hwnd))
-        return nullptr;
-    if (SendMessageA(hwnd, WM_CREATE, 0, LPARAM(&cs)) == -1) {
-        if (FromHandleQuiet(hwnd))
-            DestroyWindow(hwnd);
-        return nullptr;
-    }
-    if (!FromHandleQuiet(hwnd))
-        return nullptr;
-    w->Created = true;
-    RECT cr = ClientRectOf(w);
-    SendMessageA(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(WORD(cr.right), WORD(cr.bottom)));
-    POINT co = ClientOriginInParent(w);
-    SendMessageA(hwnd, WM_MOVE, 0, MAKELPARAM(WORD(co.x), WORD(co.y)));
-    if (!FromHandleQuiet(hwnd))
+    if (!SendCreation(hwnd, cs))
         return nullptr;
     if (wantMax)
         ShowWindow(hwnd, wantVisible ? SW_SHOWMAXIMIZED : SW_MAXIMIZE);

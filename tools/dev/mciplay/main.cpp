@@ -101,41 +101,36 @@ int Usage() {
     return 2;
 }
 
-} // namespace
+struct Options {
+    bool Headless = false;
+    long At = -1;
+    double Seconds = -1;
+    std::string Screenshot, File;
+};
 
-int main(int argc, char** argv) {
-    bool headless = false;
-    long at = -1;
-    double seconds = -1;
-    std::string screenshot, file;
+// False when the arguments do not make one of the three forms.
+bool ParseArgs(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--headless")
-            headless = true;
+            o.Headless = true;
         else if (a == "--at" && i + 1 < argc)
-            at = std::strtol(argv[++i], nullptr, 10);
+            o.At = std::strtol(argv[++i], nullptr, 10);
         else if (a == "--screenshot" && i + 1 < argc)
-            screenshot = argv[++i];
+            o.Screenshot = argv[++i];
         else if (a == "--seconds" && i + 1 < argc)
-            seconds = std::strtod(argv[++i], nullptr);
-        else if (!a.empty() && a[0] != '-' && file.empty())
-            file = a;
+            o.Seconds = std::strtod(argv[++i], nullptr);
+        else if (!a.empty() && a[0] != '-' && o.File.empty())
+            o.File = a;
         else
-            return Usage();
+            return false;
     }
-    if (file.empty() || (headless && (at < 0 || screenshot.empty())))
-        return Usage();
-    if (headless)
-        platform::testing::UseHeadless();
-    Name = file.substr(file.find_last_of("/\\") + 1);
+    return !o.File.empty() && !(o.Headless && (o.At < 0 || o.Screenshot.empty()));
+}
 
-    MCI_OPEN_PARMSA open{0, 0, nullptr, file.c_str(), nullptr};
-    if (MCIERROR e = mciSendCommandA(0, MCI_OPEN, MCI_OPEN_ELEMENT | MCI_WAIT, DWORD_PTR(&open))) {
-        std::fprintf(stderr, "mciplay: %s: %s\n", file.c_str(), ErrorText(e).c_str());
-        return 1;
-    }
-    Device = open.wDeviceID;
-
+// A window with a client area of the video's size (or a small one for sound), with the
+// device's picture bound to it.
+HWND OpenPlayerWindow() {
     MCI_GETDEVCAPS_PARMS caps{0, 0, MCI_GETDEVCAPS_HAS_VIDEO};
     mciSendCommandA(Device, MCI_GETDEVCAPS, MCI_GETDEVCAPS_ITEM | MCI_WAIT, DWORD_PTR(&caps));
     RECT client{0, 0, 320, 60};
@@ -159,28 +154,26 @@ int main(int argc, char** argv) {
         MCI_DGV_WINDOW_PARMSA window{0, hwnd, 0, nullptr};
         mciSendCommandA(Device, MCI_WINDOW, MCI_DGV_WINDOW_HWND | MCI_WAIT, DWORD_PTR(&window));
     }
-    MCI_PLAY_PARMS play{DWORD_PTR(hwnd), 0, 0};
-    if (MCIERROR e = mciSendCommandA(Device, MCI_PLAY, MCI_NOTIFY, DWORD_PTR(&play))) {
-        std::fprintf(stderr, "mciplay: %s: %s\n", file.c_str(), ErrorText(e).c_str());
+    return hwnd;
+}
+
+// Plays on the virtual clock up to `o.At`, saves the window and prints the position.
+int RunHeadless(HWND hwnd, const Options& o) {
+    platform::testing::RunFor(DWORD(o.At));
+    UpdateTitle(hwnd, Name);
+    platform::testing::PumpMessages();
+    bool saved = platform::testing::SavePng(platform::testing::CaptureWindow(hwnd), o.Screenshot);
+    PrintPosition();
+    mciSendCommandA(Device, MCI_CLOSE, MCI_WAIT, 0);
+    if (!saved) {
+        std::fprintf(stderr, "mciplay: cannot write %s\n", o.Screenshot.c_str());
         return 1;
     }
+    return 0;
+}
 
-    if (headless) {
-        platform::testing::RunFor(DWORD(at));
-        UpdateTitle(hwnd, Name);
-        platform::testing::PumpMessages();
-        bool saved = platform::testing::SavePng(platform::testing::CaptureWindow(hwnd), screenshot);
-        std::printf("%s: position %lu of %lu\n", Name.c_str(),
-                    static_cast<unsigned long>(Status(MCI_STATUS_POSITION)),
-                    static_cast<unsigned long>(Status(MCI_STATUS_LENGTH)));
-        mciSendCommandA(Device, MCI_CLOSE, MCI_WAIT, 0);
-        if (!saved) {
-            std::fprintf(stderr, "mciplay: cannot write %s\n", screenshot.c_str());
-            return 1;
-        }
-        return 0;
-    }
-
+// Runs the message loop until the window goes (Escape, or after `seconds` when positive).
+int RunOnDisplay(HWND hwnd, double seconds) {
     SetTimer(hwnd, 1, 250, nullptr);
     if (seconds > 0)
         SetTimer(hwnd, 2, UINT(seconds * 1000),
@@ -194,4 +187,29 @@ int main(int argc, char** argv) {
         PrintPosition();
     mciSendCommandA(Device, MCI_CLOSE, MCI_WAIT, 0);
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    if (!ParseArgs(argc, argv, o))
+        return Usage();
+    if (o.Headless)
+        platform::testing::UseHeadless();
+    Name = o.File.substr(o.File.find_last_of("/\\") + 1);
+
+    MCI_OPEN_PARMSA open{0, 0, nullptr, o.File.c_str(), nullptr};
+    if (MCIERROR e = mciSendCommandA(0, MCI_OPEN, MCI_OPEN_ELEMENT | MCI_WAIT, DWORD_PTR(&open))) {
+        std::fprintf(stderr, "mciplay: %s: %s\n", o.File.c_str(), ErrorText(e).c_str());
+        return 1;
+    }
+    Device = open.wDeviceID;
+    HWND hwnd = OpenPlayerWindow();
+    MCI_PLAY_PARMS play{DWORD_PTR(hwnd), 0, 0};
+    if (MCIERROR e = mciSendCommandA(Device, MCI_PLAY, MCI_NOTIFY, DWORD_PTR(&play))) {
+        std::fprintf(stderr, "mciplay: %s: %s\n", o.File.c_str(), ErrorText(e).c_str());
+        return 1;
+    }
+    return o.Headless ? RunHeadless(hwnd, o) : RunOnDisplay(hwnd, o.Seconds);
 }

@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "tools/generators/clipgen/ClipWriter.h"
+#include "tools/generators/clipgen/ClipSpec.h"
 
 namespace graphics {
 class TBitmap;
