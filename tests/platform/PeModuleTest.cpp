@@ -145,7 +145,7 @@ TEST_F(PeModule, ResourcesFoundByNameInAnyCaseAndByNumber) {
             ASSERT_NE(res, nullptr);
             EXPECT_EQ(SizeofResource(m, res), form.size());
         }
-        EXPECT_EQ(FindResourceA(m, "300", RT_RCDATA), nullptr);         // a string is not a number
+        EXPECT_EQ(FindResourceA(m, "300", RT_RCDATA), nullptr); // a string is not a number
         char text[64];
         EXPECT_EQ(LoadStringA(m, 65376, text, sizeof text), 15);
         EXPECT_STREQ(text, "Fenster: Fehler");
