@@ -32,7 +32,8 @@ public:
     std::string ReadTree(TImage& image);
 
 private:
-    std::string MapRva(std::uint64_t rva, std::uint64_t length, std::size_t& offset) const;
+    std::string MapRva(std::uint64_t rva, std::uint64_t length, std::size_t& offset,
+                       std::size_t* sectionEnd = nullptr) const;
     std::string ReadDirectory(std::uint32_t offset, int level, TResource& key, TImage& image);
     std::string ReadIdentifier(std::uint32_t field, std::size_t& nameAt, std::uint16_t& id) const;
     std::string ReadDataEntry(std::uint32_t offset, TResource& resource) const;
@@ -85,8 +86,10 @@ std::string TReader::ReadHeaders(TImage& image) {
     return "";
 }
 
-// The file offset of [rva, rva + length), which must lie in one section's data.
-std::string TReader::MapRva(std::uint64_t rva, std::uint64_t length, std::size_t& offset) const {
+// The file offset of [rva, rva + length), which must lie in one section's data (the first
+// section that holds rva); `sectionEnd` gets the end of that section's data in the file.
+std::string TReader::MapRva(std::uint64_t rva, std::uint64_t length, std::size_t& offset,
+                            std::size_t* sectionEnd) const {
     for (const TSection& s : FSections) {
         if (rva < s.VirtualAddress || rva - s.VirtualAddress >= s.RawSize)
             continue;
@@ -95,6 +98,8 @@ std::string TReader::MapRva(std::uint64_t rva, std::uint64_t length, std::size_t
         if (length > s.RawSize - (rva - s.VirtualAddress))
             return Oversized;
         offset = std::size_t(s.RawOffset + (rva - s.VirtualAddress));
+        if (sectionEnd)
+            *sectionEnd = std::size_t(s.RawOffset) + s.RawSize;
         return "";
     }
     return Outside;
@@ -104,11 +109,8 @@ std::string TReader::ReadTree(TImage& image) {
     if (FResourceRva == 0)
         return "";
     image.HasResources = true;
-    if (std::string e = MapRva(FResourceRva, 16, FTreeStart); !e.empty())
+    if (std::string e = MapRva(FResourceRva, 16, FTreeStart, &FTreeEnd); !e.empty())
         return e == Oversized ? Outside : e;
-    for (const TSection& s : FSections)
-        if (FResourceRva >= s.VirtualAddress && FResourceRva - s.VirtualAddress < s.RawSize)
-            FTreeEnd = std::size_t(s.RawOffset) + s.RawSize;
     TResource key;
     return ReadDirectory(0, 0, key, image);
 }

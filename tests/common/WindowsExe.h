@@ -23,6 +23,9 @@ struct TWindowsExeParts {
     // BITMAP resources: name and .bmp file.
     std::vector<std::pair<std::string, std::string>> Bitmaps;
     std::string ExeName = "VOLUME.EXE"; // file name of the executable in the directory
+    // More resource-script text (UTF-8), e.g. string tables or resources with quoted or
+    // numbered names; files in it are named as RcFile writes them.
+    std::string Script;
 };
 
 struct TWindowsExe {
@@ -52,6 +55,15 @@ inline std::string RcString(const std::string& path) {
     return out + "\"";
 }
 
+} // namespace windowsexe_detail
+
+// A file name as it goes into TWindowsExeParts::Script.
+inline std::string RcFile(const std::string& path) {
+    return windowsexe_detail::RcString(path);
+}
+
+namespace windowsexe_detail {
+
 inline bool WriteText(const std::string& path, const std::string& text) {
     FILE* f = fopen(path.c_str(), "wb");
     if (!f)
@@ -73,7 +85,9 @@ inline TWindowsExe BuildWindowsExe(const std::string& dir, EPeKind kind,
     std::filesystem::create_directories(work, ec);
     if (ec)
         return {"", "cannot make " + work + ": " + ec.message()};
-    std::string rc;
+    // The extra text comes first: the script's lexer joins a quoted name to a file name
+    // string just before it.
+    std::string rc = parts.Script;
     if (!parts.Form.empty())
         rc += parts.FormName + " RCDATA " + d::RcString(parts.Form) + "\n";
     if (!parts.Icon.empty())
@@ -91,7 +105,9 @@ inline TWindowsExe BuildWindowsExe(const std::string& dir, EPeKind kind,
         // serves (the MinGW-w64 compiler is not needed).
         // With no resources the program is linked alone (it has no resource section).
         const std::string resources =
-            rc.empty() ? "" : triplet + "-windres --preprocessor=cpp -i volume.rc -o rsrc.o && ";
+            rc.empty()
+                ? ""
+                : triplet + "-windres --preprocessor=cpp -c 65001 -i volume.rc -o rsrc.o && ";
         const std::string cmd = "cd " + q + " && " + triplet + "-as -o start.o start.s && " +
                                 resources + triplet + "-ld -s -e start --subsystem windows -o " +
                                 d::ShellQuote(out) + " start.o" + (rc.empty() ? "" : " rsrc.o");

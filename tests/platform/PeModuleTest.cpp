@@ -81,6 +81,10 @@ protected:
         for (auto kind : {testutil::EPeKind::Pe32, testutil::EPeKind::Pe64}) {
             auto parts = testutil::CatalogueExeParts(QUILLOT_BUILD_DIR);
             parts.ExeName = kind == testutil::EPeKind::Pe32 ? "Vol 32 é.exe" : "VOL64.EXE";
+            const std::string form = testutil::RcFile(parts.Form);
+            parts.Script = "\"Volüme Form\" RCDATA " + form + "\nCUSTOM_NAME MYTYPE " + form +
+                           "\n300 RCDATA " + form +
+                           "\nSTRINGTABLE\nBEGIN\n  65376, \"Fenster: Fehler\"\nEND\n";
             testutil::TWindowsExe exe = testutil::BuildWindowsExe(Dir->String(), kind, parts);
             ASSERT_EQ(exe.Error, "");
             Exes.push_back(exe.Path);
@@ -128,6 +132,23 @@ TEST_F(PeModule, ResourcesFoundByNameInAnyCaseAndByNumber) {
                 EXPECT_EQ(std::memcmp(LockResource(LoadResource(m, res)), form.data(), form.size()),
                           0);
             }
+        // String names (UTF-16 in the file) and types, and numbered names.
+        const struct {
+            LPCSTR Name, Type;
+        } more[] = {{"VOLüME form", RT_RCDATA},
+                    {"custom_name", "mytype"},
+                    {"CUSTOM_NAME", "MyType"},
+                    {MAKEINTRESOURCEA(300), RT_RCDATA},
+                    {"#300", MAKEINTRESOURCEA(10)}};
+        for (const auto& c : more) {
+            HRSRC res = FindResourceA(m, c.Name, c.Type);
+            ASSERT_NE(res, nullptr);
+            EXPECT_EQ(SizeofResource(m, res), form.size());
+        }
+        EXPECT_EQ(FindResourceA(m, "300", RT_RCDATA), nullptr); // a string is not a number
+        char text[64];
+        EXPECT_EQ(LoadStringA(m, 65376, text, sizeof text), 15);
+        EXPECT_STREQ(text, "Fenster: Fehler");
         // The icon's images are numbered RT_ICON resources.
         EXPECT_NE(FindResourceA(m, MAKEINTRESOURCEA(1), RT_ICON), nullptr);
         EXPECT_NE(FindResourceA(m, "#1", RT_ICON), nullptr);
