@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/formc/FormText.h"
+#include "formstream/FormText.h"
 
 namespace fs = std::filesystem;
 
@@ -118,12 +118,12 @@ int Compile(Options& o, const std::string& data) {
         for (const fs::path& p : candidates)
             if (ReadFile(p.string(), bytes))
                 return bytes;
-        throw formc::EFormTextError(0, "cannot read picture file " + name);
+        throw formstream::EFormTextError(0, "cannot read picture file " + name);
     };
     std::string stream;
     try {
-        stream = formc::CompileFormText(data, load);
-    } catch (const formc::EFormTextError& e) {
+        stream = formstream::CompileFormText(data, load);
+    } catch (const formstream::EFormTextError& e) {
         return Fail(o.Input + ":" + std::to_string(e.Line()) + ": " + e.what());
     } catch (const std::exception& e) {
         return Fail(o.Input + ": " + e.what());
@@ -154,8 +154,8 @@ int Decode(const Options& o, const std::string& data) {
     std::string text;
     std::size_t trailing = 0;
     try {
-        text = formc::DecodeFormStream(data, save, &trailing);
-    } catch (const formc::EFormTextError& e) {
+        text = formstream::DecodeFormStream(data, save, &trailing);
+    } catch (const formstream::EFormTextError& e) {
         return Fail(o.Input + ": " + e.what());
     }
     if (!saveError.empty())

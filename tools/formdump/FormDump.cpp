@@ -5,11 +5,11 @@
 #include <sstream>
 
 #include "formstream/Component.h"
+#include "formstream/FormText.h"
 #include "formstream/Reader.h"
 #include "formstream/Writer.h"
 #include "rtl/Exceptions.h"
 #include "rtl/Stream.h"
-#include "tools/formc/FormText.h"
 
 namespace formdump {
 
@@ -42,7 +42,7 @@ std::string DumpFormStream(std::string_view bytes) {
         TWriter writer(written);
         writer.WriteRootComponent(root.get());
     }
-    return formc::DescribeFormStream(
+    return formstream::DescribeFormStream(
         std::string_view(reinterpret_cast<const char*>(written.Memory()),
                          static_cast<std::size_t>(written.Size())),
         ListedBlockBytes);
@@ -73,7 +73,7 @@ int FormDumpMain(int argc, const char* const* argv, std::ostream& out, std::ostr
     } catch (const rtl::Exception& e) {
         err << e.Message() << "\n";
         return 1;
-    } catch (const formc::EFormTextError& e) {
+    } catch (const formstream::EFormTextError& e) {
         err << e.what() << "\n";
         return 1;
     }
