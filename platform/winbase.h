@@ -44,12 +44,6 @@ void SetLastError(DWORD error);
 // Module.
 HMODULE GetModuleHandleA(LPCSTR moduleName);
 DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
-constexpr DWORD LOAD_LIBRARY_AS_DATAFILE = 0x00000002;
-HMODULE LoadLibraryExA(LPCSTR fileName, HANDLE file, DWORD flags);
-BOOL FreeLibrary(HMODULE module);
-namespace platform {
-const char* LastModuleError();
-}
 DWORD GetCurrentThreadId();
 DWORD GetCurrentProcessId();
 
