@@ -2,10 +2,10 @@
 // files opened with Windows-style paths, time.
 //
 // Resources come from tables compiled into the executable (tools/rescomp) and
-// registered at start-up; names and types are numbers (MAKEINTRESOURCEA) or strings,
-// string names and types matched without regard to ASCII case. Paths given to the file
-// functions may use backslashes as separators. Failures return the API's failure values
-// (NULL, 0, FALSE, INVALID_HANDLE_VALUE) and set the last-error value.
+// registered at start-up, or from Windows executables loaded as data files; names and types are
+// numbers (MAKEINTRESOURCEA) or strings, string names and types matched without regard to ASCII
+// case. Paths given to the file functions may use backslashes as separators. Failures return the
+// API's failure values (NULL, 0, FALSE, INVALID_HANDLE_VALUE) and set the last-error value.
 #pragma once
 
 #include "platform/windef.h"
@@ -23,9 +23,11 @@ constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
 constexpr DWORD ERROR_ACCESS_DENIED = 5;
 constexpr DWORD ERROR_INVALID_HANDLE = 6;
 constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
+constexpr DWORD ERROR_NOT_SUPPORTED = 50;
 constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
+constexpr DWORD ERROR_BAD_EXE_FORMAT = 193;
 constexpr DWORD ERROR_ALREADY_EXISTS = 183;
 constexpr DWORD ERROR_RESOURCE_DATA_NOT_FOUND = 1812;
 constexpr DWORD ERROR_RESOURCE_TYPE_NOT_FOUND = 1813;
@@ -44,6 +46,25 @@ void SetLastError(DWORD error);
 // Module.
 HMODULE GetModuleHandleA(LPCSTR moduleName);
 DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
+
+// Modules loaded as data files: a Windows executable (PE32 or PE32+) read whole into
+// memory for its resources, which FindResourceA and its companions then find (with
+// LoadBitmapA, LoadIconA and LoadStringA) until FreeLibrary. Nothing of the file is run or
+// mapped executable, so one of the data-file flags is required. A file that is not a
+// Windows executable, or whose headers or resource directory are damaged, is refused
+// with ERROR_BAD_EXE_FORMAT; platform::LastModuleError says why.
+constexpr DWORD LOAD_LIBRARY_AS_DATAFILE = 0x00000002;
+constexpr DWORD LOAD_LIBRARY_AS_IMAGE_RESOURCE = 0x00000020;
+constexpr DWORD LOAD_LIBRARY_AS_DATAFILE_EXCLUSIVE = 0x00000040;
+HMODULE LoadLibraryExA(LPCSTR fileName, HANDLE file, DWORD flags);
+BOOL FreeLibrary(HMODULE module);
+namespace platform {
+// Not part of the Windows API: why the calling thread's last LoadLibraryExA or
+// FindResourceA on a data-file module failed, e.g. "not a Windows executable",
+// "truncated", "resource directory loops", "points outside the file", "resource size
+// overflows", "has no such resource"; "" after a success.
+const char* LastModuleError();
+} // namespace platform
 DWORD GetCurrentThreadId();
 DWORD GetCurrentProcessId();
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/kernel/KernelState.h"
+#include "platform/kernel/Modules.h"
 #include "platform/kernel/ResourceTable.h"
 #include "platform/winbase.h"
 
@@ -37,8 +38,10 @@ bool EqualNoCase(const char* a, const char* b) {
     return *a == *b;
 }
 
+} // namespace
+
 // A name or type given as a pointer: a number (MAKEINTRESOURCEA or "#123") or a string.
-bool Matches(LPCSTR want, const char* entryName, WORD entryId) {
+bool MatchesResourceId(LPCSTR want, const char* entryName, WORD entryId) {
     if (!want)
         return false;
     if (IS_INTRESOURCE(want))
@@ -50,6 +53,8 @@ bool Matches(LPCSTR want, const char* entryName, WORD entryId) {
     }
     return entryName && EqualNoCase(want, entryName);
 }
+
+namespace {
 
 bool ValidModule(HMODULE module) {
     return module == nullptr || module == MainModule;
@@ -77,7 +82,9 @@ bool RegisterResourceTable(const ResourceEntry* entries, std::size_t count) {
 
 using platform::ResourceEntry;
 
-HRSRC FindResourceExA(HMODULE module, LPCSTR type, LPCSTR name, WORD) {
+HRSRC FindResourceExA(HMODULE module, LPCSTR type, LPCSTR name, WORD language) {
+    if (platform::IsDataFileModule(module))
+        return platform::FindModuleResource(module, type, name, language);
     if (!platform::ValidModule(module)) {
         SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;
@@ -92,10 +99,10 @@ HRSRC FindResourceExA(HMODULE module, LPCSTR type, LPCSTR name, WORD) {
     for (auto& [entries, count] : r.Tables)
         for (std::size_t i = 0; i < count; ++i) {
             const ResourceEntry& e = entries[i];
-            if (!platform::Matches(type, e.TypeName, e.TypeId))
+            if (!platform::MatchesResourceId(type, e.TypeName, e.TypeId))
                 continue;
             typeSeen = true;
-            if (platform::Matches(name, e.Name, e.NameId))
+            if (platform::MatchesResourceId(name, e.Name, e.NameId))
                 return reinterpret_cast<HRSRC>(const_cast<ResourceEntry*>(&e));
         }
     SetLastError(typeSeen ? ERROR_RESOURCE_NAME_NOT_FOUND : ERROR_RESOURCE_TYPE_NOT_FOUND);
@@ -107,6 +114,11 @@ HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type) {
 }
 
 HGLOBAL LoadResource(HMODULE module, HRSRC resource) {
+    const unsigned char* data = nullptr;
+    DWORD size = 0;
+    // A data-file module's resource is its own handle to the data, as the built-in ones.
+    if (platform::IsDataFileModule(module) && platform::ModuleResourceData(resource, data, size))
+        return resource;
     if (!platform::ValidModule(module) || !platform::FromHandle(resource)) {
         SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
         return nullptr;
@@ -115,6 +127,10 @@ HGLOBAL LoadResource(HMODULE module, HRSRC resource) {
 }
 
 DWORD SizeofResource(HMODULE module, HRSRC resource) {
+    const unsigned char* data = nullptr;
+    DWORD size = 0;
+    if (platform::IsDataFileModule(module) && platform::ModuleResourceData(resource, data, size))
+        return size;
     const ResourceEntry* e = platform::FromHandle(resource);
     if (!platform::ValidModule(module) || !e) {
         SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
@@ -124,6 +140,10 @@ DWORD SizeofResource(HMODULE module, HRSRC resource) {
 }
 
 LPVOID LockResource(HGLOBAL resource) {
+    const unsigned char* data = nullptr;
+    DWORD size = 0;
+    if (platform::ModuleResourceData(resource, data, size))
+        return const_cast<unsigned char*>(data);
     const ResourceEntry* e = platform::FromHandle(resource);
     if (!e)
         return nullptr;
@@ -217,7 +237,9 @@ void SetMainModuleFileName(const std::string& path) {
 } // namespace platform
 
 DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size) {
-    if (!platform::ValidModule(module)) {
+    std::string dataFile;
+    const bool isDataFile = platform::ModuleFilePath(module, dataFile);
+    if (!isDataFile && !platform::ValidModule(module)) {
         SetLastError(ERROR_MOD_NOT_FOUND);
         return 0;
     }
@@ -227,7 +249,10 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size) {
     }
     char path[4096];
     ssize_t n = -1;
-    if (!ModuleFileOverride.empty()) {
+    if (isDataFile) {
+        n = ssize_t(std::min(dataFile.size(), sizeof path - 1));
+        std::memcpy(path, dataFile.data(), std::size_t(n));
+    } else if (!ModuleFileOverride.empty()) {
         n = ssize_t(std::min(ModuleFileOverride.size(), sizeof path - 1));
         std::memcpy(path, ModuleFileOverride.data(), std::size_t(n));
     } else {

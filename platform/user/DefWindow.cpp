@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/kernel/Modules.h"
 #include "platform/user/IconDecoder.h"
 #include "platform/user/WindowManager.h"
 #include "platform/winbase.h"
@@ -14,6 +15,9 @@ struct CursorObject {
     bool IsIcon; // standard icon rather than cursor
     const void* Data = nullptr;
     DWORD Size = 0;
+    // An icon of a data-file module keeps its own copy of the .ico data (the module may
+    // be freed while the icon lives).
+    std::vector<unsigned char> Owned{};
 };
 
 namespace {
@@ -422,6 +426,7 @@ HICON LoadIconA(HINSTANCE instance, LPCSTR name) {
         return nullptr;
     }
     HRSRC res = FindResourceA(instance, name, RT_GROUP_ICON);
+    const bool group = res != nullptr;
     if (!res)
         res = FindResourceA(instance, name, RT_ICON);
     if (!res)
@@ -429,6 +434,15 @@ HICON LoadIconA(HINSTANCE instance, LPCSTR name) {
     auto icon = std::make_unique<CursorObject>(CursorObject{0, true});
     icon->Data = LockResource(LoadResource(instance, res));
     icon->Size = SizeofResource(instance, res);
+    if (group && platform::IsDataFileModule(instance)) {
+        if (!AssembleIconFile(instance, static_cast<const unsigned char*>(icon->Data), icon->Size,
+                              icon->Owned)) {
+            SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
+            return nullptr;
+        }
+        icon->Data = icon->Owned.data();
+        icon->Size = DWORD(icon->Owned.size());
+    }
     HICON h = reinterpret_cast<HICON>(icon.get());
     LoadedIcons().push_back(std::move(icon));
     return h;
