@@ -109,7 +109,7 @@ TEST_F(FormDump, FailuresGiveTheExactMessage) {
     const char* none[] = {"formdump"};
     std::ostringstream o, e;
     EXPECT_EQ(formdump::FormDumpMain(1, none, o, e), 2);
-    EXPECT_NE(e.str().find("Usage: formdump FILE"), std::string::npos);
+    EXPECT_NE(e.str().find("Usage: formdump [--resource NAME] FILE"), std::string::npos);
 }
 
 TEST_F(FormDump, ListsTheMainWindow) {
@@ -140,8 +140,8 @@ TEST_F(FormDump, MainWindowListingMatchesGoldenFile) {
 // golden file, for 32- and 64-bit files and for a resource of another name.
 TEST_F(FormDump, WindowsExecutablesListTheirFormResource) {
     const std::string form = std::string(QUILLOT_BUILD_DIR) + "/generated/TFORM1.bin";
-    const std::string golden = ReadAll(std::string(QUILLOT_TEST_DATA) +
-                                       "/formstream/golden/TFORM1.formdump.txt");
+    const std::string golden =
+        ReadAll(std::string(QUILLOT_TEST_DATA) + "/formstream/golden/TFORM1.formdump.txt");
     struct Case {
         testutil::EPeKind Kind;
         const char* ResourceName;

@@ -481,6 +481,11 @@ TEST(FormcProgram, CommandLineManners) {
         {"-d -o '" + dir + "/back.txt' -p '" + dir + "/pics' '" + dir + "/good.bin'", 1,
          "formc: cannot write"},
         {"-d '" + dir + "/good.txt'", 1, "formc: " + dir + "/good.txt: no form stream signature"},
+        {"--volume v -d x", 2, "formc: --volume compiles into its folder"},
+        {"--volume v -o y x", 2, "formc: --volume compiles into its folder"},
+        {"--clips c x", 2, "formc: --clips needs --volume"},
+        {"--volume '" + dir + "/v' --clips '" + dir + "' '" + dir + "/good.txt'", 1,
+         "formc: no clips (.avi files) in"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
@@ -511,4 +516,27 @@ TEST(FormcProgram, CommandLineManners) {
     const TRun hex = RunProgram(FORMC_PATH, "-d --hex '" + dir + "/good.bin'");
     EXPECT_EQ(hex.Status, 0);
     EXPECT_NE(hex.Out.find("P = {09 54 47 49 46"), std::string::npos);
+}
+
+// A volume folder from the main window's text form: the same stream as the build's, the
+// four pictures under their components' names, the clips copied whatever the case of
+// their extension.
+TEST(FormcProgram, WritesAVolumeFolder) {
+    const testutil::TTempDir tempDir("formc-volume");
+    const std::string dir = tempDir.String(),
+                      generated = std::string(QUILLOT_BUILD_DIR) + "/generated";
+    std::filesystem::create_directories(dir + "/clips");
+    WriteText(dir + "/clips/main.avi", "RIFF1");
+    WriteText(dir + "/clips/MAN_ENG.AVI", "RIFF2");
+    WriteText(dir + "/clips/notes.txt", "not a clip");
+    const TRun r =
+        RunProgram(FORMC_PATH, "--volume '" + dir + "/My Vol' -I '" + generated + "' --clips '" +
+                                   dir + "/clips' '" + QUILLOT_SOURCE_DIR + "/app/Form1.txt'");
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(ReadAll(dir + "/My Vol/TFORM1.bin"), ReadAll(generated + "/TFORM1.bin"));
+    for (const char* gif : {"MainImage.gif", "SelectImage.gif", "SelectImage_eng.gif", "start.gif"})
+        EXPECT_EQ(ReadAll(dir + "/My Vol/" + gif), ReadAll(generated + "/" + gif)) << gif;
+    EXPECT_EQ(ReadAll(dir + "/My Vol/main.avi"), "RIFF1");
+    EXPECT_EQ(ReadAll(dir + "/My Vol/MAN_ENG.AVI"), "RIFF2");
+    EXPECT_FALSE(std::filesystem::exists(dir + "/My Vol/notes.txt"));
 }

@@ -94,6 +94,14 @@ auto BentExe(std::function<void(std::string&, const TFormPlaces&)> bend) {
     };
 }
 
+// A file of the given contents.
+auto FileWith(const char* name, std::string bytes) {
+    return [name, bytes](const fs::path& dir, const fs::path&) {
+        volumetest::WriteFile(dir / name, bytes);
+        return std::pair{dir / name, dir / name};
+    };
+}
+
 // A folder with the files given (name, contents).
 auto FolderWith(std::vector<std::pair<std::string, std::string>> files, const char* named) {
     return [files, named](const fs::path& dir, const fs::path&) {
@@ -103,9 +111,8 @@ auto FolderWith(std::vector<std::pair<std::string, std::string>> files, const ch
     };
 }
 
-const std::string BrokenStream = std::string("TPF0\x06TForm1\x05"
-                                             "Form1\x04Left",
-                                             17);
+// A form stream cut short in its first property.
+const std::string BrokenStream = std::string("TPF0\x06TForm1\x05") + "Form1\x04Left";
 
 TEST(BadVolumeE2e, EachShowsOneMessageNamingTheFileEndsWithOneAndWritesNothing) {
     scenariotest::TTempDir root;
@@ -143,9 +150,8 @@ TEST(BadVolumeE2e, EachShowsOneMessageNamingTheFileEndsWithOneAndWritesNothing) 
              return std::pair{d / "pipe", d / "pipe"};
          },
          "neither a file nor a folder"},
-        {"text file", FolderWith({{"SETUP.EXE", "not a program\n"}}, "SETUP.EXE"),
-         "not a Windows executable"},
-        {"empty file", FolderWith({{"SETUP.EXE", ""}}, "SETUP.EXE"), "not a Windows executable"},
+        {"text file", FileWith("SETUP.EXE", "not a program\n"), "not a Windows executable"},
+        {"empty file", FileWith("SETUP.EXE", ""), "not a Windows executable"},
         {"no form resource", existing(noForm.Path), "no form resource TFORM1"},
         {"truncated",
          BentExe([](std::string& b, const TFormPlaces& at) { b.resize(at.Root + 20); }),
