@@ -42,6 +42,8 @@ void MakeMainForm(ui::TApplication* application, const TVolume* volume) {
 } // namespace
 
 void CloseVolume() {
+    if (!gOpenVolume)
+        return;
     UseVolume(nullptr);
     delete gOpenVolume;
     gOpenVolume = nullptr;

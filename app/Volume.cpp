@@ -135,9 +135,11 @@ void TVolume::OpenExecutable(TVolume& volume, const std::string& path) {
     volume.FModule = LoadLibraryExA(WindowsPath(path).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     if (!volume.FModule)
         Refuse(path, platform::LastModuleError());
-    if (!FindResourceA(volume.FModule, FormResourceName, RT_RCDATA))
-        Refuse(path,
-               std::string("it has no form resource TFORM1 (") + platform::LastModuleError() + ")");
+    if (!FindResourceA(volume.FModule, FormResourceName, RT_RCDATA)) {
+        // A resource that is missing, or one that is there but damaged.
+        const std::string why = platform::LastModuleError();
+        Refuse(path, why.rfind("has no", 0) == 0 ? "it has no form resource TFORM1" : why);
+    }
     std::error_code ec;
     const fs::path folder = fs::absolute(path, ec).parent_path();
     volume.FClipFolder = WindowsPath(folder.string());
