@@ -16,21 +16,30 @@ constexpr std::string_view ProgramName = "quillot";
 
 TCommandLine ParseCommandLine(std::span<const std::string_view> args) {
     TCommandLine line;
+    bool options = true;
+    bool haveVolume = false;
     for (const std::string_view arg : args) {
-        if (arg == "--help" || arg == "--version") {
+        const bool isOption = options && arg.size() > 1 && arg[0] == '-';
+        if (!isOption) {
+            if (!haveVolume) {
+                haveVolume = true;
+                line.Volume = arg;
+                continue;
+            }
+        } else if (arg == "--") {
+            options = false;
+            continue;
+        } else if (arg == "--help" || arg == "--version") {
             line.Action = arg == "--help" ? TCommandLine::caHelp : TCommandLine::caVersion;
             return line;
-        }
-        if (arg == "--fullscreen") {
+        } else if (arg == "--fullscreen") {
             line.FullScreen = true;
             continue;
         }
-        // Everything else is wrong today: "-x", "--x", "--fullscreen=1", and the
-        // positional argument a later version takes for a volume.
+        // Everything else is wrong: "-x", "--x", "--fullscreen=1", a second volume.
         line.Action = TCommandLine::caWrong;
-        line.Error = arg.size() > 1 && arg[0] == '-'
-                         ? "unknown option '" + std::string(arg) + "'"
-                         : "unexpected argument '" + std::string(arg) + "'";
+        line.Error = isOption ? "unknown option '" + std::string(arg) + "'"
+                              : "unexpected argument '" + std::string(arg) + "'";
         return line;
     }
     return line;
@@ -48,9 +57,13 @@ std::string VersionText() {
 }
 
 std::string UsageText() {
-    return "Usage: quillot [--fullscreen]\n"
+    return "Usage: quillot [--fullscreen] [VOLUME]\n"
            "       quillot --help | --version\n"
            "Shows the Quillot 05 Vol. 1 style catalogue and plays its clips.\n"
+           "\n"
+           "VOLUME shows another volume: a Windows executable whose form resource TFORM1\n"
+           "gives the window (its clips beside it), or a folder with a form file\n"
+           "(TFORM1.bin or the text form Form1.txt) and the clips.\n"
            "\n"
            "Options:\n"
            "  --fullscreen  start with the window full screen; F11 switches between full\n"

@@ -1,13 +1,14 @@
 // The program's command line:
 //
-//   quillot [--fullscreen]
+//   quillot [--fullscreen] [VOLUME]
 //   quillot --help | --version
 //
-// Without arguments the catalogue starts as it always has. --help and --version print to
-// standard output and end with status 0; an unknown option, or any argument that is not
-// an option, prints what is wrong and the usage to standard error and ends with status 2.
-// (A positional argument is kept free for a volume to open, which the program does not
-// take yet.) The usage text lives here alone; the manual page follows it.
+// Without arguments the catalogue starts as it always has. VOLUME, a Windows executable
+// or a folder (app/Volume.h), is shown instead of the built-in volume; "--" ends the
+// options, so that a volume's name may begin with "-". --help and --version print to
+// standard output and end with status 0; an unknown option or a second VOLUME prints
+// what is wrong and the usage to standard error and ends with status 2. The usage text
+// lives here alone; the manual page follows it.
 #pragma once
 
 #include <ostream>
@@ -21,6 +22,7 @@ struct TCommandLine {
     enum TAction { caRun, caHelp, caVersion, caWrong };
     TAction Action = caRun;
     bool FullScreen = false; // --fullscreen: the window starts full screen
+    std::string Volume;      // the volume to show; empty for the built-in one
     std::string Error;       // for caWrong: what is wrong, without the program's name
 };
 

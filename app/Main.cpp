@@ -3,6 +3,7 @@
 #include "app/Clips.h"
 #include "app/ExeDir.h"
 #include "app/Layout.h"
+#include "app/Volume.h"
 #include "formstream/ClassRegistry.h"
 #include "media/MPlayer.h"
 #include "ui/Buttons.h"
@@ -87,7 +88,10 @@ TForm1::TForm1(formstream::TComponent* owner) : ui::TForm(owner) {
           static_cast<ui::TControl*>(MediaPlayer1)})
         c->Hide();
 
-    FExeDir = ExtractExeDir(ui::Application->ExecutablePath());
+    // A volume named on the command line has its clips in its own folder.
+    const TVolume* volume = CurrentVolume();
+    FExeDir = volume ? rtl::String(volume->ClipFolder())
+                     : ExtractExeDir(ui::Application->ExecutablePath());
 }
 
 TForm1::TForm1(formstream::TComponent* owner, TBareForm) : ui::TForm(owner) {}
@@ -122,7 +126,7 @@ void TForm1::SetGroupVisible(const TGroup& group, bool visible) {
 }
 
 void TForm1::OpenAndPlay(std::string_view clipName) {
-    MediaPlayer1->SetFileName(FExeDir + rtl::String(clipName));
+    MediaPlayer1->SetFileName(rtl::String(ClipPath(FExeDir, clipName)));
     // A clip that cannot be opened raises here; the application shows the device's
     // message and the frame stays up, empty, until "Back".
     MediaPlayer1->Open();

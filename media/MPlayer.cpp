@@ -1,6 +1,8 @@
 // TMediaPlayer: construction, published properties, loading and registration.
 #include "media/MPlayer.h"
 
+#include <atomic>
+
 #include <algorithm>
 #include <mutex>
 
@@ -65,8 +67,17 @@ TMediaPlayer::~TMediaPlayer() {
     }
 }
 
+namespace {
+std::atomic<HMODULE> gGlyphModule{nullptr};
+} // namespace
+
+void SetGlyphModule(HMODULE module) {
+    gGlyphModule.store(module);
+}
+
 void TMediaPlayer::LoadGlyphs() {
     HINSTANCE module = GetModuleHandleA(nullptr);
+    HMODULE volume = gGlyphModule.load();
     int widest = 0;
     int tallest = 0;
     for (int b = 0; b < MPButtonCount; ++b) {
@@ -75,7 +86,8 @@ void TMediaPlayer::LoadGlyphs() {
             glyph.reset(new graphics::TBitmap());
             const std::string name = rtl::Format("%s_%s", GlyphPrefixes[k], GlyphButtonNames[b]);
             // A program linked without the glyph resources gets a bar of empty faces.
-            if (HBITMAP handle = LoadBitmapA(module, name.c_str()))
+            HBITMAP handle = volume ? LoadBitmapA(volume, name.c_str()) : nullptr;
+            if (handle || (handle = LoadBitmapA(module, name.c_str())))
                 glyph->SetHandle(handle);
             widest = std::max(widest, int(glyph->GetWidth()));
             tallest = std::max(tallest, int(glyph->GetHeight()));

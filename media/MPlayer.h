@@ -231,4 +231,8 @@ private:
 // enumerations. Safe to call any number of times.
 void RegisterMediaUnit();
 
+// The module whose bitmap resources give the bar's glyphs before the program's own (each
+// glyph it lacks comes from the program); null for the program's alone.
+void SetGlyphModule(HMODULE module);
+
 } // namespace media

@@ -180,14 +180,19 @@ void TApplication::CreateAppWindow() {
                           0, 0, nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr);
     if (!FHandle)
         return;
-    if (FIcon) {
-        ::SendMessageA(FHandle, WM_SETICON, ICON_BIG, LPARAM(FIcon));
-        ::SetClassLongPtrA(FHandle, GCLP_HICON, LONG_PTR(FIcon));
-    }
+    SetIcon(FIcon);
     HMENU menu = ::GetSystemMenu(FHandle, FALSE);
     ::DeleteMenu(menu, SC_MAXIMIZE, MF_BYCOMMAND);
     ::DeleteMenu(menu, SC_SIZE, MF_BYCOMMAND);
     ::DeleteMenu(menu, SC_MOVE, MF_BYCOMMAND);
+}
+
+void TApplication::SetIcon(HICON icon) {
+    FIcon = icon;
+    if (FHandle && FIcon) {
+        ::SendMessageA(FHandle, WM_SETICON, ICON_BIG, LPARAM(FIcon));
+        ::SetClassLongPtrA(FHandle, GCLP_HICON, LONG_PTR(FIcon));
+    }
 }
 
 void TApplication::SetStartupHook(TStartupHook hook) {

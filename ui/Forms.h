@@ -319,6 +319,8 @@ public:
     std::string Title() const;
     void SetTitle(const std::string& value);
     HICON Icon() const { return FIcon; }
+    // Replaces the program's icon (on its window and its window class).
+    void SetIcon(HICON icon);
     bool Terminated() const { return FTerminated; }
     bool Running() const { return FRunning; }
     bool Active() const { return FActive; }

@@ -8,14 +8,14 @@
 #include <map>
 #include <string>
 
+#include "formstream/FormText.h"
 #include "rtl/Exceptions.h"
-#include "tools/generators/formc/FormText.h"
 
 namespace {
 
 std::string LoadAny(const std::string& name) {
     if (name.size() > 8)
-        throw formc::EFormTextError(0, "cannot read picture file " + name);
+        throw formstream::EFormTextError(0, "cannot read picture file " + name);
     return "GIF89a" + name;
 }
 
@@ -42,21 +42,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (data[0] & 1) {
         std::string bytes;
         try {
-            bytes = formc::CompileFormText(input, LoadAny);
-        } catch (const formc::EFormTextError&) {
+            bytes = formstream::CompileFormText(input, LoadAny);
+        } catch (const formstream::EFormTextError&) {
             return 0;
         }
-        const std::string text = formc::DecodeFormStream(bytes, save);
-        Check(formc::CompileFormText(text, load) == bytes);
+        const std::string text = formstream::DecodeFormStream(bytes, save);
+        Check(formstream::CompileFormText(text, load) == bytes);
     } else {
         std::string text;
         std::size_t trailing = 0;
         try {
-            text = formc::DecodeFormStream(input, save, &trailing);
-        } catch (const formc::EFormTextError&) {
+            text = formstream::DecodeFormStream(input, save, &trailing);
+        } catch (const formstream::EFormTextError&) {
             return 0;
         }
-        Check(formc::CompileFormText(text, load) == input.substr(0, input.size() - trailing));
+        Check(formstream::CompileFormText(text, load) == input.substr(0, input.size() - trailing));
     }
     return 0;
 }

@@ -9,6 +9,7 @@
 #include "StreamBytes.h"
 #include "tests/common/Golden.h"
 #include "tests/common/TempDir.h"
+#include "tests/common/WindowsExe.h"
 #include "tools/dev/formdump/FormDump.h"
 
 using namespace formstream;
@@ -25,6 +26,18 @@ protected:
     }
     void TearDown() override { ResetClassRegistry(); }
     testutil::TTempDir FDir{"formdump"};
+
+    // Runs the command line with `args` after the program's name.
+    int RunArgs(std::vector<std::string> args, std::string& out, std::string& err) {
+        std::vector<const char*> argv = {"formdump"};
+        for (const std::string& a : args)
+            argv.push_back(a.c_str());
+        std::ostringstream o, e;
+        const int status = formdump::FormDumpMain(int(argv.size()), argv.data(), o, e);
+        out = o.str();
+        err = e.str();
+        return status;
+    }
 
     // Runs the command line on a file holding `bytes`.
     int Run(const std::string& bytes, std::string& out, std::string& err) {
@@ -96,7 +109,7 @@ TEST_F(FormDump, FailuresGiveTheExactMessage) {
     const char* none[] = {"formdump"};
     std::ostringstream o, e;
     EXPECT_EQ(formdump::FormDumpMain(1, none, o, e), 2);
-    EXPECT_NE(e.str().find("Usage: formdump FILE"), std::string::npos);
+    EXPECT_NE(e.str().find("Usage: formdump [--resource NAME] FILE"), std::string::npos);
 }
 
 TEST_F(FormDump, ListsTheMainWindow) {
@@ -121,4 +134,48 @@ TEST_F(FormDump, MainWindowListingMatchesGoldenFile) {
         << err;
     testutil::ExpectMatchesGoldenFile(out, std::string(QUILLOT_TEST_DATA) +
                                                "/formstream/golden/TFORM1.formdump.txt");
+}
+
+// The form resource of a Windows executable lists as the stream itself does: the same
+// golden file, for 32- and 64-bit files and for a resource of another name.
+TEST_F(FormDump, WindowsExecutablesListTheirFormResource) {
+    const std::string form = std::string(QUILLOT_BUILD_DIR) + "/generated/TFORM1.bin";
+    const std::string golden =
+        ReadAll(std::string(QUILLOT_TEST_DATA) + "/formstream/golden/TFORM1.formdump.txt");
+    struct Case {
+        testutil::EPeKind Kind;
+        const char* ResourceName;
+        std::vector<std::string> Options;
+        int Status;
+        const char* Says; // the listing when empty, else what standard error says
+    } cases[] = {
+        {testutil::EPeKind::Pe32, "TFORM1", {}, 0, ""},
+        {testutil::EPeKind::Pe64, "TFORM1", {}, 0, ""},
+        {testutil::EPeKind::Pe64, "SECOND", {"--resource", "second"}, 0, ""},
+        {testutil::EPeKind::Pe32, "SECOND", {}, 1, "has no such resource (TFORM1)"},
+        {testutil::EPeKind::Pe32, "TFORM1", {"--resource", "OTHER"}, 1, "(OTHER)"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(n);
+        const std::string dir = FDir / ("exe" + std::to_string(n++));
+        std::filesystem::create_directories(dir);
+        testutil::TWindowsExeParts parts;
+        parts.Form = form;
+        parts.FormName = c.ResourceName;
+        const testutil::TWindowsExe exe = testutil::BuildWindowsExe(dir, c.Kind, parts);
+        ASSERT_FALSE(exe.Path.empty()) << exe.Error;
+        std::vector<std::string> args = c.Options;
+        args.push_back(exe.Path);
+        std::string out, err;
+        EXPECT_EQ(RunArgs(args, out, err), c.Status) << err;
+        if (c.Status == 0)
+            EXPECT_EQ(out, golden);
+        else
+            EXPECT_NE(err.find(c.Says), std::string::npos) << err;
+    }
+    // A form stream named with --resource is no executable.
+    std::string out, err;
+    EXPECT_EQ(RunArgs({"--resource", "TFORM1", form}, out, err), 1);
+    EXPECT_NE(err.find("not a Windows executable"), std::string::npos) << err;
 }

@@ -12,10 +12,10 @@
 
 #include "MainFormStandIns.h"
 #include "StreamBytes.h"
+#include "formstream/FormText.h"
 #include "rtl/Exceptions.h"
 #include "tests/common/MainWindowComponents.h"
 #include "tests/common/TempDir.h"
-#include "tools/generators/formc/FormText.h"
 
 using namespace formstream;
 
@@ -33,15 +33,15 @@ const std::string GeneratedDir = std::string(QUILLOT_BUILD_DIR) + "/generated";
 std::string LoadGenerated(const std::string& name) {
     const std::string bytes = ReadAll(GeneratedDir + "/" + name);
     if (bytes.empty())
-        throw formc::EFormTextError(0, "cannot read picture file " + name);
+        throw formstream::EFormTextError(0, "cannot read picture file " + name);
     return bytes;
 }
 
 std::string Compile(const std::string& text, const std::map<std::string, std::string>& files = {}) {
-    return formc::CompileFormText(text, [&](const std::string& name) {
+    return formstream::CompileFormText(text, [&](const std::string& name) {
         auto it = files.find(name);
         if (it == files.end())
-            throw formc::EFormTextError(0, "cannot read picture file " + name);
+            throw formstream::EFormTextError(0, "cannot read picture file " + name);
         return it->second;
     });
 }
@@ -123,7 +123,7 @@ end
 
 TEST(FormText, EveryValueFormDecodesToTheSameTextAndBytes) {
     const std::string bytes = Compile(EveryForm);
-    const std::string text = formc::DecodeFormStream(bytes, nullptr);
+    const std::string text = formstream::DecodeFormStream(bytes, nullptr);
     EXPECT_EQ(text, EveryForm);
     EXPECT_EQ(Hex(Compile(text)), Hex(bytes));
 }
@@ -171,9 +171,9 @@ TEST(FormText, FloatsRoundTripExactly) {
         SCOPED_TRACE(value);
         const std::string text = std::string("object A: T\n  P = ") + value + "\nend\n";
         const std::string bytes = Compile(text);
-        EXPECT_EQ(Compile(formc::DecodeFormStream(bytes, nullptr)), bytes);
+        EXPECT_EQ(Compile(formstream::DecodeFormStream(bytes, nullptr)), bytes);
     }
-    EXPECT_THROW(Compile("object A: T\n  P = 1e99999\nend\n"), formc::EFormTextError);
+    EXPECT_THROW(Compile("object A: T\n  P = 1e99999\nend\n"), formstream::EFormTextError);
 }
 
 TEST(FormText, LongClassNamesGetAHeaderByte) {
@@ -183,7 +183,7 @@ TEST(FormText, LongClassNamesGetAHeaderByte) {
         const std::string cls(n, 'T');
         const std::string bytes = Compile("object A: " + cls + "\nend\n");
         EXPECT_EQ(static_cast<unsigned char>(bytes[4]), n < 240 ? n : 0xF0);
-        const std::string text = formc::DecodeFormStream(bytes, nullptr);
+        const std::string text = formstream::DecodeFormStream(bytes, nullptr);
         EXPECT_EQ(text, "object A: " + cls + "\nend\n");
         EXPECT_EQ(Compile(text), bytes);
     }
@@ -228,7 +228,7 @@ TEST(FormText, SyntaxErrorsCarryTheirLine) {
         try {
             Compile(c.text);
             ADD_FAILURE() << "no error";
-        } catch (const formc::EFormTextError& e) {
+        } catch (const formstream::EFormTextError& e) {
             EXPECT_EQ(e.Line(), c.line);
             EXPECT_EQ(std::string(e.what()), c.message);
         }
@@ -241,11 +241,11 @@ TEST(FormText, DamagedStreamsAreRejectedWithTheirPlace) {
     // decoding never reads past the end.
     for (std::size_t n = 0; n < good.size(); ++n) {
         SCOPED_TRACE(n);
-        EXPECT_THROW(formc::DecodeFormStream(std::string_view(good).substr(0, n), nullptr),
-                     formc::EFormTextError);
+        EXPECT_THROW(formstream::DecodeFormStream(std::string_view(good).substr(0, n), nullptr),
+                     formstream::EFormTextError);
     }
     std::size_t trailing = 0;
-    formc::DecodeFormStream(good + "xyz", nullptr, &trailing);
+    formstream::DecodeFormStream(good + "xyz", nullptr, &trailing);
     EXPECT_EQ(trailing, 3u);
 }
 
@@ -415,11 +415,11 @@ TEST(MainForm, ReadsIntoTheWindowsClassesWithoutRegistration) {
 
 TEST(MainForm, TextAndStreamRoundTrip) {
     const std::string text = ReadAll(std::string(QUILLOT_SOURCE_DIR) + "/app/Form1.txt");
-    const std::string stream = formc::CompileFormText(text, LoadGenerated);
+    const std::string stream = formstream::CompileFormText(text, LoadGenerated);
     EXPECT_EQ(stream, ReadAll(GeneratedDir + "/TFORM1.bin"));
     std::map<std::string, std::string> saved;
     const std::string decoded =
-        formc::DecodeFormStream(stream, [&](const std::string& name, std::string_view gif) {
+        formstream::DecodeFormStream(stream, [&](const std::string& name, std::string_view gif) {
             saved[name] = std::string(gif);
             return name;
         });
@@ -429,7 +429,7 @@ TEST(MainForm, TextAndStreamRoundTrip) {
     EXPECT_NE(decoded.find("Filter = 'Quillot  zip File (*.zip)|*.zip'"), std::string::npos);
     const std::string again = Compile(decoded, saved);
     EXPECT_TRUE(again == stream);
-    EXPECT_EQ(formc::DecodeFormStream(
+    EXPECT_EQ(formstream::DecodeFormStream(
                   again, [](const std::string& name, std::string_view) { return name; }),
               decoded);
 }
@@ -481,6 +481,11 @@ TEST(FormcProgram, CommandLineManners) {
         {"-d -o '" + dir + "/back.txt' -p '" + dir + "/pics' '" + dir + "/good.bin'", 1,
          "formc: cannot write"},
         {"-d '" + dir + "/good.txt'", 1, "formc: " + dir + "/good.txt: no form stream signature"},
+        {"--volume v -d x", 2, "formc: --volume compiles into its folder"},
+        {"--volume v -o y x", 2, "formc: --volume compiles into its folder"},
+        {"--clips c x", 2, "formc: --clips needs --volume"},
+        {"--volume '" + dir + "/v' --clips '" + dir + "' '" + dir + "/good.txt'", 1,
+         "formc: no clips (.avi files) in"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
@@ -511,4 +516,27 @@ TEST(FormcProgram, CommandLineManners) {
     const TRun hex = RunProgram(FORMC_PATH, "-d --hex '" + dir + "/good.bin'");
     EXPECT_EQ(hex.Status, 0);
     EXPECT_NE(hex.Out.find("P = {09 54 47 49 46"), std::string::npos);
+}
+
+// A volume folder from the main window's text form: the same stream as the build's, the
+// four pictures under their components' names, the clips copied whatever the case of
+// their extension.
+TEST(FormcProgram, WritesAVolumeFolder) {
+    const testutil::TTempDir tempDir("formc-volume");
+    const std::string dir = tempDir.String(),
+                      generated = std::string(QUILLOT_BUILD_DIR) + "/generated";
+    std::filesystem::create_directories(dir + "/clips");
+    WriteText(dir + "/clips/main.avi", "RIFF1");
+    WriteText(dir + "/clips/MAN_ENG.AVI", "RIFF2");
+    WriteText(dir + "/clips/notes.txt", "not a clip");
+    const TRun r =
+        RunProgram(FORMC_PATH, "--volume '" + dir + "/My Vol' -I '" + generated + "' --clips '" +
+                                   dir + "/clips' '" + QUILLOT_SOURCE_DIR + "/app/Form1.txt'");
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(ReadAll(dir + "/My Vol/TFORM1.bin"), ReadAll(generated + "/TFORM1.bin"));
+    for (const char* gif : {"MainImage.gif", "SelectImage.gif", "SelectImage_eng.gif", "start.gif"})
+        EXPECT_EQ(ReadAll(dir + "/My Vol/" + gif), ReadAll(generated + "/" + gif)) << gif;
+    EXPECT_EQ(ReadAll(dir + "/My Vol/main.avi"), "RIFF1");
+    EXPECT_EQ(ReadAll(dir + "/My Vol/MAN_ENG.AVI"), "RIFF2");
+    EXPECT_FALSE(std::filesystem::exists(dir + "/My Vol/notes.txt"));
 }

@@ -10,11 +10,11 @@
 #include <string>
 
 #include "formstream/FormResources.h"
+#include "formstream/FormText.h"
 #include "graphics/Graphics.h"
 #include "platform/testing/Testing.h"
 #include "platform/win32.h"
 #include "rtl/Stream.h"
-#include "tools/generators/formc/FormText.h"
 #include "ui/Forms.h"
 
 namespace uitest {
@@ -40,8 +40,8 @@ inline std::unique_ptr<rtl::TStream> ServeFormStream(std::string_view className)
 // Compiles a text form and serves it as the form resource of `className`.
 inline void AddFormText(const std::string& className, const std::string& text) {
     FormStreams()[className] =
-        formc::CompileFormText(text, [](const std::string& name) -> std::string {
-            throw formc::EFormTextError(0, "no file " + name);
+        formstream::CompileFormText(text, [](const std::string& name) -> std::string {
+            throw formstream::EFormTextError(0, "no file " + name);
         });
 }
 

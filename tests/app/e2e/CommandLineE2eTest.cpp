@@ -1,6 +1,6 @@
 // The real program's command line: help and version on standard output with status 0,
-// anything else wrong on standard error with status 2, and nothing opened on the way
-// (these run without a display).
+// anything else wrong on standard error with status 2, a missing volume with status 1,
+// and nothing opened on the way (these run without a display).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -22,7 +22,12 @@ TEST(CommandLineE2e, TheProgramAnswersAndEndsWithTheRightStatus) {
         {"--version", 0, app::VersionText(), ""},
         {"--fullscreen --help", 0, app::UsageText(), ""},
         {"--kiosk", 2, "", "quillot: unknown option '--kiosk'\n" + app::UsageText()},
-        {"/media/cdrom", 2, "", "quillot: unexpected argument '/media/cdrom'\n" + app::UsageText()},
+        {"vol1 vol2", 2, "", "quillot: unexpected argument 'vol2'\n" + app::UsageText()},
+        // A volume that is not there: its message (shown on standard error without a
+        // display) and status 1.
+        {"/nonexistent/cdrom", 1, "",
+         "platform: no display; running without windows on screen\nquillot: Cannot open the "
+         "volume \"/nonexistent/cdrom\": there is no such file or folder.\n"},
     };
     const std::string program =
         std::string("env -u DISPLAY -u WAYLAND_DISPLAY '") + QUILLOT_PATH + "' ";

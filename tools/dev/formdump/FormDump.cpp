@@ -3,13 +3,15 @@
 #include <fstream>
 #include <iostream>
 #include <sstream>
+#include <vector>
 
 #include "formstream/Component.h"
+#include "formstream/FormText.h"
 #include "formstream/Reader.h"
 #include "formstream/Writer.h"
+#include "platform/win32.h"
 #include "rtl/Exceptions.h"
 #include "rtl/Stream.h"
-#include "tools/generators/formc/FormText.h"
 
 namespace formdump {
 
@@ -28,6 +30,25 @@ public:
 
 constexpr std::size_t ListedBlockBytes = 64;
 
+// The form resource `name` (RCDATA) of the Windows executable `path`, or the reason it
+// cannot be read.
+bool ReadFormResource(const std::string& path, const std::string& name, std::string& bytes,
+                      std::string& reason) {
+    HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!module) {
+        reason = platform::LastModuleError();
+        return false;
+    }
+    HRSRC info = FindResourceA(module, name.c_str(), RT_RCDATA);
+    const void* data = info ? LockResource(LoadResource(module, info)) : nullptr;
+    if (data)
+        bytes.assign(static_cast<const char*>(data), SizeofResource(module, info));
+    else
+        reason = std::string(platform::LastModuleError()) + " (" + name + ")";
+    FreeLibrary(module);
+    return data != nullptr;
+}
+
 } // namespace
 
 std::string DumpFormStream(std::string_view bytes) {
@@ -42,7 +63,7 @@ std::string DumpFormStream(std::string_view bytes) {
         TWriter writer(written);
         writer.WriteRootComponent(root.get());
     }
-    return formc::DescribeFormStream(
+    return formstream::DescribeFormStream(
         std::string_view(reinterpret_cast<const char*>(written.Memory()),
                          static_cast<std::size_t>(written.Size())),
         ListedBlockBytes);
@@ -50,30 +71,49 @@ std::string DumpFormStream(std::string_view bytes) {
 
 int FormDumpMain(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
     static const char* const usage =
-        "Usage: formdump FILE\n"
+        "Usage: formdump [--resource NAME] FILE\n"
         "Reads the binary form stream FILE into live components and lists them: class,\n"
         "name, the properties that differ from their defaults, and events by handler name.\n"
-        "On a failure the reader's message goes to standard error and the exit status is 1.\n";
-    if (argc == 2 && (std::string_view(argv[1]) == "-h" || std::string_view(argv[1]) == "--help")) {
+        "FILE may be a Windows executable: its form resource TFORM1 (type 10), or NAME, is\n"
+        "listed. On a failure the reader's message goes to standard error and the exit\n"
+        "status is 1.\n";
+    const std::vector<std::string_view> args(argv + 1, argv + argc);
+    if (args.size() == 1 && (args[0] == "-h" || args[0] == "--help")) {
         out << usage;
         return 0;
     }
-    if (argc != 2 || (argv[1][0] == '-' && argv[1][1] != '\0')) {
+    std::string resource;
+    std::size_t next = 0;
+    if (args.size() == 3 && args[0] == "--resource" && !args[1].empty()) {
+        resource = args[1];
+        next = 2;
+    }
+    if (args.size() != next + 1 || (args[next].size() > 1 && args[next][0] == '-')) {
         err << usage;
         return 2;
     }
-    std::ifstream in(argv[1], std::ios::binary);
+    const std::string file(args[next]);
+    std::ifstream in(file, std::ios::binary);
     std::ostringstream data;
     if (!in || !(data << in.rdbuf())) {
-        err << "formdump: cannot read " << argv[1] << "\n";
+        err << "formdump: cannot read " << file << "\n";
         return 1;
     }
+    std::string bytes = data.str();
+    // A Windows executable begins with "MZ"; a form stream never does.
+    if (!resource.empty() || bytes.rfind("MZ", 0) == 0) {
+        std::string reason;
+        if (!ReadFormResource(file, resource.empty() ? "TFORM1" : resource, bytes, reason)) {
+            err << "formdump: " << file << ": " << reason << "\n";
+            return 1;
+        }
+    }
     try {
-        out << DumpFormStream(data.str());
+        out << DumpFormStream(bytes);
     } catch (const rtl::Exception& e) {
         err << e.Message() << "\n";
         return 1;
-    } catch (const formc::EFormTextError& e) {
+    } catch (const formstream::EFormTextError& e) {
         err << e.what() << "\n";
         return 1;
     }

@@ -14,8 +14,9 @@ namespace formdump {
 // The listing of the form in `bytes`; raises what the reader raises.
 std::string DumpFormStream(std::string_view bytes);
 
-// The command line: "formdump FILE". The listing goes to `out`; a failure's exact message
-// to `err` (exit status 1); a wrong command line gives status 2.
+// The command line: "formdump [--resource NAME] FILE", FILE a form stream or a Windows
+// executable (its RCDATA resource TFORM1, or NAME). The listing goes to `out`; a
+// failure's exact message to `err` (exit status 1); a wrong command line gives status 2.
 int FormDumpMain(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
 
 // Registers the classes that forms may name (the program's component classes).

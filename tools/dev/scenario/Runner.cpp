@@ -262,6 +262,11 @@ void TRunner::Dump() {
             FOut << " visible=" << control->Visible() << " enabled=" << control->Enabled()
                  << " bounds=" << control->Left() << "," << control->Top() << ","
                  << control->Width() << "," << control->Height();
+            // A picture by its size, which tells one volume's pictures from another's.
+            if (auto* image = formstream::DynCast<ui::TImage>(c);
+                image && image->Picture() && image->Picture()->Width() > 0)
+                FOut << " picture=" << image->Picture()->Width() << ","
+                     << image->Picture()->Height();
         } else if (auto* timer = formstream::DynCast<ui::TTimer>(c)) {
             FOut << " enabled=" << timer->Enabled() << " interval=" << timer->Interval();
         } else {
@@ -307,12 +312,14 @@ int RunScenario(const std::vector<TCommand>& commands, const TRunOptions& option
     }
     app::TCommandLine line;
     line.FullScreen = options.FullScreen;
+    line.Volume = options.Volume;
     const int code = app::QuillotMain(line);
     gRunner = nullptr;
     // The end of the program, as at process exit, so that a later run in the same process
     // starts afresh.
     ui::DoneApplication();
     app::Form1 = nullptr;
+    app::CloseVolume();
     pt::Reset();
     if (runner.Failed())
         return 2;

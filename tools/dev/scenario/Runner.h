@@ -31,6 +31,7 @@ struct TRunOptions {
     unsigned CodePage = 0;
     std::string ExecutablePath; // the path the program believes it runs from (POSIX form)
     bool FullScreen = false;    // the program's --fullscreen
+    std::string Volume;         // the program's VOLUME argument (POSIX form)
 };
 
 // Runs the program with the script; prints dumps to `out` and script errors to `err`.

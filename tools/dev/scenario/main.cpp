@@ -1,11 +1,12 @@
 // scenario: runs the catalogue on the headless backend from a script and prints what a
 // person would see.
 //
-//   scenario [--screen WxH] [--clips DIR] [--codepage N] [--fullscreen] SCRIPT
-//                                                                   (SCRIPT "-": stdin)
+//   scenario [--screen WxH] [--clips DIR] [--codepage N] [--fullscreen] [--volume PATH]
+//            SCRIPT                                                 (SCRIPT "-": stdin)
 //
 // The program runs as if its executable were "quillot" in the folder where the build puts
-// the clips, or in DIR. Exit status: the program's exit code; 2 for a script error; 1
+// the clips, or in DIR; with --volume it shows the volume PATH as the program's own
+// argument would. Exit status: the program's exit code; 2 for a script error; 1
 // for a wrong command line or a script that cannot be read.
 #include <cstdio>
 #include <fstream>
@@ -19,7 +20,7 @@ namespace {
 
 int Usage() {
     std::cerr << "usage: scenario [--screen WxH] [--clips DIR] [--codepage N] [--fullscreen] "
-                 "SCRIPT\n";
+                 "[--volume PATH] SCRIPT\n";
     return 1;
 }
 
@@ -51,6 +52,8 @@ int main(int argc, char** argv) {
                 std::cerr << "scenario: --codepage takes a number\n";
                 return 1;
             }
+        } else if (arg == "--volume" && hasValue) {
+            options.Volume = argv[++i]; // as the program's own argument
         } else if (arg == "--fullscreen") {
             options.FullScreen = true; // as the program's own option
         } else if (script.empty() && (arg == "-" || arg.rfind("--", 0) != 0)) {

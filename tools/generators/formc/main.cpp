@@ -1,5 +1,6 @@
 // formc: compiles a text form into a binary form stream, or decodes a binary form stream
 // into text (see FormText.h for the text).
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -9,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/generators/formc/FormText.h"
+#include "formstream/FormText.h"
 
 namespace fs = std::filesystem;
 
@@ -17,8 +18,14 @@ namespace {
 
 const char* const Usage =
     "Usage: formc [-I DIR]... [-o OUT] FILE.txt      compile a text form\n"
+    "       formc [-I DIR]... --volume DIR [--clips DIR] FILE.txt\n"
+    "                                                write a volume folder\n"
     "       formc -d [-p DIR | --hex] [-o OUT] FILE  decode a binary form stream\n"
     "\n"
+    "  --volume DIR  compiling: make the folder DIR a volume the catalogue shows: the\n"
+    "              form stream TFORM1.bin and each picture of the form as a GIF file\n"
+    "              named after its component (MainImage.gif ...)\n"
+    "  --clips DIR with --volume: copy the clips (the .avi files of DIR) into it too\n"
     "  -o OUT      write the result to OUT (compiling: default FILE with the extension\n"
     "              .bin; decoding: standard output)\n"
     "  -I DIR      compiling: look for GIF files in DIR too, after the text's folder\n"
@@ -59,6 +66,8 @@ struct Options {
     std::string Output;
     std::string PictureDir;
     std::string Input;
+    std::string Volume;
+    std::string Clips;
     std::vector<std::string> Includes;
 };
 
@@ -70,7 +79,8 @@ int ParseArgs(int argc, char** argv, Options& o) {
     };
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        const bool takesValue = a == "-o" || a == "-p" || a == "-I";
+        const bool takesValue =
+            a == "-o" || a == "-p" || a == "-I" || a == "--volume" || a == "--clips";
         if (takesValue && i + 1 >= argc)
             return usageError(a + " needs a value");
         if (a == "-h" || a == "--help") {
@@ -86,6 +96,10 @@ int ParseArgs(int argc, char** argv, Options& o) {
             o.PictureDir = argv[++i];
         } else if (a == "-I") {
             o.Includes.push_back(argv[++i]);
+        } else if (a == "--volume") {
+            o.Volume = argv[++i];
+        } else if (a == "--clips") {
+            o.Clips = argv[++i];
         } else if (a.size() > 1 && a[0] == '-') {
             return usageError("unknown option " + a);
         } else if (o.Input.empty()) {
@@ -98,7 +112,49 @@ int ParseArgs(int argc, char** argv, Options& o) {
         return usageError("no input file");
     if (!o.Decode && (o.Hex || !o.PictureDir.empty()))
         return usageError("-p and --hex are for decoding (-d)");
+    if (!o.Volume.empty() && (o.Decode || !o.Output.empty()))
+        return usageError("--volume compiles into its folder (no -d, no -o)");
+    if (!o.Clips.empty() && o.Volume.empty())
+        return usageError("--clips needs --volume");
     return -1;
+}
+
+// A volume folder from a compiled form: the stream, its pictures taken out again under
+// the names the decoder gives them, and the clips when asked for.
+int WriteVolume(const Options& o, const std::string& stream) {
+    std::error_code ec;
+    fs::create_directories(o.Volume, ec);
+    const fs::path dir(o.Volume);
+    if (!WriteFile((dir / "TFORM1.bin").string(), stream))
+        return Fail("cannot write " + (dir / "TFORM1.bin").string());
+    std::string saveError;
+    formstream::DecodeFormStream(stream, [&](const std::string& name, std::string_view gif) {
+        if (!WriteFile((dir / name).string(), std::string(gif)))
+            saveError = "cannot write " + (dir / name).string();
+        return name;
+    });
+    if (!saveError.empty())
+        return Fail(saveError);
+    if (o.Clips.empty())
+        return 0;
+    int copied = 0;
+    for (fs::directory_iterator it(o.Clips, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string ext = it->path().extension().string();
+        for (char& c : ext)
+            c = char(std::tolower(static_cast<unsigned char>(c)));
+        if (ext != ".avi" || !it->is_regular_file())
+            continue;
+        fs::copy_file(it->path(), dir / it->path().filename(), fs::copy_options::overwrite_existing,
+                      ec);
+        if (ec)
+            return Fail("cannot copy " + it->path().string() + ": " + ec.message());
+        ++copied;
+    }
+    if (ec)
+        return Fail("cannot read " + o.Clips + ": " + ec.message());
+    if (copied == 0)
+        return Fail("no clips (.avi files) in " + o.Clips);
+    return 0;
 }
 
 // Text form to binary form stream; pictures are looked up beside the text, then in the
@@ -118,16 +174,18 @@ int Compile(Options& o, const std::string& data) {
         for (const fs::path& p : candidates)
             if (ReadFile(p.string(), bytes))
                 return bytes;
-        throw formc::EFormTextError(0, "cannot read picture file " + name);
+        throw formstream::EFormTextError(0, "cannot read picture file " + name);
     };
     std::string stream;
     try {
-        stream = formc::CompileFormText(data, load);
-    } catch (const formc::EFormTextError& e) {
+        stream = formstream::CompileFormText(data, load);
+    } catch (const formstream::EFormTextError& e) {
         return Fail(o.Input + ":" + std::to_string(e.Line()) + ": " + e.what());
     } catch (const std::exception& e) {
         return Fail(o.Input + ": " + e.what());
     }
+    if (!o.Volume.empty())
+        return WriteVolume(o, stream);
     if (o.Output.empty())
         o.Output = fs::path(o.Input).replace_extension(".bin").string();
     if (!WriteFile(o.Output, stream))
@@ -154,8 +212,8 @@ int Decode(const Options& o, const std::string& data) {
     std::string text;
     std::size_t trailing = 0;
     try {
-        text = formc::DecodeFormStream(data, save, &trailing);
-    } catch (const formc::EFormTextError& e) {
+        text = formstream::DecodeFormStream(data, save, &trailing);
+    } catch (const formstream::EFormTextError& e) {
         return Fail(o.Input + ": " + e.what());
     }
     if (!saveError.empty())

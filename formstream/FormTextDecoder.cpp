@@ -1,6 +1,10 @@
 // The form stream decoder: turns any binary form stream into the text form (or, for
 // listings, a summary of it) without creating components.
+<<<<<<<< HEAD:tools/generators/formc/FormTextDecoder.cpp
 #include "tools/generators/formc/FormText.h"
+========
+#include "formstream/FormText.h"
+>>>>>>>> volumes-app:formstream/FormTextDecoder.cpp
 
 #include <bit>
 #include <cerrno>
@@ -14,17 +18,19 @@
 #include <type_traits>
 #include <vector>
 
+#include "formstream/FormTextSyntax.h"
 #include "formstream/TextCodec.h"
 #include "formstream/ValueTags.h"
 #include "formstream/Writer.h"
 #include "rtl/Exceptions.h"
 #include "rtl/Stream.h"
 #include "rtl/SysUtils.h"
+<<<<<<<< HEAD:tools/generators/formc/FormTextDecoder.cpp
 #include "tools/generators/formc/FormTextSyntax.h"
+========
+>>>>>>>> volumes-app:formstream/FormTextDecoder.cpp
 
-namespace formc {
-
-using namespace formstream;
+namespace formstream {
 
 namespace {
 
@@ -462,4 +468,4 @@ std::string DescribeFormStream(std::string_view bytes, std::size_t summarizeOver
     return decoder.Decode(nullptr);
 }
 
-} // namespace formc
+} // namespace formstream

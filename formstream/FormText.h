@@ -37,7 +37,7 @@
 #include <string>
 #include <string_view>
 
-namespace formc {
+namespace formstream {
 
 // A failure with the line of the text it belongs to (0 when it has none).
 class EFormTextError : public std::runtime_error {
@@ -70,4 +70,4 @@ std::string DecodeFormStream(
 // no longer compiles.
 std::string DescribeFormStream(std::string_view bytes, std::size_t summarizeOver);
 
-} // namespace formc
+} // namespace formstream

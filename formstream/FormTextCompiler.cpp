@@ -1,6 +1,10 @@
 // The text form compiler: reads the text and writes the form stream through the form
 // writer, choosing tags by the writer rules unless the text names a form.
+<<<<<<<< HEAD:tools/generators/formc/FormTextCompiler.cpp
 #include "tools/generators/formc/FormText.h"
+========
+#include "formstream/FormText.h"
+>>>>>>>> volumes-app:formstream/FormTextCompiler.cpp
 
 #include <bit>
 #include <cerrno>
@@ -13,17 +17,19 @@
 #include <optional>
 #include <vector>
 
+#include "formstream/FormTextSyntax.h"
 #include "formstream/TextCodec.h"
 #include "formstream/ValueTags.h"
 #include "formstream/Writer.h"
 #include "rtl/Exceptions.h"
 #include "rtl/Stream.h"
 #include "rtl/SysUtils.h"
+<<<<<<<< HEAD:tools/generators/formc/FormTextCompiler.cpp
 #include "tools/generators/formc/FormTextSyntax.h"
+========
+>>>>>>>> volumes-app:formstream/FormTextCompiler.cpp
 
-namespace formc {
-
-using namespace formstream;
+namespace formstream {
 
 namespace {
 
@@ -721,4 +727,4 @@ std::string CompileFormText(std::string_view text,
                        static_cast<std::size_t>(out.Size()));
 }
 
-} // namespace formc
+} // namespace formstream

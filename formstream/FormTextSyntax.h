@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-namespace formc {
+namespace formstream {
 
 // Deeper nesting of components, lists or collections than this is refused, in the text
 // as in the stream.
@@ -35,4 +35,4 @@ inline bool IsValueForm(std::string_view w) {
     return false;
 }
 
-} // namespace formc
+} // namespace formstream
