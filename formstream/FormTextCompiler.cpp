@@ -1,10 +1,6 @@
 // The text form compiler: reads the text and writes the form stream through the form
 // writer, choosing tags by the writer rules unless the text names a form.
-<<<<<<<< HEAD:tools/generators/formc/FormTextCompiler.cpp
-#include "tools/generators/formc/FormText.h"
-========
 #include "formstream/FormText.h"
->>>>>>>> volumes-app:formstream/FormTextCompiler.cpp
 
 #include <bit>
 #include <cerrno>
@@ -24,10 +20,6 @@
 #include "rtl/Exceptions.h"
 #include "rtl/Stream.h"
 #include "rtl/SysUtils.h"
-<<<<<<<< HEAD:tools/generators/formc/FormTextCompiler.cpp
-#include "tools/generators/formc/FormTextSyntax.h"
-========
->>>>>>>> volumes-app:formstream/FormTextCompiler.cpp
 
 namespace formstream {
 

@@ -1,10 +1,6 @@
 // The form stream decoder: turns any binary form stream into the text form (or, for
 // listings, a summary of it) without creating components.
-<<<<<<<< HEAD:tools/generators/formc/FormTextDecoder.cpp
-#include "tools/generators/formc/FormText.h"
-========
 #include "formstream/FormText.h"
->>>>>>>> volumes-app:formstream/FormTextDecoder.cpp
 
 #include <bit>
 #include <cerrno>
@@ -25,10 +21,6 @@
 #include "rtl/Exceptions.h"
 #include "rtl/Stream.h"
 #include "rtl/SysUtils.h"
-<<<<<<<< HEAD:tools/generators/formc/FormTextDecoder.cpp
-#include "tools/generators/formc/FormTextSyntax.h"
-========
->>>>>>>> volumes-app:formstream/FormTextDecoder.cpp
 
 namespace formstream {
 
