@@ -64,6 +64,9 @@ namespace platform {
 // "truncated", "resource directory loops", "points outside the file", "resource size
 // overflows", "has no such resource"; "" after a success.
 const char* LastModuleError();
+// Not part of the Windows API: whether `module` is a data-file module of LoadLibraryExA
+// (its icons are stored as Windows executables store them, a group naming its images).
+bool IsDataFileModule(HMODULE module);
 } // namespace platform
 DWORD GetCurrentThreadId();
 DWORD GetCurrentProcessId();

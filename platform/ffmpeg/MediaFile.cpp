@@ -1,8 +1,8 @@
 // A media file over libavformat, libavcodec, libswscale and libswresample.
 #include "platform/media/MediaFile.h"
 
-#include "platform/media/AviChunks.h"
 #include "platform/ffmpeg/FrameRows.h"
+#include "platform/media/AviChunks.h"
 #include "platform/media/MciDriver.h"
 
 #include <algorithm>
@@ -224,7 +224,40 @@ AVRational FrameRate(const AVStream* v, bool avi) {
 
 } // namespace
 
-struct MediaFile::Context {
+// The media file over FFmpeg's demuxer, decoders, scaler and resampler.
+class FfmpegFile final : public MediaFile {
+public:
+    FfmpegFile();
+    ~FfmpegFile() override;
+
+    static MCIERROR OpenFile(const std::string& name, std::unique_ptr<MediaFile>& out);
+
+    std::int64_t PictureOf(std::int64_t frame) const override;
+    bool DecodeFrame(std::int64_t index, VideoImage& image) override;
+    bool DecodeFrame(std::int64_t index, VideoImage& image,
+                     std::shared_ptr<const user::VideoRows>& rows) override;
+    void SeekAudio(std::int64_t ms) override;
+    std::size_t ReadAudio(std::vector<std::int16_t>& out, std::size_t frames) override;
+
+private:
+    struct Context;
+    // The steps of opening.
+    static MCIERROR CheckPath(const std::string& name, std::string& path);
+    bool OpenVideo(int stream, std::int64_t frames);
+    bool OpenAudio(int stream);
+    // The steps of decoding.
+    bool DecodeInto(std::int64_t index, VideoImage& image,
+                    std::shared_ptr<const user::VideoRows>& rows, bool keepFormat);
+    void SeekVideo(std::int64_t picture);
+    std::int64_t NumberOfPacket(const AVPacket& packet) const;
+    std::int64_t NumberOfDecoded() const;
+    bool Convert(const AVFrame& frame, VideoImage& image);
+    bool Resample(const AVFrame& frame);
+
+    std::unique_ptr<Context> FContext;
+};
+
+struct FfmpegFile::Context {
     std::string Path;
     // Pictures.
     FormatPtr VideoFormat;
@@ -251,10 +284,14 @@ struct MediaFile::Context {
     FormatPtr Scan;
 };
 
-MediaFile::MediaFile() = default;
-MediaFile::~MediaFile() = default;
+FfmpegFile::FfmpegFile() = default;
+FfmpegFile::~FfmpegFile() = default;
 
-MCIERROR MediaFile::CheckPath(const std::string& name, std::string& path) {
+MCIERROR MediaFile::OpenHere(const std::string& name, std::unique_ptr<MediaFile>& out) {
+    return FfmpegFile::OpenFile(name, out);
+}
+
+MCIERROR FfmpegFile::CheckPath(const std::string& name, std::string& path) {
     if (name.empty())
         return MCIERR_FILENAME_REQUIRED;
     path = NativePath(name);
@@ -270,11 +307,11 @@ MCIERROR MediaFile::CheckPath(const std::string& name, std::string& path) {
     return 0;
 }
 
-MCIERROR MediaFile::OpenHere(const std::string& name, std::unique_ptr<MediaFile>& out) {
+MCIERROR FfmpegFile::OpenFile(const std::string& name, std::unique_ptr<MediaFile>& out) {
     std::string path;
     if (MCIERROR error = CheckPath(name, path))
         return error;
-    std::unique_ptr<MediaFile> file(new MediaFile);
+    std::unique_ptr<FfmpegFile> file(new FfmpegFile);
     file->FContext = std::make_unique<Context>();
     Context& c = *file->FContext;
     c.Path = path;
@@ -322,7 +359,7 @@ MCIERROR MediaFile::OpenHere(const std::string& name, std::unique_ptr<MediaFile>
     return 0;
 }
 
-bool MediaFile::OpenVideo(int vs, std::int64_t frames) {
+bool FfmpegFile::OpenVideo(int vs, std::int64_t frames) {
     Context& c = *FContext;
     const AVStream* probed = c.Scan->streams[vs];
     const AVRational rate = FrameRate(probed, IsAvi(c.Scan.get()));
@@ -350,7 +387,7 @@ bool MediaFile::OpenVideo(int vs, std::int64_t frames) {
     return true;
 }
 
-bool MediaFile::OpenAudio(int as) {
+bool FfmpegFile::OpenAudio(int as) {
     Context& c = *FContext;
     // The sound reads on with a position of its own. The decoder takes the stream's
     // parameters from the probed context; the reader needs the probe only when the
@@ -367,23 +404,23 @@ bool MediaFile::OpenAudio(int as) {
     return true;
 }
 
-std::int64_t MediaFile::PictureOf(std::int64_t frame) const {
+std::int64_t FfmpegFile::PictureOf(std::int64_t frame) const {
     const Context& c = *FContext;
     return c.Pictures ? c.Pictures->PictureOf(frame) : frame;
 }
 
-bool MediaFile::DecodeFrame(std::int64_t index, VideoImage& image) {
+bool FfmpegFile::DecodeFrame(std::int64_t index, VideoImage& image) {
     std::shared_ptr<const user::VideoRows> rows;
     return DecodeInto(index, image, rows, false);
 }
 
-bool MediaFile::DecodeFrame(std::int64_t index, VideoImage& image,
-                            std::shared_ptr<const user::VideoRows>& rows) {
+bool FfmpegFile::DecodeFrame(std::int64_t index, VideoImage& image,
+                             std::shared_ptr<const user::VideoRows>& rows) {
     return DecodeInto(index, image, rows, true);
 }
 
-bool MediaFile::DecodeInto(std::int64_t index, VideoImage& image,
-                           std::shared_ptr<const user::VideoRows>& rows, bool keepFormat) {
+bool FfmpegFile::DecodeInto(std::int64_t index, VideoImage& image,
+                            std::shared_ptr<const user::VideoRows>& rows, bool keepFormat) {
     Context& c = *FContext;
     rows.reset();
     if (!c.VideoDecoder)
@@ -433,7 +470,7 @@ bool MediaFile::DecodeInto(std::int64_t index, VideoImage& image,
     }
 }
 
-void MediaFile::SeekVideo(std::int64_t picture) {
+void FfmpegFile::SeekVideo(std::int64_t picture) {
     Context& c = *FContext;
     const AVStream* stream = c.VideoFormat->streams[FVideoStream];
     const std::int64_t slot = c.Pictures ? c.Pictures->SlotOf(picture) : picture;
@@ -448,7 +485,7 @@ void MediaFile::SeekVideo(std::int64_t picture) {
 
 // The number of the first picture a seek reads: for an AVI the chunk the packet came
 // from; otherwise its decoding time.
-std::int64_t MediaFile::NumberOfPacket(const AVPacket& packet) const {
+std::int64_t FfmpegFile::NumberOfPacket(const AVPacket& packet) const {
     const Context& c = *FContext;
     const AVStream* stream = c.VideoFormat->streams[FVideoStream];
     if (c.Pictures) {
@@ -467,7 +504,7 @@ std::int64_t MediaFile::NumberOfPacket(const AVPacket& packet) const {
 // The number of the picture the decoder just gave. An AVI has no presentation times:
 // its pictures come out in the order they are shown, one for each chunk that is not
 // empty, so they are counted. Other containers place them by their timestamps.
-std::int64_t MediaFile::NumberOfDecoded() const {
+std::int64_t FfmpegFile::NumberOfDecoded() const {
     const Context& c = *FContext;
     const std::int64_t next = std::max<std::int64_t>(c.NextIndex, 0);
     if (c.Pictures)
@@ -479,7 +516,7 @@ std::int64_t MediaFile::NumberOfDecoded() const {
                : next;
 }
 
-bool MediaFile::Convert(const AVFrame& frame, VideoImage& image) {
+bool FfmpegFile::Convert(const AVFrame& frame, VideoImage& image) {
     Context& c = *FContext;
     const int w = frame.width, h = frame.height;
     if (w <= 0 || h <= 0 || std::int64_t(w) * h > MaxPixels)
@@ -517,7 +554,7 @@ bool MediaFile::Convert(const AVFrame& frame, VideoImage& image) {
     return true;
 }
 
-void MediaFile::SeekAudio(std::int64_t ms) {
+void FfmpegFile::SeekAudio(std::int64_t ms) {
     Context& c = *FContext;
     if (!c.AudioDecoder)
         return;
@@ -534,7 +571,7 @@ void MediaFile::SeekAudio(std::int64_t ms) {
     c.SkipToSample = av_rescale(std::max<std::int64_t>(0, ms), FSampleRate, 1000);
 }
 
-std::size_t MediaFile::ReadAudio(std::vector<std::int16_t>& out, std::size_t frames) {
+std::size_t FfmpegFile::ReadAudio(std::vector<std::int16_t>& out, std::size_t frames) {
     Context& c = *FContext;
     if (!c.AudioDecoder)
         return 0;
@@ -576,7 +613,7 @@ std::size_t MediaFile::ReadAudio(std::vector<std::int16_t>& out, std::size_t fra
 // Appends a decoded piece of sound to the pending samples, converted to the output
 // format; after a seek the samples before the target are dropped. False when the
 // converter cannot be made.
-bool MediaFile::Resample(const AVFrame& frame) {
+bool FfmpegFile::Resample(const AVFrame& frame) {
     Context& c = *FContext;
     const std::size_t ch = std::size_t(FChannels);
     if (!c.Resampler) {

@@ -9,20 +9,11 @@
 #include <unistd.h>
 #include <unordered_set>
 
+#include "platform/kernel/PosixFiles.h"
 #include "platform/user/WindowManager.h"
 #include "platform/winbase.h"
 
-namespace {
-
-struct FileObject {
-    int Fd;
-};
-
-std::mutex FileMutex;
-std::unordered_set<FileObject*>& Files() {
-    static std::unordered_set<FileObject*> files;
-    return files;
-}
+namespace platform {
 
 std::string PosixPath(LPCSTR name) {
     std::string p = name;
@@ -44,9 +35,28 @@ DWORD ErrnoToError(int e) {
         return ERROR_ACCESS_DENIED;
     case EEXIST:
         return ERROR_ALREADY_EXISTS;
+    case ENOMEM:
+        return ERROR_NOT_ENOUGH_MEMORY;
     default:
         return ERROR_INVALID_PARAMETER;
     }
+}
+
+} // namespace platform
+
+namespace {
+
+using platform::ErrnoToError;
+using platform::PosixPath;
+
+struct FileObject {
+    int Fd;
+};
+
+std::mutex FileMutex;
+std::unordered_set<FileObject*>& Files() {
+    static std::unordered_set<FileObject*> files;
+    return files;
 }
 
 FileObject* FindFile(HANDLE h) {

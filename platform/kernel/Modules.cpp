@@ -14,6 +14,7 @@
 
 #include "platform/kernel/Modules.h"
 #include "platform/kernel/PeImage.h"
+#include "platform/kernel/PosixFiles.h"
 #include "platform/winbase.h"
 
 namespace platform {
@@ -59,19 +60,6 @@ HMODULE Fail(DWORD error, const std::string& reason) {
     ModuleError = reason;
     SetLastError(error);
     return nullptr;
-}
-
-DWORD ErrnoToError(int e) {
-    switch (e) {
-    case ENOENT:
-        return ERROR_FILE_NOT_FOUND;
-    case ENOTDIR:
-        return ERROR_PATH_NOT_FOUND;
-    case ENOMEM:
-        return ERROR_NOT_ENOUGH_MEMORY;
-    default:
-        return ERROR_ACCESS_DENIED;
-    }
 }
 
 // Reads the whole of `path`; "" on success, else the reason.
@@ -194,10 +182,7 @@ HMODULE LoadLibraryExA(LPCSTR fileName, HANDLE file, DWORD flags) {
     if (!(flags & asData))
         return Fail(ERROR_NOT_SUPPORTED, "cannot be run here (only its resources can be read)");
     auto module = std::make_unique<platform::TModule>();
-    std::string path = fileName;
-    for (char& c : path)
-        if (c == '\\')
-            c = '/';
+    const std::string path = platform::PosixPath(fileName);
     // GetModuleFileNameA reports the full path, as for any module.
     std::error_code ec;
     const std::filesystem::path full = std::filesystem::absolute(path, ec);

@@ -5,15 +5,13 @@
 
 #include <string>
 
-#include "platform/windef.h"
+#include "platform/winbase.h"
 
 namespace platform {
 
 // A wanted type or name (MAKEINTRESOURCEA number, "#123" or a string, compared without
 // regard to ASCII case) against a resource's: `entryName` null when that is a number.
 bool MatchesResourceId(LPCSTR want, const char* entryName, WORD entryId);
-
-bool IsDataFileModule(HMODULE module);
 
 // FindResourceExA over a data-file module (sets the last error and the module error).
 HRSRC FindModuleResource(HMODULE module, LPCSTR type, LPCSTR name, WORD language);

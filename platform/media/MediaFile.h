@@ -7,7 +7,10 @@
 // The class is implemented in the media module (platform/ffmpeg), which the program loads
 // when it first needs it (MediaModule.h): the program links no FFmpeg. So every member
 // the devices call on a file is virtual or inline, and Open, here in the program, loads
-// the module and asks it for the file.
+// the module and asks it for the file. The class itself is an interface with nothing out
+// of line, so its type information stands in the program as well as in the module (the
+// sanitizers' checks of dynamic types look for it on both sides); the module's class
+// derives from it.
 #pragma once
 
 #include <cstdint>
@@ -16,9 +19,6 @@
 #include <vector>
 
 #include "platform/mmsystem.h"
-
-struct AVFrame;
-struct AVPacket;
 
 namespace platform::user {
 class VideoRows;
@@ -35,7 +35,7 @@ struct VideoImage {
 
 class MediaFile {
 public:
-    virtual ~MediaFile();
+    virtual ~MediaFile() = default;
     MediaFile(const MediaFile&) = delete;
     MediaFile& operator=(const MediaFile&) = delete;
 
@@ -57,7 +57,7 @@ public:
     std::int64_t FrameCount() const { return FFrameCount; }
     // The picture shown in frame slot `frame`: slots of dropped frames show the picture
     // before them, so two slots may share one. Equal to `frame` outside AVI files.
-    virtual std::int64_t PictureOf(std::int64_t frame) const;
+    virtual std::int64_t PictureOf(std::int64_t frame) const = 0;
     // Frames per second as a fraction.
     int RateNum() const { return FRateNum; }
     int RateDen() const { return FRateDen; }
@@ -69,40 +69,26 @@ public:
     // Decodes the picture of frame `index` (0-based) into `image`, converting straight into its
     // pixels; the memory of a buffer handed in is reused. False when the stream ends before it (a
     // damaged or cut file): the caller keeps showing what it showed.
-    virtual bool DecodeFrame(std::int64_t index, VideoImage& image);
+    virtual bool DecodeFrame(std::int64_t index, VideoImage& image) = 0;
     // The same, but a picture that converts band by band (FrameRows.h) stays in the
     // decoder's format and comes back in `rows`, converted only as it is drawn; `image`
     // then only takes its size and keeps its pixels. Any other picture is converted into
     // `image`, `rows` null.
     virtual bool DecodeFrame(std::int64_t index, VideoImage& image,
-                             std::shared_ptr<const user::VideoRows>& rows);
+                             std::shared_ptr<const user::VideoRows>& rows) = 0;
 
     // Sound as interleaved signed 16-bit samples at SampleRate() with Channels().
     // SeekAudio positions the next read at `ms`; ReadAudio appends up to `frames` sample
     // frames and returns how many it appended (fewer at the end of the sound).
-    virtual void SeekAudio(std::int64_t ms);
-    virtual std::size_t ReadAudio(std::vector<std::int16_t>& out, std::size_t frames);
+    virtual void SeekAudio(std::int64_t ms) = 0;
+    virtual std::size_t ReadAudio(std::vector<std::int16_t>& out, std::size_t frames) = 0;
 
     // The module's own opening, behind Open.
     static MCIERROR OpenHere(const std::string& path, std::unique_ptr<MediaFile>& file);
 
-private:
-    MediaFile();
-    struct Context;
-    // The steps of opening.
-    static MCIERROR CheckPath(const std::string& name, std::string& path);
-    bool OpenVideo(int stream, std::int64_t frames);
-    bool OpenAudio(int stream);
-    // The steps of decoding.
-    bool DecodeInto(std::int64_t index, VideoImage& image,
-                    std::shared_ptr<const user::VideoRows>& rows, bool keepFormat);
-    void SeekVideo(std::int64_t picture);
-    std::int64_t NumberOfPacket(const AVPacket& packet) const;
-    std::int64_t NumberOfDecoded() const;
-    bool Convert(const AVFrame& frame, VideoImage& image);
-    bool Resample(const AVFrame& frame);
+protected:
+    MediaFile() = default;
 
-    std::unique_ptr<Context> FContext;
     int FVideoStream = -1;
     int FAudioStream = -1;
     int FWidth = 0, FHeight = 0;

@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/kernel/Modules.h"
 #include "platform/user/IconDecoder.h"
 #include "platform/user/WindowManager.h"
 #include "platform/winbase.h"
