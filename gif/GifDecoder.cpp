@@ -120,10 +120,11 @@ template <class TPixel> struct TState {
 
 // The fast path: codes whose string the table holds as a copy and that fit their row, one
 // after the other until one does not. It is a single loop over locals so that the state
-// stays in registers (the pixel stores could otherwise change any of it).
+// stays in registers (the pixel stores could otherwise change any of it); both tables are
+// reached through one pointer, and the growth of the code size is one compare against the
+// code count at which it next grows.
 template <class TPixel>
-[[gnu::always_inline]] inline void RunFast(TState<TPixel>& s, std::uint64_t* entry,
-                                           std::uint32_t* links) {
+[[gnu::always_inline]] inline void RunFast(TState<TPixel>& s, TTables<TPixel>& t) {
     std::uint64_t bits = s.Bits;
     int count = s.Count;
     const std::uint8_t* cur = s.Cur;
@@ -136,21 +137,28 @@ template <class TPixel>
     TPixel* const fastEnd = s.FastEnd;
     std::uint64_t base = s.Base;
     std::uint32_t link = s.Link;
+    // The code count at which the code size grows next; a full table keeps its count.
+    int grow = codeSize < 12 ? int(mask) + 1 : MaxCodes;
     for (;;) {
         if (unsigned(code) >= unsigned(freeCode))
             break;
-        const std::uint64_t v = entry[code];
+        const std::uint64_t v = t.Entries[code];
         const std::ptrdiff_t len = std::ptrdiff_t(v >> LengthShift);
-        if (len == 0 || len > fastEnd - dst)
+        if (len == 0 || dst + len > fastEnd)
             break;
-        const std::uint32_t first = links[code] >> 24;
+        const std::uint32_t first = t.Links[code] >> 24;
         CopyPixels(dst, PointerOf<TPixel>(v), len);
-        entry[freeCode] = base;
-        links[freeCode] = link | first << 16;
+        t.Entries[freeCode] = base;
+        t.Links[freeCode] = link | first << 16;
         // A full table takes no more entries; they then land in the spare last one.
-        if (freeCode < MaxCodes && ++freeCode > int(mask) && codeSize < 12) {
-            ++codeSize;
-            mask = (mask << 1) | 1;
+        if (++freeCode >= grow) {
+            if (codeSize < 12) {
+                ++codeSize;
+                mask = (mask << 1) | 1;
+                grow = codeSize < 12 ? int(mask) + 1 : MaxCodes;
+            } else {
+                freeCode = MaxCodes;
+            }
         }
         base = EntryOf(dst, len + 1);
         link = std::uint32_t(code) | first << 24;
@@ -238,7 +246,7 @@ public:
         FState.Code = ReadCode();
         for (;;) {
             if (!FFresh && !FSlot)
-                RunFast(FState, FTables->Entries, FTables->Links);
+                RunFast(FState, *FTables);
             if (!Step())
                 break;
         }

@@ -17,6 +17,14 @@ using rtl::TStream;
 
 namespace {
 
+// A read-only stream over bytes that another stream holds, so that a GIF held in memory is
+// parsed where it stands.
+class TMemoryView : public rtl::TCustomMemoryStream {
+public:
+    TMemoryView(std::uint8_t* memory, std::int64_t size) { SetPointer(memory, size); }
+    std::size_t Write(const void*, std::size_t) override { return 0; }
+};
+
 bool AtEnd(TStream& s) {
     return s.Position() >= s.Size();
 }
@@ -151,10 +159,17 @@ void TGIFFrame::ReadRasterData(TStream& stream, std::uint8_t minCodeSize) {
     if (FCorrupted && !GIFLoadCorrupted)
         throw rtl::EInvalidGraphicOperation(SGIFStreamReadError);
     TMemoryStream& data = *FImage->Data;
-    data.SetSize(span + 1);
-    data.Memory()[0] = minCodeSize;
-    stream.SetPosition(chainStart);
-    stream.ReadBuffer(data.Memory() + 1, std::size_t(span));
+    if (auto* memory = dynamic_cast<rtl::TCustomMemoryStream*>(&stream)) {
+        // Written from where the blocks stand: no clearing of the copy first.
+        data.WriteBuffer(&minCodeSize, 1);
+        data.WriteBuffer(memory->Memory() + chainStart, std::size_t(span));
+        stream.SetPosition(chainStart + span);
+    } else {
+        data.SetSize(span + 1);
+        data.Memory()[0] = minCodeSize;
+        stream.SetPosition(chainStart);
+        stream.ReadBuffer(data.Memory() + 1, std::size_t(span));
+    }
     if (FCorrupted)
         stream.Seek(0, rtl::TSeekOrigin::soEnd);
     data.SetPosition(0);
@@ -205,13 +220,23 @@ void TGIFImage::ReadStream(std::int32_t size, TStream& source, bool decodeFirstF
     if (size > 0) {
         if (source.Size() - source.Position() < size)
             throw rtl::EReadError(rtl::SReadError);
-        TMemoryStream data;
-        data.SetSize(size);
-        source.ReadBuffer(data.Memory(), std::size_t(size));
-        data.SetPosition(0);
-        ReadSignature(data);
-        ReadScreen(data);
-        ReadBlocks(data);
+        // The bytes are parsed where they stand when the source holds them in memory,
+        // else from a copy.
+        TMemoryStream copy;
+        std::unique_ptr<TMemoryView> view;
+        rtl::TCustomMemoryStream* data = &copy;
+        if (auto* memory = dynamic_cast<rtl::TCustomMemoryStream*>(&source)) {
+            view = std::make_unique<TMemoryView>(memory->Memory() + source.Position(), size);
+            data = view.get();
+            source.Seek(size, rtl::TSeekOrigin::soCurrent);
+        } else {
+            copy.SetSize(size);
+            source.ReadBuffer(copy.Memory(), std::size_t(size));
+            copy.SetPosition(0);
+        }
+        ReadSignature(*data);
+        ReadScreen(*data);
+        ReadBlocks(*data);
     }
     if (!FFrames.empty()) {
         FFrameIndex = 0;
