@@ -93,13 +93,16 @@ inline std::ptrdiff_t LengthOf(std::uint64_t entry) {
     return std::ptrdiff_t(entry & 0xFFFF);
 }
 
-// Copies `len` pixels in 16-byte pieces: up to one piece less a pixel behind the string
+// Copies `len` (at least 1) pixels in 16-byte pieces, the first one outside the loop (most
+// strings of detailed images fit one piece): up to one piece less a pixel behind the string
 // may be written, and read behind the source. `dst` lies at least `len` pixels behind
 // `src`, or anywhere apart from it.
 template <class TPixel>
 [[gnu::always_inline]] inline void CopyPixels(TPixel* dst, const TPixel* src, std::ptrdiff_t len) {
-    for (std::ptrdiff_t i = 0; i < len; i += Piece<TPixel>) {
-        unsigned char v[16];
+    unsigned char v[16];
+    std::memcpy(v, src, 16);
+    std::memcpy(dst, v, 16);
+    for (std::ptrdiff_t i = Piece<TPixel>; i < len; i += Piece<TPixel>) {
         std::memcpy(v, src + i, 16);
         std::memcpy(dst + i, v, 16);
     }

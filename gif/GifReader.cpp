@@ -29,6 +29,43 @@ bool AtEnd(TStream& s) {
     return s.Position() >= s.Size();
 }
 
+// The bytes of a chain of data sub-blocks from the stream's position on, length bytes and
+// terminator included, up to the last whole block; `cut` tells that a block was cut short.
+// The stream's position is left anywhere.
+std::int64_t StreamChainSpan(TStream& stream, bool& cut) {
+    std::int64_t span = 0;
+    while (!AtEnd(stream)) {
+        const std::uint8_t len = stream.ReadByte();
+        if (stream.Size() - stream.Position() < len) {
+            cut = true;
+            break;
+        }
+        stream.Seek(len, rtl::TSeekOrigin::soCurrent);
+        span += 1 + len;
+        if (len == 0)
+            break;
+    }
+    return span;
+}
+// The same over the bytes of a memory stream, which stays where it is.
+std::int64_t MemoryChainSpan(rtl::TCustomMemoryStream& stream, bool& cut) {
+    const std::int64_t start = stream.Position();
+    const std::int64_t size = stream.Size();
+    const std::uint8_t* const bytes = stream.Memory();
+    std::int64_t at = start;
+    while (at < size) {
+        const std::uint8_t len = bytes[at];
+        if (size - at - 1 < len) {
+            cut = true;
+            break;
+        }
+        at += 1 + len;
+        if (len == 0)
+            break;
+    }
+    return at - start;
+}
+
 // The next byte that is not 0, or 0 at the end of the data.
 std::uint8_t NextIntroducer(TStream& s) {
     std::uint8_t b = 0;
@@ -142,25 +179,16 @@ void TGIFFrame::LoadFromStream(TStream& stream) {
 
 void TGIFFrame::ReadRasterData(TStream& stream, std::uint8_t minCodeSize) {
     // Copy the sub-blocks as they stand; a block cut short ends the frame's data. The
-    // chain is measured first and then copied in one piece.
+    // chain is measured first and then copied in one piece; in memory, both where the
+    // blocks stand (and the copy is not cleared first).
     const std::int64_t chainStart = stream.Position();
-    std::int64_t span = 0; // bytes of the whole blocks, length bytes included
-    while (!AtEnd(stream)) {
-        const std::uint8_t len = stream.ReadByte();
-        if (stream.Size() - stream.Position() < len) {
-            FCorrupted = true;
-            break;
-        }
-        stream.Seek(len, rtl::TSeekOrigin::soCurrent);
-        span += 1 + len;
-        if (len == 0)
-            break;
-    }
+    auto* memory = dynamic_cast<rtl::TCustomMemoryStream*>(&stream);
+    const std::int64_t span =
+        memory ? MemoryChainSpan(*memory, FCorrupted) : StreamChainSpan(stream, FCorrupted);
     if (FCorrupted && !GIFLoadCorrupted)
         throw rtl::EInvalidGraphicOperation(SGIFStreamReadError);
     TMemoryStream& data = *FImage->Data;
-    if (auto* memory = dynamic_cast<rtl::TCustomMemoryStream*>(&stream)) {
-        // Written from where the blocks stand: no clearing of the copy first.
+    if (memory) {
         data.WriteBuffer(&minCodeSize, 1);
         data.WriteBuffer(memory->Memory() + chainStart, std::size_t(span));
         stream.SetPosition(chainStart + span);
