@@ -136,18 +136,19 @@ template <class TPixel>
     int count = s.Count;
     const std::uint8_t* cur = s.Cur;
     const std::uint8_t* const safeEnd = s.SafeEnd;
-    int code = s.Code;
+    // Codes and counts as full-width unsigned values index the tables without widening.
+    std::size_t code = std::size_t(unsigned(s.Code));
     int codeSize = s.CodeSize;
-    std::uint32_t mask = s.Mask;
-    int freeCode = s.FreeCode;
+    std::uint64_t mask = s.Mask;
+    std::size_t freeCode = std::size_t(s.FreeCode);
     TPixel* dst = s.Dst;
     TPixel* const fastEnd = s.FastEnd;
     std::uint64_t base = s.Base;
     std::uint32_t link = s.Link;
     // The code count at which the code size grows next; a full table keeps its count.
-    int grow = codeSize < 12 ? int(mask) + 1 : MaxCodes;
+    std::size_t grow = codeSize < 12 ? std::size_t(mask) + 1 : std::size_t(MaxCodes);
     for (;;) {
-        if (unsigned(code) >= unsigned(freeCode))
+        if (code >= freeCode)
             break;
         const std::uint64_t v = t.Entries[code];
         const std::ptrdiff_t len = LengthOf(v);
@@ -162,7 +163,7 @@ template <class TPixel>
             if (codeSize < 12) {
                 ++codeSize;
                 mask = (mask << 1) | 1;
-                grow = codeSize < 12 ? int(mask) + 1 : MaxCodes;
+                grow = codeSize < 12 ? std::size_t(mask) + 1 : std::size_t(MaxCodes);
             } else {
                 freeCode = MaxCodes;
             }
@@ -172,7 +173,7 @@ template <class TPixel>
         dst += len;
         if (count < codeSize) {
             if (cur >= safeEnd) {
-                code = NeedCode;
+                code = std::size_t(unsigned(NeedCode));
                 break;
             }
             std::uint64_t w;
@@ -181,17 +182,17 @@ template <class TPixel>
             cur += (63 - count) >> 3;
             count |= 56;
         }
-        code = int(bits & mask);
+        code = std::size_t(bits & mask);
         bits >>= codeSize;
         count -= codeSize;
     }
     s.Bits = bits;
     s.Count = count;
     s.Cur = cur;
-    s.Code = code;
+    s.Code = int(unsigned(code));
     s.CodeSize = codeSize;
-    s.Mask = mask;
-    s.FreeCode = freeCode;
+    s.Mask = std::uint32_t(mask);
+    s.FreeCode = int(freeCode);
     s.Dst = dst;
     s.Base = base;
     s.Link = link;
