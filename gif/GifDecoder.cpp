@@ -53,12 +53,13 @@ namespace {
 
 constexpr int MaxCodes = 4096;
 constexpr int MaxLiterals = 512; // codes below the clear code of a minimum code size of 9
-// An entry: where a copy of its string stands (bits 0 to 47) and its length (bits 48 to
-// 63); 0 when it has no copy. Links: prefix code | Dirty | last index << 16 | first index
+// An entry: where a copy of its string stands (bits 16 to 63) and its length (bits 0 to
+// 15), so that each comes out in one instruction; 0 when it has no copy. Links: prefix code | Dirty
+// | last index << 16 | first index
 // << 24. A dirty entry's walk runs through links that later entries may change (its
 // prefix was a damaged code), so it never gets a copy, nor does any entry behind it.
-constexpr int LengthShift = 48;
-constexpr std::uint64_t PointerMask = (std::uint64_t(1) << LengthShift) - 1;
+constexpr int PointerShift = 16;
+constexpr std::uint32_t FirstMask = 0xFF000000;
 constexpr std::uint32_t PrefixMask = 0xFFF;
 constexpr std::uint32_t Dirty = 0x8000;
 // The code field of the state when the staged bytes ran out before the next code.
@@ -82,20 +83,26 @@ template <class TPixel> struct TTables {
 };
 
 template <class TPixel> inline std::uint64_t EntryOf(const TPixel* at, std::ptrdiff_t length) {
-    return std::uint64_t(reinterpret_cast<std::uintptr_t>(at)) | std::uint64_t(length)
-                                                                     << LengthShift;
+    return std::uint64_t(reinterpret_cast<std::uintptr_t>(at)) << PointerShift |
+           std::uint64_t(length);
 }
 template <class TPixel> inline TPixel* PointerOf(std::uint64_t entry) {
-    return reinterpret_cast<TPixel*>(entry & PointerMask);
+    return reinterpret_cast<TPixel*>(entry >> PointerShift);
+}
+inline std::ptrdiff_t LengthOf(std::uint64_t entry) {
+    return std::ptrdiff_t(entry & 0xFFFF);
 }
 
-// Copies `len` pixels in 16-byte pieces: up to one piece less a pixel behind the string
+// Copies `len` (at least 1) pixels in 16-byte pieces, the first one outside the loop (most
+// strings of detailed images fit one piece): up to one piece less a pixel behind the string
 // may be written, and read behind the source. `dst` lies at least `len` pixels behind
 // `src`, or anywhere apart from it.
 template <class TPixel>
 [[gnu::always_inline]] inline void CopyPixels(TPixel* dst, const TPixel* src, std::ptrdiff_t len) {
-    for (std::ptrdiff_t i = 0; i < len; i += Piece<TPixel>) {
-        unsigned char v[16];
+    unsigned char v[16];
+    std::memcpy(v, src, 16);
+    std::memcpy(dst, v, 16);
+    for (std::ptrdiff_t i = Piece<TPixel>; i < len; i += Piece<TPixel>) {
         std::memcpy(v, src + i, 16);
         std::memcpy(dst + i, v, 16);
     }
@@ -120,44 +127,53 @@ template <class TPixel> struct TState {
 
 // The fast path: codes whose string the table holds as a copy and that fit their row, one
 // after the other until one does not. It is a single loop over locals so that the state
-// stays in registers (the pixel stores could otherwise change any of it).
+// stays in registers (the pixel stores could otherwise change any of it); both tables are
+// reached through one pointer, and the growth of the code size is one compare against the
+// code count at which it next grows.
 template <class TPixel>
-[[gnu::always_inline]] inline void RunFast(TState<TPixel>& s, std::uint64_t* entry,
-                                           std::uint32_t* links) {
+[[gnu::always_inline]] inline void RunFast(TState<TPixel>& s, TTables<TPixel>& t) {
     std::uint64_t bits = s.Bits;
     int count = s.Count;
     const std::uint8_t* cur = s.Cur;
     const std::uint8_t* const safeEnd = s.SafeEnd;
-    int code = s.Code;
+    // Codes and counts as full-width unsigned values index the tables without widening.
+    std::size_t code = std::size_t(unsigned(s.Code));
     int codeSize = s.CodeSize;
-    std::uint32_t mask = s.Mask;
-    int freeCode = s.FreeCode;
+    std::uint64_t mask = s.Mask;
+    std::size_t freeCode = std::size_t(s.FreeCode);
     TPixel* dst = s.Dst;
     TPixel* const fastEnd = s.FastEnd;
     std::uint64_t base = s.Base;
     std::uint32_t link = s.Link;
+    // The code count at which the code size grows next; a full table keeps its count.
+    std::size_t grow = codeSize < 12 ? std::size_t(mask) + 1 : std::size_t(MaxCodes);
     for (;;) {
-        if (unsigned(code) >= unsigned(freeCode))
+        if (code >= freeCode)
             break;
-        const std::uint64_t v = entry[code];
-        const std::ptrdiff_t len = std::ptrdiff_t(v >> LengthShift);
-        if (len == 0 || len > fastEnd - dst)
+        const std::uint64_t v = t.Entries[code];
+        const std::ptrdiff_t len = LengthOf(v);
+        if (len == 0 || dst + len > fastEnd)
             break;
-        const std::uint32_t first = links[code] >> 24;
+        const std::uint32_t first = t.Links[code] & FirstMask; // first index << 24
         CopyPixels(dst, PointerOf<TPixel>(v), len);
-        entry[freeCode] = base;
-        links[freeCode] = link | first << 16;
+        t.Entries[freeCode] = base;
+        t.Links[freeCode] = link | first >> 8;
         // A full table takes no more entries; they then land in the spare last one.
-        if (freeCode < MaxCodes && ++freeCode > int(mask) && codeSize < 12) {
-            ++codeSize;
-            mask = (mask << 1) | 1;
+        if (++freeCode >= grow) {
+            if (codeSize < 12) {
+                ++codeSize;
+                mask = (mask << 1) | 1;
+                grow = codeSize < 12 ? std::size_t(mask) + 1 : std::size_t(MaxCodes);
+            } else {
+                freeCode = MaxCodes;
+            }
         }
         base = EntryOf(dst, len + 1);
-        link = std::uint32_t(code) | first << 24;
+        link = std::uint32_t(code) | first;
         dst += len;
         if (count < codeSize) {
             if (cur >= safeEnd) {
-                code = NeedCode;
+                code = std::size_t(unsigned(NeedCode));
                 break;
             }
             std::uint64_t w;
@@ -166,17 +182,17 @@ template <class TPixel>
             cur += (63 - count) >> 3;
             count |= 56;
         }
-        code = int(bits & mask);
+        code = std::size_t(bits & mask);
         bits >>= codeSize;
         count -= codeSize;
     }
     s.Bits = bits;
     s.Count = count;
     s.Cur = cur;
-    s.Code = code;
+    s.Code = int(unsigned(code));
     s.CodeSize = codeSize;
-    s.Mask = mask;
-    s.FreeCode = freeCode;
+    s.Mask = std::uint32_t(mask);
+    s.FreeCode = int(freeCode);
     s.Dst = dst;
     s.Base = base;
     s.Link = link;
@@ -238,7 +254,7 @@ public:
         FState.Code = ReadCode();
         for (;;) {
             if (!FFresh && !FSlot)
-                RunFast(FState, FTables->Entries, FTables->Links);
+                RunFast(FState, *FTables);
             if (!Step())
                 break;
         }
@@ -348,10 +364,10 @@ private:
         std::memmove(out, out + cut, keep * sizeof(TPixel));
         const std::uint64_t from = reinterpret_cast<std::uintptr_t>(out);
         auto moved = [&](std::uint64_t& v) {
-            const std::uint64_t p = v & PointerMask;
+            const std::uint64_t p = v >> PointerShift;
             if (p < from || p >= from + FWindow * sizeof(TPixel))
                 return;
-            v = p < from + cut * sizeof(TPixel) ? 0 : v - cut * sizeof(TPixel);
+            v = p < from + cut * sizeof(TPixel) ? 0 : v - (cut * sizeof(TPixel) << PointerShift);
         };
         for (int i = FClearCode + 2; i < FState.FreeCode; ++i)
             moved(FTables->Entries[i]);
@@ -437,13 +453,13 @@ private:
         bool clean;
         if (code < s.FreeCode && t.Entries[code] != 0) {
             const std::uint64_t v = t.Entries[code];
-            len = std::ptrdiff_t(v >> LengthShift);
+            len = LengthOf(v);
             std::memcpy(t.String, PointerOf<TPixel>(v), std::size_t(len) * sizeof(TPixel));
             first = std::uint8_t(t.Links[code] >> 24);
             clean = true;
         } else if (code >= s.FreeCode && s.Base != 0) {
             // Not yet defined: the previous string and its own first pixel.
-            const std::ptrdiff_t oldLen = std::ptrdiff_t(s.Base >> LengthShift) - 1;
+            const std::ptrdiff_t oldLen = LengthOf(s.Base) - 1;
             const TPixel* prev = PointerOf<TPixel>(s.Base);
             std::memcpy(t.String, prev, std::size_t(oldLen) * sizeof(TPixel));
             t.String[oldLen] = prev[0];

@@ -17,8 +17,53 @@ using rtl::TStream;
 
 namespace {
 
+// A read-only stream over bytes that another stream holds, so that a GIF held in memory is
+// parsed where it stands.
+class TMemoryView : public rtl::TCustomMemoryStream {
+public:
+    TMemoryView(std::uint8_t* memory, std::int64_t size) { SetPointer(memory, size); }
+    std::size_t Write(const void*, std::size_t) override { return 0; }
+};
+
 bool AtEnd(TStream& s) {
     return s.Position() >= s.Size();
+}
+
+// The bytes of a chain of data sub-blocks from the stream's position on, length bytes and
+// terminator included, up to the last whole block; `cut` tells that a block was cut short.
+// The stream's position is left anywhere.
+std::int64_t StreamChainSpan(TStream& stream, bool& cut) {
+    std::int64_t span = 0;
+    while (!AtEnd(stream)) {
+        const std::uint8_t len = stream.ReadByte();
+        if (stream.Size() - stream.Position() < len) {
+            cut = true;
+            break;
+        }
+        stream.Seek(len, rtl::TSeekOrigin::soCurrent);
+        span += 1 + len;
+        if (len == 0)
+            break;
+    }
+    return span;
+}
+// The same over the bytes of a memory stream, which stays where it is.
+std::int64_t MemoryChainSpan(rtl::TCustomMemoryStream& stream, bool& cut) {
+    const std::int64_t start = stream.Position();
+    const std::int64_t size = stream.Size();
+    const std::uint8_t* const bytes = stream.Memory();
+    std::int64_t at = start;
+    while (at < size) {
+        const std::uint8_t len = bytes[at];
+        if (size - at - 1 < len) {
+            cut = true;
+            break;
+        }
+        at += 1 + len;
+        if (len == 0)
+            break;
+    }
+    return at - start;
 }
 
 // The next byte that is not 0, or 0 at the end of the data.
@@ -134,27 +179,25 @@ void TGIFFrame::LoadFromStream(TStream& stream) {
 
 void TGIFFrame::ReadRasterData(TStream& stream, std::uint8_t minCodeSize) {
     // Copy the sub-blocks as they stand; a block cut short ends the frame's data. The
-    // chain is measured first and then copied in one piece.
+    // chain is measured first and then copied in one piece; in memory, both where the
+    // blocks stand (and the copy is not cleared first).
     const std::int64_t chainStart = stream.Position();
-    std::int64_t span = 0; // bytes of the whole blocks, length bytes included
-    while (!AtEnd(stream)) {
-        const std::uint8_t len = stream.ReadByte();
-        if (stream.Size() - stream.Position() < len) {
-            FCorrupted = true;
-            break;
-        }
-        stream.Seek(len, rtl::TSeekOrigin::soCurrent);
-        span += 1 + len;
-        if (len == 0)
-            break;
-    }
+    auto* memory = dynamic_cast<rtl::TCustomMemoryStream*>(&stream);
+    const std::int64_t span =
+        memory ? MemoryChainSpan(*memory, FCorrupted) : StreamChainSpan(stream, FCorrupted);
     if (FCorrupted && !GIFLoadCorrupted)
         throw rtl::EInvalidGraphicOperation(SGIFStreamReadError);
     TMemoryStream& data = *FImage->Data;
-    data.SetSize(span + 1);
-    data.Memory()[0] = minCodeSize;
-    stream.SetPosition(chainStart);
-    stream.ReadBuffer(data.Memory() + 1, std::size_t(span));
+    if (memory) {
+        data.WriteBuffer(&minCodeSize, 1);
+        data.WriteBuffer(memory->Memory() + chainStart, std::size_t(span));
+        stream.SetPosition(chainStart + span);
+    } else {
+        data.SetSize(span + 1);
+        data.Memory()[0] = minCodeSize;
+        stream.SetPosition(chainStart);
+        stream.ReadBuffer(data.Memory() + 1, std::size_t(span));
+    }
     if (FCorrupted)
         stream.Seek(0, rtl::TSeekOrigin::soEnd);
     data.SetPosition(0);
@@ -205,13 +248,23 @@ void TGIFImage::ReadStream(std::int32_t size, TStream& source, bool decodeFirstF
     if (size > 0) {
         if (source.Size() - source.Position() < size)
             throw rtl::EReadError(rtl::SReadError);
-        TMemoryStream data;
-        data.SetSize(size);
-        source.ReadBuffer(data.Memory(), std::size_t(size));
-        data.SetPosition(0);
-        ReadSignature(data);
-        ReadScreen(data);
-        ReadBlocks(data);
+        // The bytes are parsed where they stand when the source holds them in memory,
+        // else from a copy.
+        TMemoryStream copy;
+        std::unique_ptr<TMemoryView> view;
+        rtl::TCustomMemoryStream* data = &copy;
+        if (auto* memory = dynamic_cast<rtl::TCustomMemoryStream*>(&source)) {
+            view = std::make_unique<TMemoryView>(memory->Memory() + source.Position(), size);
+            data = view.get();
+            source.Seek(size, rtl::TSeekOrigin::soCurrent);
+        } else {
+            copy.SetSize(size);
+            source.ReadBuffer(copy.Memory(), std::size_t(size));
+            copy.SetPosition(0);
+        }
+        ReadSignature(*data);
+        ReadScreen(*data);
+        ReadBlocks(*data);
     }
     if (!FFrames.empty()) {
         FFrameIndex = 0;
