@@ -349,3 +349,84 @@ TEST(GifReader, MalformedFilesFailCleanly) {
         EXPECT_EQ(image.GetCorrupted(), c.corrupted);
     }
 }
+
+namespace {
+
+// A stream over bytes that is no memory stream, so the reader takes its copying path.
+class TPlainStream : public rtl::TStream {
+public:
+    explicit TPlainStream(Bytes bytes) : FBytes(std::move(bytes)) {}
+    std::size_t Read(void* buffer, std::size_t count) override {
+        const std::size_t n = std::min(count, FBytes.size() - FAt);
+        std::copy_n(FBytes.begin() + std::ptrdiff_t(FAt), n, static_cast<std::uint8_t*>(buffer));
+        FAt += n;
+        return n;
+    }
+    std::size_t Write(const void*, std::size_t) override { return 0; }
+    std::int64_t Seek(std::int64_t offset, rtl::TSeekOrigin origin) override {
+        const std::int64_t base = origin == rtl::TSeekOrigin::soBeginning ? 0
+                                  : origin == rtl::TSeekOrigin::soCurrent
+                                      ? std::int64_t(FAt)
+                                      : std::int64_t(FBytes.size());
+        FAt = std::size_t(std::clamp<std::int64_t>(base + offset, 0, std::int64_t(FBytes.size())));
+        return std::int64_t(FAt);
+    }
+
+private:
+    Bytes FBytes;
+    std::size_t FAt = 0;
+};
+
+// What a read gave: each frame's corrupted flag and decoded bitmap file, or the error.
+std::vector<std::string> ReadThrough(rtl::TStream& stream, std::int64_t at) {
+    std::vector<std::string> out;
+    try {
+        stream.SetPosition(at);
+        TGIFImage image;
+        image.LoadFromStream(stream);
+        for (int i = 0; i < image.Count(); ++i) {
+            rtl::TMemoryStream bmp;
+            image.Frames(i)->SaveToBitmapStream(bmp);
+            out.push_back(
+                std::string(image.Frames(i)->Corrupted() ? "corrupted " : "whole ") +
+                std::string(reinterpret_cast<const char*>(bmp.Memory()), std::size_t(bmp.Size())));
+        }
+    } catch (const rtl::Exception& e) {
+        out.push_back("error " + e.Message());
+    }
+    return out;
+}
+
+} // namespace
+
+// A GIF held in memory is parsed where it stands; read from any other stream it is
+// copied first. Both give the same frames, flags and errors, from wherever the GIF
+// starts in its stream.
+TEST(GifReader, MemoryAndOtherStreamsReadAlike) {
+    TLoadCorruptedSwitch restore;
+    const Bytes twoFrames =
+        TGifBuilder().Header("89a", 8, 8, 1).Image(0, 0, 8, 8).Image(2, 2, 4, 4, 1, 2).Trailer().B;
+    Bytes cut = TGifBuilder().Header("89a", 8, 8, 1).Image(0, 0, 8, 8).B;
+    cut.resize(cut.size() - 3);
+    const struct {
+        const char* What;
+        Bytes Gif;
+        bool LoadCorrupted;
+    } cases[] = {
+        {"two frames", twoFrames, true},
+        {"a raster cut short, kept", cut, true},
+        {"a raster cut short, refused", cut, false},
+    };
+    for (const auto& c : cases)
+        for (const std::size_t lead : {std::size_t(0), std::size_t(5)}) {
+            SCOPED_TRACE(std::string(c.What) + ", " + std::to_string(lead) + " bytes before it");
+            GIFLoadCorrupted = c.LoadCorrupted;
+            Bytes bytes(lead, 0xEE);
+            bytes.insert(bytes.end(), c.Gif.begin(), c.Gif.end());
+            std::unique_ptr<rtl::TMemoryStream> memory(NewStream(bytes));
+            TPlainStream plain(bytes);
+            const std::vector<std::string> fromMemory = ReadThrough(*memory, std::int64_t(lead));
+            EXPECT_FALSE(fromMemory.empty());
+            EXPECT_EQ(fromMemory, ReadThrough(plain, std::int64_t(lead)));
+        }
+}
