@@ -56,7 +56,7 @@ bool IsFormFileName(const std::string& name) {
     const std::string_view ext = dot == std::string::npos ? "" : std::string_view(name).substr(dot);
     if (!EqualIgnoringCase(stem, "tform1") && !EqualIgnoringCase(stem, "form1"))
         return false;
-    for (std::string_view known : {"", ".bin", ".dfm", ".txt"})
+    for (std::string_view known : {"", ".bin", ".form", ".txt"})
         if (EqualIgnoringCase(ext, known))
             return true;
     return false;

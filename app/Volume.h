@@ -7,7 +7,7 @@
 //     the media bar's glyph bitmaps are taken from it where it has them, and its clips lie
 //     in the executable's folder; or
 //   - a folder holding the form and the clips. The form is the one file named TFORM1 or
-//     Form1 (any case) with no extension or ".bin", ".dfm" or ".txt": a binary form
+//     Form1 (any case) with no extension or ".bin", ".form" or ".txt": a binary form
 //     stream when it begins with the stream signature "TPF0", else a text form, compiled
 //     on opening with its gif('NAME') pictures read from the same folder.
 //
