@@ -12,6 +12,7 @@
 #include "media/MPlayer.h"
 #include "rtl/ResourceStream.h"
 #include "rtl/Stream.h"
+#include "rtl/SysUtils.h"
 #include "ui/Forms.h"
 
 namespace app {
@@ -24,16 +25,6 @@ constexpr char FormResourceName[] = "TFORM1";
 constexpr char StreamSignature[] = "TPF0";
 
 const TVolume* gVolume = nullptr;
-
-char AsciiLower(char c) {
-    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-}
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return AsciiLower(x) == AsciiLower(y);
-           });
-}
 
 [[noreturn]] void Refuse(const std::string& file, const std::string& what) {
     throw EVolumeError("Cannot open the volume \"" + file + "\": " + what);
@@ -54,16 +45,16 @@ bool IsFormFileName(const std::string& name) {
     const std::size_t dot = name.rfind('.');
     const std::string_view stem = std::string_view(name).substr(0, dot);
     const std::string_view ext = dot == std::string::npos ? "" : std::string_view(name).substr(dot);
-    if (!EqualIgnoringCase(stem, "tform1") && !EqualIgnoringCase(stem, "form1"))
+    if (!rtl::SameText(stem, "tform1") && !rtl::SameText(stem, "form1"))
         return false;
     for (std::string_view known : {"", ".bin", ".form", ".txt"})
-        if (EqualIgnoringCase(ext, known))
+        if (rtl::SameText(ext, known))
             return true;
     return false;
 }
 
 std::unique_ptr<rtl::TStream> VolumeFormResource(std::string_view className) {
-    if (!gVolume || !EqualIgnoringCase(className, FormResourceName))
+    if (!gVolume || !rtl::SameText(className, FormResourceName))
         return nullptr;
     return gVolume->FormStream();
 }
@@ -89,7 +80,7 @@ std::string FindFileIgnoringCase(const std::string& folder, std::string_view nam
         return exact.string();
     std::vector<std::string> matches;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-        if (EqualIgnoringCase(it->path().filename().string(), name))
+        if (rtl::SameText(it->path().filename().string(), name))
             matches.push_back(it->path().string());
     if (matches.empty())
         return {};
@@ -128,17 +119,17 @@ std::unique_ptr<TVolume> TVolume::Open(const std::string& path) {
 void TVolume::OpenExecutable(TVolume& volume, const std::string& path) {
     volume.FKind = vkExecutable;
     volume.FFormFile = path;
-    std::ifstream probe(path, std::ios::binary);
-    if (!probe)
-        Refuse(path, "the file cannot be read");
-    probe.close();
-    volume.FModule = LoadLibraryExA(WindowsPath(path).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    // The loader says why a file cannot be read or is no Windows executable.
+    volume.FModule = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     if (!volume.FModule)
         Refuse(path, platform::LastModuleError());
     if (!FindResourceA(volume.FModule, FormResourceName, RT_RCDATA)) {
         // A resource that is missing, or one that is there but damaged.
-        const std::string why = platform::LastModuleError();
-        Refuse(path, why.rfind("has no", 0) == 0 ? "it has no form resource TFORM1" : why);
+        const DWORD error = GetLastError();
+        const bool missing = error == ERROR_RESOURCE_DATA_NOT_FOUND ||
+                             error == ERROR_RESOURCE_TYPE_NOT_FOUND ||
+                             error == ERROR_RESOURCE_NAME_NOT_FOUND;
+        Refuse(path, missing ? "it has no form resource TFORM1" : platform::LastModuleError());
     }
     std::error_code ec;
     const fs::path folder = fs::absolute(path, ec).parent_path();
