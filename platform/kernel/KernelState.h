@@ -16,4 +16,8 @@ void SetAnsiCodePage(UINT codePage);
 // file; "" restores the real path.
 void SetMainModuleFileName(const std::string& path);
 
+// The real path of the running executable (never the one SetMainModuleFileName sets), ""
+// when the system does not tell.
+std::string ExecutablePath();
+
 } // namespace platform

@@ -205,20 +205,17 @@ int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int bufferMax) {
 HMODULE GetModuleHandleA(LPCSTR moduleName) {
     if (!moduleName)
         return platform::MainModule;
-    char path[4096];
-    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n > 0) {
-        path[n] = 0;
-        const char* base = std::strrchr(path, '/');
-        base = base ? base + 1 : path;
+    const std::string path = platform::ExecutablePath();
+    if (!path.empty()) {
+        const std::string base = path.substr(path.rfind('/') + 1);
         std::string want = moduleName;
         for (char& c : want)
             if (c == '\\')
                 c = '/';
         if (auto slash = want.rfind('/'); slash != std::string::npos)
             want = want.substr(slash + 1);
-        std::string withExe = std::string(base) + ".exe";
-        if (platform::EqualNoCase(want.c_str(), base) ||
+        std::string withExe = base + ".exe";
+        if (platform::EqualNoCase(want.c_str(), base.c_str()) ||
             platform::EqualNoCase(want.c_str(), withExe.c_str()))
             return platform::MainModule;
     }
@@ -234,6 +231,14 @@ namespace platform {
 void SetMainModuleFileName(const std::string& path) {
     ModuleFileOverride = path;
 }
+
+std::string ExecutablePath() {
+    char path[4096];
+    const ssize_t n = readlink("/proc/self/exe", path, sizeof path);
+    if (n <= 0 || std::size_t(n) >= sizeof path)
+        return {};
+    return std::string(path, std::size_t(n));
+}
 } // namespace platform
 
 DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size) {
@@ -247,17 +252,10 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return 0;
     }
-    char path[4096];
-    ssize_t n = -1;
-    if (isDataFile) {
-        n = ssize_t(std::min(dataFile.size(), sizeof path - 1));
-        std::memcpy(path, dataFile.data(), std::size_t(n));
-    } else if (!ModuleFileOverride.empty()) {
-        n = ssize_t(std::min(ModuleFileOverride.size(), sizeof path - 1));
-        std::memcpy(path, ModuleFileOverride.data(), std::size_t(n));
-    } else {
-        n = readlink("/proc/self/exe", path, sizeof path - 1);
-    }
+    std::string path = isDataFile                    ? dataFile
+                       : !ModuleFileOverride.empty() ? ModuleFileOverride
+                                                     : platform::ExecutablePath();
+    const ssize_t n = ssize_t(path.size());
     if (n <= 0) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         fileName[0] = 0;
@@ -269,12 +267,12 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size) {
             path[i] = '\\';
     DWORD len = DWORD(n);
     if (len + 1 > size) {
-        std::memcpy(fileName, path, size - 1);
+        std::memcpy(fileName, path.data(), size - 1);
         fileName[size - 1] = 0;
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return size;
     }
-    std::memcpy(fileName, path, len);
+    std::memcpy(fileName, path.data(), len);
     fileName[len] = 0;
     SetLastError(ERROR_SUCCESS);
     return len;

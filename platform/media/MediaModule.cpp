@@ -2,10 +2,10 @@
 // made by the module.
 #include "platform/media/MediaModule.h"
 
-#include <climits>
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include "platform/kernel/KernelState.h"
 #include "platform/media/MciDriver.h"
 #include "platform/media/MediaFile.h"
 #include "platform/phases.h"
@@ -19,12 +19,9 @@ void SinkErrorDetail(MCIERROR error, const std::string& text) {
 }
 
 std::string ExecutableFolder() {
-    char path[PATH_MAX];
-    const ssize_t n = readlink("/proc/self/exe", path, sizeof path);
-    if (n <= 0 || std::size_t(n) >= sizeof path)
-        return {};
-    const std::string file(path, std::size_t(n));
-    return file.substr(0, file.rfind('/'));
+    const std::string file = ExecutablePath();
+    const std::size_t slash = file.rfind('/');
+    return slash == std::string::npos ? std::string() : file.substr(0, slash);
 }
 
 struct LoadedModule {
