@@ -7,6 +7,7 @@
 
 #include "MainFormStandIns.h"
 #include "StreamBytes.h"
+#include "tests/common/Files.h"
 #include "tests/common/Golden.h"
 #include "tests/common/TempDir.h"
 #include "tests/common/WindowsExe.h"
@@ -51,13 +52,6 @@ protected:
         return status;
     }
 };
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 } // namespace
 
@@ -114,11 +108,13 @@ TEST_F(FormDump, FailuresGiveTheExactMessage) {
 
 TEST_F(FormDump, ListsTheMainWindow) {
     std::string out, err;
-    ASSERT_EQ(Run(ReadAll(std::string(QUILLOT_BUILD_DIR) + "/generated/TFORM1.bin"), out, err), 0)
+    ASSERT_EQ(
+        Run(testutil::ReadAll(std::string(QUILLOT_BUILD_DIR) + "/generated/TFORM1.bin"), out, err),
+        0)
         << err;
     EXPECT_EQ(out.substr(0, 40), "object Form1: TForm1\n  Left = -4\n  Top =");
     const std::size_t gifBytes =
-        ReadAll(std::string(QUILLOT_BUILD_DIR) + "/generated/MainImage.gif").size();
+        testutil::ReadAll(std::string(QUILLOT_BUILD_DIR) + "/generated/MainImage.gif").size();
     EXPECT_NE(out.find("    Picture.Data = <TGIFImage picture, " + std::to_string(gifBytes) +
                        " bytes>\n"),
               std::string::npos);
@@ -130,7 +126,9 @@ TEST_F(FormDump, ListsTheMainWindow) {
 
 TEST_F(FormDump, MainWindowListingMatchesGoldenFile) {
     std::string out, err;
-    ASSERT_EQ(Run(ReadAll(std::string(QUILLOT_BUILD_DIR) + "/generated/TFORM1.bin"), out, err), 0)
+    ASSERT_EQ(
+        Run(testutil::ReadAll(std::string(QUILLOT_BUILD_DIR) + "/generated/TFORM1.bin"), out, err),
+        0)
         << err;
     testutil::ExpectMatchesGoldenFile(out, std::string(QUILLOT_TEST_DATA) +
                                                "/formstream/golden/TFORM1.formdump.txt");
@@ -140,8 +138,8 @@ TEST_F(FormDump, MainWindowListingMatchesGoldenFile) {
 // golden file, for 32- and 64-bit files and for a resource of another name.
 TEST_F(FormDump, WindowsExecutablesListTheirFormResource) {
     const std::string form = std::string(QUILLOT_BUILD_DIR) + "/generated/TFORM1.bin";
-    const std::string golden =
-        ReadAll(std::string(QUILLOT_TEST_DATA) + "/formstream/golden/TFORM1.formdump.txt");
+    const std::string golden = testutil::ReadAll(std::string(QUILLOT_TEST_DATA) +
+                                                 "/formstream/golden/TFORM1.formdump.txt");
     struct Case {
         testutil::EPeKind Kind;
         const char* ResourceName;

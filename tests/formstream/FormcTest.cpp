@@ -14,6 +14,7 @@
 #include "StreamBytes.h"
 #include "formstream/FormText.h"
 #include "rtl/Exceptions.h"
+#include "tests/common/Files.h"
 #include "tests/common/MainWindowComponents.h"
 #include "tests/common/TempDir.h"
 
@@ -21,17 +22,10 @@ using namespace formstream;
 
 namespace {
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 const std::string GeneratedDir = std::string(QUILLOT_BUILD_DIR) + "/generated";
 
 std::string LoadGenerated(const std::string& name) {
-    const std::string bytes = ReadAll(GeneratedDir + "/" + name);
+    const std::string bytes = testutil::ReadAll(GeneratedDir + "/" + name);
     if (bytes.empty())
         throw formstream::EFormTextError(0, "cannot read picture file " + name);
     return bytes;
@@ -251,11 +245,11 @@ TEST(FormText, DamagedStreamsAreRejectedWithTheirPlace) {
 
 // The size of a picture block of the main window: class name, byte count, the GIF file.
 std::size_t PictureBlockSize(const char* gifFile) {
-    return 14 + ReadAll(GeneratedDir + "/" + gifFile).size();
+    return 14 + testutil::ReadAll(GeneratedDir + "/" + gifFile).size();
 }
 
 TEST(MainForm, CompiledStreamHasItsSizeFirstBytesAndEnd) {
-    const std::string stream = ReadAll(GeneratedDir + "/TFORM1.bin");
+    const std::string stream = testutil::ReadAll(GeneratedDir + "/TFORM1.bin");
     // 2,705 bytes of structure and properties and four picture blocks.
     EXPECT_EQ(stream.size(),
               2705 + PictureBlockSize("MainImage.gif") + PictureBlockSize("SelectImage.gif") +
@@ -276,7 +270,7 @@ TEST(MainForm, CompiledStreamHasItsSizeFirstBytesAndEnd) {
 }
 
 TEST(MainForm, PictureBlocksHoldGifsOfTheListedStructure) {
-    const std::string stream = ReadAll(GeneratedDir + "/TFORM1.bin");
+    const std::string stream = testutil::ReadAll(GeneratedDir + "/TFORM1.bin");
     struct Case {
         const char* component;
         const char* file;
@@ -294,7 +288,7 @@ TEST(MainForm, PictureBlocksHoldGifsOfTheListedStructure) {
         const std::size_t at = stream.find(path, from);
         ASSERT_NE(at, std::string::npos);
         from = at + path.size();
-        const std::string file = ReadAll(GeneratedDir + "/" + c.file);
+        const std::string file = testutil::ReadAll(GeneratedDir + "/" + c.file);
         const std::uint32_t size = std::uint32_t(file.size() + 14);
         EXPECT_EQ(LE32(stream, from), size);
         const std::string_view block = std::string_view(stream).substr(from + 4, size);
@@ -332,7 +326,7 @@ TEST(MainForm, ReadsIntoTheWindowsClassesWithoutRegistration) {
     gLoaded.clear();
     gPictureBytes = 0;
     gPictureBlocks = 0;
-    const std::string stream = ReadAll(GeneratedDir + "/TFORM1.bin");
+    const std::string stream = testutil::ReadAll(GeneratedDir + "/TFORM1.bin");
     rtl::TMemoryStream s;
     s.WriteBuffer(stream.data(), stream.size());
     s.SetPosition(0);
@@ -414,9 +408,9 @@ TEST(MainForm, ReadsIntoTheWindowsClassesWithoutRegistration) {
 }
 
 TEST(MainForm, TextAndStreamRoundTrip) {
-    const std::string text = ReadAll(std::string(QUILLOT_SOURCE_DIR) + "/app/Form1.txt");
+    const std::string text = testutil::ReadAll(std::string(QUILLOT_SOURCE_DIR) + "/app/Form1.txt");
     const std::string stream = formstream::CompileFormText(text, LoadGenerated);
-    EXPECT_EQ(stream, ReadAll(GeneratedDir + "/TFORM1.bin"));
+    EXPECT_EQ(stream, testutil::ReadAll(GeneratedDir + "/TFORM1.bin"));
     std::map<std::string, std::string> saved;
     const std::string decoded =
         formstream::DecodeFormStream(stream, [&](const std::string& name, std::string_view gif) {
@@ -450,7 +444,7 @@ TRun RunProgram(const std::string& program, const std::string& args) {
     const std::string command = "'" + program + "' " + args + " >'" + out + "' 2>'" + err + "'";
     const int raw = std::system(command.c_str());
     const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return {status, ReadAll(out), ReadAll(err)};
+    return {status, testutil::ReadAll(out), testutil::ReadAll(err)};
 }
 
 void WriteText(const std::string& path, const std::string& text) {
@@ -506,12 +500,13 @@ TEST(FormcProgram, CommandLineManners) {
                                          "/out/pics' '" + dir + "/good.bin'")
                   .Status,
               0);
-    EXPECT_EQ(ReadAll(dir + "/out/pics/A_P.gif"), "GIF89a-ish");
-    EXPECT_NE(ReadAll(dir + "/out/back.txt").find("gif('pics/A_P.gif')"), std::string::npos);
+    EXPECT_EQ(testutil::ReadAll(dir + "/out/pics/A_P.gif"), "GIF89a-ish");
+    EXPECT_NE(testutil::ReadAll(dir + "/out/back.txt").find("gif('pics/A_P.gif')"),
+              std::string::npos);
     ASSERT_EQ(
         RunProgram(FORMC_PATH, "-o '" + dir + "/out/again.bin' '" + dir + "/out/back.txt'").Status,
         0);
-    EXPECT_EQ(ReadAll(dir + "/out/again.bin"), ReadAll(dir + "/good.bin"));
+    EXPECT_EQ(testutil::ReadAll(dir + "/out/again.bin"), testutil::ReadAll(dir + "/good.bin"));
     // With --hex the picture stays in the text.
     const TRun hex = RunProgram(FORMC_PATH, "-d --hex '" + dir + "/good.bin'");
     EXPECT_EQ(hex.Status, 0);
@@ -533,10 +528,13 @@ TEST(FormcProgram, WritesAVolumeFolder) {
         RunProgram(FORMC_PATH, "--volume '" + dir + "/My Vol' -I '" + generated + "' --clips '" +
                                    dir + "/clips' '" + QUILLOT_SOURCE_DIR + "/app/Form1.txt'");
     ASSERT_EQ(r.Status, 0) << r.Err;
-    EXPECT_EQ(ReadAll(dir + "/My Vol/TFORM1.bin"), ReadAll(generated + "/TFORM1.bin"));
+    EXPECT_EQ(testutil::ReadAll(dir + "/My Vol/TFORM1.bin"),
+              testutil::ReadAll(generated + "/TFORM1.bin"));
     for (const char* gif : {"MainImage.gif", "SelectImage.gif", "SelectImage_eng.gif", "start.gif"})
-        EXPECT_EQ(ReadAll(dir + "/My Vol/" + gif), ReadAll(generated + "/" + gif)) << gif;
-    EXPECT_EQ(ReadAll(dir + "/My Vol/main.avi"), "RIFF1");
-    EXPECT_EQ(ReadAll(dir + "/My Vol/MAN_ENG.AVI"), "RIFF2");
+        EXPECT_EQ(testutil::ReadAll(dir + "/My Vol/" + gif),
+                  testutil::ReadAll(generated + "/" + gif))
+            << gif;
+    EXPECT_EQ(testutil::ReadAll(dir + "/My Vol/main.avi"), "RIFF1");
+    EXPECT_EQ(testutil::ReadAll(dir + "/My Vol/MAN_ENG.AVI"), "RIFF2");
     EXPECT_FALSE(std::filesystem::exists(dir + "/My Vol/notes.txt"));
 }

@@ -87,7 +87,7 @@ struct TBadVolume {
 // A copy of the good executable, changed by `bend`.
 auto BentExe(std::function<void(std::string&, const TFormPlaces&)> bend) {
     return [bend](const fs::path& dir, const fs::path& good) {
-        std::string bytes = volumetest::ReadFile(good);
+        std::string bytes = testutil::ReadAll(good);
         bend(bytes, FindForm(bytes));
         volumetest::WriteFile(dir / "SETUP.EXE", bytes);
         return std::pair{dir / "SETUP.EXE", dir / "SETUP.EXE"};

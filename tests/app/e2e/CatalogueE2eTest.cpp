@@ -347,7 +347,7 @@ TEST(CatalogueE2e, ScreenshotIsAPngOfTheScreen) {
     const auto png = dir.Path() / "start.png";
     const TRun run = RunScenario(dir, "screenshot " + png.string() + "\n", "--screen 800x600");
     ASSERT_EQ(run.Status, 0) << run.Err;
-    const std::string bytes = scenariotest::ReadAll(png);
+    const std::string bytes = testutil::ReadAll(png);
     ASSERT_GT(bytes.size(), 24u);
     EXPECT_EQ(bytes.substr(1, 3), "PNG");
     auto be32 = [&](std::size_t at) {

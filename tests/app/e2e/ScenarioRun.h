@@ -13,6 +13,8 @@
 #include <sys/wait.h>
 #include <vector>
 
+#include "tests/common/Files.h"
+
 namespace scenariotest {
 
 // A directory unique to this run, removed with the object.
@@ -31,13 +33,6 @@ public:
 private:
     std::filesystem::path FPath;
 };
-
-inline std::string ReadAll(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 struct TDump {
     std::string Window, Player, Shell;
@@ -82,8 +77,8 @@ inline TRun RunScenario(const TTempDir& dir, const std::string& script,
     TRun run;
     const int raw = std::system(command.c_str());
     run.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.Out = ReadAll(out);
-    run.Err = ReadAll(err);
+    run.Out = testutil::ReadAll(out);
+    run.Err = testutil::ReadAll(err);
     std::istringstream lines(run.Out);
     for (std::string line; std::getline(lines, line);) {
         const std::string word = line.substr(0, line.find(' '));

@@ -14,6 +14,7 @@
 #include "app/Clips.h"
 #include "formstream/FormText.h"
 #include "tests/common/Command.h"
+#include "tests/common/Files.h"
 #include "tests/common/WindowsExe.h"
 
 namespace volumetest {
@@ -35,13 +36,6 @@ inline constexpr TPicture SecondPictures[] = {
     {"start.gif", 300, 200, "0x602080"},
 };
 
-inline std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 inline void WriteFile(const fs::path& p, const std::string& bytes) {
     std::ofstream(p, std::ios::binary) << bytes;
 }
@@ -52,7 +46,7 @@ inline std::string Quote(const std::string& s) {
 
 // The catalogue's own text form with the second caption.
 inline std::string SecondFormText() {
-    std::string text = ReadFile(fs::path(QUILLOT_SOURCE_DIR) / "app" / "Form1.txt");
+    std::string text = testutil::ReadAll(fs::path(QUILLOT_SOURCE_DIR) / "app" / "Form1.txt");
     const std::string own = "Caption = 'Quillot 05 Vol. 1 '";
     const std::size_t at = text.find(own);
     if (at != std::string::npos)
@@ -77,7 +71,7 @@ inline ::testing::AssertionResult WritePictures(const fs::path& dir) {
 // The second form compiled, its pictures read from `dir`.
 inline std::string SecondFormStream(const fs::path& dir) {
     return formstream::CompileFormText(
-        SecondFormText(), [&](const std::string& name) { return ReadFile(dir / name); });
+        SecondFormText(), [&](const std::string& name) { return testutil::ReadAll(dir / name); });
 }
 
 // The build's ten clips linked into `dir` under upper-case names ("MAIN_ENG.AVI").

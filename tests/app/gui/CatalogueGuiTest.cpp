@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "tests/common/Command.h"
+#include "tests/common/Files.h"
 #include "tests/common/TempDir.h"
 
 namespace {
@@ -32,10 +33,7 @@ std::string Grab(const TTempDir& dir, int x, int y, int w, int h, const std::str
         return {};
     if (!keepAs.empty())
         std::system(("import -window root '" + (dir.Path() / keepAs).string() + "'").c_str());
-    std::ifstream in(raw, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return testutil::ReadAll(raw);
 }
 
 bool Uniform(const std::string& rgb) {

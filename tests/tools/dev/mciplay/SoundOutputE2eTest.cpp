@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "tests/common/Command.h"
+#include "tests/common/Files.h"
 #include "tests/common/TempDir.h"
 #include "tests/tools/dev/mciplay/SoundMatch.h"
 
@@ -44,15 +45,8 @@ std::string Quote(const std::string& s) {
     return "'" + s + "'";
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 std::vector<float> ReadSamples(const std::string& path) {
-    const std::string bytes = ReadFile(path);
+    const std::string bytes = testutil::ReadAll(path);
     std::vector<float> out(bytes.size() / 2);
     for (std::size_t i = 0; i < out.size(); ++i)
         out[i] =
@@ -158,7 +152,7 @@ TEST_F(ClipSound, ReachesAPulseAudioServerWholeAndInTime) {
     const std::string client = own + " PULSE_SERVER=unix:" + Quote(socket);
     ASSERT_TRUE(WaitFor("env " + client + " pactl info", 20))
         << "the PulseAudio server did not come up:\n"
-        << ReadFile(FDir / "server.log");
+        << testutil::ReadAll(FDir / "server.log");
 
     // A silent stream with a short latency keeps the null sink running in short blocks:
     // idle, it renders 2 s ahead, and the first sound would wait behind that.
@@ -196,7 +190,7 @@ TEST_F(ClipSound, ReachesAPulseAudioServerWholeAndInTime) {
 
     EXPECT_EQ(run.Exit, 0);
     EXPECT_EQ(run.Out, "clip.avi: position 45 of 45\n");
-    EXPECT_EQ(ReadFile(FDir / "play.err"), "");
+    EXPECT_EQ(testutil::ReadAll(FDir / "play.err"), "");
     EXPECT_TRUE(Whole(m)) << "windows " << m.Windows << ", worst correlation " << m.WorstCorrelation
                           << " (expected at least " << MinCorrelation << "), worst offset "
                           << m.WorstDrift * 1000 / Rate << " ms (expected below 40 ms)";
@@ -221,7 +215,8 @@ TEST_F(ClipSound, WithoutASoundOutputOneLineSaysSoAndThePicturePlaysOn) {
         const testutil::TCommandRun run = Play(c.Environment, FDir / "play.err");
         EXPECT_EQ(run.Exit, 0);
         EXPECT_EQ(run.Out, "clip.avi: position 45 of 45\n");
-        EXPECT_EQ(ReadFile(FDir / "play.err"), "no sound output: clips play without sound\n");
+        EXPECT_EQ(testutil::ReadAll(FDir / "play.err"),
+                  "no sound output: clips play without sound\n");
     }
 }
 

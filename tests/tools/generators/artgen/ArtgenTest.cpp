@@ -20,6 +20,7 @@
 #include "platform/user/WindowManager.h"
 #include "platform/win32.h"
 #include "rtl/Stream.h"
+#include "tests/common/Files.h"
 #include "tools/generators/artgen/Artgen.h"
 #include "tools/generators/artgen/Output.h"
 #include "tools/generators/artgen/Render.h"
@@ -34,13 +35,6 @@ std::uint32_t LE16(std::string_view s, std::size_t at) {
 }
 std::uint32_t LE32(std::string_view s, std::size_t at) {
     return LE16(s, at) | LE16(s, at + 2) << 16;
-}
-
-std::string ReadAll(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 // A directory of its own under the temp folder, removed at the end of the test.
@@ -501,15 +495,15 @@ TEST(ArtgenProgram, SameBytesOnEveryRunAndAsDrawnInProcess) {
     EXPECT_EQ(names.size(), 4u + 27u + 1u + std::size(IconThemeSizes));
     for (const std::string& name : names) {
         SCOPED_TRACE(name);
-        const std::string a = ReadAll(first.Path() / name);
+        const std::string a = testutil::ReadAll(first.Path() / name);
         EXPECT_FALSE(a.empty());
-        EXPECT_TRUE(a == ReadAll(second.Path() / name));
+        EXPECT_TRUE(a == testutil::ReadAll(second.Path() / name));
     }
     for (int i = 0; i < 4; ++i)
-        EXPECT_TRUE(ReadAll(first.Path() / PictureSpec(TPictureId(i)).File) ==
+        EXPECT_TRUE(testutil::ReadAll(first.Path() / PictureSpec(TPictureId(i)).File) ==
                     Pictures().Gif[std::size_t(i)]);
-    EXPECT_TRUE(ReadAll(first.Path() / "EN_MPEJECT.bmp") == GlyphBmp(8, gsNormal));
-    EXPECT_TRUE(ReadAll(first.Path() / "quillot-48.png") == IconPng(48));
+    EXPECT_TRUE(testutil::ReadAll(first.Path() / "EN_MPEJECT.bmp") == GlyphBmp(8, gsNormal));
+    EXPECT_TRUE(testutil::ReadAll(first.Path() / "quillot-48.png") == IconPng(48));
 }
 
 TEST(ArtgenProgram, BadCommandLinesFailWithoutWriting) {
