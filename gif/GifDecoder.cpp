@@ -108,6 +108,12 @@ template <class TPixel>
     }
 }
 
+// Copies exactly `len` pixels, for strings that end too near their row for whole pieces.
+template <class TPixel>
+[[gnu::noinline]] void CopyExact(TPixel* dst, const TPixel* src, std::ptrdiff_t len) {
+    std::memcpy(dst, src, std::size_t(len) * sizeof(TPixel));
+}
+
 // The decoder's state that the fast path keeps in registers.
 template <class TPixel> struct TState {
     std::uint64_t Bits = 0; // the next Count bits of the data, first bit lowest
@@ -120,16 +126,20 @@ template <class TPixel> struct TState {
     int FreeCode = 0;
     TPixel* Dst = nullptr;     // where the next string goes
     TPixel* RowEnd = nullptr;  // the end of its row
-    TPixel* FastEnd = nullptr; // strings ending here or before take the fast path
-    std::uint64_t Base = 0;    // the entry the next code adds
-    std::uint32_t Link = 0;    // its link but for the last index: old code | first << 24
+    TPixel* FastEnd = nullptr; // strings ending here or before are copied in whole pieces
+    // Strings ending here or before (and after FastEnd) are copied exactly and keep their
+    // place as the copy of their entry: the row leaves room behind it for the next
+    // string's first pixel, and memory behind the row for reading whole pieces of it.
+    TPixel* TailEnd = nullptr;
+    std::uint64_t Base = 0; // the entry the next code adds
+    std::uint32_t Link = 0; // its link but for the last index: old code | first << 24
 };
 
 // The fast path: codes whose string the table holds as a copy and that fit their row, one
 // after the other until one does not. It is a single loop over locals so that the state
 // stays in registers (the pixel stores could otherwise change any of it); both tables are
 // reached through one pointer, and the growth of the code size is one compare against the
-// code count at which it next grows.
+// mask (a full table of 12-bit codes has as many codes as the mask allows plus one).
 template <class TPixel>
 [[gnu::always_inline]] inline void RunFast(TState<TPixel>& s, TTables<TPixel>& t) {
     std::uint64_t bits = s.Bits;
@@ -143,27 +153,31 @@ template <class TPixel>
     std::size_t freeCode = std::size_t(s.FreeCode);
     TPixel* dst = s.Dst;
     TPixel* const fastEnd = s.FastEnd;
+    TPixel* const tailEnd = s.TailEnd;
     std::uint64_t base = s.Base;
     std::uint32_t link = s.Link;
-    // The code count at which the code size grows next; a full table keeps its count.
-    std::size_t grow = codeSize < 12 ? std::size_t(mask) + 1 : std::size_t(MaxCodes);
     for (;;) {
         if (code >= freeCode)
             break;
         const std::uint64_t v = t.Entries[code];
         const std::ptrdiff_t len = LengthOf(v);
-        if (len == 0 || dst + len > fastEnd)
+        if (len == 0)
             break;
+        if (dst + len > fastEnd) [[unlikely]] {
+            if (dst + len > tailEnd)
+                break;
+            CopyExact(dst, PointerOf<TPixel>(v), len);
+        } else {
+            CopyPixels(dst, PointerOf<TPixel>(v), len);
+        }
         const std::uint32_t first = t.Links[code] & FirstMask; // first index << 24
-        CopyPixels(dst, PointerOf<TPixel>(v), len);
         t.Entries[freeCode] = base;
         t.Links[freeCode] = link | first >> 8;
         // A full table takes no more entries; they then land in the spare last one.
-        if (++freeCode >= grow) {
+        if (++freeCode > mask) {
             if (codeSize < 12) {
                 ++codeSize;
                 mask = (mask << 1) | 1;
-                grow = codeSize < 12 ? std::size_t(mask) + 1 : std::size_t(MaxCodes);
             } else {
                 freeCode = MaxCodes;
             }
@@ -328,12 +342,17 @@ private:
         FState.Dst = at;
         FState.RowEnd = end;
         FState.FastEnd = end - std::min<std::ptrdiff_t>(Piece<TPixel>, end - at);
+        FState.TailEnd = FState.FastEnd;
     }
     // Makes image row y the one being written.
     void EnterRow(int y) {
         FY = y;
         TPixel* row = FPixels + std::size_t(FHeight - 1 - y) * FStride;
         SetRegion(row, row + FWidth);
+        // The rows that lie behind this one in memory (those above it in the image) take
+        // the reading of whole pieces beyond its end.
+        if (y > 0 && std::size_t(y) * FStride >= std::size_t(Piece<TPixel>))
+            FState.TailEnd = std::max(FState.FastEnd, row + FWidth - 1);
     }
     // Moves on once the row (or window) is full; false when every pixel is written.
     bool NextRow() {
@@ -527,7 +546,7 @@ private:
     void Emit(std::ptrdiff_t len, bool clean) {
         TState<TPixel>& s = FState;
         TPixel* const start = s.Dst;
-        TPixel* const fastEnd = s.FastEnd;
+        TPixel* const tailEnd = s.TailEnd;
         const TPixel* from = FTables->String;
         std::ptrdiff_t left = len;
         bool oneRow = true;
@@ -544,7 +563,7 @@ private:
         }
         if (!clean)
             s.Base = 0;
-        else if (oneRow && len + 1 <= fastEnd - start)
+        else if (oneRow && start + len <= tailEnd)
             s.Base = EntryOf(start, len + 1);
         else
             s.Base = PoolCopy(len);
