@@ -11,11 +11,13 @@
 //
 // Strings that stay inside their row with room to spare take the fast path: the copy goes
 // in 16-byte pieces that may write (and read) a few pixels beyond the string, never beyond
-// the row. The others are put together first and written piece by piece across the rows;
-// as the string then stands in no one place, a copy of it goes into a pool, where the next
-// code adds its first pixel. An entry with no copy (the pool is full, or the entry made
-// after a damaged code, whose walk runs through links that later entries change) is
-// decoded by the classic walk of prefix codes and last pixels. The pixels are therefore
+// the row. Strings that end in the last pixels of a row but one are copied exactly and stay
+// on the fast path too; whole pieces may then be read from their copy beyond the row, where
+// the rows that lie behind it in memory take the reading. The others are put together first and
+// written piece by piece across the rows; as the string then stands in no one place, a copy of it
+// goes into a pool, where the next code adds its first pixel. An entry with no copy (the pool is
+// full, or the entry made after a damaged code, whose walk runs through links that later entries
+// change) is decoded by the classic walk of prefix codes and last pixels. The pixels are therefore
 // those of the walk in every case.
 //
 // Where the strings go: 8-bit index rows and 32-bit pixels are written in their rows of a
@@ -644,13 +646,37 @@ private:
 };
 
 template <class TPixel, bool Window>
+bool RunDecoder(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm,
+                const TPixel* colors, TPixel* pixels, std::size_t stride, bool zeroed) {
+    TLzwDecoder<TPixel, Window> decoder(data, size, prm, colors, pixels, stride, zeroed);
+    return decoder.Run();
+}
+
+// The decoder compiled a second time, on x86-64 processors that have them, with the BMI2
+// instructions: shifts by a register amount in one instruction that leaves the flags
+// alone, which the bit reader makes for every code. All of it is inlined into this copy.
+#if defined(__x86_64__) && defined(__GNUC__)
+#define GIF_DECODE_BMI2 1
+template <class TPixel, bool Window>
+[[gnu::target("bmi2"), gnu::flatten]] bool
+RunDecoderBmi2(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm,
+               const TPixel* colors, TPixel* pixels, std::size_t stride, bool zeroed) {
+    return RunDecoder<TPixel, Window>(data, size, prm, colors, pixels, stride, zeroed);
+}
+#endif
+
+template <class TPixel, bool Window>
 bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeParams& prm,
             const TPixel* colors, TPixel* pixels, std::size_t stride, bool zeroed) {
     return WithDecodeProgress(prm.Progress, [&] {
         if (size < 1)
             throw rtl::EReadError(rtl::SReadError);
-        TLzwDecoder<TPixel, Window> decoder(data, size, prm, colors, pixels, stride, zeroed);
-        return decoder.Run();
+#ifdef GIF_DECODE_BMI2
+        static const bool bmi2 = __builtin_cpu_supports("bmi2");
+        if (bmi2)
+            return RunDecoderBmi2<TPixel, Window>(data, size, prm, colors, pixels, stride, zeroed);
+#endif
+        return RunDecoder<TPixel, Window>(data, size, prm, colors, pixels, stride, zeroed);
     });
 }
 

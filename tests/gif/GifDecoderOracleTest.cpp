@@ -249,3 +249,21 @@ TEST(GifDecoderOracle, LongStringsAcrossNarrowRowsDecodeAsTheTableWalk) {
         ExpectSameAsWalk(StreamBytes(out), width, height, 8);
     }
 }
+
+TEST(GifDecoderOracle, ShortStringsEndingAtRowEndsDecodeAsTheTableWalk) {
+    // Noise of few colours: strings of one to a few pixels, many of which end in the last
+    // pixels of a row, in rows about as wide as a copied piece and images a few rows high
+    // (the rows at the end of the bitmap's memory have nothing behind them to read).
+    std::mt19937 rng(7);
+    for (const int width : {2, 3, 4, 5, 7, 8, 15, 16, 17, 31, 33})
+        for (const int height : {1, 2, 3, 5, 40}) {
+            const Bytes bmp = MakeBmp(width, height, 8, [&](int, int) { return int(rng() % 6); });
+            const int stride = ((width * 8 + 31) / 32) * 4;
+            rtl::TMemoryStream out;
+            EncodeRaster(out, width, height, 8, false,
+                         bmp.data() + LE32(bmp.data() + 10) + std::size_t(height - 1) * stride,
+                         -stride, {});
+            SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
+            ExpectSameAsWalk(StreamBytes(out), width, height, 8);
+        }
+}
