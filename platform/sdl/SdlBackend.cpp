@@ -4,8 +4,8 @@
 // window's pixels, the window manager draws straight into it and presenting only sends
 // the damaged rectangles to the display; otherwise the window keeps pixels of its own and
 // presenting converts the damaged rectangles into the surface. Waiting sleeps in
-// SDL_WaitEventTimeout until input arrives or the next timer is due; other threads wake it with an
-// SDL user event.
+// SDL_WaitEventTimeout until input arrives or the next timer is due; other threads wake
+// it with an SDL user event.
 #include <SDL.h>
 
 #include <algorithm>
