@@ -1,8 +1,11 @@
 // The SDL backend: every visible top-level window with an area is an SDL window showing
 // the client-area surface that the window manager composites (the system's window manager
-// draws the frame). Presenting copies only the damaged rectangles into the SDL window's
-// framebuffer. Waiting sleeps in SDL_WaitEventTimeout until input arrives or the next
-// timer is due; other threads wake it with an SDL user event.
+// draws the frame). When SDL's window surface has the pixel format and size of the
+// window's pixels, the window manager draws straight into it and presenting only sends
+// the damaged rectangles to the display; otherwise the window keeps pixels of its own and
+// presenting converts the damaged rectangles into the surface. Waiting sleeps in
+// SDL_WaitEventTimeout until input arrives or the next timer is due; other threads wake
+// it with an SDL user event.
 #include <SDL.h>
 
 #include <algorithm>
@@ -29,7 +32,20 @@ using user::Window;
 struct SdlWindow {
     SDL_Window* Handle = nullptr;
     bool FullScreen = false; // shown with SDL_WINDOW_FULLSCREEN_DESKTOP
+    bool CreateFailed = false;
+    // The pixels of SDL's window surface that the window's surface points into, when it
+    // does (see Bound), and a count of the times they were asked for.
+    void* Bound = nullptr;
+    unsigned Binds = 0;
 };
+
+// Whether SDL's window surface `s` can be a window's pixels of `width` x `height` as it
+// stands: 0x00RRGGBB in 32 bits, rows a whole number of pixels apart, always addressable.
+bool FitsWindowPixels(const SDL_Surface* s, int width, int height) {
+    return s && s->pixels && s->format && s->format->format == SDL_PIXELFORMAT_RGB888 &&
+           s->w == width && s->h == height && s->pitch % 4 == 0 && s->pitch / 4 >= width &&
+           !SDL_MUSTLOCK(s);
+}
 
 int VirtualKey(SDL_Keycode key) {
     if (key >= SDLK_a && key <= SDLK_z)
@@ -284,15 +300,61 @@ public:
         Applying = false;
     }
 
+    WindowPixels PixelsFor(Window* top, int width, int height) override {
+        SdlWindow* sw = Find(top);
+        WindowPixels pixels;
+        if (!sw || !sw->Handle) {
+            // The display's window is made right after this (TopLevelChanged), before
+            // anything paints: its surface is bound then (Create).
+            pixels.Later =
+                !Unbinding && top->Visible() && !top->Minimized() && !(sw && sw->CreateFailed);
+            return pixels;
+        }
+        sw->Bound = nullptr;
+        ++sw->Binds;
+        if (Unbinding || top->Minimized())
+            return pixels;
+        // This may free the surface SDL gave up after a resize: the window manager holds
+        // the pixel lock and moves every context off it before anything draws again.
+        SDL_Surface* s = SDL_GetWindowSurface(sw->Handle);
+        if (!FitsWindowPixels(s, width, height))
+            return pixels;
+        sw->Bound = s->pixels;
+        pixels.Pixels = static_cast<std::uint32_t*>(s->pixels);
+        pixels.Stride = s->pitch / 4;
+        return pixels;
+    }
+
     void Present(Window* top) override {
         SdlWindow* sw = Find(top);
         if (!sw || !sw->Handle || top->Dirty.empty() || !top->Surf.Pixels)
             return;
+        // SDL gives up its surface on a resize and frees it at the next
+        // SDL_GetWindowSurface: with a resize waiting in the queue, the pixels in it move
+        // to a store of the window's own first (WindowEvent does the same).
+        if (Bound(top) && ResizePending(sw))
+            Unbind(top);
         SDL_Surface* dst = SDL_GetWindowSurface(sw->Handle);
+        if (Bound(top) && (dst ? dst->pixels : nullptr) != sw->Bound) {
+            // SDL remade its surface unannounced: what the window showed is gone, and it
+            // repaints whole into the new pixels.
+            sw->Bound = nullptr;
+            RebindSurface(top, false);
+            user::InvalidateIn(top, user::ClientRectOf(top), true, true);
+            return;
+        }
         if (!dst)
             return;
-        if (Frames == 0)
-            MarkPhase("window-surface");
+        if (!Bound(top) && !top->Minimized() &&
+            FitsWindowPixels(dst, top->Surf.Width, top->Surf.Height)) {
+            // The surface fits now (after a resize): the window's pixels move into it, and
+            // from now on presenting only sends the damaged rectangles.
+            RebindSurface(top, true);
+        }
+        if (Bound(top)) {
+            SendDamage(sw, top);
+            return;
+        }
         std::vector<SDL_Rect> rects;
         if (SDL_MUSTLOCK(dst))
             SDL_LockSurface(dst);
@@ -312,14 +374,9 @@ public:
         }
         if (SDL_MUSTLOCK(dst))
             SDL_UnlockSurface(dst);
-        if (Frames == 0) {
+        if (Frames == 0)
             MarkPhase("converted");
-            FirstFrameTick = Now();
-        }
-        if (!rects.empty())
-            SDL_UpdateWindowSurfaceRects(sw->Handle, rects.data(), int(rects.size()));
-        ++Frames;
-        MarkPhase("present");
+        Send(sw, rects);
     }
 
     void SetCursorShape(HCURSOR cursor, bool visible) override {
@@ -346,6 +403,55 @@ public:
 
 private:
     SdlWindow* Find(Window* top) { return static_cast<SdlWindow*>(top->BackendData); }
+
+    // Whether the window's surface points into SDL's window surface.
+    bool Bound(Window* top) {
+        SdlWindow* sw = Find(top);
+        return sw && sw->Bound && top->Surf.Pixels == sw->Bound;
+    }
+
+    // Whether a resize of the window waits in SDL's queue: SDL has given up its surface
+    // then, and frees it at the next SDL_GetWindowSurface.
+    static bool ResizePending(SdlWindow* sw) {
+        constexpr int Look = 16;
+        SDL_Event events[Look];
+        const int n = SDL_PeepEvents(events, Look, SDL_PEEKEVENT, SDL_WINDOWEVENT, SDL_WINDOWEVENT);
+        const Uint32 id = SDL_GetWindowID(sw->Handle);
+        for (int i = 0; i < n; ++i)
+            if (events[i].window.windowID == id &&
+                (events[i].window.event == SDL_WINDOWEVENT_RESIZED ||
+                 events[i].window.event == SDL_WINDOWEVENT_SIZE_CHANGED))
+                return true;
+        return n == Look; // more than one look sees: taken as a resize
+    }
+
+    // The window's pixels leave SDL's surface for a store of its own, content and all.
+    void Unbind(Window* top) {
+        Unbinding = true;
+        RebindSurface(top, true);
+        Unbinding = false;
+    }
+
+    // Sends the damaged rectangles of a window whose pixels are SDL's surface.
+    void SendDamage(SdlWindow* sw, Window* top) {
+        std::vector<SDL_Rect> rects;
+        rects.reserve(top->Dirty.size());
+        for (const RECT& d : top->Dirty) {
+            RECT r = user::Intersect(d, RECT{0, 0, top->Surf.Width, top->Surf.Height});
+            if (!user::RectEmpty(r))
+                rects.push_back(SDL_Rect{r.left, r.top, r.right - r.left, r.bottom - r.top});
+        }
+        Send(sw, rects);
+    }
+
+    void Send(SdlWindow* sw, const std::vector<SDL_Rect>& rects) {
+        if (Frames == 0)
+            FirstFrameTick = Now();
+        if (!rects.empty())
+            SDL_UpdateWindowSurfaceRects(sw->Handle, rects.data(), int(rects.size()));
+        ++Frames;
+        MarkPhase("present");
+    }
 
     Window* FromId(Uint32 id) {
         auto it = ById.find(id);
@@ -388,10 +494,17 @@ private:
         MarkPhase("window-made");
         if (!sw->Handle) {
             std::fprintf(stderr, "platform: SDL_CreateWindow failed: %s\n", SDL_GetError());
+            // The window keeps pixels of its own, for another try.
+            sw->CreateFailed = true;
+            RebindSurface(top, true);
             Applying = false;
             return;
         }
+        sw->CreateFailed = false;
         ById[SDL_GetWindowID(sw->Handle)] = top->Handle;
+        // The window's pixels go into SDL's surface now, before anything paints.
+        RebindSurface(top, true);
+        MarkPhase("window-surface");
         // The first frame does not need the icon (a few milliseconds to decode and send):
         // the windows made before it get theirs a little after it (WaitEvents).
         if (Frames == 0)
@@ -471,6 +584,10 @@ private:
         if (!sw)
             return;
         if (sw->Handle) {
+            // Pixels in the SDL window's surface leave it before it goes (a window that
+            // only changes parent keeps them, and its contexts).
+            if (Bound(top))
+                Unbind(top);
             ById.erase(SDL_GetWindowID(sw->Handle));
             SDL_DestroyWindow(sw->Handle);
         }
@@ -541,14 +658,25 @@ private:
         case SDL_WINDOWEVENT_CLOSE:
             user::CloseFromWindowManager(top);
             break;
-        case SDL_WINDOWEVENT_SIZE_CHANGED:
+        case SDL_WINDOWEVENT_SIZE_CHANGED: {
+            // SDL has given up its surface, and frees it at the next SDL_GetWindowSurface.
+            // A new size takes new pixels anyway (ResizeSurface); pixels that stay in the
+            // old surface move to a store of their own while they can be read, and into
+            // the new surface when they are presented.
+            const unsigned binds = Find(top)->Binds;
             if (e.data1 != top->Surf.Width || e.data2 != top->Surf.Height) {
                 RECT in = user::FrameInsets(top);
                 user::ApplyExternalGeometry(top, 0, 0, e.data1 + in.left + in.right,
                                             e.data2 + in.top + in.bottom, SWP_NOMOVE);
+                top = FromId(e.windowID);
+                if (!top)
+                    break;
             }
+            if (Bound(top) && Find(top)->Binds == binds)
+                Unbind(top);
             top->Dirty.assign(1, RECT{0, 0, top->Surf.Width, top->Surf.Height});
             break;
+        }
         case SDL_WINDOWEVENT_MOVED: {
             if (Applying || top->Maximized() || top->Minimized())
                 break;
@@ -604,6 +732,7 @@ private:
     std::map<int, SDL_Cursor*> Cursors;
     bool Applying = false;
     bool FocusLost = false;
+    bool Unbinding = false; // PixelsFor answers "pixels of the window's own"
 
 public:
     unsigned long Frames = 0;

@@ -42,6 +42,19 @@ public:
     };
     virtual void TopLevelChanged(Window* top, unsigned changes) = 0;
     virtual void Present(Window* top) = 0;
+    // Where the client-area pixels of top-level window `top` live at `width` x `height`
+    // (both above 0): in memory of the backend's (the display's own image of the window,
+    // 0x00RRGGBB rows `Stride` pixels apart, so presenting needs no copy), in a store of
+    // the window's own (Pixels null, the default), or, with Later, in the backend's as
+    // soon as the display's window exists (the backend calls RebindSurface then, before
+    // anything can paint). Called under the pixel lock; the memory stays the window's
+    // until the backend rebinds it.
+    struct WindowPixels {
+        std::uint32_t* Pixels = nullptr;
+        int Stride = 0;
+        bool Later = false;
+    };
+    virtual WindowPixels PixelsFor(Window* top, int width, int height);
     virtual void SetCursorShape(HCURSOR cursor, bool visible) = 0;
     virtual void WarpPointer(POINT screen) = 0;
     virtual void Sleep(DWORD ms) = 0;

@@ -13,6 +13,56 @@ PixelLock LockPixels() {
     return PixelLock(gdi::GdiMutex());
 }
 
+Backend::WindowPixels Backend::PixelsFor(Window*, int, int) {
+    return WindowPixels{};
+}
+
+namespace {
+
+// Gives `top` new client-area pixels of w x h: the backend's when it offers them, else a
+// store of its own. With `keep` (same size) the content so far is carried over, otherwise
+// the pixels are white. Another thread may be drawing through a context of this window:
+// the new pixels go in and every context moves to them before the old ones are freed, all
+// under the lock.
+void InstallSurface(Window* top, int w, int h, bool keep) {
+    PixelLock lock = LockPixels();
+    Backend::WindowPixels given;
+    if (CurrentBackend() && w > 0 && h > 0)
+        given = GetBackend().PixelsFor(top, w, h);
+    PixelStore fresh;
+    Surface next;
+    if (given.Pixels) {
+        next = Surface{given.Pixels, w, h, given.Stride};
+    } else if (given.Later) {
+        // Nothing draws before the backend's pixels arrive (RebindSurface).
+        next = Surface{nullptr, w, h, w};
+    } else if (fresh.Assign(size_t(w) * size_t(h), 0x00FFFFFFu)) {
+        next = Surface{fresh.Data(), w, h, w};
+    } else {
+        w = h = 0; // out of memory: the window shows nothing rather than failing
+        next = Surface{};
+    }
+    const Surface& old = top->Surf;
+    const bool copy = keep && old.Pixels && next.Pixels && old.Pixels != next.Pixels &&
+                      old.Width == w && old.Height == h;
+    if (next.Pixels && (copy || given.Pixels) && !(keep && old.Pixels == next.Pixels))
+        for (int y = 0; y < h; ++y) {
+            std::uint32_t* row = next.Pixels + size_t(y) * size_t(next.Stride);
+            if (copy)
+                std::memcpy(row, old.Pixels + size_t(y) * size_t(old.Stride), size_t(w) * 4);
+            else
+                std::fill_n(row, w, 0x00FFFFFFu);
+        }
+    top->Pixels.Swap(fresh);
+    top->Surf = next;
+    top->Dirty.clear();
+    top->Dirty.push_back(RECT{0, 0, w, h});
+    RetargetDcs(top);
+    fresh.Release();
+}
+
+} // namespace
+
 void ResizeSurface(Window* top) {
     // Hidden windows keep no pixels; a new size is repainted as a whole, so the old
     // content is not carried over.
@@ -20,18 +70,12 @@ void ResizeSurface(Window* top) {
     int w = cr.right, h = cr.bottom;
     if (w == top->Surf.Width && h == top->Surf.Height)
         return;
-    PixelStore fresh;
-    if (!fresh.Assign(size_t(w) * size_t(h), 0x00FFFFFFu))
-        w = h = 0; // out of memory: the window shows nothing rather than failing
-    // Another thread may be drawing through a context of this window: the new pixels go
-    // in and every context moves to them before the old ones are freed, all under the lock.
+    InstallSurface(top, w, h, false);
+}
+
+void RebindSurface(Window* top, bool keep) {
     PixelLock lock = LockPixels();
-    top->Pixels.Swap(fresh);
-    top->Surf = Surface{top->Pixels.Data(), w, h, w};
-    top->Dirty.clear();
-    top->Dirty.push_back(RECT{0, 0, w, h});
-    RetargetDcs(top);
-    fresh.Release();
+    InstallSurface(top, top->Surf.Width, top->Surf.Height, keep);
 }
 
 void RetargetDcs(Window* top) {
@@ -311,8 +355,11 @@ HDC GetDC(HWND hwnd) {
         int w = sr.right - sr.left, h = sr.bottom - sr.top;
         PixelLock lock = LockPixels();
         if (Windows().ScreenSurface.Width != w || Windows().ScreenSurface.Height != h) {
-            Windows().ScreenPixels.assign(size_t(w) * size_t(h), 0);
-            Windows().ScreenSurface = platform::Surface{Windows().ScreenPixels.data(), w, h, w};
+            // Most screen contexts only ask for the display's properties: the pixels are
+            // taken untouched and become resident only where something draws.
+            if (!Windows().ScreenPixels.Assign(size_t(std::max(w, 0)) * size_t(std::max(h, 0)), 0))
+                w = h = 0;
+            Windows().ScreenSurface = platform::Surface{Windows().ScreenPixels.Data(), w, h, w};
         }
         HDC dc = platform::CreateSurfaceDC(Windows().ScreenSurface, POINT{0, 0},
                                            std::vector<RECT>{RECT{0, 0, w, h}});

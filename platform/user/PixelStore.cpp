@@ -10,6 +10,8 @@ namespace platform::user {
 namespace {
 
 constexpr std::size_t HugePage = std::size_t(2) << 20;
+// From this size a zero-filled store is a mapping of its own, left untouched.
+constexpr std::size_t ZeroMappingMin = std::size_t(64) << 10;
 
 } // namespace
 
@@ -20,6 +22,19 @@ bool PixelStore::Assign(std::size_t count, std::uint32_t value) {
     if (count > (std::size_t(-1) - HugePage) / sizeof(std::uint32_t))
         return false;
     std::size_t bytes = count * sizeof(std::uint32_t);
+    if (value == 0 && bytes >= ZeroMappingMin) {
+        // Fresh anonymous memory reads as zero: nothing is written, and only the pages
+        // something draws on ever become resident (in small pages, so a few strokes on a
+        // screen-sized store cost a few pages rather than megabytes).
+        void* m = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (m == MAP_FAILED)
+            return false;
+        Mapping = m;
+        MappingBytes = bytes;
+        Pixels = static_cast<std::uint32_t*>(m);
+        Count = count;
+        return true;
+    }
     if (bytes >= HugePage) {
         // Over-allocate by one huge page so the pixels can start on a huge-page boundary;
         // the unused head and tail cost address space only.

@@ -95,7 +95,9 @@ struct Window {
     bool HasSystemMenu = false;
     std::vector<UINT> SystemMenu;
     // Top-level windows only: the client-area pixels and the parts changed since the
-    // backend last presented them (surface coordinates).
+    // backend last presented them (surface coordinates). Surf points into Pixels, or into
+    // memory the backend offered (Backend::PixelsFor); its Pixels are null while the
+    // window has no area, or for the moment a backend's pixels are on their way.
     PixelStore Pixels;
     Surface Surf;
     std::vector<RECT> Dirty;
@@ -151,7 +153,7 @@ struct WindowTable {
         RECT PaintClip; // client coordinates, used for BeginPaint contexts
     };
     std::unordered_map<HDC, DcInfo> Dcs; // under the pixel lock
-    std::vector<std::uint32_t> ScreenPixels;
+    PixelStore ScreenPixels;             // the screen's surface, for GetDC(NULL)
     Surface ScreenSurface;
 
     // Destroys every top-level window (with its children and their device contexts) and
@@ -245,6 +247,11 @@ bool IsReallyVisible(const Window* w);      // itself and all ancestors visible
 // Visible parts of the client (or whole window) in surface coordinates.
 std::vector<RECT> VisibleRects(const Window* w, bool wholeWindow);
 void ResizeSurface(Window* top);
+// Backends: asks again where top's pixels live (Backend::PixelsFor) at the surface's
+// present size, and moves them there; with `keep` the content so far goes with them (the
+// old pixels must still be readable), otherwise they start white. The whole surface is
+// then due to be presented; the caller invalidates the window when its content is lost.
+void RebindSurface(Window* top, bool keep);
 void RetargetDcs(Window* top);
 void MarkDirty(Window* top, const RECT& surfaceRect);
 // Invalidates `rect` (client coordinates of w) in w and, following the real rules,

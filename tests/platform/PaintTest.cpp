@@ -204,6 +204,26 @@ TEST_F(Paint, DeviceCapsOfTheScreenFollowItsSize) {
     ReleaseDC(nullptr, dc);
 }
 
+TEST_F(Paint, TheScreenContextDrawsAndReadsBackAtEverySize) {
+    struct Case {
+        int Width, Height;
+    };
+    for (const Case& c : {Case{800, 600}, Case{1280, 1024}, Case{64, 48}}) {
+        platform::testing::SetScreenSize(c.Width, c.Height);
+        HDC dc = GetDC(nullptr);
+        ASSERT_NE(dc, nullptr);
+        EXPECT_EQ(GetPixel(dc, c.Width - 1, c.Height - 1), RGB(0, 0, 0)) << "starts black";
+        HBRUSH b = CreateSolidBrush(RGB(10, 200, 30));
+        RECT r{c.Width - 20, c.Height - 10, c.Width, c.Height};
+        FillRect(dc, &r, b);
+        DeleteObject(b);
+        EXPECT_EQ(GetPixel(dc, c.Width - 1, c.Height - 1), RGB(10, 200, 30)) << c.Width;
+        EXPECT_EQ(GetPixel(dc, c.Width - 21, c.Height - 1), RGB(0, 0, 0)) << c.Width;
+        EXPECT_EQ(GetPixel(dc, c.Width, 0), CLR_INVALID) << "outside the screen";
+        ReleaseDC(nullptr, dc);
+    }
+}
+
 TEST_F(Paint, ChildBorderIsDrawnAndRedrawnAfterTheParentPaintsOverIt) {
     HWND top = Colored("RedBack", RGB(255, 0, 0), WS_POPUP | WS_VISIBLE, 0, 0, 100, 100, nullptr);
     HWND c = Colored("GreenBack", RGB(0, 255, 0), WS_CHILD | WS_VISIBLE | WS_BORDER, 10, 10, 30, 30,
