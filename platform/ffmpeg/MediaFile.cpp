@@ -104,11 +104,16 @@ Choice ChooseStreams(const std::vector<AviStreamHeader>& headers, const std::str
         return c;
     }
     for (std::size_t k = 0; k < headers.size() && k < 100; ++k) {
-        if (headers[k].Type == "vids" && c.Video < 0 &&
-            VideoParameters(headers[k], *c.VideoPar, c.Format))
+        // A video stream whose format cannot be read (cut short) is a damaged file, not
+        // one to play as sound alone.
+        if (headers[k].Type == "vids" && c.Video < 0) {
+            if (!VideoParameters(headers[k], *c.VideoPar, c.Format)) {
+                c.Refused = MCIERR_INVALID_FILE;
+                return c;
+            }
             c.Video = int(k);
-        else if (headers[k].Type == "auds" && c.Audio < 0 &&
-                 SoundParameters(headers[k], *c.AudioPar))
+        } else if (headers[k].Type == "auds" && c.Audio < 0 &&
+                   SoundParameters(headers[k], *c.AudioPar))
             c.Audio = int(k);
     }
     if (c.Video >= 0) {
