@@ -2,6 +2,7 @@
 // clock: dropped frames, B-frames, the codecs of catalogue discs, pictures the device
 // cannot show.
 #include <cstring>
+#include <fstream>
 
 #include "FfmpegClip.h"
 #include "MciFixture.h"
@@ -267,6 +268,93 @@ TEST_F(AviPlayback, EveryCodecOfTheDiscsPlaysToItsEndWithFFmpegsPicturesAndSound
         EXPECT_NE(sound.Checksum, 0u);
         EXPECT_EQ(Simple(id, MCI_CLOSE), 0u);
         Log().clear();
+    }
+}
+
+std::string Le32(std::uint32_t v) {
+    return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+}
+
+std::string RiffChunk(const std::string& tag, const std::string& data) {
+    return tag + Le32(std::uint32_t(data.size())) + data + std::string(data.size() % 2, '\0');
+}
+
+// An AVI file of one MPEG-4 video stream (XVID) at `fps`, a chunk for each of `frames`,
+// with an index that marks the first chunk alone a key frame.
+std::string MpegFourAvi(const std::vector<std::string>& frames, int width, int height, int fps) {
+    const std::string strh =
+        "vidsXVID" + Le32(0) + Le32(0) + Le32(0) + Le32(1) + Le32(std::uint32_t(fps)) + Le32(0) +
+        Le32(std::uint32_t(frames.size())) + Le32(0) + Le32(0) + Le32(0) + std::string(8, '\0');
+    const std::string strf = Le32(40) + Le32(std::uint32_t(width)) + Le32(std::uint32_t(height)) +
+                             std::string{1, 0, 24, 0} + "XVID" + std::string(20, '\0');
+    const std::string hdrl =
+        "hdrl" + RiffChunk("avih", std::string(56, '\0')) +
+        RiffChunk("LIST", "strl" + RiffChunk("strh", strh) + RiffChunk("strf", strf));
+    std::string movi = "movi", index;
+    for (std::size_t k = 0; k < frames.size(); ++k) {
+        index += "00dc" + Le32(k == 0 ? 0x10 : 0) + Le32(std::uint32_t(movi.size())) +
+                 Le32(std::uint32_t(frames[k].size()));
+        movi += RiffChunk("00dc", frames[k]);
+    }
+    return RiffChunk("RIFF", "AVI " + RiffChunk("LIST", hdrl) + RiffChunk("LIST", movi) +
+                                 RiffChunk("idx1", index));
+}
+
+// DivX's "packed bitstream": each B-frame stored in the chunk of the frame it comes
+// before in decoding, after that frame, and a not-coded frame (an N-VOP of a few bytes)
+// holding its slot. The pictures come out in their slots, as when unpacked.
+TEST_F(AviPlayback, PackedBFramesShowInTheirSlots) {
+    constexpr int Count = 15;
+    const std::string stream =
+        Make("bframes.m4v",
+             "-frames:v " + std::to_string(Count) + " -c:v mpeg4 -bf 1 -g 100 -q:v 2 -an -f m4v");
+    const std::vector<char> bytes = mciclip::ReadAll(stream);
+    // The frames (VOPs) at their start codes; the stream's headers go with the first.
+    std::vector<std::size_t> starts;
+    for (std::size_t i = 0; i + 4 < bytes.size(); ++i)
+        if (bytes[i] == 0 && bytes[i + 1] == 0 && bytes[i + 2] == 1 &&
+            std::uint8_t(bytes[i + 3]) == 0xB6)
+            starts.push_back(i);
+    ASSERT_EQ(starts.size(), std::size_t(Count));
+    starts[0] = 0;
+    starts.push_back(bytes.size());
+    auto vop = [&](std::size_t k) {
+        return std::string(bytes.begin() + std::ptrdiff_t(starts[k]),
+                           bytes.begin() + std::ptrdiff_t(starts[k + 1]));
+    };
+    auto isB = [&](std::size_t k) {
+        return k > 0 && (std::uint8_t(bytes[starts[k] + 4]) >> 6) == 2;
+    };
+    // A P-VOP header with 4 bits of time increment, not coded, and its stuffing.
+    const std::string notCoded{0, 0, 1, char(0xB6), char(0x50), char(0x9F)};
+    std::vector<std::string> chunks;
+    int packed = 0;
+    for (std::size_t k = 0; k < std::size_t(Count);) {
+        if (k + 1 < std::size_t(Count) && isB(k + 1)) {
+            chunks.push_back(vop(k) + vop(k + 1));
+            chunks.push_back(notCoded);
+            k += 2;
+            ++packed;
+        } else {
+            chunks.push_back(vop(k));
+            ++k;
+        }
+    }
+    ASSERT_GT(packed, 4) << "the encoder made B-frames";
+    const std::string path = Dir + "/packed.avi";
+    std::ofstream(path, std::ios::binary) << MpegFourAvi(chunks, Width, Height, Fps);
+    std::unique_ptr<platform::media::MediaFile> file;
+    ASSERT_EQ(platform::media::MediaFile::Open(path, file), 0u);
+    EXPECT_EQ(file->FrameCount(), Count);
+    platform::media::VideoImage image;
+    // In order, then seeks back.
+    for (std::int64_t n : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 3, 8, 1}) {
+        SCOPED_TRACE(n);
+        ASSERT_TRUE(file->DecodeFrame(n, image));
+        EXPECT_EQ(clipgen::ReadFrameCode(
+                      Width, Height,
+                      [&](int x, int y) { return image.Pixels[std::size_t(y * Width + x)]; }),
+                  n);
     }
 }
 
