@@ -200,19 +200,21 @@ bool AviVideoPackets::Next(AVPacket& packet) {
 }
 
 AviSoundPackets::AviSoundPackets(const std::string& path, AviSoundChunks chunks,
-                                 const AviStreamHeader& header, int sampleRate, int averageBytes)
-    : FFile(path), FChunks(std::move(chunks)) {
+                                 const AviStreamHeader& header, const AVCodecParameters& par)
+    : FFile(path), FChunks(std::move(chunks)), FCodec(par.codec_id) {
     // A tick lasts Scale / Rate seconds; a chunk holds its bytes over SampleSize ticks,
     // or one tick when the sample size is 0 (a frame of compressed sound each).
     AVRational tick{0, 1};
     if (header.Scale > 0 && header.Rate > 0)
         av_reduce(&tick.num, &tick.den, header.Scale, header.Rate, INT_MAX);
+    const int rate = std::max(par.sample_rate, 1);
+    const std::int64_t averageBytes = par.bit_rate / 8;
     std::int64_t ticks = 0, bytes = 0;
     FStarts.reserve(FChunks.Chunks.size() + 1);
     auto start = [&] {
         if (tick.num > 0 && tick.den > 0)
-            return av_rescale_q(ticks, tick, AVRational{1, std::max(sampleRate, 1)});
-        return averageBytes > 0 ? av_rescale(bytes, sampleRate, averageBytes) : 0;
+            return av_rescale_q(ticks, tick, AVRational{1, rate});
+        return averageBytes > 0 ? av_rescale(bytes, rate, averageBytes) : 0;
     };
     for (const AviChunk& c : FChunks.Chunks) {
         FStarts.push_back(start());
@@ -220,22 +222,88 @@ AviSoundPackets::AviSoundPackets(const std::string& path, AviSoundChunks chunks,
         ticks = header.SampleSize > 0 ? bytes / header.SampleSize : ticks + 1;
     }
     FStarts.push_back(start());
+    // Chunks of a stream of bytes may end inside a frame, which the decoder cannot take:
+    // the parser puts the frames together again.
+    const bool byteStream = FCodec == AV_CODEC_ID_MP1 || FCodec == AV_CODEC_ID_MP2 ||
+                            FCodec == AV_CODEC_ID_MP3 || FCodec == AV_CODEC_ID_AC3;
+    if (byteStream && header.SampleSize > 0) {
+        FParserCodec = avcodec_alloc_context3(nullptr);
+        FChunk = av_packet_alloc();
+        ResetParser();
+        FOpen = FParserCodec && FChunk && FParser;
+    }
+}
+
+AviSoundPackets::~AviSoundPackets() {
+    if (FParser)
+        av_parser_close(FParser);
+    avcodec_free_context(&FParserCodec);
+    av_packet_free(&FChunk);
+}
+
+void AviSoundPackets::ResetParser() {
+    if (FParser)
+        av_parser_close(FParser);
+    FParser = av_parser_init(FCodec);
+    if (FChunk)
+        av_packet_unref(FChunk);
+    FChunkUsed = 0;
+    FFlushed = false;
 }
 
 std::int64_t AviSoundPackets::Seek(std::int64_t sample) {
     const auto end = FStarts.end() - 1; // the last entry is the end of the sound
     const auto after = std::upper_bound(FStarts.begin(), end, sample);
     FNext = after == FStarts.begin() ? 0 : std::size_t(after - FStarts.begin() - 1);
+    if (FParserCodec)
+        ResetParser();
     return FNext < FChunks.Chunks.size() ? FStarts[FNext] : FStarts.back();
 }
 
 bool AviSoundPackets::Next(AVPacket& packet) {
+    if (FParserCodec)
+        return FOpen && NextParsed(packet);
     if (FNext >= FChunks.Chunks.size() || !FFile.Read(FChunks.Chunks[FNext], packet))
         return false;
     packet.pts = packet.dts = FStarts[FNext];
     packet.duration = FStarts[FNext + 1] - FStarts[FNext];
     ++FNext;
     return true;
+}
+
+// The next whole frame the parser finds in the chunks, stamped with the first sample of
+// the chunk it starts in when the parser can tell.
+bool AviSoundPackets::NextParsed(AVPacket& packet) {
+    for (;;) {
+        const bool more = FChunk->data && FChunkUsed < FChunk->size;
+        if (more || FFlushed) {
+            std::uint8_t* frame = nullptr;
+            int frameSize = 0;
+            const int left = more ? FChunk->size - FChunkUsed : 0;
+            const int used = av_parser_parse2(FParser, FParserCodec, &frame, &frameSize,
+                                              more ? FChunk->data + FChunkUsed : nullptr, left,
+                                              FChunk->pts, FChunk->pts, FChunk->pos);
+            FChunkUsed += used > 0 ? used : left; // a parser's error skips the rest
+            if (frameSize > 0) {
+                if (av_new_packet(&packet, frameSize) < 0)
+                    return false;
+                std::memcpy(packet.data, frame, std::size_t(frameSize));
+                packet.pts = packet.dts = FParser->pts;
+                return true;
+            }
+            if (!more)
+                return false; // flushed, and nothing was left
+            continue;
+        }
+        av_packet_unref(FChunk);
+        FChunkUsed = 0;
+        if (FNext < FChunks.Chunks.size() && FFile.Read(FChunks.Chunks[FNext], *FChunk)) {
+            FChunk->pts = FStarts[FNext];
+            ++FNext;
+        } else {
+            FFlushed = true;
+        }
+    }
 }
 
 } // namespace platform::media

@@ -17,6 +17,8 @@
 #include "platform/media/AviChunks.h"
 
 struct AVBSFContext;
+struct AVCodecContext;
+struct AVCodecParserContext;
 struct AVCodecParameters;
 struct AVPacket;
 
@@ -86,23 +88,40 @@ private:
 
 class AviSoundPackets {
 public:
-    // `sampleRate` is the decoder's: the packets' stamps count its samples.
+    // `par` are the stream's parameters (AviCodecs.h): the packets' stamps count samples
+    // at their rate.
     AviSoundPackets(const std::string& path, AviSoundChunks chunks, const AviStreamHeader& header,
-                    int sampleRate, int averageBytes);
+                    const AVCodecParameters& par);
+    ~AviSoundPackets();
+    AviSoundPackets(const AviSoundPackets&) = delete;
+    AviSoundPackets& operator=(const AviSoundPackets&) = delete;
 
-    bool IsOpen() const { return FFile.IsOpen(); }
+    bool IsOpen() const { return FFile.IsOpen() && FOpen; }
     // Sample frames of the whole stream, from its ticks.
     std::int64_t Samples() const { return FStarts.back(); }
     // Moves the reading to the chunk that holds sample `sample`; returns that chunk's
     // first sample.
     std::int64_t Seek(std::int64_t sample);
+    // The next packet: a chunk, or for MPEG and AC-3 sound stored as a stream of bytes
+    // (chunks cut anywhere, a sample size in the header) a whole frame of it, found by
+    // libavcodec's parser. False at the end.
     bool Next(AVPacket& packet);
 
 private:
+    bool NextParsed(AVPacket& packet);
+    void ResetParser();
+
     ChunkFile FFile;
     AviSoundChunks FChunks;
     std::vector<std::int64_t> FStarts; // the first sample of each chunk, and the end
     std::size_t FNext = 0;
+    AVCodecID FCodec = AV_CODEC_ID_NONE;
+    AVCodecParserContext* FParser = nullptr;
+    AVCodecContext* FParserCodec = nullptr; // what the parser reads and sets, not the decoder
+    AVPacket* FChunk = nullptr;             // the chunk being parsed
+    int FChunkUsed = 0;                     // its bytes parsed so far
+    bool FFlushed = false;                  // the parser has been given the end
+    bool FOpen = true;
 };
 
 } // namespace platform::media

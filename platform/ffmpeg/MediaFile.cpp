@@ -300,9 +300,7 @@ bool FfmpegFile::OpenAudio(const AviStreamHeader& header, Choice& choice, AviSou
     Context& c = *FContext;
     const AVCodecParameters& par = *choice.AudioPar;
     // The sound reads on with a position of its own; its packets count samples.
-    c.Audio =
-        std::make_unique<AviSoundPackets>(c.Path, std::move(chunks), header, par.sample_rate,
-                                          int(std::min<std::int64_t>(par.bit_rate / 8, INT_MAX)));
+    c.Audio = std::make_unique<AviSoundPackets>(c.Path, std::move(chunks), header, par);
     if (!c.Audio->IsOpen() || !(c.AudioDecoder = OpenDecoder(par, AVRational{1, par.sample_rate})))
         return false;
     FSampleRate = par.sample_rate;
