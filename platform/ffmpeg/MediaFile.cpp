@@ -63,6 +63,15 @@ struct FrameFreer {
     void operator()(AVFrame* f) const { av_frame_free(&f); }
 };
 using ParametersPtr = std::unique_ptr<AVCodecParameters, ParametersFreer>;
+
+// A channel layout that frees what it holds.
+struct ChannelLayout {
+    AVChannelLayout Layout{};
+    ChannelLayout() = default;
+    ChannelLayout(const ChannelLayout&) = delete;
+    ChannelLayout& operator=(const ChannelLayout&) = delete;
+    ~ChannelLayout() { av_channel_layout_uninit(&Layout); }
+};
 using CodecPtr = std::unique_ptr<AVCodecContext, CodecFreer>;
 using ScalerPtr = std::unique_ptr<SwsContext, ScalerFreer>;
 using ResamplerPtr = std::unique_ptr<SwrContext, ResamplerFreer>;
@@ -198,6 +207,8 @@ struct FfmpegFile::Context {
     std::unique_ptr<AviSoundPackets> Audio;
     CodecPtr AudioDecoder;
     ResamplerPtr Resampler;
+    int InFormat = -1, InRate = 0; // the sound the converter was made for
+    ChannelLayout InLayout;
     std::vector<std::int16_t> Pending;
     std::size_t PendingStart = 0;
     bool AudioEnd = false;
@@ -488,18 +499,28 @@ std::size_t FfmpegFile::ReadAudio(std::vector<std::int16_t>& out, std::size_t fr
 bool FfmpegFile::Resample(const AVFrame& frame) {
     Context& c = *FContext;
     const std::size_t ch = std::size_t(FChannels);
-    if (!c.Resampler) {
+    // The converter is made for the sound the decoder gives, and made again when that
+    // changes within the stream (a file whose frames change their channels or rate).
+    const bool same = c.Resampler && frame.format == c.InFormat && frame.sample_rate == c.InRate &&
+                      av_channel_layout_compare(&frame.ch_layout, &c.InLayout.Layout) == 0;
+    if (!same) {
+        c.Resampler.reset();
         AVChannelLayout outLayout;
         av_channel_layout_default(&outLayout, FChannels);
         SwrContext* made = nullptr;
-        const bool ok = swr_alloc_set_opts2(&made, &outLayout, AV_SAMPLE_FMT_S16, FSampleRate,
-                                            &c.AudioDecoder->ch_layout, c.AudioDecoder->sample_fmt,
-                                            c.AudioDecoder->sample_rate, 0, nullptr) >= 0;
+        const bool ok =
+            frame.sample_rate > 0 && frame.ch_layout.nb_channels > 0 &&
+            swr_alloc_set_opts2(&made, &outLayout, AV_SAMPLE_FMT_S16, FSampleRate,
+                                const_cast<AVChannelLayout*>(&frame.ch_layout),
+                                AVSampleFormat(frame.format), frame.sample_rate, 0, nullptr) >= 0;
         c.Resampler.reset(made);
-        if (!ok || swr_init(c.Resampler.get()) < 0) {
+        if (!ok || swr_init(c.Resampler.get()) < 0 ||
+            av_channel_layout_copy(&c.InLayout.Layout, &frame.ch_layout) < 0) {
             c.Resampler.reset();
             return false;
         }
+        c.InFormat = frame.format;
+        c.InRate = frame.sample_rate;
     }
     const int count = frame.nb_samples;
     if (c.PendingStart > 0 && c.PendingStart == c.Pending.size()) {
