@@ -362,49 +362,69 @@ TEST_F(AviPlayback, PackedBFramesShowInTheirSlots) {
 // are timed by their bytes), the chunks cut without regard to its frames, as capture
 // programs wrote it: all of its sound plays, and a seek lands within two frames of its
 // target (the frame cut by the chunk, and the one the decoder needs to pick up again).
+// Sound whose channels change midway plays on, converted to the channels it started with.
 TEST_F(AviPlayback, ByteStreamMp3CutAnywherePlaysWhole) {
     if (!ffclip::HasEncoder("libmp3lame")) {
         ADD_FAILURE() << "FFmpeg lacks libmp3lame";
         return;
     }
     constexpr int Rate = 22050, ByteRate = 8000, FrameSamples = 576;
-    const std::string mp3 = Make("tone.mp3", "-vn -c:a libmp3lame -b:a 64k -ar 22050 -ac 1 "
-                                             "-write_xing 0 -id3v2_version 0 -f mp3");
-    const std::vector<char> bytes = mciclip::ReadAll(mp3);
-    // MPEGLAYER3WAVEFORMAT: WAVEFORMATEX and 12 bytes of its own.
-    const std::string format = std::string{0x55, 0, 1, 0} + Le32(Rate) + Le32(ByteRate) +
-                               std::string{1, 0, 0, 0, 12, 0} + std::string(12, '\0');
-    const std::string strh = "auds" + std::string(4, '\0') + Le32(0) + Le32(0) + Le32(0) + Le32(1) +
-                             Le32(ByteRate) + Le32(0) + Le32(std::uint32_t(bytes.size())) +
-                             Le32(0) + Le32(0) + Le32(1) + std::string(8, '\0');
-    std::string movi = "movi";
-    for (std::size_t at = 0; at < bytes.size(); at += 1000)
-        movi += RiffChunk(
-            "00wb", std::string(bytes.begin() + std::ptrdiff_t(at),
-                                bytes.begin() + std::ptrdiff_t(std::min(at + 1000, bytes.size()))));
-    const std::string hdrl =
-        "hdrl" + RiffChunk("avih", std::string(56, '\0')) +
-        RiffChunk("LIST", "strl" + RiffChunk("strh", strh) + RiffChunk("strf", format));
-    const std::string path = Dir + "/bytes.avi";
-    std::ofstream(path, std::ios::binary)
-        << RiffChunk("RIFF", "AVI " + RiffChunk("LIST", hdrl) + RiffChunk("LIST", movi));
-    std::unique_ptr<platform::media::MediaFile> file;
-    ASSERT_EQ(platform::media::MediaFile::Open(path, file), 0u);
-    ASSERT_TRUE(file->HasAudio());
-    EXPECT_EQ(file->SampleRate(), Rate);
-    auto readAll = [&] {
-        std::int64_t n = 0;
-        std::vector<std::int16_t> samples;
-        for (std::size_t got; (got = file->ReadAudio(samples, 4096)) > 0; samples.clear())
-            n += std::int64_t(got);
-        return n;
+    auto encode = [&](const std::string& name, int channels) {
+        return Make(name, "-vn -c:a libmp3lame -b:a 64k -ar 22050 -ac " + std::to_string(channels) +
+                              " -write_xing 0 -id3v2_version 0 -f mp3");
     };
-    const std::int64_t whole = ffclip::SoundSamples(mp3);
-    EXPECT_GT(whole, Rate * 2);
-    EXPECT_EQ(readAll(), whole);
-    const std::int64_t ms = file->LengthMs() / 2;
-    file->SeekAudio(ms);
-    EXPECT_NEAR(double(readAll()), double(whole - ms * Rate / 1000), 2 * FrameSamples);
+    const std::string mono = encode("mono.mp3", 1), stereo = encode("stereo.mp3", 2);
+    struct Case {
+        const char* Name;
+        std::vector<std::string> Parts;
+    };
+    const Case cases[] = {{"mono", {mono}}, {"stereo, then mono", {stereo, mono}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::vector<char> bytes;
+        std::int64_t whole = 0;
+        for (const std::string& part : c.Parts) {
+            const std::vector<char> b = mciclip::ReadAll(part);
+            bytes.insert(bytes.end(), b.begin(), b.end());
+            whole += ffclip::SoundSamples(part);
+        }
+        // MPEGLAYER3WAVEFORMAT: WAVEFORMATEX and 12 bytes of its own.
+        const std::string format = std::string{0x55, 0, 1, 0} + Le32(Rate) + Le32(ByteRate) +
+                                   std::string{1, 0, 0, 0, 12, 0} + std::string(12, '\0');
+        const std::string strh = "auds" + std::string(4, '\0') + Le32(0) + Le32(0) + Le32(0) +
+                                 Le32(1) + Le32(ByteRate) + Le32(0) +
+                                 Le32(std::uint32_t(bytes.size())) + Le32(0) + Le32(0) + Le32(1) +
+                                 std::string(8, '\0');
+        std::string movi = "movi";
+        for (std::size_t at = 0; at < bytes.size(); at += 1000)
+            movi += RiffChunk(
+                "00wb",
+                std::string(bytes.begin() + std::ptrdiff_t(at),
+                            bytes.begin() + std::ptrdiff_t(std::min(at + 1000, bytes.size()))));
+        const std::string hdrl =
+            "hdrl" + RiffChunk("avih", std::string(56, '\0')) +
+            RiffChunk("LIST", "strl" + RiffChunk("strh", strh) + RiffChunk("strf", format));
+        const std::string path = Dir + "/bytes.avi";
+        std::ofstream(path, std::ios::binary)
+            << RiffChunk("RIFF", "AVI " + RiffChunk("LIST", hdrl) + RiffChunk("LIST", movi));
+        std::unique_ptr<platform::media::MediaFile> file;
+        ASSERT_EQ(platform::media::MediaFile::Open(path, file), 0u);
+        ASSERT_TRUE(file->HasAudio());
+        EXPECT_EQ(file->SampleRate(), Rate);
+        EXPECT_EQ(file->Channels(), 1);
+        auto readAll = [&] {
+            std::int64_t n = 0;
+            std::vector<std::int16_t> samples;
+            for (std::size_t got; (got = file->ReadAudio(samples, 4096)) > 0; samples.clear())
+                n += std::int64_t(got);
+            return n;
+        };
+        EXPECT_GT(whole, Rate * 2);
+        EXPECT_EQ(readAll(), whole);
+        const std::int64_t ms = file->LengthMs() / 2;
+        file->SeekAudio(ms);
+        EXPECT_NEAR(double(readAll()), double(whole - ms * Rate / 1000), 2 * FrameSamples);
+    }
 }
 
 // A file whose video the device cannot show never opens as sound alone; the text of
