@@ -1,18 +1,21 @@
-// A media file over libavformat, libavcodec, libswscale and libswresample.
+// A media file over our own reading of AVI files (AviDemuxer.h) and libavcodec,
+// libswscale and libswresample.
 #include "platform/media/MediaFile.h"
 
+#include "platform/ffmpeg/AviCodecs.h"
+#include "platform/ffmpeg/AviDemuxer.h"
 #include "platform/ffmpeg/FrameRows.h"
 #include "platform/media/AviChunks.h"
 #include "platform/media/MciDriver.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <optional>
 #include <sys/stat.h>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/opt.h>
@@ -41,8 +44,8 @@ std::string NativePath(std::string path) {
 }
 
 // FFmpeg's contexts, each owned by a holder that frees it with its own function.
-struct FormatCloser {
-    void operator()(AVFormatContext* f) const { avformat_close_input(&f); }
+struct ParametersFreer {
+    void operator()(AVCodecParameters* p) const { avcodec_parameters_free(&p); }
 };
 struct CodecFreer {
     void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
@@ -59,117 +62,73 @@ struct PacketFreer {
 struct FrameFreer {
     void operator()(AVFrame* f) const { av_frame_free(&f); }
 };
-using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
+using ParametersPtr = std::unique_ptr<AVCodecParameters, ParametersFreer>;
+
+// A channel layout that frees what it holds.
+struct ChannelLayout {
+    AVChannelLayout Layout{};
+    ChannelLayout() = default;
+    ChannelLayout(const ChannelLayout&) = delete;
+    ChannelLayout& operator=(const ChannelLayout&) = delete;
+    ~ChannelLayout() { av_channel_layout_uninit(&Layout); }
+};
 using CodecPtr = std::unique_ptr<AVCodecContext, CodecFreer>;
 using ScalerPtr = std::unique_ptr<SwsContext, ScalerFreer>;
 using ResamplerPtr = std::unique_ptr<SwrContext, ResamplerFreer>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
 using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
 
-// Opens `path` without probing its streams.
-FormatPtr OpenFormat(const std::string& path) {
-    AVFormatContext* fmt = nullptr;
-    if (avformat_open_input(&fmt, path.c_str(), nullptr, nullptr) < 0)
-        return nullptr;
-    return FormatPtr(fmt);
-}
-
-bool IsAvi(const AVFormatContext* fmt) {
-    return std::strcmp(fmt->iformat->name, "avi") == 0;
-}
-
-// True when an AVI file's headers already say all that opening needs, so the probe
-// (which decodes frames of every stream) can be skipped: at most one video stream, with
-// its size and frame rate, and at most one sound stream, with its rate and channels.
-bool HeadersSuffice(const AVFormatContext* fmt) {
-    if (!IsAvi(fmt) || (fmt->ctx_flags & AVFMTCTX_NOHEADER))
-        return false;
-    int videos = 0, sounds = 0;
-    for (unsigned i = 0; i < fmt->nb_streams; ++i) {
-        const AVStream* st = fmt->streams[i];
-        const AVCodecParameters* par = st->codecpar;
-        if (par->codec_type == AVMEDIA_TYPE_VIDEO) {
-            if (++videos > 1 || par->width <= 0 || par->height <= 0 ||
-                st->avg_frame_rate.num <= 0 || st->avg_frame_rate.den <= 0 ||
-                st->start_time == AV_NOPTS_VALUE)
-                return false;
-        } else if (par->codec_type == AVMEDIA_TYPE_AUDIO) {
-            if (++sounds > 1 || par->sample_rate <= 0 || par->ch_layout.nb_channels <= 0 ||
-                st->start_time == AV_NOPTS_VALUE)
-                return false;
-        }
-    }
-    return videos == 1;
-}
-
-// Opens `path` for the first reading, probing its streams unless the headers suffice.
-FormatPtr OpenFirst(const std::string& path) {
-    FormatPtr fmt = OpenFormat(path);
-    if (fmt && !HeadersSuffice(fmt.get()) && avformat_find_stream_info(fmt.get(), nullptr) < 0)
-        return nullptr;
-    return fmt;
-}
-
-CodecPtr OpenDecoder(const AVStream* stream) {
-    const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
+CodecPtr OpenDecoder(const AVCodecParameters& par, AVRational packetTimeBase) {
+    const AVCodec* codec = avcodec_find_decoder(par.codec_id);
     if (!codec)
         return nullptr;
     CodecPtr dec(avcodec_alloc_context3(codec));
-    if (!dec || avcodec_parameters_to_context(dec.get(), stream->codecpar) < 0)
+    if (!dec || avcodec_parameters_to_context(dec.get(), &par) < 0)
         return nullptr;
     dec->thread_count = 1;
+    dec->pkt_timebase = packetTimeBase;
     if (avcodec_open2(dec.get(), codec, nullptr) < 0)
         return nullptr;
     return dec;
 }
 
-// Opens a second reader of a file already probed, for the stream `index` whose probed
-// parameters are `probed`. Containers whose header lists their streams (AVI) need no
-// second probe; the others, or a header that disagrees with the probe, get one.
-FormatPtr OpenReader(const std::string& path, int index, const AVCodecParameters* probed) {
-    FormatPtr fmt = OpenFormat(path);
-    if (!fmt)
-        return nullptr;
-    auto agrees = [&] {
-        if (fmt->nb_streams <= unsigned(index))
-            return false;
-        const AVCodecParameters* par = fmt->streams[index]->codecpar;
-        return par->codec_type == probed->codec_type && par->codec_id == probed->codec_id;
-    };
-    if (!(fmt->ctx_flags & AVFMTCTX_NOHEADER) && agrees())
-        return fmt;
-    if (avformat_find_stream_info(fmt.get(), nullptr) < 0 || !agrees())
-        return nullptr;
-    return fmt;
-}
-
-// Only the stream `keep` of `fmt` is read.
-void DiscardOthers(AVFormatContext* fmt, int keep) {
-    for (unsigned i = 0; i < fmt->nb_streams; ++i)
-        if (int(i) != keep)
-            fmt->streams[i]->discard = AVDISCARD_ALL;
-}
-
-// The streams a device can use, chosen at open, or the reason the file's video cannot be
-// shown (a file with a picture never opens as sound alone).
+// The streams a device can use, chosen at open with their decoders' parameters, or the
+// reason the file's video cannot be shown (a file with a picture never opens as sound
+// alone).
 struct Choice {
     int Video = -1;
     int Audio = -1;
+    ParametersPtr VideoPar{avcodec_parameters_alloc()};
+    ParametersPtr AudioPar{avcodec_parameters_alloc()};
+    AviVideoFormat Format;
     MCIERROR Refused = 0;
     std::string Reason;
 };
 
-Choice ChooseStreams(AVFormatContext* scan, const std::string& name) {
+// The first video stream and the first sound stream of the headers.
+Choice ChooseStreams(const std::vector<AviStreamHeader>& headers, const std::string& name) {
     Choice c;
-    c.Video = av_find_best_stream(scan, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-    c.Audio = av_find_best_stream(scan, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    if (!c.VideoPar || !c.AudioPar) {
+        c.Refused = MCIERR_OUT_OF_MEMORY;
+        return c;
+    }
+    for (std::size_t k = 0; k < headers.size() && k < 100; ++k) {
+        // A video stream whose format cannot be read (cut short) is a damaged file, not
+        // one to play as sound alone.
+        if (headers[k].Type == "vids" && c.Video < 0) {
+            if (!VideoParameters(headers[k], *c.VideoPar, c.Format)) {
+                c.Refused = MCIERR_INVALID_FILE;
+                return c;
+            }
+            c.Video = int(k);
+        } else if (headers[k].Type == "auds" && c.Audio < 0 &&
+                   SoundParameters(headers[k], *c.AudioPar))
+            c.Audio = int(k);
+    }
     if (c.Video >= 0) {
-        const AVStream* st = scan->streams[c.Video];
-        const AVCodecParameters* par = st->codecpar;
+        const AVCodecParameters* par = c.VideoPar.get();
         const std::string size = std::to_string(par->width) + " x " + std::to_string(par->height);
-        if (st->disposition & AV_DISPOSITION_ATTACHED_PIC) {
-            c.Video = -1; // a cover picture of a sound file
-        } else if (std::int64_t(par->width) * par->height > MaxPixels) {
+        if (std::int64_t(par->width) * par->height > MaxPixels) {
             c.Refused = MCIERR_DGV_PICTURE_TOO_LARGE;
             c.Reason = "The picture of " + name + " is " + size +
                        " pixels, more than the device can show (" + std::to_string(MaxWidth) +
@@ -182,7 +141,7 @@ Choice ChooseStreams(AVFormatContext* scan, const std::string& name) {
         }
     }
     if (c.Audio >= 0) {
-        const AVCodecParameters* par = scan->streams[c.Audio]->codecpar;
+        const AVCodecParameters* par = c.AudioPar.get();
         if (par->sample_rate <= 0 || par->sample_rate > 768000 || par->ch_layout.nb_channels <= 0 ||
             !avcodec_find_decoder(par->codec_id))
             c.Audio = -1;
@@ -190,33 +149,12 @@ Choice ChooseStreams(AVFormatContext* scan, const std::string& name) {
     return c;
 }
 
-// What a reading of every packet tells: the video stream's packets and the length of the
-// sound in its time base. For files whose chunk list cannot be read.
-struct PacketCount {
-    std::int64_t VideoFrames = 0;
-    std::int64_t AudioTicks = 0;
-};
-
-PacketCount CountPackets(AVFormatContext* fmt, const Choice& choice, AVPacket* packet) {
-    PacketCount count;
-    while (av_read_frame(fmt, packet) >= 0) {
-        if (packet->stream_index == choice.Video && packet->size > 0)
-            ++count.VideoFrames;
-        else if (packet->stream_index == choice.Audio && packet->duration > 0)
-            count.AudioTicks += packet->duration;
-        av_packet_unref(packet);
-    }
-    return count;
-}
-
-// The video's frame rate: for an AVI the stream's own rate (its time base is one frame
-// slot), else the container's average, or 15 when neither is sane.
-AVRational FrameRate(const AVStream* v, bool avi) {
-    AVRational rate = avi ? av_inv_q(v->time_base) : v->avg_frame_rate;
-    if (rate.num <= 0 || rate.den <= 0)
-        rate = v->avg_frame_rate;
-    if (rate.num <= 0 || rate.den <= 0)
-        rate = v->r_frame_rate;
+// The video's frame rate: the stream's own rate (a tick of its header is one frame
+// slot), or 15 when it is not sane.
+AVRational FrameRate(const AviStreamHeader& h) {
+    AVRational rate{0, 1};
+    if (h.Scale > 0 && h.Rate > 0)
+        av_reduce(&rate.num, &rate.den, h.Rate, h.Scale, INT_MAX);
     if (rate.num <= 0 || rate.den <= 0 || av_q2d(rate) > 1000 || av_q2d(rate) < 0.1)
         rate = AVRational{15, 1};
     return rate;
@@ -224,7 +162,7 @@ AVRational FrameRate(const AVStream* v, bool avi) {
 
 } // namespace
 
-// The media file over FFmpeg's demuxer, decoders, scaler and resampler.
+// The media file over our reading of AVI and FFmpeg's decoders, scaler and resampler.
 class FfmpegFile final : public MediaFile {
 public:
     FfmpegFile();
@@ -243,14 +181,12 @@ private:
     struct Context;
     // The steps of opening.
     static MCIERROR CheckPath(const std::string& name, std::string& path);
-    bool OpenVideo(int stream, std::int64_t frames);
-    bool OpenAudio(int stream);
+    bool OpenVideo(const AviStreamHeader& header, Choice& choice, AviVideoChunks chunks);
+    bool OpenAudio(const AviStreamHeader& header, Choice& choice, AviSoundChunks chunks);
     // The steps of decoding.
     bool DecodeInto(std::int64_t index, VideoImage& image,
                     std::shared_ptr<const user::VideoRows>& rows, bool keepFormat);
     void SeekVideo(std::int64_t picture);
-    std::int64_t NumberOfPacket(const AVPacket& packet) const;
-    std::int64_t NumberOfDecoded() const;
     bool Convert(const AVFrame& frame, VideoImage& image);
     bool Resample(const AVFrame& frame);
 
@@ -259,29 +195,27 @@ private:
 
 struct FfmpegFile::Context {
     std::string Path;
-    // Pictures.
-    FormatPtr VideoFormat;
+    // Pictures: the video stream's packets, which also map its frame slots to the
+    // pictures they show.
+    std::unique_ptr<AviVideoPackets> Video;
     CodecPtr VideoDecoder;
     ScalerPtr Scaler;
-    // An AVI's frame slots and the pictures they show; none for other containers, whose
-    // pictures are placed by their timestamps.
-    std::optional<AviPictureMap> Pictures;
-    std::int64_t StartTs = 0;
-    std::int64_t AudioStartTs = 0;
+    bool BottomUp = false;       // an uncompressed DIB whose rows the decoder gives upside down
     std::int64_t NextIndex = -1; // the number of the next picture the decoder gives; -1 unknown
     bool VideoEnd = false;       // the decoder has been drained
     // Sound.
-    FormatPtr AudioFormat;
+    std::unique_ptr<AviSoundPackets> Audio;
     CodecPtr AudioDecoder;
     ResamplerPtr Resampler;
+    int InFormat = -1, InRate = 0; // the sound the converter was made for
+    ChannelLayout InLayout;
     std::vector<std::int16_t> Pending;
     std::size_t PendingStart = 0;
     bool AudioEnd = false;
     std::int64_t SkipToSample = -1; // after a seek: drop what lies before this sample
+    std::int64_t NextSample = -1;   // the sample the next decoded sound starts at; -1 unknown
     PacketPtr Packet{av_packet_alloc()};
     FramePtr Frame{av_frame_alloc()};
-    // While opening: the first reading of the file, which probed its streams.
-    FormatPtr Scan;
 };
 
 FfmpegFile::FfmpegFile() = default;
@@ -317,96 +251,78 @@ MCIERROR FfmpegFile::OpenFile(const std::string& name, std::unique_ptr<MediaFile
     c.Path = path;
     if (!c.Packet || !c.Frame)
         return MCIERR_OUT_OF_MEMORY;
-    // One reading of the file answers what the devices ask at open; its context then
-    // serves the pictures when the frames came from the chunk list (no packet was read
-    // past the probe), and is replaced by a fresh one otherwise.
-    c.Scan = OpenFirst(path);
-    if (!c.Scan)
+    // The headers say what the streams hold; the chunk lists, what the file backs.
+    const std::optional<std::vector<AviStreamHeader>> headers = ReadAviHeaders(path);
+    if (!headers)
         return MCIERR_INVALID_FILE;
-    AVFormatContext* scan = c.Scan.get();
-    Choice choice = ChooseStreams(scan, name);
+    Choice choice = ChooseStreams(*headers, name);
     if (choice.Refused) {
-        SetErrorDetail(choice.Refused, choice.Reason);
+        if (!choice.Reason.empty())
+            SetErrorDetail(choice.Refused, choice.Reason);
         return choice.Refused;
     }
-    PacketCount counted;
-    if (choice.Video >= 0 && IsAvi(scan))
-        if (auto chunks = ReadAviVideoChunks(path, choice.Video))
-            c.Pictures.emplace(chunks->Slots);
-    if (!c.Pictures) {
-        // Count packet by packet: the header may be wrong or missing.
-        counted = CountPackets(scan, choice, c.Packet.get());
-        if (counted.VideoFrames == 0)
-            choice.Video = -1;
-    }
-    if (choice.Video < 0 && choice.Audio < 0)
-        return MCIERR_INVALID_FILE;
     if (choice.Video >= 0) {
-        const std::int64_t frames = c.Pictures ? c.Pictures->Slots() : counted.VideoFrames;
-        if (!file->OpenVideo(choice.Video, frames))
+        std::optional<AviVideoChunks> chunks = ReadAviVideoChunks(path, choice.Video);
+        if (!chunks)
+            choice.Video = -1;
+        else if (!file->OpenVideo((*headers)[std::size_t(choice.Video)], choice,
+                                  std::move(*chunks)))
             return MCIERR_INVALID_FILE;
     }
-    if (choice.Audio >= 0 && !file->OpenAudio(choice.Audio) && choice.Video < 0)
-        return MCIERR_INVALID_FILE;
-    if (choice.Video < 0) {
-        const AVStream* a = scan->streams[choice.Audio];
-        const std::int64_t ticks =
-            counted.AudioTicks > 0 ? counted.AudioTicks : std::max<std::int64_t>(0, a->duration);
-        file->FLengthMs = av_rescale_q(ticks, a->time_base, AVRational{1, 1000});
+    if (choice.Audio >= 0) {
+        std::optional<AviSoundChunks> chunks = ReadAviSoundChunks(path, choice.Audio);
+        if ((!chunks ||
+             !file->OpenAudio((*headers)[std::size_t(choice.Audio)], choice, std::move(*chunks))) &&
+            choice.Video < 0)
+            return MCIERR_INVALID_FILE;
     }
-    c.Scan.reset();
+    if (choice.Video < 0 && !file->HasAudio())
+        return MCIERR_INVALID_FILE;
+    if (choice.Video < 0)
+        file->FLengthMs = av_rescale(c.Audio->Samples(), 1000, file->FSampleRate);
     out = std::move(file);
     return 0;
 }
 
-bool FfmpegFile::OpenVideo(int vs, std::int64_t frames) {
+bool FfmpegFile::OpenVideo(const AviStreamHeader& header, Choice& choice, AviVideoChunks chunks) {
     Context& c = *FContext;
-    const AVStream* probed = c.Scan->streams[vs];
-    const AVRational rate = FrameRate(probed, IsAvi(c.Scan.get()));
+    const AVRational rate = FrameRate(header);
     FRateNum = rate.num;
     FRateDen = rate.den;
-    FWidth = probed->codecpar->width;
-    FHeight = probed->codecpar->height;
-    FFrameCount = frames;
-    FLengthMs = av_rescale(frames, 1000LL * rate.den, rate.num);
-    // Nothing was read past the probe when the chunk list counted the frames: the
-    // packets it kept come first.
-    if (c.Pictures)
-        c.VideoFormat = std::move(c.Scan);
-    else if ((c.VideoFormat = OpenFormat(c.Path)) &&
-             avformat_find_stream_info(c.VideoFormat.get(), nullptr) < 0)
-        c.VideoFormat.reset();
-    if (!c.VideoFormat || c.VideoFormat->nb_streams <= unsigned(vs) ||
-        !(c.VideoDecoder = OpenDecoder(c.VideoFormat->streams[vs])))
+    FWidth = choice.VideoPar->width;
+    FHeight = choice.VideoPar->height;
+    FFrameCount = std::int64_t(chunks.Slots.size());
+    FLengthMs = av_rescale(FFrameCount, 1000LL * rate.den, rate.num);
+    c.Video = std::make_unique<AviVideoPackets>(c.Path, std::move(chunks), choice.Format,
+                                                *choice.VideoPar);
+    if (!c.Video->IsOpen() ||
+        !(c.VideoDecoder = OpenDecoder(c.Video->Parameters(), AVRational{rate.den, rate.num})))
         return false;
-    DiscardOthers(c.VideoFormat.get(), vs);
-    const AVStream* v = c.VideoFormat->streams[vs];
-    c.StartTs = v->start_time != AV_NOPTS_VALUE ? v->start_time : 0;
+    // Uncompressed DIBs are stored bottom-up unless their height is negative; the
+    // decoders of compressed ones know their own order.
+    c.BottomUp = choice.Format.BottomUp && choice.VideoPar->codec_id == AV_CODEC_ID_RAWVIDEO &&
+                 (choice.VideoPar->codec_tag == 0 || choice.VideoPar->codec_tag == 3);
     c.NextIndex = 0;
-    FVideoStream = vs;
+    FVideoStream = choice.Video;
     return true;
 }
 
-bool FfmpegFile::OpenAudio(int as) {
+bool FfmpegFile::OpenAudio(const AviStreamHeader& header, Choice& choice, AviSoundChunks chunks) {
     Context& c = *FContext;
-    // The sound reads on with a position of its own. The decoder takes the stream's
-    // parameters from the probed context; the reader needs the probe only when the
-    // container's header does not list its streams.
-    const AVStream* probed = (c.Scan ? c.Scan : c.VideoFormat)->streams[as];
-    c.AudioStartTs = probed->start_time != AV_NOPTS_VALUE ? probed->start_time : 0;
-    c.AudioFormat = OpenReader(c.Path, as, probed->codecpar);
-    if (!c.AudioFormat || !(c.AudioDecoder = OpenDecoder(probed)))
+    const AVCodecParameters& par = *choice.AudioPar;
+    // The sound reads on with a position of its own; its packets count samples.
+    c.Audio = std::make_unique<AviSoundPackets>(c.Path, std::move(chunks), header, par);
+    if (!c.Audio->IsOpen() || !(c.AudioDecoder = OpenDecoder(par, AVRational{1, par.sample_rate})))
         return false;
-    DiscardOthers(c.AudioFormat.get(), as);
-    FSampleRate = c.AudioDecoder->sample_rate;
+    FSampleRate = par.sample_rate;
     FChannels = std::min(2, c.AudioDecoder->ch_layout.nb_channels);
-    FAudioStream = as;
+    FAudioStream = choice.Audio;
     return true;
 }
 
 std::int64_t FfmpegFile::PictureOf(std::int64_t frame) const {
     const Context& c = *FContext;
-    return c.Pictures ? c.Pictures->PictureOf(frame) : frame;
+    return c.Video ? c.Video->Pictures().PictureOf(frame) : frame;
 }
 
 bool FfmpegFile::DecodeFrame(std::int64_t index, VideoImage& image) {
@@ -418,6 +334,19 @@ bool FfmpegFile::DecodeFrame(std::int64_t index, VideoImage& image,
                              std::shared_ptr<const user::VideoRows>& rows) {
     return DecodeInto(index, image, rows, true);
 }
+
+namespace {
+
+// Turns the rows of a picture of one plane (and a palette) upside down, in place of
+// copying them: its data starts at the last row and steps back.
+void FlipRows(AVFrame& frame) {
+    if (frame.height <= 0 || !frame.data[0])
+        return;
+    frame.data[0] += std::ptrdiff_t(frame.linesize[0]) * (frame.height - 1);
+    frame.linesize[0] = -frame.linesize[0];
+}
+
+} // namespace
 
 bool FfmpegFile::DecodeInto(std::int64_t index, VideoImage& image,
                             std::shared_ptr<const user::VideoRows>& rows, bool keepFormat) {
@@ -434,10 +363,14 @@ bool FfmpegFile::DecodeInto(std::int64_t index, VideoImage& image,
     for (;;) {
         const int got = avcodec_receive_frame(c.VideoDecoder.get(), c.Frame.get());
         if (got == 0) {
-            const std::int64_t at = NumberOfDecoded();
+            // AVI has no presentation times: its pictures come out in the order they are
+            // shown, one for each chunk that is not empty, so they are counted.
+            const std::int64_t at = std::max<std::int64_t>(c.NextIndex, 0);
             c.NextIndex = at + 1;
             bool shown = false;
             if (at >= picture) {
+                if (c.BottomUp)
+                    FlipRows(*c.Frame);
                 if (keepFormat && (rows = MakeFrameRows(*c.Frame))) {
                     image.Width = c.Frame->width;
                     image.Height = c.Frame->height;
@@ -454,66 +387,21 @@ bool FfmpegFile::DecodeInto(std::int64_t index, VideoImage& image,
             c.VideoEnd = true;
             return false;
         }
-        if (av_read_frame(c.VideoFormat.get(), c.Packet.get()) < 0) {
+        if (!c.Video->Next(*c.Packet)) {
             avcodec_send_packet(c.VideoDecoder.get(), nullptr);
             flushing = true;
             continue;
         }
-        // An empty chunk (a dropped frame) carries no picture; sent, it would end the
-        // stream.
-        if (c.Packet->stream_index == FVideoStream && c.Packet->size > 0) {
-            if (c.NextIndex < 0)
-                c.NextIndex = NumberOfPacket(*c.Packet);
-            avcodec_send_packet(c.VideoDecoder.get(), c.Packet.get());
-        }
+        avcodec_send_packet(c.VideoDecoder.get(), c.Packet.get());
         av_packet_unref(c.Packet.get());
     }
 }
 
 void FfmpegFile::SeekVideo(std::int64_t picture) {
     Context& c = *FContext;
-    const AVStream* stream = c.VideoFormat->streams[FVideoStream];
-    const std::int64_t slot = c.Pictures ? c.Pictures->SlotOf(picture) : picture;
-    const std::int64_t ts =
-        c.StartTs + av_rescale_q(slot, AVRational{FRateDen, FRateNum}, stream->time_base);
-    if (av_seek_frame(c.VideoFormat.get(), FVideoStream, ts, AVSEEK_FLAG_BACKWARD) < 0)
-        av_seek_frame(c.VideoFormat.get(), FVideoStream, c.StartTs, AVSEEK_FLAG_BACKWARD);
+    c.NextIndex = c.Video->Seek(picture);
     avcodec_flush_buffers(c.VideoDecoder.get());
-    c.NextIndex = -1;
     c.VideoEnd = false;
-}
-
-// The number of the first picture a seek reads: for an AVI the chunk the packet came
-// from; otherwise its decoding time.
-std::int64_t FfmpegFile::NumberOfPacket(const AVPacket& packet) const {
-    const Context& c = *FContext;
-    const AVStream* stream = c.VideoFormat->streams[FVideoStream];
-    if (c.Pictures) {
-        const std::int64_t at = c.Pictures->PictureAt(packet.pos);
-        if (at >= 0)
-            return at;
-    }
-    const std::int64_t ts = packet.dts != AV_NOPTS_VALUE ? packet.dts : packet.pts;
-    if (ts == AV_NOPTS_VALUE)
-        return -1;
-    const std::int64_t slot =
-        av_rescale_q(ts - c.StartTs, stream->time_base, AVRational{FRateDen, FRateNum});
-    return c.Pictures ? c.Pictures->PictureOf(slot) : slot;
-}
-
-// The number of the picture the decoder just gave. An AVI has no presentation times:
-// its pictures come out in the order they are shown, one for each chunk that is not
-// empty, so they are counted. Other containers place them by their timestamps.
-std::int64_t FfmpegFile::NumberOfDecoded() const {
-    const Context& c = *FContext;
-    const std::int64_t next = std::max<std::int64_t>(c.NextIndex, 0);
-    if (c.Pictures)
-        return next;
-    const AVStream* stream = c.VideoFormat->streams[FVideoStream];
-    const std::int64_t ts = c.Frame->best_effort_timestamp;
-    return ts != AV_NOPTS_VALUE
-               ? av_rescale_q(ts - c.StartTs, stream->time_base, AVRational{FRateDen, FRateNum})
-               : next;
 }
 
 bool FfmpegFile::Convert(const AVFrame& frame, VideoImage& image) {
@@ -558,17 +446,13 @@ void FfmpegFile::SeekAudio(std::int64_t ms) {
     Context& c = *FContext;
     if (!c.AudioDecoder)
         return;
-    AVStream* stream = c.AudioFormat->streams[FAudioStream];
-    const std::int64_t start = c.AudioStartTs;
-    std::int64_t ts =
-        start + av_rescale_q(std::max<std::int64_t>(0, ms), AVRational{1, 1000}, stream->time_base);
-    if (av_seek_frame(c.AudioFormat.get(), FAudioStream, ts, AVSEEK_FLAG_BACKWARD) < 0)
-        av_seek_frame(c.AudioFormat.get(), FAudioStream, start, AVSEEK_FLAG_BACKWARD);
+    const std::int64_t target = av_rescale(std::max<std::int64_t>(0, ms), FSampleRate, 1000);
+    c.NextSample = c.Audio->Seek(target);
     avcodec_flush_buffers(c.AudioDecoder.get());
     c.Pending.clear();
     c.PendingStart = 0;
     c.AudioEnd = false;
-    c.SkipToSample = av_rescale(std::max<std::int64_t>(0, ms), FSampleRate, 1000);
+    c.SkipToSample = target;
 }
 
 std::size_t FfmpegFile::ReadAudio(std::vector<std::int16_t>& out, std::size_t frames) {
@@ -589,13 +473,12 @@ std::size_t FfmpegFile::ReadAudio(std::vector<std::int16_t>& out, std::size_t fr
             c.AudioEnd = true;
             break;
         }
-        if (av_read_frame(c.AudioFormat.get(), c.Packet.get()) < 0) {
+        if (!c.Audio->Next(*c.Packet)) {
             avcodec_send_packet(c.AudioDecoder.get(), nullptr);
             flushing = true;
             continue;
         }
-        if (c.Packet->stream_index == FAudioStream && c.Packet->size > 0)
-            avcodec_send_packet(c.AudioDecoder.get(), c.Packet.get());
+        avcodec_send_packet(c.AudioDecoder.get(), c.Packet.get());
         av_packet_unref(c.Packet.get());
     }
     const std::size_t available = (c.Pending.size() - c.PendingStart) / ch;
@@ -616,18 +499,28 @@ std::size_t FfmpegFile::ReadAudio(std::vector<std::int16_t>& out, std::size_t fr
 bool FfmpegFile::Resample(const AVFrame& frame) {
     Context& c = *FContext;
     const std::size_t ch = std::size_t(FChannels);
-    if (!c.Resampler) {
+    // The converter is made for the sound the decoder gives, and made again when that
+    // changes within the stream (a file whose frames change their channels or rate).
+    const bool same = c.Resampler && frame.format == c.InFormat && frame.sample_rate == c.InRate &&
+                      av_channel_layout_compare(&frame.ch_layout, &c.InLayout.Layout) == 0;
+    if (!same) {
+        c.Resampler.reset();
         AVChannelLayout outLayout;
         av_channel_layout_default(&outLayout, FChannels);
         SwrContext* made = nullptr;
-        const bool ok = swr_alloc_set_opts2(&made, &outLayout, AV_SAMPLE_FMT_S16, FSampleRate,
-                                            &c.AudioDecoder->ch_layout, c.AudioDecoder->sample_fmt,
-                                            c.AudioDecoder->sample_rate, 0, nullptr) >= 0;
+        const bool ok =
+            frame.sample_rate > 0 && frame.ch_layout.nb_channels > 0 &&
+            swr_alloc_set_opts2(&made, &outLayout, AV_SAMPLE_FMT_S16, FSampleRate,
+                                const_cast<AVChannelLayout*>(&frame.ch_layout),
+                                AVSampleFormat(frame.format), frame.sample_rate, 0, nullptr) >= 0;
         c.Resampler.reset(made);
-        if (!ok || swr_init(c.Resampler.get()) < 0) {
+        if (!ok || swr_init(c.Resampler.get()) < 0 ||
+            av_channel_layout_copy(&c.InLayout.Layout, &frame.ch_layout) < 0) {
             c.Resampler.reset();
             return false;
         }
+        c.InFormat = frame.format;
+        c.InRate = frame.sample_rate;
     }
     const int count = frame.nb_samples;
     if (c.PendingStart > 0 && c.PendingStart == c.Pending.size()) {
@@ -641,19 +534,20 @@ bool FfmpegFile::Resample(const AVFrame& frame) {
     const int made = swr_convert(c.Resampler.get(), &dst, room,
                                  const_cast<const std::uint8_t**>(frame.extended_data), count);
     c.Pending.resize(at + std::size_t(std::max(made, 0)) * ch);
-    if (c.SkipToSample >= 0) {
-        const AVStream* stream = c.AudioFormat->streams[FAudioStream];
-        const std::int64_t ts = frame.best_effort_timestamp;
-        const std::int64_t first =
-            ts != AV_NOPTS_VALUE
-                ? av_rescale_q(ts - c.AudioStartTs, stream->time_base, AVRational{1, FSampleRate})
-                : c.SkipToSample;
+    // After a seek, the samples before the target are dropped: the decoded sound starts
+    // at its packet's stamp, or where the one before it ended.
+    const std::int64_t ts = frame.best_effort_timestamp;
+    const std::int64_t first = ts != AV_NOPTS_VALUE ? ts : c.NextSample;
+    if (c.SkipToSample >= 0 && first >= 0) {
         const std::int64_t drop =
             std::clamp<std::int64_t>(c.SkipToSample - first, 0, std::max(made, 0));
         c.Pending.erase(c.Pending.begin() + std::ptrdiff_t(at),
                         c.Pending.begin() + std::ptrdiff_t(at + std::size_t(drop) * ch));
-        c.SkipToSample = -1;
+        if (first + std::max(made, 0) >= c.SkipToSample)
+            c.SkipToSample = -1;
     }
+    if (first >= 0)
+        c.NextSample = first + std::max(made, 0);
     return true;
 }
 

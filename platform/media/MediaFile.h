@@ -1,6 +1,7 @@
-// Internal to the platform layer: a media file read through FFmpeg. It answers what the
-// devices need to know at open (video size, exact frame count, frame rate, sound format,
-// length of the sound) and decodes pictures by frame number and sound in order.
+// Internal to the platform layer: an AVI file, read by our own code and decoded through
+// FFmpeg's decoders. It answers what the devices need to know at open (video size, exact
+// frame count, frame rate, sound format, length of the sound) and decodes pictures by
+// frame number and sound in order.
 //
 // One instance is used by one thread at a time.
 //
@@ -41,22 +42,21 @@ public:
 
     // Opens `path` (backslashes count as separators). Returns 0 or the MCIERR_* code
     // the real digital-video device gives: FILE_NOT_FOUND for a missing file,
-    // INVALID_FILE for one that holds no playable stream; and two of this device's own,
-    // whose texts name the file: DGV_FOLDER for a folder, DGV_PICTURE_TOO_LARGE for a
-    // picture larger than the device shows.
+    // INVALID_FILE for one that is not an AVI file or holds no playable stream; and two
+    // of this device's own, whose texts name the file: DGV_FOLDER for a folder,
+    // DGV_PICTURE_TOO_LARGE for a picture larger than the device shows.
     static MCIERROR Open(const std::string& path, std::unique_ptr<MediaFile>& file);
 
     bool HasVideo() const { return FVideoStream >= 0; }
     bool HasAudio() const { return FAudioStream >= 0; }
     int Width() const { return FWidth; }
     int Height() const { return FHeight; }
-    // Frames in the video stream. For an AVI its frame slots, one for each chunk of the
-    // stream, empty ones (dropped frames) included, from the file's chunk list (see
-    // AviChunks.h); for other files, or an AVI whose chunks cannot be found, counted
-    // packet by packet. The headers' counts are never taken.
+    // Frames in the video stream: its frame slots, one for each chunk of the stream,
+    // empty ones (dropped frames) included, from the file's chunk list (see
+    // AviChunks.h). The headers' counts are never taken.
     std::int64_t FrameCount() const { return FFrameCount; }
     // The picture shown in frame slot `frame`: slots of dropped frames show the picture
-    // before them, so two slots may share one. Equal to `frame` outside AVI files.
+    // before them, so two slots may share one.
     virtual std::int64_t PictureOf(std::int64_t frame) const = 0;
     // Frames per second as a fraction.
     int RateNum() const { return FRateNum; }

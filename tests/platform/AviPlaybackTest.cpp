@@ -2,6 +2,7 @@
 // clock: dropped frames, B-frames, the codecs of catalogue discs, pictures the device
 // cannot show.
 #include <cstring>
+#include <fstream>
 
 #include "FfmpegClip.h"
 #include "MciFixture.h"
@@ -173,7 +174,9 @@ TEST_F(AviPlayback, DroppedFramesKeepTheirSlotsWithoutAnIndexOrWithWrongCounts) 
         ASSERT_EQ(platform::media::MediaFile::Open(variant, file), 0u);
         EXPECT_EQ(file->FrameCount(), pictureSlots.back() + 1);
         platform::media::VideoImage image;
-        for (std::int64_t slot : {0, 1, 2, 3, 11, 22, 30, 45}) {
+        // On to the end, then back: a seek to the key frame before, found in the index
+        // or, without one, in the pictures themselves.
+        for (std::int64_t slot : {0, 1, 2, 3, 11, 22, 30, 45, 27, 5}) {
             SCOPED_TRACE(slot);
             const std::size_t k = ffclip::PictureOfSlot(pictureSlots, slot);
             EXPECT_EQ(file->PictureOf(slot), std::int64_t(k));
@@ -265,6 +268,162 @@ TEST_F(AviPlayback, EveryCodecOfTheDiscsPlaysToItsEndWithFFmpegsPicturesAndSound
         EXPECT_NE(sound.Checksum, 0u);
         EXPECT_EQ(Simple(id, MCI_CLOSE), 0u);
         Log().clear();
+    }
+}
+
+std::string Le32(std::uint32_t v) {
+    return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+}
+
+std::string RiffChunk(const std::string& tag, const std::string& data) {
+    return tag + Le32(std::uint32_t(data.size())) + data + std::string(data.size() % 2, '\0');
+}
+
+// An AVI file of one MPEG-4 video stream (XVID) at `fps`, a chunk for each of `frames`,
+// with an index that marks the first chunk alone a key frame.
+std::string MpegFourAvi(const std::vector<std::string>& frames, int width, int height, int fps) {
+    const std::string strh =
+        "vidsXVID" + Le32(0) + Le32(0) + Le32(0) + Le32(1) + Le32(std::uint32_t(fps)) + Le32(0) +
+        Le32(std::uint32_t(frames.size())) + Le32(0) + Le32(0) + Le32(0) + std::string(8, '\0');
+    const std::string strf = Le32(40) + Le32(std::uint32_t(width)) + Le32(std::uint32_t(height)) +
+                             std::string{1, 0, 24, 0} + "XVID" + std::string(20, '\0');
+    const std::string hdrl =
+        "hdrl" + RiffChunk("avih", std::string(56, '\0')) +
+        RiffChunk("LIST", "strl" + RiffChunk("strh", strh) + RiffChunk("strf", strf));
+    std::string movi = "movi", index;
+    for (std::size_t k = 0; k < frames.size(); ++k) {
+        index += "00dc" + Le32(k == 0 ? 0x10 : 0) + Le32(std::uint32_t(movi.size())) +
+                 Le32(std::uint32_t(frames[k].size()));
+        movi += RiffChunk("00dc", frames[k]);
+    }
+    return RiffChunk("RIFF", "AVI " + RiffChunk("LIST", hdrl) + RiffChunk("LIST", movi) +
+                                 RiffChunk("idx1", index));
+}
+
+// DivX's "packed bitstream": each B-frame stored in the chunk of the frame it comes
+// before in decoding, after that frame, and a not-coded frame (an N-VOP of a few bytes)
+// holding its slot. The pictures come out in their slots, as when unpacked.
+TEST_F(AviPlayback, PackedBFramesShowInTheirSlots) {
+    constexpr int Count = 15;
+    const std::string stream =
+        Make("bframes.m4v",
+             "-frames:v " + std::to_string(Count) + " -c:v mpeg4 -bf 1 -g 100 -q:v 2 -an -f m4v");
+    const std::vector<char> bytes = mciclip::ReadAll(stream);
+    // The frames (VOPs) at their start codes; the stream's headers go with the first.
+    std::vector<std::size_t> starts;
+    for (std::size_t i = 0; i + 4 < bytes.size(); ++i)
+        if (bytes[i] == 0 && bytes[i + 1] == 0 && bytes[i + 2] == 1 &&
+            std::uint8_t(bytes[i + 3]) == 0xB6)
+            starts.push_back(i);
+    ASSERT_EQ(starts.size(), std::size_t(Count));
+    starts[0] = 0;
+    starts.push_back(bytes.size());
+    auto vop = [&](std::size_t k) {
+        return std::string(bytes.begin() + std::ptrdiff_t(starts[k]),
+                           bytes.begin() + std::ptrdiff_t(starts[k + 1]));
+    };
+    auto isB = [&](std::size_t k) {
+        return k > 0 && (std::uint8_t(bytes[starts[k] + 4]) >> 6) == 2;
+    };
+    // A P-VOP header with 4 bits of time increment, not coded, and its stuffing.
+    const std::string notCoded{0, 0, 1, char(0xB6), char(0x50), char(0x9F)};
+    std::vector<std::string> chunks;
+    int packed = 0;
+    for (std::size_t k = 0; k < std::size_t(Count);) {
+        if (k + 1 < std::size_t(Count) && isB(k + 1)) {
+            chunks.push_back(vop(k) + vop(k + 1));
+            chunks.push_back(notCoded);
+            k += 2;
+            ++packed;
+        } else {
+            chunks.push_back(vop(k));
+            ++k;
+        }
+    }
+    ASSERT_GT(packed, 4) << "the encoder made B-frames";
+    const std::string path = Dir + "/packed.avi";
+    std::ofstream(path, std::ios::binary) << MpegFourAvi(chunks, Width, Height, Fps);
+    std::unique_ptr<platform::media::MediaFile> file;
+    ASSERT_EQ(platform::media::MediaFile::Open(path, file), 0u);
+    EXPECT_EQ(file->FrameCount(), Count);
+    platform::media::VideoImage image;
+    // In order, then seeks back.
+    for (std::int64_t n : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 3, 8, 1}) {
+        SCOPED_TRACE(n);
+        ASSERT_TRUE(file->DecodeFrame(n, image));
+        EXPECT_EQ(clipgen::ReadFrameCode(
+                      Width, Height,
+                      [&](int x, int y) { return image.Pixels[std::size_t(y * Width + x)]; }),
+                  n);
+    }
+}
+
+// MP3 stored as a stream of bytes (a sample size of one byte in the header: its chunks
+// are timed by their bytes), the chunks cut without regard to its frames, as capture
+// programs wrote it: all of its sound plays, and a seek lands within two frames of its
+// target (the frame cut by the chunk, and the one the decoder needs to pick up again).
+// Sound whose channels change midway plays on, converted to the channels it started with.
+TEST_F(AviPlayback, ByteStreamMp3CutAnywherePlaysWhole) {
+    if (!ffclip::HasEncoder("libmp3lame")) {
+        ADD_FAILURE() << "FFmpeg lacks libmp3lame";
+        return;
+    }
+    constexpr int Rate = 22050, ByteRate = 8000, FrameSamples = 576;
+    auto encode = [&](const std::string& name, int channels) {
+        return Make(name, "-vn -c:a libmp3lame -b:a 64k -ar 22050 -ac " + std::to_string(channels) +
+                              " -write_xing 0 -id3v2_version 0 -f mp3");
+    };
+    const std::string mono = encode("mono.mp3", 1), stereo = encode("stereo.mp3", 2);
+    struct Case {
+        const char* Name;
+        std::vector<std::string> Parts;
+    };
+    const Case cases[] = {{"mono", {mono}}, {"stereo, then mono", {stereo, mono}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::vector<char> bytes;
+        std::int64_t whole = 0;
+        for (const std::string& part : c.Parts) {
+            const std::vector<char> b = mciclip::ReadAll(part);
+            bytes.insert(bytes.end(), b.begin(), b.end());
+            whole += ffclip::SoundSamples(part);
+        }
+        // MPEGLAYER3WAVEFORMAT: WAVEFORMATEX and 12 bytes of its own.
+        const std::string format = std::string{0x55, 0, 1, 0} + Le32(Rate) + Le32(ByteRate) +
+                                   std::string{1, 0, 0, 0, 12, 0} + std::string(12, '\0');
+        const std::string strh = "auds" + std::string(4, '\0') + Le32(0) + Le32(0) + Le32(0) +
+                                 Le32(1) + Le32(ByteRate) + Le32(0) +
+                                 Le32(std::uint32_t(bytes.size())) + Le32(0) + Le32(0) + Le32(1) +
+                                 std::string(8, '\0');
+        std::string movi = "movi";
+        for (std::size_t at = 0; at < bytes.size(); at += 1000)
+            movi += RiffChunk(
+                "00wb",
+                std::string(bytes.begin() + std::ptrdiff_t(at),
+                            bytes.begin() + std::ptrdiff_t(std::min(at + 1000, bytes.size()))));
+        const std::string hdrl =
+            "hdrl" + RiffChunk("avih", std::string(56, '\0')) +
+            RiffChunk("LIST", "strl" + RiffChunk("strh", strh) + RiffChunk("strf", format));
+        const std::string path = Dir + "/bytes.avi";
+        std::ofstream(path, std::ios::binary)
+            << RiffChunk("RIFF", "AVI " + RiffChunk("LIST", hdrl) + RiffChunk("LIST", movi));
+        std::unique_ptr<platform::media::MediaFile> file;
+        ASSERT_EQ(platform::media::MediaFile::Open(path, file), 0u);
+        ASSERT_TRUE(file->HasAudio());
+        EXPECT_EQ(file->SampleRate(), Rate);
+        EXPECT_EQ(file->Channels(), 1);
+        auto readAll = [&] {
+            std::int64_t n = 0;
+            std::vector<std::int16_t> samples;
+            for (std::size_t got; (got = file->ReadAudio(samples, 4096)) > 0; samples.clear())
+                n += std::int64_t(got);
+            return n;
+        };
+        EXPECT_GT(whole, Rate * 2);
+        EXPECT_EQ(readAll(), whole);
+        const std::int64_t ms = file->LengthMs() / 2;
+        file->SeekAudio(ms);
+        EXPECT_NEAR(double(readAll()), double(whole - ms * Rate / 1000), 2 * FrameSamples);
     }
 }
 
