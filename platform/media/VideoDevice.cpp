@@ -158,7 +158,7 @@ void Player::ServiceAudio(bool playing, int segment, std::int64_t segStart, std:
 std::shared_ptr<user::VideoFrame> Player::Decode(std::int64_t frame) {
     // Reuse the pixels of an older picture once the overlay let go of it.
     std::shared_ptr<user::VideoFrame> picture;
-    if (FSpare && FSpare.use_count() == 1)
+    if (user::SoleHolder(FSpare))
         picture = std::move(FSpare);
     else {
         picture = std::make_shared<user::VideoFrame>();
@@ -193,7 +193,7 @@ std::shared_ptr<user::VideoFrame> Player::Decode(std::int64_t frame) {
 void Player::KeepPixelsForNextClip() {
     std::vector<std::uint32_t>* largest = nullptr;
     for (auto* picture : {&FSpare, &FNext, &FPicture})
-        if (*picture && picture->use_count() == 1 &&
+        if (user::SoleHolder(*picture) &&
             (!largest || (*picture)->Pixels.capacity() > largest->capacity()))
             largest = &(*picture)->Pixels;
     if (!largest)
@@ -239,7 +239,7 @@ void Player::ServiceVideo(bool playing, int segment, std::int64_t position, HWND
             else
                 picture = Decode(frame);
             if (picture) {
-                if (!FSpare || FSpare.use_count() > 1)
+                if (!user::SoleHolder(FSpare))
                     FSpare = std::move(FPicture);
                 FPicture = std::move(picture);
                 FPictureFrame = frame;
@@ -261,7 +261,7 @@ void Player::ServiceVideo(bool playing, int segment, std::int64_t position, HWND
     if (FRealTime && playing && frame + 1 < FLength && frame + 1 != FUndecodable &&
         !samePicture(frame + 1, FPictureFrame) &&
         (!FNext || !samePicture(FNext->Number, frame + 1))) {
-        if (FNext && (!FSpare || FSpare.use_count() > 1))
+        if (FNext && !user::SoleHolder(FSpare))
             FSpare = std::move(FNext);
         FNext = Decode(frame + 1);
         if (!FNext)

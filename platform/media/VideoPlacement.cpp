@@ -25,7 +25,7 @@ std::shared_ptr<user::VideoFrame> PlacePicture(const user::VideoFrame& frame,
         src.top < 0 || src.left + src.right > frame.Width || src.top + src.bottom > frame.Height)
         return nullptr;
     std::shared_ptr<user::VideoFrame> out =
-        reuse && reuse.use_count() == 1 ? std::move(reuse) : std::make_shared<user::VideoFrame>();
+        user::SoleHolder(reuse) ? std::move(reuse) : std::make_shared<user::VideoFrame>();
     out->Width = dst.right;
     out->Height = dst.bottom;
     out->Left = dst.left;

@@ -263,6 +263,14 @@ void ComposeVideo() {
             it->second.DrawnParts = std::move(parts);
         }
     }
+    // The copies let go of their frames under the lock (see SoleHolder).
+    std::lock_guard<std::mutex> lock(O().Lock);
+    work.clear();
+}
+
+bool SoleHolder(const std::shared_ptr<VideoFrame>& frame) {
+    std::lock_guard<std::mutex> lock(O().Lock);
+    return frame && frame.use_count() == 1;
 }
 
 VideoStats GetVideoStats() {

@@ -48,6 +48,10 @@ void ShowVideoFrame(const void* owner, HWND hwnd, std::shared_ptr<const VideoFra
 void RemoveVideo(const void* owner);
 // Program's thread: draws every frame into its window's top-level surface.
 void ComposeVideo();
+// Any thread: whether the caller's `frame` is the only reference left, so that its memory
+// may be written again. The overlay lets go of frames only under the lock this takes, so a
+// true answer also means its last reading of the frame is over.
+bool SoleHolder(const std::shared_ptr<VideoFrame>& frame);
 
 // For measurements: how many frames have been drawn, and the number of the last one.
 struct VideoStats {
