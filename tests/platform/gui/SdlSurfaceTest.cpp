@@ -38,6 +38,13 @@ void Settle(int ms) {
     PumpUntil([&] { return GetTickCount() >= until; });
 }
 
+// Draws through a window context outside any WM_PAINT.
+void FillOutsidePaint(HWND h, HBRUSH brush, RECT r) {
+    HDC dc = GetDC(h);
+    FillRect(dc, &r, brush);
+    ReleaseDC(h, dc);
+}
+
 } // namespace
 
 TEST(SdlSurface, WindowPixelsLiveInTheDisplaySurfaceThroughResizesAndDrawing) {
@@ -74,10 +81,7 @@ TEST(SdlSurface, WindowPixelsLiveInTheDisplaySurfaceThroughResizesAndDrawing) {
         {"made", [](HWND, HBRUSH) {}, 300, 200, {{5, 5, 0x00A000}, {295, 195, 0x00A000}}},
         {"drawn on outside a paint",
          [](HWND h, HBRUSH b) {
-             HDC dc = GetDC(h);
-             RECT r{10, 10, 50, 40};
-             FillRect(dc, &r, b);
-             ReleaseDC(h, dc);
+             FillOutsidePaint(h, b, RECT{10, 10, 50, 40});
          },
          300,
          200,
@@ -98,10 +102,7 @@ TEST(SdlSurface, WindowPixelsLiveInTheDisplaySurfaceThroughResizesAndDrawing) {
          {{5, 5, 0x00A000}, {195, 145, 0x00A000}}},
         {"drawn on again",
          [](HWND h, HBRUSH b) {
-             HDC dc = GetDC(h);
-             RECT r{150, 100, 190, 140};
-             FillRect(dc, &r, b);
-             ReleaseDC(h, dc);
+             FillOutsidePaint(h, b, RECT{150, 100, 190, 140});
          },
          200,
          150,
