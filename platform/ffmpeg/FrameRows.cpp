@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -31,6 +32,10 @@ constexpr int BandRows = 16;
 // a whole block unwritten (black, as in cleared memory).
 constexpr std::size_t Slack = 64;
 constexpr std::size_t Block = 64;
+// How far, in pixels, a change of the samples can reach in the converted picture: the
+// converter interpolates chroma between neighbouring samples, which lie two pixels apart
+// at most; twice that is kept as a margin.
+constexpr int ChromaReach = 4;
 
 struct Converter {
     SwsContext* Context = nullptr;
@@ -53,25 +58,63 @@ public:
     void ForEachSlice(const Slice& slice, const VideoRows* same) const override;
 
 private:
-    // Whether rows [top, top + count) hold the same samples in both pictures.
-    bool SameBand(const FrameRows& other, int top, int count) const;
+    // Where rows [top, top + count) of the two pictures may differ once converted, in
+    // picture coordinates: empty when they hold the same samples.
+    RECT ChangedIn(const FrameRows& other, int top, int count) const;
     AVFrame* FFrame;
 };
 
-bool FrameRows::SameBand(const FrameRows& other, int top, int count) const {
+// The first and one past the last byte in which two rows of `bytes` bytes differ; equal
+// rows give an empty span.
+std::pair<int, int> DifferingBytes(const std::uint8_t* a, const std::uint8_t* b, int bytes) {
+    if (std::memcmp(a, b, std::size_t(bytes)) == 0)
+        return {0, 0};
+    int left = 0;
+    while (left + int(Block) <= bytes && std::memcmp(a + left, b + left, Block) == 0)
+        left += int(Block);
+    while (a[left] == b[left])
+        ++left;
+    int right = bytes;
+    while (right - int(Block) > left &&
+           std::memcmp(a + right - Block, b + right - Block, Block) == 0)
+        right -= int(Block);
+    while (a[right - 1] == b[right - 1])
+        --right;
+    return {left, right};
+}
+
+RECT FrameRows::ChangedIn(const FrameRows& other, int top, int count) const {
     const AVFrame& a = *FFrame;
     const AVFrame& b = *other.FFrame;
     const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(AVPixelFormat(a.format));
+    RECT changed{a.width, top + count, 0, top};
     for (int p = 0; p < 4 && a.data[p]; ++p) {
-        const int shift = (p == 1 || p == 2) ? desc->log2_chroma_h : 0;
+        const bool chroma = p == 1 || p == 2;
+        const int shiftY = chroma ? desc->log2_chroma_h : 0;
+        const int shiftX = chroma ? desc->log2_chroma_w : 0;
         const int bytes = av_image_get_linesize(AVPixelFormat(a.format), a.width, p);
-        const int first = top >> shift, end = (top + count + (1 << shift) - 1) >> shift;
-        for (int y = first; y < end; ++y)
-            if (std::memcmp(a.data[p] + std::ptrdiff_t(y) * a.linesize[p],
-                            b.data[p] + std::ptrdiff_t(y) * b.linesize[p], std::size_t(bytes)) != 0)
-                return false;
+        const int first = top >> shiftY, end = (top + count + (1 << shiftY) - 1) >> shiftY;
+        for (int y = first; y < end; ++y) {
+            const auto [from, to] =
+                DifferingBytes(a.data[p] + std::ptrdiff_t(y) * a.linesize[p],
+                               b.data[p] + std::ptrdiff_t(y) * b.linesize[p], bytes);
+            if (from == to)
+                continue;
+            changed.left = std::min(changed.left, from << shiftX);
+            changed.right = std::max(changed.right, to << shiftX);
+            changed.top = std::min(changed.top, y << shiftY);
+            changed.bottom = std::max(changed.bottom, (y + 1) << shiftY);
+        }
     }
-    return true;
+    if (changed.left >= changed.right)
+        return RECT{};
+    // A converted pixel may take its colour from the chroma samples beside its own: the
+    // pixels next to a change may change too. The band converts on its own, so nothing
+    // reaches past it.
+    return RECT{std::max(0, int(changed.left) - ChromaReach),
+                std::max(top, int(changed.top) - ChromaReach),
+                std::min(a.width, int(changed.right) + ChromaReach),
+                std::min(top + count, int(changed.bottom) + ChromaReach)};
 }
 
 // Clears the byte above the colour of each pixel (the converter writes an opaque alpha
@@ -107,8 +150,14 @@ void FrameRows::ForEachSlice(const Slice& slice, const VideoRows* same) const {
     const std::size_t tail = std::min(stride, Block);
     for (int top = 0; top < h; top += BandRows) {
         const int count = std::min(BandRows, h - top);
-        if (earlier && SameBand(*earlier, top, count))
-            continue;
+        user::VideoRows::Band band;
+        band.Changed = RECT{0, top, w, top + count};
+        if (earlier) {
+            band.Changed = ChangedIn(*earlier, top, count);
+            band.Compared = true;
+            if (band.Changed.left >= band.Changed.right)
+                continue;
+        }
         if (stride % Block != 0)
             for (int y = 0; y < count; ++y) {
                 std::uint32_t* end = c.Band.data() + std::size_t(y + 1) * stride;
@@ -128,7 +177,11 @@ void FrameRows::ForEachSlice(const Slice& slice, const VideoRows* same) const {
         // BGRA in memory is 0xAARRGGBB as a little-endian word: drop the alpha while
         // the band is still in the cache.
         DropAlpha(c.Band.data(), stride * std::size_t(count));
-        slice(top, count, c.Band.data(), stride);
+        band.Top = top;
+        band.Count = count;
+        band.Rows = c.Band.data();
+        band.Stride = stride;
+        slice(band);
     }
 }
 

@@ -39,10 +39,11 @@ std::shared_ptr<user::VideoFrame> PlacePicture(const user::VideoFrame& frame,
     if (frame.Rows) {
         converted.resize(std::size_t(frame.Width) * std::size_t(frame.Height));
         frame.Rows->ForEachSlice(
-            [&](int top, int count, const std::uint32_t* rows, std::size_t stride) {
-                for (int y = 0; y < count && top + y < frame.Height; ++y)
-                    std::copy_n(rows + std::size_t(y) * stride, frame.Width,
-                                converted.data() + std::size_t(top + y) * std::size_t(frame.Width));
+            [&](const user::VideoRows::Band& band) {
+                for (int y = 0; y < band.Count && band.Top + y < frame.Height; ++y)
+                    std::copy_n(band.Rows + std::size_t(y) * band.Stride, frame.Width,
+                                converted.data() +
+                                    std::size_t(band.Top + y) * std::size_t(frame.Width));
             },
             nullptr);
         pixels = converted.data();

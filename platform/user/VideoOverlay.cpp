@@ -102,13 +102,16 @@ std::pair<int, int> ChangedSpan(const std::uint32_t* a, const std::uint32_t* b, 
     return {left, right};
 }
 
-// Copies rows [top, top + count) of the picture, `stride` pixels apart, into the parts
-// of it that show (surface coordinates), only where they differ from what the surface
-// holds; `changes[i]` collects where part i changed.
-void CopyRows(Surface& surf, const std::vector<RECT>& parts, std::vector<Changes>& changes,
-              const RECT& video, int top, int count, const std::uint32_t* rows,
-              std::size_t stride) {
-    const RECT band{video.left, video.top + top, video.right, video.top + top + count};
+// Copies a band of the picture into the parts of it that show (surface coordinates);
+// `changes[i]` collects where part i changed. A band compared with the picture drawn
+// before is copied where it changed; any other only where it differs from what the
+// surface holds.
+void CopyBand(Surface& surf, const std::vector<RECT>& parts, std::vector<Changes>& changes,
+              const RECT& video, const VideoRows::Band& b) {
+    const int bandTop = video.top + b.Top;
+    RECT band{video.left, bandTop, video.right, bandTop + b.Count};
+    if (b.Compared)
+        band = Intersect(band, Offset(b.Changed, video.left, video.top));
     for (std::size_t i = 0; i < parts.size(); ++i) {
         const RECT part = Intersect(parts[i], band);
         if (RectEmpty(part))
@@ -116,10 +119,11 @@ void CopyRows(Surface& surf, const std::vector<RECT>& parts, std::vector<Changes
         const int width = part.right - part.left;
         for (int y = part.top; y < part.bottom; ++y) {
             const std::uint32_t* src =
-                rows + std::size_t(y - band.top) * stride + std::size_t(part.left - video.left);
+                b.Rows + std::size_t(y - bandTop) * b.Stride + std::size_t(part.left - video.left);
             std::uint32_t* dst =
                 surf.Pixels + std::size_t(y) * std::size_t(surf.Stride) + std::size_t(part.left);
-            const auto [from, to] = ChangedSpan(src, dst, width);
+            const auto [from, to] =
+                b.Compared ? std::pair<int, int>(0, width) : ChangedSpan(src, dst, width);
             if (from == to)
                 continue;
             std::memcpy(dst + from, src + from, std::size_t(to - from) * sizeof(std::uint32_t));
@@ -130,7 +134,8 @@ void CopyRows(Surface& surf, const std::vector<RECT>& parts, std::vector<Changes
 
 // Draws the frame where it shows and returns those parts in `parts`. With `previous`,
 // the rows of the frame drawn last in the same place, over pixels nothing has touched
-// since: the bands that did not change from it need no converting or comparing.
+// since: the bands that did not change from it need no converting, and of the others
+// only the pixels the converter says changed are copied.
 void Draw(Window* w, const VideoFrame& frame, RECT& drawnRect, std::vector<RECT>& parts,
           const VideoRows* previous, const std::vector<RECT>& previousParts) {
     Window* top = TopLevelOf(w);
@@ -162,13 +167,15 @@ void Draw(Window* w, const VideoFrame& frame, RECT& drawnRect, std::vector<RECT>
         previous = nullptr;
     if (frame.Rows)
         frame.Rows->ForEachSlice(
-            [&](int first, int count, const std::uint32_t* rows, std::size_t stride) {
-                CopyRows(top->Surf, parts, changes, video, first, count, rows, stride);
-            },
+            [&](const VideoRows::Band& band) { CopyBand(top->Surf, parts, changes, video, band); },
             previous);
-    else
-        CopyRows(top->Surf, parts, changes, video, 0, frame.Height, frame.Pixels.data(),
-                 std::size_t(frame.Width));
+    else {
+        VideoRows::Band whole;
+        whole.Count = frame.Height;
+        whole.Rows = frame.Pixels.data();
+        whole.Stride = std::size_t(frame.Width);
+        CopyBand(top->Surf, parts, changes, video, whole);
+    }
     for (Changes& c : changes)
         for (const RECT& r : c.Done())
             MarkDirty(top, r);

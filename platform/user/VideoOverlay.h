@@ -22,13 +22,22 @@ namespace platform::user {
 class VideoRows {
 public:
     virtual ~VideoRows() = default;
-    // Calls `slice(top, count, rows, stride)` for consecutive bands of rows, top-down,
-    // covering the picture: `count` rows of 0x00RRGGBB pixels starting at row `top`,
-    // `stride` pixels apart. The pixels are valid only during the call. With `same` (an
-    // earlier picture, or null), bands whose pixels are known to equal those of the same
-    // band of `same` may be left out.
-    using Slice =
-        std::function<void(int top, int count, const std::uint32_t* rows, std::size_t stride)>;
+    // A band of converted rows: `Count` rows of 0x00RRGGBB pixels from row `Top`, `Stride`
+    // pixels apart, valid only during the call that hands it over.
+    struct Band {
+        int Top = 0, Count = 0;
+        const std::uint32_t* Rows = nullptr;
+        std::size_t Stride = 0;
+        // With `Compared`, the band was compared with the same band of the earlier
+        // picture and its pixels outside `Changed` (picture coordinates, inside the band)
+        // are known to equal that picture's; otherwise `Changed` is the whole band.
+        RECT Changed{};
+        bool Compared = false;
+    };
+    // Calls `slice` for consecutive bands of rows, top-down, covering the picture. With
+    // `same` (an earlier picture, or null), bands whose pixels are known to equal those of
+    // the same band of `same` may be left out, and the others may tell where they differ.
+    using Slice = std::function<void(const Band& band)>;
     virtual void ForEachSlice(const Slice& slice, const VideoRows* same) const = 0;
 };
 

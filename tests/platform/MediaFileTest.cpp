@@ -155,25 +155,31 @@ TEST(MediaFile, PicturesDecodedIntoReusedBuffersAreFFmpegsPictures) {
 }
 
 // The picture of `rows`, band by band over `out`; every band follows the one before it.
-// With `same`, the bands left out keep what `out` held.
+// With `same`, the bands left out keep what `out` held, and of a band that tells where it
+// changed only that part is copied.
 std::vector<std::uint32_t> Assemble(const platform::user::VideoRows& rows, int width, int height,
                                     const platform::user::VideoRows* same = nullptr,
                                     std::vector<std::uint32_t> out = {}) {
     out.resize(std::size_t(width) * std::size_t(height), 0xDEADBEEFu);
     int next = 0;
     rows.ForEachSlice(
-        [&](int top, int count, const std::uint32_t* band, std::size_t stride) {
+        [&](const platform::user::VideoRows::Band& band) {
             if (!same) {
-                EXPECT_EQ(top, next);
+                EXPECT_EQ(band.Top, next);
+                EXPECT_FALSE(band.Compared);
             }
-            EXPECT_GE(top, next);
-            EXPECT_GT(count, 0);
-            EXPECT_LE(top + count, height);
-            EXPECT_GE(stride, std::size_t(width));
-            for (int y = 0; y < count && top + y < height; ++y)
-                std::memcpy(&out[std::size_t(top + y) * std::size_t(width)],
-                            band + std::size_t(y) * stride, std::size_t(width) * 4);
-            next = top + count;
+            EXPECT_GE(band.Top, next);
+            EXPECT_GT(band.Count, 0);
+            EXPECT_LE(band.Top + band.Count, height);
+            EXPECT_GE(band.Stride, std::size_t(width));
+            const RECT& c = band.Changed;
+            EXPECT_TRUE(c.left >= 0 && c.left < c.right && c.right <= width && c.top >= band.Top &&
+                        c.top < c.bottom && c.bottom <= band.Top + band.Count);
+            for (int y = std::max(0, int(c.top)); y < std::min(height, int(c.bottom)); ++y)
+                for (int x = std::max(0, int(c.left)); x < std::min(width, int(c.right)); ++x)
+                    out[std::size_t(y) * std::size_t(width) + std::size_t(x)] =
+                        band.Rows[std::size_t(y - band.Top) * band.Stride + std::size_t(x)];
+            next = band.Top + band.Count;
         },
         same);
     if (!same) {
@@ -220,8 +226,8 @@ TEST(MediaFile, PicturesConvertedBandByBandAreFFmpegsPictures) {
                 const std::vector<std::uint32_t> reference =
                     mciclip::ReferenceFrame(path, frame, w, h);
                 EXPECT_TRUE(Assemble(*kept[std::size_t(k)], c.Width, c.Height) == reference);
-                // Drawn over the picture before it, leaving out the bands that did not
-                // change: the same picture.
+                // Drawn over the picture before it, leaving out the bands and the parts
+                // of bands that did not change: the same picture.
                 if (k > 0) {
                     const std::vector<std::uint32_t> before =
                         Assemble(*kept[std::size_t(k - 1)], c.Width, c.Height);

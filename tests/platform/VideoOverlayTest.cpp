@@ -18,41 +18,65 @@ std::uint32_t PatternAt(int x, int y) {
 }
 
 // The pattern in bands of `Band` rows, each from a buffer of its own whose rows lie
-// `Stride` pixels apart, like a converter's band buffer.
+// `Stride` pixels apart, like a converter's band buffer. With `Tells`, bands drawn over an
+// earlier picture say where they changed (from `Changes`).
 class PatternRows final : public VideoRows {
 public:
-    PatternRows(int width, int height, int band, std::uint32_t (*at)(int, int))
-        : Width(width), Height(height), Band(band), At(at) {}
+    PatternRows(int width, int height, int band, std::uint32_t (*at)(int, int), bool tells,
+                std::vector<RECT> changes)
+        : Width(width), Height(height), BandRows(band), Tells(tells), At(at),
+          Changes(std::move(changes)) {}
     // Bands of an earlier picture of the same pattern are all left out.
     void ForEachSlice(const Slice& slice, const VideoRows* same) const override {
         const auto* earlier = dynamic_cast<const PatternRows*>(same);
         if (earlier && earlier->At == At)
             return;
         const std::size_t stride = std::size_t(Width) + 3;
-        std::vector<std::uint32_t> rows(stride * std::size_t(Band), 0xFFFFFFFFu);
-        for (int top = 0; top < Height; top += Band) {
-            const int count = std::min(Band, Height - top);
-            for (int y = 0; y < count; ++y)
+        std::vector<std::uint32_t> rows(stride * std::size_t(BandRows), 0xFFFFFFFFu);
+        for (int top = 0; top < Height; top += BandRows) {
+            Band band;
+            band.Top = top;
+            band.Count = std::min(BandRows, Height - top);
+            band.Rows = rows.data();
+            band.Stride = stride;
+            band.Changed = RECT{0, top, Width, top + band.Count};
+            if (earlier && Tells) {
+                band.Compared = true;
+                RECT changed{};
+                for (const RECT& r : Changes) {
+                    const RECT part = platform::user::Intersect(r, band.Changed);
+                    if (!platform::user::RectEmpty(part))
+                        UnionRect(&changed, &changed, &part);
+                }
+                if (platform::user::RectEmpty(changed))
+                    continue;
+                band.Changed = changed;
+            }
+            for (int y = 0; y < band.Count; ++y)
                 for (int x = 0; x < Width; ++x)
                     rows[std::size_t(y) * stride + std::size_t(x)] = At(x, top + y);
-            slice(top, count, rows.data(), stride);
+            slice(band);
         }
     }
 
 private:
-    int Width, Height, Band;
+    int Width, Height, BandRows;
+    bool Tells;
     std::uint32_t (*At)(int, int);
+    std::vector<RECT> Changes;
 };
 
 std::shared_ptr<VideoFrame> Frame(int width, int height, int left, int top, int band,
-                                  std::uint32_t (*at)(int, int) = PatternAt) {
+                                  std::uint32_t (*at)(int, int) = PatternAt, bool tells = false,
+                                  std::vector<RECT> changes = {}) {
     auto frame = std::make_shared<VideoFrame>();
     frame->Width = width;
     frame->Height = height;
     frame->Left = left;
     frame->Top = top;
     if (band > 0) {
-        frame->Rows = std::make_shared<PatternRows>(width, height, band, at);
+        frame->Rows =
+            std::make_shared<PatternRows>(width, height, band, at, tells, std::move(changes));
         return frame;
     }
     frame->Pixels.resize(std::size_t(width) * std::size_t(height));
@@ -132,9 +156,13 @@ TEST_F(VideoOverlay, ANewFrameMarksOnlyWhatChangedForPresenting) {
         {"everything", {{0, 0, 123, 101}}},
     };
     const int width = 123, height = 101, left = 15, top = 7;
+    // Whole frames, bands compared with what the window shows, and bands that tell where
+    // they changed.
     for (const Case& c : cases)
-        for (int band : {0, 16}) {
-            SCOPED_TRACE(std::string(c.Name) + (band ? " in bands" : " whole"));
+        for (int mode : {0, 1, 2}) {
+            const int band = mode == 0 ? 0 : 16;
+            SCOPED_TRACE(std::string(c.Name) + (mode == 0 ? " whole" : " in bands") +
+                         (mode == 2 ? " that tell" : ""));
             platform::testing::Reset();
             HWND hwnd = CreateWindowExA(0, WhiteClass(), "video", WS_POPUP | WS_VISIBLE, 0, 0, 300,
                                         200, nullptr, nullptr, nullptr, nullptr);
@@ -144,8 +172,9 @@ TEST_F(VideoOverlay, ANewFrameMarksOnlyWhatChangedForPresenting) {
             platform::user::ShowVideoFrame(&owner, hwnd, Frame(width, height, left, top, band));
             platform::user::PresentAll();
             ChangedBlocks = c.Blocks;
-            platform::user::ShowVideoFrame(&owner, hwnd,
-                                           Frame(width, height, left, top, band, ChangedAt));
+            platform::user::ShowVideoFrame(
+                &owner, hwnd,
+                Frame(width, height, left, top, band, ChangedAt, mode == 2, c.Blocks));
             platform::user::ComposeVideo();
             const std::vector<RECT> dirty = platform::user::FromHandleQuiet(hwnd)->Dirty;
             // Every changed pixel is presented, and little else: no more than the blocks
