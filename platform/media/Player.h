@@ -27,8 +27,11 @@ namespace platform::media {
 // How far ahead of the clock sound is queued to SDL: enough for the block the device
 // takes, the buffer it holds beyond it and the device's wake-ups between top-ups.
 constexpr std::int64_t AudioLeadMs = 200;
-// The longest the helper thread sleeps between top-ups of the sound.
-constexpr DWORD AudioTopUpMs = 40;
+// The longest the helper thread sleeps between top-ups of the sound: longer than a frame
+// of a clip at 10 frames a second or more, so that a clip's sound is topped up when the
+// thread wakes for a picture and it wakes for nothing else, and short enough that the
+// sound queued ahead still holds a device block or two when the next top-up comes.
+constexpr DWORD AudioTopUpMs = 100;
 // Sound further off the clock than this is realigned.
 constexpr std::int64_t AudioSlackMs = 30;
 

@@ -29,7 +29,10 @@ MCIERROR Player::Command(UINT command, DWORD flags, DWORD_PTR param) {
     const MCIERROR result = CarryOut(command, flags, param);
     if (result != 0)
         return result;
-    Kick();
+    // A question changes nothing the helper thread waits on: it is not woken for one (a
+    // program asks for the position several times a second while a clip plays).
+    if (command != MCI_STATUS && command != MCI_GETDEVCAPS && command != MCI_WHERE)
+        Kick();
     if (notify)
         Answer(callback);
     return 0;
