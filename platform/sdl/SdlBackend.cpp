@@ -163,14 +163,22 @@ public:
     }
 
     void PumpEvents() override {
-        SDL_Event ev;
-        while (SDL_PollEvent(&ev))
-            Handle(ev);
-        SettleFocus();
+        // Between the first window's making and the first frame, the display's events
+        // (its mapping, focus, the pointer's arrival with the cursor it asks for) wait in
+        // SDL's queue: reading them takes several round trips to the display server, and
+        // the first frame needs none of them. They are read as soon as the queue runs dry
+        // (WaitEvents) or the first frame is presented.
+        if (!EventsHeld) {
+            SDL_Event ev;
+            while (SDL_PollEvent(&ev))
+                Handle(ev);
+            SettleFocus();
+        }
         user::RunDueActions(Actions, [this] { return Now(); });
     }
 
     void WaitEvents(DWORD timeout) override {
+        EventsHeld = false;
         if (!Actions.empty()) {
             // Wake for the first scheduled action.
             const DWORD now = Now();
@@ -447,6 +455,7 @@ private:
     void Send(SdlWindow* sw, const std::vector<SDL_Rect>& rects) {
         if (Frames == 0)
             FirstFrameTick = Now();
+        EventsHeld = false;
         if (!rects.empty())
             SDL_UpdateWindowSurfaceRects(sw->Handle, rects.data(), int(rects.size()));
         ++Frames;
@@ -508,7 +517,7 @@ private:
         // The first frame does not need the icon (a few milliseconds to decode and send):
         // the windows made before it get theirs a little after it (WaitEvents).
         if (Frames == 0)
-            IconsDue = true;
+            IconsDue = EventsHeld = true;
         else
             ApplyIcon(top, sw);
         MarkPhase("window-icon");
@@ -742,6 +751,8 @@ public:
     DWORD FirstFrameTick = 0;
     bool MediaModuleLoaded = false;
     bool IconsDue = false; // windows made before the first frame have no icon yet
+    // The display's events wait until the first frame (PumpEvents).
+    bool EventsHeld = false;
 };
 
 } // namespace
