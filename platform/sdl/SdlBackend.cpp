@@ -167,7 +167,9 @@ public:
         // (its mapping, focus, the pointer's arrival with the cursor it asks for) wait in
         // SDL's queue: reading them takes several round trips to the display server, and
         // the first frame needs none of them. They are read as soon as the queue runs dry
-        // (WaitEvents) or the first frame is presented.
+        // (WaitEvents) or the first frame is presented, and after MaxEventHold at most.
+        if (EventsHeld && std::int32_t(Now() - EventsHeldUntil) >= 0)
+            EventsHeld = false; // never held long, whatever the program does meanwhile
         if (!EventsHeld) {
             SDL_Event ev;
             while (SDL_PollEvent(&ev))
@@ -516,9 +518,10 @@ private:
         MarkPhase("window-surface");
         // The first frame does not need the icon (a few milliseconds to decode and send):
         // the windows made before it get theirs a little after it (WaitEvents).
-        if (Frames == 0)
+        if (Frames == 0) {
             IconsDue = EventsHeld = true;
-        else
+            EventsHeldUntil = Now() + MaxEventHold;
+        } else
             ApplyIcon(top, sw);
         MarkPhase("window-icon");
         LinkModal(top);
@@ -753,6 +756,8 @@ public:
     bool IconsDue = false; // windows made before the first frame have no icon yet
     // The display's events wait until the first frame (PumpEvents).
     bool EventsHeld = false;
+    static constexpr DWORD MaxEventHold = 100;
+    DWORD EventsHeldUntil = 0;
 };
 
 } // namespace
