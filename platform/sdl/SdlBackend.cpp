@@ -163,14 +163,24 @@ public:
     }
 
     void PumpEvents() override {
-        SDL_Event ev;
-        while (SDL_PollEvent(&ev))
-            Handle(ev);
-        SettleFocus();
+        // Between the first window's making and the first frame, the display's events
+        // (its mapping, focus, the pointer's arrival with the cursor it asks for) wait in
+        // SDL's queue: reading them takes several round trips to the display server, and
+        // the first frame needs none of them. They are read as soon as the queue runs dry
+        // (WaitEvents) or the first frame is presented, and after MaxEventHold at most.
+        if (EventsHeld && std::int32_t(Now() - EventsHeldUntil) >= 0)
+            EventsHeld = false; // never held long, whatever the program does meanwhile
+        if (!EventsHeld) {
+            SDL_Event ev;
+            while (SDL_PollEvent(&ev))
+                Handle(ev);
+            SettleFocus();
+        }
         user::RunDueActions(Actions, [this] { return Now(); });
     }
 
     void WaitEvents(DWORD timeout) override {
+        EventsHeld = false;
         if (!Actions.empty()) {
             // Wake for the first scheduled action.
             const DWORD now = Now();
@@ -447,6 +457,7 @@ private:
     void Send(SdlWindow* sw, const std::vector<SDL_Rect>& rects) {
         if (Frames == 0)
             FirstFrameTick = Now();
+        EventsHeld = false;
         if (!rects.empty())
             SDL_UpdateWindowSurfaceRects(sw->Handle, rects.data(), int(rects.size()));
         ++Frames;
@@ -507,9 +518,10 @@ private:
         MarkPhase("window-surface");
         // The first frame does not need the icon (a few milliseconds to decode and send):
         // the windows made before it get theirs a little after it (WaitEvents).
-        if (Frames == 0)
-            IconsDue = true;
-        else
+        if (Frames == 0) {
+            IconsDue = EventsHeld = true;
+            EventsHeldUntil = Now() + MaxEventHold;
+        } else
             ApplyIcon(top, sw);
         MarkPhase("window-icon");
         LinkModal(top);
@@ -742,6 +754,10 @@ public:
     DWORD FirstFrameTick = 0;
     bool MediaModuleLoaded = false;
     bool IconsDue = false; // windows made before the first frame have no icon yet
+    // The display's events wait until the first frame (PumpEvents).
+    bool EventsHeld = false;
+    static constexpr DWORD MaxEventHold = 100;
+    DWORD EventsHeldUntil = 0;
 };
 
 } // namespace

@@ -99,6 +99,53 @@ TEST(SdlWindow, RealClickReachesChildAndPixelsReachTheScreen) {
     DestroyWindow(main);
 }
 
+// The display's events wait from the first window's making to the first frame: a loop
+// that only peeks (never waits) must still get them, and a real click with them.
+TEST(SdlWindow, PeekingLoopGetsTheDisplaysEventsAfterTheFirstFrame) {
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "no display";
+    if (std::system("command -v xdotool > /dev/null") != 0)
+        GTEST_SKIP() << "xdotool missing";
+    if (platform::testing::IsHeadless())
+        GTEST_SKIP() << "the display could not be opened";
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = ChildProc;
+    wc.hbrBackground = CreateSolidBrush(RGB(200, 0, 0));
+    wc.lpszClassName = "GuiPeek";
+    ASSERT_NE(RegisterClassA(&wc), 0);
+    const int left = 60, top = 60;
+    HWND main = CreateWindowExA(0, "GuiPeek", "peek test", WS_POPUP | WS_VISIBLE, left, top, 200,
+                                150, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(main, nullptr);
+    Clicks.clear();
+    bool clicked = false;
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (Clicks.size() < 2 && std::chrono::steady_clock::now() < limit) {
+        MSG m;
+        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&m);
+            DispatchMessageA(&m);
+        }
+        if (!clicked && ChildPaints > 0) {
+            // The window had a few turns of the loop to reach the screen.
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageA(&m);
+            char cmd[96];
+            std::snprintf(cmd, sizeof cmd, "xdotool mousemove %d %d click 1", left + 20, top + 30);
+            ASSERT_EQ(std::system(cmd), 0);
+            clicked = true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_EQ(Clicks.size(), 2u);
+    EXPECT_EQ(Clicks[0].Hwnd, main);
+    EXPECT_EQ(Clicks[0].Msg, UINT(WM_LBUTTONDOWN));
+    EXPECT_EQ(Clicks[0].X, 20);
+    EXPECT_EQ(Clicks[0].Y, 30);
+    DestroyWindow(main);
+}
+
 namespace {
 int BoxTicks = 0;
 void CountBoxTicks(HWND, UINT, UINT_PTR, DWORD) {
