@@ -19,6 +19,7 @@
 #include "platform/gdi/GdiObjects.h"
 #include "platform/media/MediaModule.h"
 #include "platform/phases.h"
+#include "platform/sdl/ComposeTable.h"
 #include "platform/sdl/DisplayLoss.h"
 #include "platform/user/WindowManager.h"
 
@@ -776,7 +777,14 @@ std::unique_ptr<Backend> MakeSdlBackend() {
         std::fprintf(stderr, "platform: no display; running without windows on screen\n");
         return nullptr;
     }
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    int started;
+    {
+        // The input method SDL opens as its video starts gets no compose table: the
+        // program never takes composed text (see ComposeTable.h).
+        sdl::EmptyComposeTable noCompose;
+        started = SDL_InitSubSystem(SDL_INIT_VIDEO);
+    }
+    if (started != 0) {
         std::fprintf(stderr, "platform: no display (%s); running without windows on screen\n",
                      SDL_GetError());
         return nullptr;
