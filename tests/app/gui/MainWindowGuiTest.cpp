@@ -14,6 +14,7 @@
 #include "app/Main.h"
 #include "app/Program.h"
 #include "platform/testing/Testing.h"
+#include "tests/common/DisplayNeeds.h"
 #include "ui/Buttons.h"
 #include "ui/ExtCtrls.h"
 
@@ -42,12 +43,8 @@ std::string ClickCommand(TForm1* form, TControl* c) {
 } // namespace
 
 TEST(MainWindowGui, RealClicksAndTheWindowManagersCloseEndTheLoop) {
-    if (!std::getenv("DISPLAY"))
-        GTEST_SKIP() << "no display";
-    if (std::system("command -v xdotool > /dev/null") != 0)
-        GTEST_SKIP() << "xdotool missing";
-    if (platform::testing::IsHeadless())
-        GTEST_SKIP() << "the display could not be opened";
+    if (const std::string why = testutil::DisplayMissing({"xdotool"}); !why.empty())
+        GTEST_SKIP() << why;
     // The program plays its clips from its own folder: the build's clips.
     platform::testing::SetModuleFileName(std::string(QUILLOT_CLIP_DIR) + "/quillot");
     app::StartFramework();

@@ -12,6 +12,7 @@
 #include "RealDisplay.h"
 #include "platform/testing/Testing.h"
 #include "platform/win32.h"
+#include "tests/common/DisplayNeeds.h"
 #include "tests/platform/MciClip.h"
 #include "tools/generators/clipgen/ClipPainter.h"
 
@@ -62,12 +63,8 @@ int ShownFrame(const Shot& shot, int x, int y,
 } // namespace
 
 TEST(MciGui, ClipPlaysIntoAChildWindowAndNowhereElse) {
-    if (!std::getenv("DISPLAY"))
-        GTEST_SKIP() << "no display";
-    if (std::system("command -v import > /dev/null") != 0)
-        GTEST_SKIP() << "imagemagick missing";
-    if (platform::testing::IsHeadless())
-        GTEST_SKIP() << "the display could not be opened";
+    if (const std::string why = testutil::DisplayMissing({"import"}); !why.empty())
+        GTEST_SKIP() << why;
     std::string dir = (fs::temp_directory_path() / "mcigui-XXXXXX").string();
     ASSERT_NE(mkdtemp(dir.data()), nullptr);
     const std::string clip = dir + "/gui.avi";

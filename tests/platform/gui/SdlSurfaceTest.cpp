@@ -11,6 +11,7 @@
 #include "platform/testing/Testing.h"
 #include "platform/user/WindowManager.h"
 #include "platform/win32.h"
+#include "tests/common/DisplayNeeds.h"
 #include "tests/common/TempDir.h"
 
 namespace {
@@ -48,12 +49,8 @@ void FillOutsidePaint(HWND h, HBRUSH brush, RECT r) {
 } // namespace
 
 TEST(SdlSurface, WindowPixelsLiveInTheDisplaySurfaceThroughResizesAndDrawing) {
-    if (!std::getenv("DISPLAY"))
-        GTEST_SKIP() << "no display";
-    if (std::system("command -v import > /dev/null") != 0)
-        GTEST_SKIP() << "imagemagick missing";
-    if (platform::testing::IsHeadless())
-        GTEST_SKIP() << "the display could not be opened";
+    if (const std::string why = testutil::DisplayMissing({"import"}); !why.empty())
+        GTEST_SKIP() << why;
 
     WNDCLASSA wc{};
     wc.lpfnWndProc = TopProc;

@@ -14,6 +14,7 @@
 #include "RealDisplay.h"
 #include "platform/testing/Testing.h"
 #include "platform/win32.h"
+#include "tests/common/DisplayNeeds.h"
 #include "tests/common/TempDir.h"
 
 namespace {
@@ -41,13 +42,8 @@ using realdisplay::ReadPpm;
 } // namespace
 
 TEST(SdlWindow, RealClickReachesChildAndPixelsReachTheScreen) {
-    if (!std::getenv("DISPLAY"))
-        GTEST_SKIP() << "no display";
-    if (std::system("command -v xdotool > /dev/null") != 0 ||
-        std::system("command -v import > /dev/null") != 0)
-        GTEST_SKIP() << "xdotool or imagemagick missing";
-    if (platform::testing::IsHeadless())
-        GTEST_SKIP() << "the display could not be opened";
+    if (const std::string why = testutil::DisplayMissing({"xdotool", "import"}); !why.empty())
+        GTEST_SKIP() << why;
 
     WNDCLASSA wc{};
     wc.lpfnWndProc = DefWindowProcA;
@@ -102,12 +98,8 @@ TEST(SdlWindow, RealClickReachesChildAndPixelsReachTheScreen) {
 // The display's events wait from the first window's making to the first frame: a loop
 // that only peeks (never waits) must still get them, and a real click with them.
 TEST(SdlWindow, PeekingLoopGetsTheDisplaysEventsAfterTheFirstFrame) {
-    if (!std::getenv("DISPLAY"))
-        GTEST_SKIP() << "no display";
-    if (std::system("command -v xdotool > /dev/null") != 0)
-        GTEST_SKIP() << "xdotool missing";
-    if (platform::testing::IsHeadless())
-        GTEST_SKIP() << "the display could not be opened";
+    if (const std::string why = testutil::DisplayMissing({"xdotool"}); !why.empty())
+        GTEST_SKIP() << why;
     WNDCLASSA wc{};
     wc.lpfnWndProc = ChildProc;
     wc.hbrBackground = CreateSolidBrush(RGB(200, 0, 0));
@@ -156,12 +148,8 @@ void CountBoxTicks(HWND, UINT, UINT_PTR, DWORD) {
 } // namespace
 
 TEST(SdlWindow, MessageBoxAnswersARealKeyPressWhileTimersTick) {
-    if (!std::getenv("DISPLAY"))
-        GTEST_SKIP() << "no display";
-    if (std::system("command -v xdotool > /dev/null") != 0)
-        GTEST_SKIP() << "xdotool missing";
-    if (platform::testing::IsHeadless())
-        GTEST_SKIP() << "the display could not be opened";
+    if (const std::string why = testutil::DisplayMissing({"xdotool"}); !why.empty())
+        GTEST_SKIP() << why;
     WNDCLASSA wc{};
     wc.lpfnWndProc = DefWindowProcA;
     wc.hbrBackground = CreateSolidBrush(RGB(200, 200, 200));
