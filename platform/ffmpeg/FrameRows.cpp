@@ -20,6 +20,8 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "platform/user/DifferingSpan.h"
+
 namespace platform::media {
 
 namespace {
@@ -64,25 +66,6 @@ private:
     AVFrame* FFrame;
 };
 
-// The first and one past the last byte in which two rows of `bytes` bytes differ; equal
-// rows give an empty span.
-std::pair<int, int> DifferingBytes(const std::uint8_t* a, const std::uint8_t* b, int bytes) {
-    if (std::memcmp(a, b, std::size_t(bytes)) == 0)
-        return {0, 0};
-    int left = 0;
-    while (left + int(Block) <= bytes && std::memcmp(a + left, b + left, Block) == 0)
-        left += int(Block);
-    while (a[left] == b[left])
-        ++left;
-    int right = bytes;
-    while (right - int(Block) > left &&
-           std::memcmp(a + right - Block, b + right - Block, Block) == 0)
-        right -= int(Block);
-    while (a[right - 1] == b[right - 1])
-        --right;
-    return {left, right};
-}
-
 RECT FrameRows::ChangedIn(const FrameRows& other, int top, int count) const {
     const AVFrame& a = *FFrame;
     const AVFrame& b = *other.FFrame;
@@ -96,8 +79,8 @@ RECT FrameRows::ChangedIn(const FrameRows& other, int top, int count) const {
         const int first = top >> shiftY, end = (top + count + (1 << shiftY) - 1) >> shiftY;
         for (int y = first; y < end; ++y) {
             const auto [from, to] =
-                DifferingBytes(a.data[p] + std::ptrdiff_t(y) * a.linesize[p],
-                               b.data[p] + std::ptrdiff_t(y) * b.linesize[p], bytes);
+                user::DifferingSpan(a.data[p] + std::ptrdiff_t(y) * a.linesize[p],
+                                    b.data[p] + std::ptrdiff_t(y) * b.linesize[p], bytes);
             if (from == to)
                 continue;
             changed.left = std::min(changed.left, from << shiftX);

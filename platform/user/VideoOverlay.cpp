@@ -8,6 +8,7 @@
 #include <mutex>
 #include <utility>
 
+#include "platform/user/DifferingSpan.h"
 #include "platform/user/WindowManager.h"
 
 namespace platform::user {
@@ -80,28 +81,6 @@ private:
     bool FOpen = false;
 };
 
-// The first and one past the last pixel in which two rows of `width` pixels differ;
-// equal rows give an empty span. Compared a block at a time, then pixel by pixel.
-std::pair<int, int> ChangedSpan(const std::uint32_t* a, const std::uint32_t* b, int width) {
-    constexpr int Block = 16;
-    if (std::memcmp(a, b, std::size_t(width) * 4) == 0)
-        return {0, 0};
-    int left = 0;
-    while (left + Block <= width && std::memcmp(a + left, b + left, Block * 4) == 0)
-        left += Block;
-    while (left < width && a[left] == b[left])
-        ++left;
-    if (left == width)
-        return {0, 0};
-    int right = width;
-    while (right - Block > left &&
-           std::memcmp(a + right - Block, b + right - Block, Block * 4) == 0)
-        right -= Block;
-    while (a[right - 1] == b[right - 1])
-        --right;
-    return {left, right};
-}
-
 // Copies a band of the picture into the parts of it that show (surface coordinates);
 // `changes[i]` collects where part i changed. A band compared with the picture drawn
 // before is copied where it changed; any other only where it differs from what the
@@ -123,7 +102,7 @@ void CopyBand(Surface& surf, const std::vector<RECT>& parts, std::vector<Changes
             std::uint32_t* dst =
                 surf.Pixels + std::size_t(y) * std::size_t(surf.Stride) + std::size_t(part.left);
             const auto [from, to] =
-                b.Compared ? std::pair<int, int>(0, width) : ChangedSpan(src, dst, width);
+                b.Compared ? std::pair<int, int>(0, width) : DifferingSpan(src, dst, width);
             if (from == to)
                 continue;
             std::memcpy(dst + from, src + from, std::size_t(to - from) * sizeof(std::uint32_t));
