@@ -76,13 +76,6 @@ std::int64_t BitmapStride(std::int64_t width, int depth);
 bool DecodeRaster(const std::uint8_t* data, std::size_t size, const TDecodeParams& params,
                   std::uint8_t* pixels);
 
-// Decodes like DecodeRaster, but straight into 32-bit pixels (blue, green, red, 0 from the
-// low byte up) through `colors`, 256 of them, each index giving the colour of its entry:
-// Height bottom-up rows of 4 * Width bytes, which need not be cleared (pixels the data do
-// not reach get the colour of index 0). Depth plays no part.
-bool DecodeDeviceRaster(const std::uint8_t* data, std::size_t size, const TDecodeParams& params,
-                        const std::uint32_t* colors, std::uint32_t* pixels);
-
 // The decoding parameters of a frame's item (size, depths, the interlaced flag, the
 // tolerance switch, progress).
 TDecodeParams FrameParams(const TGIFItem& item, bool interlaced, bool tolerant,

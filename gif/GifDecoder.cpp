@@ -1,5 +1,5 @@
-// LZW decoding of GIF rasters, into the index rows of a bitmap file image or straight into
-// the 32-bit pixels of a device bitmap.
+// LZW decoding of GIF rasters, into the index rows of a bitmap (the pixel type is a
+// parameter of the decoder: each literal stands in a table as the pixel it gives).
 //
 // No string is decoded pixel by pixel where it can be copied: every code's string is
 // written as a copy of an earlier place where the same pixels stand. A literal's pixel
@@ -20,11 +20,11 @@
 // change) is decoded by the classic walk of prefix codes and last pixels. The pixels are therefore
 // those of the walk in every case.
 //
-// Where the strings go: 8-bit index rows and 32-bit pixels are written in their rows of a
-// bottom-up bitmap, de-interlaced as they go. 1- and 4-bit frames are decoded into a
-// window of the most recent indices, about the size of the packed bitmap, which counts as
-// one long row: each complete image row is packed into the bitmap before the window moves
-// on, and entries whose copy has left the window are walked from then on.
+// Where the strings go: 8-bit index rows are written in their rows of a bottom-up bitmap,
+// de-interlaced as they go. 1- and 4-bit frames are decoded into a window of the most recent
+// indices, about the size of the packed bitmap, which counts as one long row: each complete image
+// row is packed into the bitmap before the window moves on, and entries whose copy has left the
+// window are walked from then on.
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -691,12 +691,6 @@ bool DecodeRaster(const std::uint8_t* data, std::size_t size, const TDecodeParam
     if (params.Depth == 8 && params.WindowBytes == 0)
         return Decode<std::uint8_t, false>(data, size, params, indices, pixels, stride, true);
     return Decode<std::uint8_t, true>(data, size, params, indices, pixels, stride, true);
-}
-
-bool DecodeDeviceRaster(const std::uint8_t* data, std::size_t size, const TDecodeParams& params,
-                        const std::uint32_t* colors, std::uint32_t* pixels) {
-    return Decode<std::uint32_t, false>(data, size, params, colors, pixels,
-                                        std::size_t(std::max(params.Width, 0)), false);
 }
 
 } // namespace gif

@@ -1,5 +1,5 @@
 // The bitmaps of GIF frames: the bitmap file image of a frame (headers, palette, decoded
-// rows) and the device bitmap decoded straight into 32-bit pixels.
+// rows) and the device bitmap decoded straight into its palette pixels.
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -90,15 +90,13 @@ bool DecodeDeviceBitmap(const TGIFItem& item, bool interlaced, bool tolerant,
     const TDecodeParams prm = FrameParams(item, interlaced, tolerant, progress);
     CheckFrameSize(prm.Width, prm.Height, prm.Depth);
     const std::vector<RGBQUAD> palette = FramePalette(item, prm.Depth);
-    std::uint32_t colors[256] = {};
-    for (std::size_t i = 0; i < palette.size(); ++i)
-        colors[i] = std::uint32_t(palette[i].rgbBlue) | std::uint32_t(palette[i].rgbGreen) << 8 |
-                    std::uint32_t(palette[i].rgbRed) << 16;
     const std::uint8_t* data = item.Data ? item.Data->Memory() : nullptr;
     const std::size_t size = item.Data ? std::size_t(item.Data->Size()) : 0;
     bool corrupted = false;
-    bitmap.LoadDevicePixels(prm.Width, prm.Height, palette, [&](std::uint32_t* pixels) {
-        corrupted = DecodeDeviceRaster(data, size, prm, colors, pixels);
+    // The device bitmap keeps the palette pixels until something asks for its 32-bit form;
+    // drawing takes the colours from the palette.
+    bitmap.LoadDevicePixels(prm.Width, prm.Height, prm.Depth, palette, [&](std::uint8_t* rows) {
+        corrupted = DecodeRaster(data, size, prm, rows);
     });
     return corrupted;
 }

@@ -196,7 +196,23 @@ void TBitmap::NewImage(std::unique_ptr<TDibImage> image) {
     FImage = std::move(image);
 }
 
+bool TBitmap::DeviceDeferred() const {
+    return FHandleType == bmDDB && FImage->BitCount != 32 && !FImage->Empty() && !Monochrome();
+}
+
+void TBitmap::DevicePixels() {
+    if (!DeviceDeferred())
+        return;
+    // The palette handle stays: the colours are the same, and it may be selected somewhere.
+    // Straight into a drawing section: every use that needs this form needs one too.
+    auto image = ConvertDib(*FImage, 32, false, FImage->Colors, true);
+    if (FCanvas)
+        static_cast<TBitmapCanvas*>(FCanvas.get())->FreeContext();
+    FImage = std::move(image);
+}
+
 void TBitmap::EnsureSection() {
+    DevicePixels();
     if (FImage->Section || FImage->Empty())
         return;
     if (FImage->MakeSection())
@@ -244,6 +260,7 @@ void TBitmap::SetSize(std::int32_t width, std::int32_t height) {
     height = std::max(height, 0);
     if (width == FImage->Width && height == FImage->Height)
         return;
+    DevicePixels();
     if (width > MaxBitmapDimension || height > MaxBitmapDimension ||
         TDibImage::StrideFor(width, FImage->BitCount) * std::uint64_t(height) > MaxBitmapBytes)
         throw rtl::EOutOfResources(SOutOfResources);
@@ -319,27 +336,31 @@ void TBitmap::SetPixelFormat(TPixelFormat value) {
 void TBitmap::SetHandleType(TBitmapHandleType value) {
     if (value == FHandleType)
         return;
-    if (value == bmDDB && !Monochrome() && FImage->BitCount != 32)
-        NewImage(ConvertDib(*FImage, 32, false, FImage->Colors));
+    // To a device bitmap, palette pixels stay as they are until the 32-bit form is needed;
+    // back to a DIB, that form is the DIB's.
+    if (value == bmDIB)
+        DevicePixels();
     FHandleType = value;
     Changed(this);
 }
 
-void TBitmap::LoadDevicePixels(std::int32_t width, std::int32_t height,
+void TBitmap::LoadDevicePixels(std::int32_t width, std::int32_t height, int bitCount,
                                std::span<const RGBQUAD> colors,
-                               const std::function<void(std::uint32_t* rows)>& fill) {
-    if (width < 0 || height < 0 || width > MaxBitmapDimension || height > MaxBitmapDimension)
+                               const std::function<void(std::uint8_t* rows)>& fill) {
+    if (width < 0 || height < 0 || width > MaxBitmapDimension || height > MaxBitmapDimension ||
+        (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 32))
         throw rtl::EOutOfResources(SOutOfResources);
     auto image = std::make_unique<TDibImage>();
     image->Width = width;
     image->Height = height;
-    image->BitCount = 32;
-    image->Colors.assign(colors.begin(), colors.end());
+    image->BitCount = bitCount;
+    const std::size_t limit = bitCount == 32 ? 256 : std::size_t(1) << bitCount;
+    image->Colors.assign(colors.begin(), colors.begin() + std::min(colors.size(), limit));
     for (auto& c : image->Colors)
         c.rgbReserved = 0;
-    image->Allocate(false);
+    image->Allocate(bitCount != 32);
     if (!image->Empty())
-        fill(reinterpret_cast<std::uint32_t*>(image->Bits()));
+        fill(image->Bits());
     NewImage(std::move(image));
     FHandleType = bmDDB;
     Changed(this);
@@ -364,7 +385,7 @@ void TBitmap::SetMonochrome(bool value) {
 }
 
 int TBitmap::BitsPerPixel() const {
-    return FImage->BitCount;
+    return DeviceDeferred() ? 32 : FImage->BitCount;
 }
 
 void* TBitmap::ScanLine(int row) {
@@ -372,13 +393,14 @@ void* TBitmap::ScanLine(int row) {
         throw rtl::EInvalidGraphicOperation(SScanLine);
     // The rows move into the drawing section now, so that a canvas made later keeps them
     // where they are (5-6-5 pixels, which the section cannot hold, stay in place).
+    DevicePixels();
     FImage->MakeSection();
     GdiFlush();
     return FImage->Row(row);
 }
 
 int TBitmap::BytesPerScanLine() const {
-    return int(FImage->Stride());
+    return int(DeviceDeferred() ? TDibImage::StrideFor(FImage->Width, 32) : FImage->Stride());
 }
 
 // --- colour table and palette
@@ -398,6 +420,8 @@ std::span<const RGBQUAD> TBitmap::PaletteEntries() const {
 }
 
 void TBitmap::SetPaletteEntries(std::span<const RGBQUAD> entries) {
+    // The pixels of a device bitmap keep the colours they had.
+    DevicePixels();
     std::size_t limit = 256;
     if (FImage->BitCount <= 8)
         limit = std::size_t(1) << FImage->BitCount;
@@ -580,6 +604,7 @@ void TBitmap::LoadFromStream(rtl::TStream& stream) {
 }
 
 void TBitmap::SaveToStream(rtl::TStream& stream) {
+    DevicePixels();
     WriteBmp(*FImage, stream);
 }
 
@@ -653,6 +678,7 @@ void TBitmap::SaveToClipboardFormat(UINT& format, HANDLE& data, HPALETTE& palett
     palette = nullptr;
     if (Empty())
         return;
+    DevicePixels();
     const TDibImage* image = FImage.get();
     std::unique_ptr<TDibImage> converted;
     if (image->BitCount == 16 && image->Is565) {

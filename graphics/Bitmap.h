@@ -15,6 +15,11 @@
 // pf16bit (16 bits, 5-6-5), pf24bit, pf32bit; pfDevice for a device-dependent bitmap
 // (HandleType bmDDB: 32-bit true colour, the screen's format). Other 16-bit channel layouts
 // and 32-bit layouts load as pf24bit and standard pf32bit respectively.
+//
+// A palette bitmap made a device bitmap keeps its palette pixels (at 8 bits a quarter of
+// the memory) and is drawn from them, with the same colours; it takes the 32-bit form
+// when its rows, handle or canvas are asked for, its size or palette changes, or it is
+// saved. Until then only BitsPerPixel and BytesPerScanLine tell of that form.
 #pragma once
 
 #include <cstdint>
@@ -76,14 +81,17 @@ public:
     // a palette format; a new palette format gets the standard 2/16/256-colour table).
     void SetPixelFormat(TPixelFormat value);
     TBitmapHandleType HandleType() const { return FHandleType; }
-    // bmDDB converts the pixels to the device's format (32 bits), keeping the colour table
-    // as the bitmap's palette; bmDIB converts a device bitmap back into a 32-bit DIB.
+    // bmDDB makes the pixels the device's format (32 bits; palette pixels when they are
+    // needed, see above), keeping the colour table as the bitmap's palette; bmDIB converts a
+    // device bitmap back into a 32-bit DIB.
     void SetHandleType(TBitmapHandleType value);
-    // Makes the bitmap a device bitmap (bmDDB, 32-bit true colour) of width x height with
-    // `colors` as its colour table, and lets `fill` write its pixels: bottom-up rows of
-    // 4 * width bytes, not cleared first. When `fill` raises, the bitmap stays as it was.
-    void LoadDevicePixels(std::int32_t width, std::int32_t height, std::span<const RGBQUAD> colors,
-                          const std::function<void(std::uint32_t* rows)>& fill);
+    // Makes the bitmap a device bitmap (bmDDB) of width x height with `colors` as its
+    // colour table, and lets `fill` write its pixels: bottom-up rows of `bitCount` (1, 4
+    // or 8: indices into `colors`, cleared first; 32: true colour, not cleared) bits per
+    // pixel, padded to 4 bytes. When `fill` raises, the bitmap stays as it was.
+    void LoadDevicePixels(std::int32_t width, std::int32_t height, int bitCount,
+                          std::span<const RGBQUAD> colors,
+                          const std::function<void(std::uint8_t* rows)>& fill);
     // 1 bit per pixel with a black-and-white colour table.
     bool Monochrome() const;
     void SetMonochrome(bool value);
@@ -135,6 +143,9 @@ private:
     void NewImage(std::unique_ptr<TDibImage> image);
     void FreeHandles();
     void EnsureSection();
+    // A device bitmap still holding palette pixels; DevicePixels gives it its 32-bit form.
+    bool DeviceDeferred() const;
+    void DevicePixels();
     TColor BottomLeftColor() const;
 
     std::unique_ptr<TDibImage> FImage;

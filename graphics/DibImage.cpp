@@ -187,7 +187,7 @@ std::vector<std::uint8_t> TDibImage::Info(bool fullTable) const {
     return buffer;
 }
 
-bool TDibImage::MakeSection() {
+bool TDibImage::MakeSection(bool keepPixels) {
     if (Section)
         return true;
     if (Empty())
@@ -200,7 +200,8 @@ bool TDibImage::MakeSection() {
             DeleteObject(section);
         return false;
     }
-    std::memcpy(bits, Own.data(), ImageSize());
+    if (keepPixels)
+        std::memcpy(bits, Own.data(), ImageSize());
     Section = section;
     SectionBits = static_cast<std::uint8_t*>(bits);
     decltype(Own)().swap(Own);
@@ -246,7 +247,7 @@ void LookUpRow(const std::uint8_t* in, std::uint8_t* out, int width, const std::
 } // namespace
 
 std::unique_ptr<TDibImage> ConvertDib(const TDibImage& source, int bitCount, bool to565,
-                                      const std::vector<RGBQUAD>& table) {
+                                      const std::vector<RGBQUAD>& table, bool inSection) {
     auto target = std::make_unique<TDibImage>();
     target->Width = source.Width;
     target->Height = source.Height;
@@ -258,7 +259,8 @@ std::unique_ptr<TDibImage> ConvertDib(const TDibImage& source, int bitCount, boo
     target->Colors = table;
     // The table conversion below writes every byte of the 32-bit rows.
     const bool lookUp = source.BitCount == 8 && bitCount == 32;
-    target->Allocate(!lookUp);
+    if (!inSection || !target->MakeSection(false))
+        target->Allocate(!lookUp);
     if (source.Empty())
         return target;
     GdiFlush();

@@ -64,8 +64,9 @@ struct TDibImage {
     }
 
     // Moves the pixels into a DIB section (a no-op when there is one); false when the
-    // drawing system refuses the format or the size.
-    bool MakeSection();
+    // drawing system refuses the format or the size. Without `keepPixels` the section
+    // starts cleared and the image's own memory is not read (it may be unallocated).
+    bool MakeSection(bool keepPixels = true);
     HBITMAP SectionHandle() const { return Section; }
 
     // The colour of pixel (x, y) as COLORREF.
@@ -88,9 +89,10 @@ struct TDibImage {
 };
 
 // Converts `source` to `bitCount` bits per pixel. Palette targets take `table` (nearest
-// colour for each pixel); 16-bit targets are 5-5-5 unless `to565`.
+// colour for each pixel); 16-bit targets are 5-5-5 unless `to565`. With `inSection`, the
+// result is written straight into a DIB section when the drawing system makes one.
 std::unique_ptr<TDibImage> ConvertDib(const TDibImage& source, int bitCount, bool to565,
-                                      const std::vector<RGBQUAD>& table);
+                                      const std::vector<RGBQUAD>& table, bool inSection = false);
 
 // The standard colour tables of the palette formats: black and white; the 16 VGA colours;
 // a 6x6x6 colour cube followed by grey levels.

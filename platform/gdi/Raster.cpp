@@ -606,6 +606,15 @@ void TransferRop(const PixelGrid& dg, const std::vector<RECT>& clip, RECT dst, c
                         }
                         continue;
                     }
+                    if (contiguous && rop3 == 0xCC && src->Bpp == 8 && dg.Bpp == 32 &&
+                        conv.K == Converter::Lut) {
+                        // A palette picture onto true colour: one look-up per pixel.
+                        const std::uint8_t* s8 = srow + xm[0];
+                        std::uint32_t* d32 = reinterpret_cast<std::uint32_t*>(dg.Row(y)) + r.left;
+                        for (int i = 0; i < n; ++i)
+                            d32[i] = conv.LutValues[s8[i]] & 0xFFFFFF;
+                        continue;
+                    }
                     if (contiguous) {
                         src->ReadRow(sy, xm[0], n, sbuf.data());
                     } else if (src->Bpp == 32) {

@@ -127,32 +127,6 @@ TWalkResult WalkDecode(const Bytes& encoded, int width, int height, int pixelBit
     return r;
 }
 
-// Straight into 32-bit pixels, interlaced or not: the walk's pixels (in decoding order)
-// looked up in a palette of distinct colours, in their rows of a bottom-up bitmap.
-void ExpectDeviceSameAsWalk(const Bytes& encoded, const TWalkResult& want, int width, int height,
-                            int pixelBits, bool interlaced) {
-    std::uint32_t colors[256];
-    for (std::uint32_t i = 0; i < 256; ++i)
-        colors[i] = 0x10203u * i + 0x5Au;
-    TDecodeParams prm;
-    prm.Width = width;
-    prm.Height = height;
-    prm.PixelBits = pixelBits;
-    prm.Interlaced = interlaced;
-    // Garbage beforehand: the decoder writes every pixel.
-    std::vector<std::uint32_t> pixels(std::size_t(width) * std::size_t(height), 0xDEADBEEF);
-    EXPECT_EQ(DecodeDeviceRaster(encoded.data(), encoded.size(), prm, colors, pixels.data()),
-              want.Corrupted);
-    int y = 0, pass = 0;
-    for (int rank = 0; rank < height; ++rank) {
-        const std::uint32_t* row = pixels.data() + std::size_t(height - 1 - y) * std::size_t(width);
-        for (int x = 0; x < width; ++x)
-            ASSERT_EQ(row[x], colors[want.Pixels[std::size_t(rank * width + x)]])
-                << (interlaced ? "interlaced " : "") << "device pixel " << x << "," << y;
-        y = interlaced ? NextInterlacedRow(y, height, pass) : y + 1;
-    }
-}
-
 void ExpectSameAsWalk(const Bytes& encoded, int width, int height, int pixelBits) {
     auto item = TGIFItem::New();
     item->Width = width;
@@ -182,8 +156,6 @@ void ExpectSameAsWalk(const Bytes& encoded, int width, int height, int pixelBits
     EXPECT_EQ(DecodeRaster(encoded.data(), encoded.size(), prm, rows.data()), want.Corrupted);
     EXPECT_TRUE(std::equal(rows.begin(), rows.end(), got.begin() + long(offset)))
         << "the smallest window decodes otherwise";
-    ExpectDeviceSameAsWalk(encoded, want, width, height, pixelBits, false);
-    ExpectDeviceSameAsWalk(encoded, want, width, height, pixelBits, true);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 #include "BmpBuilder.h"
 #include "formstream/ClassRegistry.h"
@@ -137,6 +138,69 @@ TEST(Bitmap, DeviceBitmapKeepsThePaletteAndThePicture) {
     bitmap.SetPixelFormat(pf8bit);
     EXPECT_EQ(bmDIB, bitmap.HandleType());
     EXPECT_EQ(3, static_cast<const std::uint8_t*>(bitmap.ScanLine(1))[0]);
+}
+
+// A palette picture made a device bitmap is drawn from its palette pixels until a use
+// needs the 32-bit form; whichever use comes first, the colours stay those it had.
+TEST(Bitmap, DeviceBitmapOfPalettePixelsKeepsItsColoursThroughEveryUse) {
+    const COLORREF want[2][3] = {{RGB(0, 0, 0), RGB(255, 255, 255), RGB(200, 10, 10)},
+                                 {RGB(10, 200, 10), RGB(200, 10, 10), RGB(255, 255, 255)}};
+    struct Use {
+        const char* name;
+        std::function<void(TBitmap&)> run;
+        bool stillDevice;
+    };
+    const Use uses[] = {
+        {"only drawn", [](TBitmap&) {}, true},
+        {"scan line",
+         [](TBitmap& b) {
+             EXPECT_EQ(12, b.BytesPerScanLine());
+             b.ScanLine(0);
+         },
+         true},
+        {"handle", [](TBitmap& b) { EXPECT_NE(nullptr, b.Handle()); }, true},
+        {"canvas", [](TBitmap& b) { b.Canvas()->Handle(); }, true},
+        {"palette changed",
+         [](TBitmap& b) {
+             const RGBQUAD grey[4] = {Quad(9, 9, 9), Quad(9, 9, 9), Quad(9, 9, 9), Quad(9, 9, 9)};
+             b.SetPaletteEntries(grey);
+         },
+         true},
+        {"saved and loaded",
+         [](TBitmap& b) {
+             LoadBytes(b, SaveBytes(b));
+             EXPECT_EQ(pf32bit, b.PixelFormat());
+         },
+         false},
+        {"back to a DIB",
+         [](TBitmap& b) {
+             b.SetHandleType(bmDIB);
+             EXPECT_EQ(pf32bit, b.PixelFormat());
+         },
+         false},
+        {"copied",
+         [](TBitmap& b) {
+             TBitmap copy;
+             copy.Assign(&b);
+             b.Assign(&copy);
+         },
+         true},
+    };
+    for (const Use& use : uses) {
+        SCOPED_TRACE(use.name);
+        TBitmap bitmap;
+        LoadPalette8(bitmap);
+        bitmap.SetHandleType(bmDDB);
+        EXPECT_EQ(32, bitmap.BitsPerPixel());
+        use.run(bitmap);
+        EXPECT_EQ(use.stillDevice, bitmap.PixelFormat() == pfDevice);
+        TBitmap target;
+        MakeSolid(target, 3, 2, formstream::clBlue);
+        target.Canvas()->Draw(0, 0, &bitmap);
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 3; ++x)
+                EXPECT_EQ(Hex(want[y][x]), Hex(PixelOf(target, x, y))) << "at " << x << "," << y;
+    }
 }
 
 TEST(Bitmap, PaletteHandleMirrorsTheColourTable) {
