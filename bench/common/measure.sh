@@ -21,10 +21,23 @@ cpu_percent() {
         'BEGIN { printf "%.2f\n", 100 * p / hz / (t1 - t0) }'
 }
 
+# Starts a virtual display on a free number (the server picks it and writes it once it
+# takes connections) and exports DISPLAY; xpid is the server's process.
 start_xvfb() {
-    _display=":$(($$ % 400 + 100))"
-    Xvfb "$_display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    local number i
+    number="$(mktemp)"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$number" >/dev/null 2>&1 &
     xpid=$!
-    export DISPLAY="$_display"
-    sleep 1
+    for ((i = 0; i < 100; i++)); do
+        [ -s "$number" ] && break
+        kill -0 "$xpid" 2>/dev/null || break
+        sleep 0.1
+    done
+    [ -s "$number" ] || {
+        rm -f "$number"
+        echo "start_xvfb: the virtual display did not start" >&2
+        return 1
+    }
+    export DISPLAY=":$(tr -d '[:space:]' <"$number")"
+    rm -f "$number"
 }

@@ -1,7 +1,9 @@
 // The headless backend: windows live only in memory, time is a virtual clock that moves
 // when a test advances it or when the program waits with nothing but a timer (or a
 // scheduled test action) ahead, and input comes from the testing API. It exists for
-// tests and for scripted runs of the program without a display.
+// tests and for scripted runs of the program without a display. When it stands in for a
+// display that could not be opened, the program's waits last as long in real time as
+// they move the clock, so that a program left running does not spin through its timers.
 #include <algorithm>
 #include <chrono>
 #include <map>
@@ -16,6 +18,7 @@ namespace {
 
 class HeadlessBackend final : public user::Backend {
 public:
+    explicit HeadlessBackend(bool realTime) : RealTime(realTime) {}
     const char* Name() const override { return "headless"; }
     DWORD Now() override { return Clock().load(); }
     RECT ScreenRect() override { return RECT{0, 0, ScreenWidth(), ScreenHeight()}; }
@@ -36,12 +39,12 @@ public:
         DWORD actionAt = haveAction ? actions.begin()->first : 0;
         if (haveAction && (timeout == INFINITE || std::int32_t(actionAt - (now + timeout)) <= 0)) {
             if (std::int32_t(actionAt - now) > 0)
-                Clock() = actionAt;
+                Clock() = now + Pass(actionAt - now, wakes);
             RunDueActions();
             return;
         }
         if (timeout != INFINITE) {
-            Clock() = now + timeout;
+            Clock() = now + Pass(timeout, wakes);
             return;
         }
         // Nothing is ever due on the virtual clock. Another thread of the layer may still
@@ -50,6 +53,20 @@ public:
         std::unique_lock<std::mutex> lock(user::Posted().Lock);
         user::Posted().Woken.wait_for(lock, std::chrono::milliseconds(10),
                                       [&] { return user::Posted().WakeCount != wakes; });
+    }
+    // How far the clock moves for a wait of `ms`: all of it at once, or in real time as much
+    // of it as passes before something is posted or the thread is woken.
+    DWORD Pass(DWORD ms, std::uint64_t wakes) {
+        if (!RealTime)
+            return ms;
+        const auto start = std::chrono::steady_clock::now();
+        std::unique_lock<std::mutex> lock(user::Posted().Lock);
+        if (user::Posted().Woken.wait_for(lock, std::chrono::milliseconds(ms),
+                                          [&] { return user::Posted().WakeCount != wakes; }))
+            return std::min<DWORD>(ms, DWORD(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                 std::chrono::steady_clock::now() - start)
+                                                 .count()));
+        return ms;
     }
     void Wake() override {
         {
@@ -87,6 +104,9 @@ public:
             return false;
         return timersRunning || !Actions().empty() || !user::Input().Queue.empty();
     }
+
+private:
+    bool RealTime;
 };
 
 } // namespace
@@ -124,8 +144,8 @@ void RunDueActions() {
 
 namespace platform::user {
 
-std::unique_ptr<Backend> MakeHeadlessBackend() {
-    return std::make_unique<headless::HeadlessBackend>();
+std::unique_ptr<Backend> MakeHeadlessBackend(bool realTime) {
+    return std::make_unique<headless::HeadlessBackend>(realTime);
 }
 
 } // namespace platform::user

@@ -95,7 +95,9 @@ Backend& GetBackend();
 Backend* CurrentBackend(); // null until one was chosen
 void SelectBackend(const char* name);
 bool BackendIsFallback(); // the display could not be opened: headless instead of sdl
-std::unique_ptr<Backend> MakeHeadlessBackend();
+// With `realTime`, the program's waits take the real time they move the clock by (the
+// program runs without a display, and its timers must not race).
+std::unique_ptr<Backend> MakeHeadlessBackend(bool realTime = false);
 std::unique_ptr<Backend> MakeSdlBackend();
 
 } // namespace platform::user

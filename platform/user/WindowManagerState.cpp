@@ -82,7 +82,7 @@ void SelectBackend(const char* name) {
     else
         BackendSlot() = MakeSdlBackend();
     if (!BackendSlot()) {
-        BackendSlot() = MakeHeadlessBackend();
+        BackendSlot() = MakeHeadlessBackend(true);
         FallbackFlag() = true;
     }
 }
