@@ -348,17 +348,17 @@ void TBitmap::LoadDevicePixels(std::int32_t width, std::int32_t height, int bitC
                                std::span<const RGBQUAD> colors,
                                const std::function<void(std::uint8_t* rows)>& fill) {
     if (width < 0 || height < 0 || width > MaxBitmapDimension || height > MaxBitmapDimension ||
-        (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 32))
+        (bitCount != 1 && bitCount != 4 && bitCount != 8))
         throw rtl::EOutOfResources(SOutOfResources);
     auto image = std::make_unique<TDibImage>();
     image->Width = width;
     image->Height = height;
     image->BitCount = bitCount;
-    const std::size_t limit = bitCount == 32 ? 256 : std::size_t(1) << bitCount;
+    const std::size_t limit = std::size_t(1) << bitCount;
     image->Colors.assign(colors.begin(), colors.begin() + std::min(colors.size(), limit));
     for (auto& c : image->Colors)
         c.rgbReserved = 0;
-    image->Allocate(bitCount != 32);
+    image->Allocate();
     if (!image->Empty())
         fill(image->Bits());
     NewImage(std::move(image));

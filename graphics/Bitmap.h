@@ -85,10 +85,10 @@ public:
     // needed, see above), keeping the colour table as the bitmap's palette; bmDIB converts a
     // device bitmap back into a 32-bit DIB.
     void SetHandleType(TBitmapHandleType value);
-    // Makes the bitmap a device bitmap (bmDDB) of width x height with `colors` as its
-    // colour table, and lets `fill` write its pixels: bottom-up rows of `bitCount` (1, 4
-    // or 8: indices into `colors`, cleared first; 32: true colour, not cleared) bits per
-    // pixel, padded to 4 bytes. When `fill` raises, the bitmap stays as it was.
+    // Makes the bitmap a device bitmap (bmDDB) of palette pixels, width x height with
+    // `colors` as its colour table, and lets `fill` write them: bottom-up rows of indices,
+    // `bitCount` (1, 4 or 8) bits each, padded to 4 bytes and cleared first. When `fill`
+    // raises, the bitmap stays as it was.
     void LoadDevicePixels(std::int32_t width, std::int32_t height, int bitCount,
                           std::span<const RGBQUAD> colors,
                           const std::function<void(std::uint8_t* rows)>& fill);

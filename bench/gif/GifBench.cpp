@@ -186,12 +186,6 @@ void DecodeOurs(benchmark::State& state, bool to32) {
     state.SetLabel(Name(which));
     state.counters["gif_bytes"] = double(gif.size());
 }
-void BM_DecodeOurs(benchmark::State& state) {
-    DecodeOurs(state, false);
-}
-void BM_DecodeOursTo32(benchmark::State& state) {
-    DecodeOurs(state, true);
-}
 
 // The same through the bitmap file image, up to a palette TBitmap loaded from it.
 void BM_DecodeOursToDib(benchmark::State& state) {
@@ -336,8 +330,8 @@ void BM_EncodeGiflib(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(BM_DecodeOurs)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_DecodeOursTo32)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(DecodeOurs, palette, false)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(DecodeOurs, to32, true)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeOursToDib)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeOursRaster)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeGiflib)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);

@@ -50,24 +50,22 @@ public:
         // Nothing is ever due on the virtual clock. Another thread of the layer may still
         // post or send something: give it a moment of real time, then return rather than
         // hang.
+        WaitForWake(10, wakes);
+    }
+    // Waits up to `ms` of real time for a wake after `wakes`; the milliseconds waited.
+    static DWORD WaitForWake(DWORD ms, std::uint64_t wakes) {
+        const auto start = std::chrono::steady_clock::now();
         std::unique_lock<std::mutex> lock(user::Posted().Lock);
-        user::Posted().Woken.wait_for(lock, std::chrono::milliseconds(10),
-                                      [&] { return user::Posted().WakeCount != wakes; });
+        if (!user::Posted().Woken.wait_for(lock, std::chrono::milliseconds(ms),
+                                           [&] { return user::Posted().WakeCount != wakes; }))
+            return ms;
+        const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - start);
+        return std::min<DWORD>(ms, DWORD(waited.count()));
     }
     // How far the clock moves for a wait of `ms`: all of it at once, or in real time as much
     // of it as passes before something is posted or the thread is woken.
-    DWORD Pass(DWORD ms, std::uint64_t wakes) {
-        if (!RealTime)
-            return ms;
-        const auto start = std::chrono::steady_clock::now();
-        std::unique_lock<std::mutex> lock(user::Posted().Lock);
-        if (user::Posted().Woken.wait_for(lock, std::chrono::milliseconds(ms),
-                                          [&] { return user::Posted().WakeCount != wakes; }))
-            return std::min<DWORD>(ms, DWORD(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                 std::chrono::steady_clock::now() - start)
-                                                 .count()));
-        return ms;
-    }
+    DWORD Pass(DWORD ms, std::uint64_t wakes) { return RealTime ? WaitForWake(ms, wakes) : ms; }
     void Wake() override {
         {
             std::lock_guard<std::mutex> lock(user::Posted().Lock);
