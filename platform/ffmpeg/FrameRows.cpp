@@ -1,9 +1,12 @@
 // Pictures converted band by band as they are drawn. Each thread that draws keeps a
 // converter and a band buffer of its own, so one picture may be drawn on several
-// threads at once and nothing but the finished picture is shared.
+// threads at once and nothing but the finished picture is shared. Where a picture differs
+// from the one decoded before it is found on the decoder's thread, while both are still
+// in the processor's cache, and kept with the picture before it is handed over.
 #include "platform/ffmpeg/FrameRows.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <utility>
@@ -50,6 +53,13 @@ Converter& ThreadConverter() {
     return converter;
 }
 
+// Tells pictures apart for as long as the program runs, unlike their addresses, which a
+// later picture may take over.
+std::uint64_t NextSerial() {
+    static std::atomic<std::uint64_t> serial{0};
+    return ++serial;
+}
+
 class FrameRows final : public user::VideoRows {
 public:
     explicit FrameRows(AVFrame* frame) : FFrame(frame) {}
@@ -58,13 +68,33 @@ public:
     FrameRows& operator=(const FrameRows&) = delete;
 
     void ForEachSlice(const Slice& slice, const VideoRows* same) const override;
+    // Finds, band by band, where this picture differs from `other`; drawing it over
+    // `other` then needs no comparing. Before the picture is handed to other threads.
+    void CompareWith(const FrameRows& other);
 
 private:
+    bool SameShape(const FrameRows& other) const {
+        return other.FFrame->width == FFrame->width && other.FFrame->height == FFrame->height &&
+               other.FFrame->format == FFrame->format;
+    }
     // Where rows [top, top + count) of the two pictures may differ once converted, in
     // picture coordinates: empty when they hold the same samples.
     RECT ChangedIn(const FrameRows& other, int top, int count) const;
     AVFrame* FFrame;
+    const std::uint64_t FSerial = NextSerial();
+    // Set by CompareWith: the picture compared with, and where each band differs from it.
+    std::uint64_t FComparedWith = 0;
+    std::vector<RECT> FChanged;
 };
+
+void FrameRows::CompareWith(const FrameRows& other) {
+    if (!SameShape(other))
+        return;
+    FChanged.clear();
+    for (int top = 0; top < FFrame->height; top += BandRows)
+        FChanged.push_back(ChangedIn(other, top, std::min(BandRows, FFrame->height - top)));
+    FComparedWith = other.FSerial;
+}
 
 RECT FrameRows::ChangedIn(const FrameRows& other, int top, int count) const {
     const AVFrame& a = *FFrame;
@@ -119,9 +149,9 @@ void FrameRows::ForEachSlice(const Slice& slice, const VideoRows* same) const {
     const AVFrame& f = *FFrame;
     const int w = f.width, h = f.height;
     const auto* earlier = dynamic_cast<const FrameRows*>(same);
-    if (earlier && (earlier->FFrame->width != w || earlier->FFrame->height != h ||
-                    earlier->FFrame->format != f.format))
+    if (earlier && !SameShape(*earlier))
         earlier = nullptr;
+    const bool known = earlier && earlier->FSerial == FComparedWith;
     Converter& c = ThreadConverter();
     c.Context = sws_getCachedContext(c.Context, w, BandRows, AVPixelFormat(f.format), w, BandRows,
                                      AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
@@ -136,7 +166,8 @@ void FrameRows::ForEachSlice(const Slice& slice, const VideoRows* same) const {
         user::VideoRows::Band band;
         band.Changed = RECT{0, top, w, top + count};
         if (earlier) {
-            band.Changed = ChangedIn(*earlier, top, count);
+            band.Changed =
+                known ? FChanged[std::size_t(top / BandRows)] : ChangedIn(*earlier, top, count);
             band.Compared = true;
             if (band.Changed.left >= band.Changed.right)
                 continue;
@@ -175,13 +206,17 @@ bool ConvertsInBands(int format, int width, int height) {
            height > 0 && height % 2 == 0;
 }
 
-std::shared_ptr<const user::VideoRows> MakeFrameRows(const AVFrame& frame) {
+std::shared_ptr<const user::VideoRows> MakeFrameRows(const AVFrame& frame,
+                                                     const user::VideoRows* previous) {
     if (!ConvertsInBands(frame.format, frame.width, frame.height))
         return nullptr;
     AVFrame* copy = av_frame_clone(&frame);
     if (!copy)
         return nullptr;
-    return std::make_shared<FrameRows>(copy);
+    auto rows = std::make_shared<FrameRows>(copy);
+    if (const auto* before = dynamic_cast<const FrameRows*>(previous))
+        rows->CompareWith(*before);
+    return rows;
 }
 
 } // namespace platform::media

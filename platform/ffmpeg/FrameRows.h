@@ -18,7 +18,11 @@ namespace platform::media {
 bool ConvertsInBands(int format, int width, int height);
 
 // The picture in `frame` as rows to draw; holds a new reference to its buffers, which
-// the decoder no longer writes. Null when ConvertsInBands does not hold for it.
-std::shared_ptr<const user::VideoRows> MakeFrameRows(const AVFrame& frame);
+// the decoder no longer writes. With `previous` (rows made by this function, most usefully
+// the picture decoded just before), where the two differ is found now, on the caller's
+// thread, so that drawing the new picture over `previous` compares nothing. Null when
+// ConvertsInBands does not hold for it.
+std::shared_ptr<const user::VideoRows> MakeFrameRows(const AVFrame& frame,
+                                                     const user::VideoRows* previous = nullptr);
 
 } // namespace platform::media

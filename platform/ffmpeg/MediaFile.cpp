@@ -203,6 +203,9 @@ struct FfmpegFile::Context {
     bool BottomUp = false;       // an uncompressed DIB whose rows the decoder gives upside down
     std::int64_t NextIndex = -1; // the number of the next picture the decoder gives; -1 unknown
     bool VideoEnd = false;       // the decoder has been drained
+    // The rows of the picture made last, which the next is compared with as it is made:
+    // most often the picture it is drawn over.
+    std::shared_ptr<const user::VideoRows> LastRows;
     // Sound.
     std::unique_ptr<AviSoundPackets> Audio;
     CodecPtr AudioDecoder;
@@ -371,7 +374,8 @@ bool FfmpegFile::DecodeInto(std::int64_t index, VideoImage& image,
             if (at >= picture) {
                 if (c.BottomUp)
                     FlipRows(*c.Frame);
-                if (keepFormat && (rows = MakeFrameRows(*c.Frame))) {
+                if (keepFormat && (rows = MakeFrameRows(*c.Frame, c.LastRows.get()))) {
+                    c.LastRows = rows;
                     image.Width = c.Frame->width;
                     image.Height = c.Frame->height;
                 }

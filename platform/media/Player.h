@@ -9,6 +9,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstdlib>
+#include <deque>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -138,9 +139,15 @@ private:
     std::int64_t FShownFrame = -1;
     int FShownSegment = 0;
     std::shared_ptr<user::VideoFrame> FPicture; // the picture on show
-    std::shared_ptr<user::VideoFrame> FNext;    // the one after it, decoded ahead
-    std::int64_t FUndecodable = -1;             // a picture that failed to decode ahead
-    std::shared_ptr<user::VideoFrame> FSpare;   // an older one, for its memory
+    // The pictures after it, in order, decoded ahead (see DecodeAhead).
+    std::deque<std::shared_ptr<user::VideoFrame>> FAhead;
+    std::int64_t FUndecodable = -1; // a picture that failed to decode ahead
+    // The decoded picture for `frame` from FAhead, dropping those before it; null, and
+    // FAhead emptied, when it does not hold it.
+    std::shared_ptr<user::VideoFrame> TakeAhead(std::int64_t frame);
+    void DecodeAhead(std::int64_t frame);
+    void Drop(std::shared_ptr<user::VideoFrame> picture);
+    std::shared_ptr<user::VideoFrame> FSpare; // an older one, for its memory
     // On the way out: the largest picture memory no one else holds goes to the next
     // device, whose first frame then needs no fresh memory.
     void KeepPixelsForNextClip();

@@ -186,6 +186,39 @@ TEST_F(AviPlayback, DroppedFramesKeepTheirSlotsWithoutAnIndexOrWithWrongCounts) 
     }
 }
 
+// Pictures are decoded a few ahead of the one on show: a seek while playing, back before
+// them or on past them, shows the picture of its own position, and so does the play after.
+TEST_F(AviPlayback, SeeksWhilePlayingShowTheirOwnPictures) {
+    const std::string path =
+        Make("seeks.avi", "-vf select='mod(n\\,10)' -fps_mode vfr -c:v mpeg4 -q:v 2 -an");
+    const std::int64_t slots = ffclip::PictureSlots(path).back() + 1;
+    const std::vector<int> expected = CodesExpected(path, slots);
+    HWND panel = WhiteChild(Top, 0, 0, Width, Height);
+    const MCIDEVICEID id = OpenOk(path);
+    ASSERT_EQ(Bind(id, panel), 0u);
+    auto shownIsPosition = [&] {
+        Drain();
+        const DWORD_PTR position = Status(id, MCI_STATUS_POSITION);
+        const Image shot = platform::testing::CaptureWindow(panel);
+        EXPECT_EQ(
+            clipgen::ReadFrameCode(Width, Height, [&](int x, int y) { return shot.At(x, y); }),
+            expected.at(position))
+            << "at " << position;
+    };
+    for (DWORD to : {20u, 4u, 38u}) {
+        SCOPED_TRACE(to);
+        ASSERT_EQ(Play(id, 0), 0u);
+        AdvanceClock(400);
+        shownIsPosition();
+        MCI_SEEK_PARMS seek{0, to};
+        ASSERT_EQ(mciSendCommandA(id, MCI_SEEK, MCI_TO | MCI_WAIT, DWORD_PTR(&seek)), 0u);
+        EXPECT_EQ(Status(id, MCI_STATUS_POSITION), to);
+        shownIsPosition();
+    }
+    EXPECT_EQ(Simple(id, MCI_CLOSE), 0u);
+    DestroyWindow(panel);
+}
+
 TEST_F(AviPlayback, EveryCodecOfTheDiscsPlaysToItsEndWithFFmpegsPicturesAndSound) {
     struct Case {
         const char* Name;
