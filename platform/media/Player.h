@@ -146,6 +146,8 @@ private:
     // FAhead emptied, when it does not hold it.
     std::shared_ptr<user::VideoFrame> TakeAhead(std::int64_t frame);
     void DecodeAhead(std::int64_t frame);
+    // Frames of dropped chunks show the picture before them: nothing new to decode.
+    bool SamePicture(std::int64_t a, std::int64_t b) const;
     void Drop(std::shared_ptr<user::VideoFrame> picture);
     std::shared_ptr<user::VideoFrame> FSpare; // an older one, for its memory
     // On the way out: the largest picture memory no one else holds goes to the next

@@ -236,12 +236,8 @@ void Player::ServiceVideo(bool playing, int segment, std::int64_t position, HWND
     // sound.
     if (playing && segment == FShownSegment && window == FShownWindow && frame < FShownFrame)
         frame = FShownFrame;
-    // Frames of dropped chunks show the picture before them: nothing new to decode.
-    auto samePicture = [this](std::int64_t a, std::int64_t b) {
-        return a == b || FFile->PictureOf(a) == FFile->PictureOf(b);
-    };
     if (frame != FShownFrame || window != FShownWindow || placementSerial != FShownPlacement) {
-        if (!FPicture || !samePicture(frame, FPictureFrame)) {
+        if (!FPicture || !SamePicture(frame, FPictureFrame)) {
             std::shared_ptr<user::VideoFrame> picture = TakeAhead(frame);
             if (!picture)
                 picture = Decode(frame);
@@ -267,6 +263,10 @@ void Player::ServiceVideo(bool playing, int segment, std::int64_t position, HWND
     // playing, whichever clock runs it.
     if (playing && FAhead.empty() && FPicture)
         DecodeAhead(FPictureFrame);
+}
+
+bool Player::SamePicture(std::int64_t a, std::int64_t b) const {
+    return a == b || FFile->PictureOf(a) == FFile->PictureOf(b);
 }
 
 void Player::Drop(std::shared_ptr<user::VideoFrame> picture) {
@@ -300,7 +300,7 @@ void Player::DecodeAhead(std::int64_t frame) {
     std::int64_t last = frame;
     while (FAhead.size() < DecodeBurst) {
         std::int64_t next = last + 1;
-        while (next < FLength && FFile->PictureOf(next) == FFile->PictureOf(last))
+        while (next < FLength && SamePicture(next, last))
             ++next;
         if (next >= FLength || next == FUndecodable)
             return;

@@ -37,6 +37,11 @@ protected:
         EXPECT_EQ(error, "");
         return path;
     }
+    // The frame code `panel` shows.
+    static int CodeShown(HWND panel) {
+        const Image shot = platform::testing::CaptureWindow(panel);
+        return clipgen::ReadFrameCode(Width, Height, [&](int x, int y) { return shot.At(x, y); });
+    }
     // Plays `path` into a panel of its size and reads the frame code shown in each slot,
     // the slot's start plus 1 ms; then plays on to the end.
     std::vector<int> CodesShown(const std::string& path, std::int64_t slots, int fpsNum,
@@ -54,9 +59,7 @@ protected:
             elapsed = due;
             Drain();
             EXPECT_EQ(Status(id, MCI_STATUS_POSITION), DWORD_PTR(n));
-            const Image shot = platform::testing::CaptureWindow(panel);
-            codes.push_back(
-                clipgen::ReadFrameCode(Width, Height, [&](int x, int y) { return shot.At(x, y); }));
+            codes.push_back(CodeShown(panel));
         }
         RunFor(2000);
         EXPECT_EQ(Status(id, MCI_STATUS_POSITION), DWORD_PTR(slots));
@@ -199,11 +202,7 @@ TEST_F(AviPlayback, SeeksWhilePlayingShowTheirOwnPictures) {
     auto shownIsPosition = [&] {
         Drain();
         const DWORD_PTR position = Status(id, MCI_STATUS_POSITION);
-        const Image shot = platform::testing::CaptureWindow(panel);
-        EXPECT_EQ(
-            clipgen::ReadFrameCode(Width, Height, [&](int x, int y) { return shot.At(x, y); }),
-            expected.at(position))
-            << "at " << position;
+        EXPECT_EQ(CodeShown(panel), expected.at(position)) << "at " << position;
     };
     for (DWORD to : {20u, 4u, 38u}) {
         SCOPED_TRACE(to);
